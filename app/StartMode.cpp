@@ -1,0 +1,12 @@
+#include "app/StartMode.h"
+
+StartMode SelectStartMode(const CCommandLineParser& parser)
+{
+    if (parser.HasOption(L"install"))
+        return StartMode::Install;
+    if (parser.HasOption(L"uninstall"))
+        return StartMode::Uninstall;
+    if (parser.HasOption(L"update"))
+        return StartMode::Update;
+    return StartMode::Interactive;
+}

@@ -1,0 +1,39 @@
+#include "app/TavrinApp.h"
+
+#include <commctrl.h>
+
+#include "app/CommandLineParser.h"
+#include "app/StartMode.h"
+#include "platform/Module.h"
+
+CTavrinApp::CTavrinApp()
+{
+    m_dwRestartManagerSupportFlags = RestartOnly;
+}
+
+BOOL CTavrinApp::InitInstance()
+{
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    CWinApp::InitInstance();
+
+    programFolder = Tavrin::Platform::FolderOf(Tavrin::Platform::ModuleFileName(nullptr));
+    ::SetCurrentDirectoryW(programFolder.c_str());
+
+    CCommandLineParser parser;
+    parser.Parse(m_lpCmdLine);
+    switch (SelectStartMode(parser)) {
+    case StartMode::Install:
+    case StartMode::Uninstall:
+    case StartMode::Update:
+        break;
+    case StartMode::Interactive:
+        RunInteractive();
+        break;
+    }
+    return FALSE;
+}
+
+void CTavrinApp::RunInteractive()
+{
+}

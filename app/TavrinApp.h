@@ -1,0 +1,20 @@
+#pragma once
+#include "framework/CWinApp.h"
+
+#include <string>
+
+class CTavrinApp : public CWinApp {
+public:
+    CTavrinApp();
+
+    // Runs one command-line mode or the interactive window, then returns
+    // FALSE so that the process ends without a message loop.
+    BOOL InitInstance() override;
+
+    std::wstring programFolder;
+    // Set by a settings page when a change needs a restart; never reset.
+    bool restartRequired = false;
+
+private:
+    void RunInteractive();
+};

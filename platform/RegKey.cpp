@@ -1,0 +1,99 @@
+#include "platform/RegKey.h"
+
+#include <vector>
+
+namespace Tavrin::Platform {
+
+RegKey& RegKey::operator=(RegKey&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        key_ = other.key_;
+        other.key_ = nullptr;
+    }
+    return *this;
+}
+
+LSTATUS RegKey::Open(HKEY parent, const std::wstring& path, REGSAM access)
+{
+    Close();
+    return ::RegOpenKeyExW(parent, path.c_str(), 0, access, &key_);
+}
+
+LSTATUS RegKey::Create(HKEY parent, const std::wstring& path, REGSAM access)
+{
+    Close();
+    return ::RegCreateKeyExW(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
+                             &key_, nullptr);
+}
+
+void RegKey::Close()
+{
+    if (key_) {
+        ::RegCloseKey(key_);
+        key_ = nullptr;
+    }
+}
+
+void RegKey::Attach(HKEY key)
+{
+    Close();
+    key_ = key;
+}
+
+std::optional<DWORD> RegKey::QueryDword(const std::wstring& name) const
+{
+    DWORD type = 0, value = 0, size = sizeof(value);
+    if (::RegQueryValueExW(key_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof(value))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<std::wstring> RegKey::QueryString(const std::wstring& name) const
+{
+    DWORD type = 0, size = 0;
+    if (::RegQueryValueExW(key_, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return std::nullopt;
+    // The value may grow between the two calls; retry a few times.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
+        DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+        LSTATUS status = ::RegQueryValueExW(key_, name.c_str(), nullptr, &type,
+                                            reinterpret_cast<BYTE*>(buffer.data()), &bytes);
+        if (status == ERROR_MORE_DATA) {
+            size = bytes;
+            continue;
+        }
+        if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+            return std::nullopt;
+        // Stored strings need not be terminated; stop at the first NUL either way.
+        size_t count = bytes / sizeof(wchar_t);
+        std::wstring text(buffer.data(), count);
+        if (auto nul = text.find(L'\0'); nul != std::wstring::npos)
+            text.resize(nul);
+        return text;
+    }
+    return std::nullopt;
+}
+
+LSTATUS RegKey::SetDword(const std::wstring& name, DWORD value) const
+{
+    return ::RegSetValueExW(key_, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                            sizeof(value));
+}
+
+LSTATUS RegKey::SetString(const std::wstring& name, const std::wstring& value) const
+{
+    return ::RegSetValueExW(key_, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+LSTATUS RegKey::DeleteValue(const std::wstring& name) const
+{
+    return ::RegDeleteValueW(key_, name.c_str());
+}
+
+}  // namespace Tavrin::Platform

@@ -1,0 +1,42 @@
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace Tavrin::Platform {
+
+// An open registry key, closed when the object goes. Open and Create return the
+// Win32 status so that callers decide what a failure means.
+class RegKey {
+public:
+    RegKey() = default;
+    ~RegKey() { Close(); }
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
+    RegKey(RegKey&& other) noexcept : key_(other.key_) { other.key_ = nullptr; }
+    RegKey& operator=(RegKey&& other) noexcept;
+
+    LSTATUS Open(HKEY parent, const std::wstring& path, REGSAM access);
+    // Opens the key, creating it and any missing keys above it.
+    LSTATUS Create(HKEY parent, const std::wstring& path, REGSAM access);
+    void Close();
+
+    HKEY Get() const { return key_; }
+    bool IsOpen() const { return key_ != nullptr; }
+    // Takes ownership of a key handle obtained elsewhere.
+    void Attach(HKEY key);
+
+    // Typed reads return nothing when the value is absent or of another type.
+    std::optional<DWORD> QueryDword(const std::wstring& name) const;
+    std::optional<std::wstring> QueryString(const std::wstring& name) const;
+    LSTATUS SetDword(const std::wstring& name, DWORD value) const;
+    LSTATUS SetString(const std::wstring& name, const std::wstring& value) const;
+    LSTATUS DeleteValue(const std::wstring& name) const;
+
+private:
+    HKEY key_ = nullptr;
+};
+
+}  // namespace Tavrin::Platform

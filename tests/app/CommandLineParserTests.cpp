@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "app/CommandLineParser.h"
+#include "app/StartMode.h"
+
+namespace {
+
+std::vector<std::wstring> Names(const std::wstring& commandLine)
+{
+    CCommandLineParser parser;
+    parser.Parse(commandLine);
+    std::vector<std::wstring> names;
+    for (const auto& option : parser.Options())
+        names.push_back(option.name);
+    return names;
+}
+
+StartMode ModeOf(const std::wstring& commandLine)
+{
+    CCommandLineParser parser;
+    parser.Parse(commandLine);
+    return SelectStartMode(parser);
+}
+
+std::vector<std::wstring> Values(const std::wstring& commandLine)
+{
+    CCommandLineParser parser;
+    parser.Parse(commandLine);
+    if (parser.Options().empty())
+        return {};
+    const auto& values = parser.Options().front().values;
+    return {values.begin(), values.end()};
+}
+
+using Names_t = std::vector<std::wstring>;
+
+}  // namespace
+
+TEST(CommandLineParser, AnyLeadingCharacterAndAnyCaseNameTheMode)
+{
+    EXPECT_EQ(Names(L"/install"), Names_t{L"install"});
+    EXPECT_EQ(Names(L"-install"), Names_t{L"install"});
+    EXPECT_EQ(ModeOf(L"/install"), StartMode::Install);
+    EXPECT_EQ(ModeOf(L"-install"), StartMode::Install);
+    EXPECT_EQ(ModeOf(L"/INSTALL"), StartMode::Install);
+    EXPECT_EQ(ModeOf(L"  /uninstall  "), StartMode::Uninstall);
+    EXPECT_EQ(ModeOf(L"/update"), StartMode::Update);
+}
+
+TEST(CommandLineParser, TheFirstCharacterIsAlwaysDropped)
+{
+    EXPECT_EQ(Names(L"install"), Names_t{L"nstall"});
+    EXPECT_EQ(ModeOf(L"install"), StartMode::Interactive);
+}
+
+TEST(CommandLineParser, ValuesFollowAColonAndDoNotChangeTheName)
+{
+    EXPECT_EQ(Names(L"/update:now"), Names_t{L"update"});
+    EXPECT_EQ(ModeOf(L"/update:now"), StartMode::Update);
+    EXPECT_EQ(Names(L"/install now"), Names_t{L"install now"});
+    EXPECT_EQ(ModeOf(L"/install now"), StartMode::Interactive);
+}
+
+TEST(CommandLineParser, SlashDashStartsEveryPieceAndDropsWhatPrecedesTheFirst)
+{
+    EXPECT_EQ(Names(L"/-install"), Names_t{L"-install"});
+    EXPECT_EQ(ModeOf(L"/-install"), StartMode::Interactive);
+    EXPECT_EQ(Names(L"/update /-uninstall"), Names_t{L"-uninstall"});
+    EXPECT_EQ(ModeOf(L"/update /-uninstall"), StartMode::Interactive);
+    EXPECT_EQ(Names(L"junk /-a:1 /-b  /-c"), (Names_t{L"-a", L"-b", L"-c"}));
+}
+
+TEST(CommandLineParser, ValuesSplitAtCommasWithTrailingQuotesRemoved)
+{
+    EXPECT_EQ(Values(L"/update:a,b\"\",c"), (Names_t{L"a", L"b", L"c"}));
+    EXPECT_EQ(Values(L"/update:,a,b"), (Names_t{L"a", L"b"}));
+    EXPECT_EQ(Values(L"/update:\"x\""), Names_t{L"\"x"});
+    EXPECT_EQ(Values(L"/update:a,,b"), (Names_t{L"a", L"", L"b"}));
+    EXPECT_TRUE(Values(L"/update:").empty());
+    EXPECT_TRUE(Values(L"/update").empty());
+}
+
+TEST(CommandLineParser, EmptyAndBlankCommandLinesHaveNoOptions)
+{
+    EXPECT_TRUE(Names(L"").empty());
+    EXPECT_TRUE(Names(L"   \t ").empty());
+    EXPECT_TRUE(Names(L"/- ").size() == 1);
+    EXPECT_EQ(ModeOf(L""), StartMode::Interactive);
+    EXPECT_EQ(ModeOf(L"   "), StartMode::Interactive);
+}
+
+TEST(CommandLineParser, HasOptionComparesTheWholeName)
+{
+    CCommandLineParser parser;
+    parser.Parse(L"/installer");
+    EXPECT_FALSE(parser.HasOption(L"install"));
+    EXPECT_TRUE(parser.HasOption(L"INSTALLER"));
+}
+
+TEST(StartModeSelection, InstallWinsOverUninstallWhichWinsOverUpdate)
+{
+    CCommandLineParser parser;
+    parser.Parse(L"/-install /-uninstall /-update");
+    // Every name here starts with "-", so none of them is a mode.
+    EXPECT_EQ(SelectStartMode(parser), StartMode::Interactive);
+    EXPECT_EQ(ModeOf(L"/uninstall:x"), StartMode::Uninstall);
+}

@@ -1,0 +1,145 @@
+#include "tests/support/TestSupport.h"
+
+#include <shellapi.h>
+
+#include <atomic>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "platform/Module.h"
+#include "platform/RegKey.h"
+#include "platform/UniqueHandle.h"
+
+namespace Tavrin::Test {
+
+using Platform::RegKey;
+using Platform::UniqueHandle;
+
+namespace {
+
+std::wstring UniqueName(const wchar_t* prefix)
+{
+    static std::atomic<unsigned> counter{0};
+    return prefix + std::to_wstring(::GetCurrentProcessId()) + L"_" + std::to_wstring(::GetTickCount()) + L"_" +
+           std::to_wstring(counter++);
+}
+
+}  // namespace
+
+std::wstring BinFolder()
+{
+    return Platform::FolderOf(Platform::ModuleFileName(nullptr));
+}
+
+ScratchKey::ScratchKey() : path_(L"Software\\TavrinTests\\" + UniqueName(L"k"))
+{
+    RegKey key;
+    key.Create(HKEY_CURRENT_USER, path_, KEY_WRITE);
+}
+
+ScratchKey::~ScratchKey()
+{
+    DeleteTree(HKEY_CURRENT_USER, path_);
+}
+
+TempFolder::TempFolder()
+{
+    wchar_t temp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, temp);
+    path_ = Platform::JoinPath(temp, UniqueName(L"tavrin_"));
+    ::CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+TempFolder::~TempFolder()
+{
+    // Double-NUL-terminated list for the shell's recursive delete.
+    std::wstring from = path_ + L'\0';
+    SHFILEOPSTRUCTW operation = {};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = from.c_str();
+    operation.fFlags = FOF_NO_UI;
+    ::SHFileOperationW(&operation);
+}
+
+ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs, const std::wstring& workingFolder)
+{
+    ProcessResult result;
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    UniqueHandle readEnd, writeEnd;
+    if (!::CreatePipe(readEnd.Put(), writeEnd.Put(), &inherit, 0))
+        return result;
+    ::SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nullptr;
+    startup.hStdOutput = writeEnd.Get();
+    startup.hStdError = writeEnd.Get();
+    PROCESS_INFORMATION process = {};
+    std::wstring mutableLine = commandLine;
+    if (!::CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                          workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process))
+        return result;
+    UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
+    writeEnd.Reset();
+
+    std::thread reader([&] {
+        char buffer[4096];
+        DWORD read = 0;
+        while (::ReadFile(readEnd.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0)
+            result.output.append(buffer, read);
+    });
+    if (::WaitForSingleObject(processHandle.Get(), timeoutMs) == WAIT_TIMEOUT) {
+        result.timedOut = true;
+        ::TerminateProcess(processHandle.Get(), 1);
+        ::WaitForSingleObject(processHandle.Get(), 5000);
+    }
+    reader.join();
+    ::GetExitCodeProcess(processHandle.Get(), &result.exitCode);
+    return result;
+}
+
+WindowsVersionOverride::WindowsVersionOverride(const std::wstring& exeName, const std::wstring& version)
+    : keyPath_(L"Software\\Wine\\AppDefaults\\" + exeName)
+{
+    RegKey key;
+    if (key.Create(HKEY_CURRENT_USER, keyPath_, KEY_WRITE) == ERROR_SUCCESS)
+        key.SetString(L"Version", version);
+}
+
+WindowsVersionOverride::~WindowsVersionOverride()
+{
+    DeleteTree(HKEY_CURRENT_USER, keyPath_);
+}
+
+void DeleteTree(HKEY root, const std::wstring& path, REGSAM view)
+{
+    if (!view) {
+        ::RegDeleteTreeW(root, path.c_str());
+        return;
+    }
+    // Open the parent in the requested view; the subtree below it follows.
+    size_t slash = path.rfind(L'\\');
+    std::wstring parent = slash == std::wstring::npos ? L"" : path.substr(0, slash);
+    std::wstring leaf = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    RegKey key;
+    if (key.Open(root, parent, KEY_ALL_ACCESS | view) == ERROR_SUCCESS)
+        ::RegDeleteTreeW(key.Get(), leaf.c_str());
+}
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes)
+{
+    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+std::string ReadFileBytes(const std::wstring& path)
+{
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace Tavrin::Test

@@ -1,0 +1,68 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+namespace Tavrin::Test {
+
+// Folder of the running test program; the build puts every program there.
+std::wstring BinFolder();
+
+// A registry key of its own under HKEY_CURRENT_USER\Software\TavrinTests,
+// deleted with everything below it when the object goes.
+class ScratchKey {
+public:
+    ScratchKey();
+    ~ScratchKey();
+    ScratchKey(const ScratchKey&) = delete;
+    ScratchKey& operator=(const ScratchKey&) = delete;
+    // Relative to HKEY_CURRENT_USER.
+    const std::wstring& Path() const { return path_; }
+
+private:
+    std::wstring path_;
+};
+
+// A fresh folder under the temporary folder, removed with its contents.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::wstring& Path() const { return path_; }
+    std::wstring File(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+private:
+    std::wstring path_;
+};
+
+struct ProcessResult {
+    DWORD exitCode = static_cast<DWORD>(-1);
+    bool timedOut = false;
+    std::string output;  // standard output and standard error together
+};
+
+// Starts a command line, collects its output and waits for it (killing it
+// after the time-out). The working folder is the current one unless given.
+ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs = 60000,
+                         const std::wstring& workingFolder = L"");
+
+// Makes Wine report another Windows version to programs of this file name
+// ("win10", "win81", "win8", "win7", "vista", ...) until the object goes.
+class WindowsVersionOverride {
+public:
+    WindowsVersionOverride(const std::wstring& exeName, const std::wstring& version);
+    ~WindowsVersionOverride();
+    WindowsVersionOverride(const WindowsVersionOverride&) = delete;
+    WindowsVersionOverride& operator=(const WindowsVersionOverride&) = delete;
+
+private:
+    std::wstring keyPath_;
+};
+
+void DeleteTree(HKEY root, const std::wstring& path, REGSAM view = 0);
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+std::string ReadFileBytes(const std::wstring& path);
+
+}  // namespace Tavrin::Test

@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# Installs the toolchain and builds the third-party libraries for both MinGW
+# targets into .deps/ (git-ignored). Safe to run again: every step checks
+# whether its result already exists.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+deps="$top/.deps"
+mkdir -p "$deps"
+
+packages=(
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
+  wine64 xvfb xauth cmake ninja-build dpkg-dev googletest
+  fonts-dejavu-core fonts-wine osslsigncode openssl python3 python3-pil
+  clang-format x11-apps
+)
+
+need_install=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need_install+=("$p")
+done
+
+src_list=/etc/apt/sources.list.d/tavrin-deb-src.sources
+if [ ! -f "$src_list" ]; then
+  # Source packages come from the same mirrors the machine already uses.
+  base=/etc/apt/sources.list.d/debian.sources
+  if [ -f "$base" ]; then
+    sed -e 's/^Types:.*/Types: deb-src/' "$base" > "$src_list"
+  elif [ -f /etc/apt/sources.list ]; then
+    grep -E '^deb ' /etc/apt/sources.list | sed -e 's/^deb /deb-src /' > /etc/apt/sources.list.d/tavrin-deb-src.list
+    src_list=/etc/apt/sources.list.d/tavrin-deb-src.list
+  fi
+  apt_updated=no
+fi
+
+if [ ${#need_install[@]} -gt 0 ] || [ "${apt_updated:-yes}" = no ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  [ ${#need_install[@]} -gt 0 ] && apt-get install -y -q --no-install-recommends "${need_install[@]}"
+fi
+
+fetch_source() { # package, marker glob
+  local pkg=$1
+  mkdir -p "$deps/src"
+  if ! ls "$deps/src/$2" >/dev/null 2>&1; then
+    (cd "$deps/src" && apt-get source --download-only "$pkg")
+  fi
+}
+
+# --- Boost headers and Boost.Serialization -------------------------------
+boost_inc="$deps/boost/include"
+if [ ! -f "$boost_inc/boost/serialization/list.hpp" ]; then
+  fetch_source boost1.74 'boost1.74_*.orig.tar.*'
+  rm -rf "$deps/boost" && mkdir -p "$boost_inc" "$deps/boost/src"
+  tarball=$(ls "$deps"/src/boost1.74_*.orig.tar.* | head -n1)
+  # The +ds1 tarball keeps each library's headers under libs/<name>/include;
+  # merge them into one include folder.
+  tar -xf "$tarball" -C "$boost_inc" --wildcards --strip-components=0 \
+    --transform='s,^[^/]*/libs/numeric/[^/]*/include/,,;s,^[^/]*/libs/[^/]*/include/,,' \
+    '*/libs/*/include/boost/*' 
+  tar -xf "$tarball" -C "$deps/boost/src" --wildcards --strip-components=1 '*/libs/serialization/src/*' '*/libs/serialization/build/Jamfile.v2'
+fi
+for triple in i686-w64-mingw32 x86_64-w64-mingw32; do
+  lib="$deps/$triple/lib/libboost_serialization.a"
+  [ -f "$lib" ] && continue
+  mkdir -p "$deps/$triple/lib" "$deps/$triple/obj/boost"
+  srcs=$(sed -n '/^SOURCES/,/;/p' "$deps/boost/src/libs/serialization/build/Jamfile.v2" | grep -oE '^\s+[a-z_0-9]+' | tr -d ' \t' | grep -v '^w')
+  objs=()
+  for s in $srcs; do
+    "$triple-g++-posix" -std=c++17 -O2 -ftemplate-depth-255 -I"$boost_inc" \
+      -c "$deps/boost/src/libs/serialization/src/$s.cpp" -o "$deps/$triple/obj/boost/$s.o" &
+    objs+=("$deps/$triple/obj/boost/$s.o")
+    while [ "$(jobs -rp | wc -l)" -ge "$(nproc)" ]; do wait -n; done
+  done
+  wait
+  "$triple-ar" rcs "$lib" "${objs[@]}"
+done
+
+# --- pugixml (wide characters, XPath on by default) ----------------------
+pugi="$deps/pugixml"
+if [ ! -f "$pugi/src/pugixml.cpp" ]; then
+  fetch_source pugixml 'pugixml_*.orig.tar.*'
+  rm -rf "$pugi" && mkdir -p "$pugi"
+  tar -xf "$(ls "$deps"/src/pugixml_*.orig.tar.* | head -n1)" -C "$pugi" --strip-components=1
+fi
+for triple in i686-w64-mingw32 x86_64-w64-mingw32; do
+  lib="$deps/$triple/lib/libpugixml.a"
+  [ -f "$lib" ] && continue
+  mkdir -p "$deps/$triple/lib" "$deps/$triple/obj"
+  "$triple-g++-posix" -std=c++17 -O2 -DPUGIXML_WCHAR_MODE -c "$pugi/src/pugixml.cpp" -o "$deps/$triple/obj/pugixml.o"
+  "$triple-ar" rcs "$lib" "$deps/$triple/obj/pugixml.o"
+done
+
+echo "setup: toolchain and dependencies ready in $deps"
