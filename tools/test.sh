@@ -8,7 +8,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/tools/setup.sh"
 "$top/tools/build.sh"
 
-build="$top/build/x86_64"
+build="${TAVRIN_BUILD_ROOT:-$top/build}/x86_64"
 run=$(mktemp -d /tmp/tavrin-test.XXXXXX)
 export WINEPREFIX="$run/prefix"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
