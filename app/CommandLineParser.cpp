@@ -19,7 +19,8 @@ std::list<std::wstring> SplitValues(const std::wstring& text)
         return values;
     for (;;) {
         size_t comma = text.find(L',', position);
-        std::wstring value = text.substr(position, comma == std::wstring::npos ? std::wstring::npos : comma - position);
+        std::wstring value =
+            text.substr(position, comma == std::wstring::npos ? std::wstring::npos : comma - position);
         size_t end = value.find_last_not_of(L'"');
         value.resize(end == std::wstring::npos ? 0 : end + 1);
         values.push_back(value);
@@ -30,7 +31,7 @@ std::list<std::wstring> SplitValues(const std::wstring& text)
     return values;
 }
 
-}  // namespace
+} // namespace
 
 void CCommandLineParser::Parse(const std::wstring& commandLine)
 {
@@ -44,7 +45,8 @@ void CCommandLineParser::Parse(const std::wstring& commandLine)
     size_t start = 0;
     while (start < rest.size()) {
         size_t next = rest.find(kSeparator, start + 1);
-        std::wstring piece = TrimWhiteSpace(rest.substr(start, next == std::wstring::npos ? std::wstring::npos : next - start));
+        std::wstring piece = TrimWhiteSpace(
+            rest.substr(start, next == std::wstring::npos ? std::wstring::npos : next - start));
         start = next == std::wstring::npos ? rest.size() : next;
         if (piece.empty())
             continue;

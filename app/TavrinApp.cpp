@@ -34,6 +34,4 @@ BOOL CTavrinApp::InitInstance()
     return FALSE;
 }
 
-void CTavrinApp::RunInteractive()
-{
-}
+void CTavrinApp::RunInteractive() {}

@@ -6,8 +6,7 @@
 namespace Tavrin::Platform {
 
 // Holds one COM interface reference.
-template <typename T>
-class ComPtr {
+template <typename T> class ComPtr {
 public:
     ComPtr() = default;
     ~ComPtr() { Reset(); }
@@ -47,8 +46,7 @@ public:
             std::exchange(ptr_, nullptr)->Release();
     }
 
-    template <typename U>
-    HRESULT As(ComPtr<U>& other) const
+    template <typename U> HRESULT As(ComPtr<U>& other) const
     {
         return ptr_ ? ptr_->QueryInterface(__uuidof(U), other.PutVoid()) : E_POINTER;
     }
@@ -75,4 +73,4 @@ private:
     HRESULT hr_;
 };
 
-}  // namespace Tavrin::Platform
+} // namespace Tavrin::Platform

@@ -43,4 +43,4 @@ std::wstring BaseName(const std::wstring& path)
     return dot == std::wstring::npos ? name : name.substr(0, dot);
 }
 
-}  // namespace Tavrin::Platform
+} // namespace Tavrin::Platform

@@ -14,4 +14,4 @@ std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
 // File name without folder and extension.
 std::wstring BaseName(const std::wstring& path);
 
-}  // namespace Tavrin::Platform
+} // namespace Tavrin::Platform

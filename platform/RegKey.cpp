@@ -96,4 +96,4 @@ LSTATUS RegKey::DeleteValue(const std::wstring& name) const
     return ::RegDeleteValueW(key_, name.c_str());
 }
 
-}  // namespace Tavrin::Platform
+} // namespace Tavrin::Platform

@@ -39,4 +39,4 @@ private:
     HKEY key_ = nullptr;
 };
 
-}  // namespace Tavrin::Platform
+} // namespace Tavrin::Platform

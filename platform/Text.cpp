@@ -49,4 +49,4 @@ void DebugLine(const std::wstring& text)
     ::OutputDebugStringW((text + L"\n").c_str());
 }
 
-}  // namespace Tavrin::Platform
+} // namespace Tavrin::Platform

@@ -13,4 +13,4 @@ bool EqualsIgnoreCase(const std::wstring& a, const std::wstring& b);
 // Writes one diagnostic line (a line end is appended) with OutputDebugStringW.
 void DebugLine(const std::wstring& text);
 
-}  // namespace Tavrin::Platform
+} // namespace Tavrin::Platform

@@ -6,8 +6,7 @@
 namespace Tavrin::Platform {
 
 // Owns one handle and closes it with Traits::Close; move-only.
-template <typename Traits>
-class UniqueResource {
+template <typename Traits> class UniqueResource {
 public:
     using Handle = typename Traits::Handle;
 
@@ -70,4 +69,4 @@ struct ModuleTraits {
 };
 using UniqueModule = UniqueResource<ModuleTraits>;
 
-}  // namespace Tavrin::Platform
+} // namespace Tavrin::Platform

@@ -7,8 +7,7 @@ namespace Tavrin::Core {
 
 namespace {
 
-template <typename Function>
-Function LookUp(const wchar_t* module, const char* name)
+template <typename Function> Function LookUp(const wchar_t* module, const char* name)
 {
     HMODULE handle = ::GetModuleHandleW(module);
     return handle ? reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(handle, name)))
@@ -29,7 +28,7 @@ BOOLEAN EnableRedirection(BOOLEAN enable)
     return function ? function(enable) : 0;
 }
 
-}  // namespace
+} // namespace
 
 WindowsVersionCode ClassifyVersionNumbers(const OsVersion& version)
 {
@@ -112,4 +111,4 @@ BOOLEAN RestoreFsRedirection()
     return EnableRedirection(TRUE);
 }
 
-}  // namespace Tavrin::Core
+} // namespace Tavrin::Core

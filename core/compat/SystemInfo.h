@@ -8,9 +8,9 @@
 namespace Tavrin::Core {
 
 struct DriveSpace {
-    std::wstring root;        // "C:\"
-    std::wstring freeBytes;   // decimal, no separators
-    std::wstring totalBytes;  // decimal, no separators
+    std::wstring root;       // "C:\"
+    std::wstring freeBytes;  // decimal, no separators
+    std::wstring totalBytes; // decimal, no separators
 };
 
 struct SystemInfo {
@@ -41,8 +41,9 @@ WindowsVersionCode ClassifyWindowsVersion(bool& eligible);
 // host cannot produce on demand can still be exercised.
 struct DriveQueries {
     UINT(WINAPI* getDriveType)(LPCWSTR root) = ::GetDriveTypeW;
-    BOOL(WINAPI* getDiskFreeSpace)(LPCWSTR root, PULARGE_INTEGER available, PULARGE_INTEGER total,
-                                   PULARGE_INTEGER totalFree) = ::GetDiskFreeSpaceExW;
+    BOOL(WINAPI* getDiskFreeSpace)
+    (LPCWSTR root, PULARGE_INTEGER available, PULARGE_INTEGER total,
+     PULARGE_INTEGER totalFree) = ::GetDiskFreeSpaceExW;
     DWORD(WINAPI* getLogicalDriveStrings)(DWORD length, LPWSTR buffer) = ::GetLogicalDriveStringsW;
 };
 
@@ -57,4 +58,4 @@ bool IsWow64();
 BOOLEAN DisableFsRedirection();
 BOOLEAN RestoreFsRedirection();
 
-}  // namespace Tavrin::Core
+} // namespace Tavrin::Core

@@ -36,7 +36,7 @@ std::vector<std::wstring> Values(const std::wstring& commandLine)
 
 using Names_t = std::vector<std::wstring>;
 
-}  // namespace
+} // namespace
 
 TEST(CommandLineParser, AnyLeadingCharacterAndAnyCaseNameTheMode)
 {

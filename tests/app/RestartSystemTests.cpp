@@ -43,14 +43,14 @@ protected:
     }
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(RestartSystemTest, AsksForARebootWithTheShutdownPrivilegeEnabled)
 {
     RestartSystem(RecordExit);
     ASSERT_EQ(g_calls.size(), 1u);
     EXPECT_EQ(g_calls[0].flags, static_cast<UINT>(EWX_REBOOT));
-    EXPECT_EQ(g_calls[0].reason, 1u);  // other, maintenance, not planned
+    EXPECT_EQ(g_calls[0].reason, 1u); // other, maintenance, not planned
     EXPECT_TRUE(g_calls[0].privilegeEnabled);
 }
 

@@ -15,7 +15,7 @@ using Tavrin::Test::WindowsVersionOverride;
 TEST(WindowsVersionTable, ClassifiesByMajorMinorAndServicePack)
 {
     EXPECT_EQ(ClassifyVersionNumbers({10, 0, 0}), 1);
-    EXPECT_EQ(ClassifyVersionNumbers({10, 7, 3}), 1);  // minor and build are not looked at
+    EXPECT_EQ(ClassifyVersionNumbers({10, 7, 3}), 1); // minor and build are not looked at
     EXPECT_EQ(ClassifyVersionNumbers({6, 3, 0}), 2);
     EXPECT_EQ(ClassifyVersionNumbers({6, 2, 0}), 3);
     EXPECT_EQ(ClassifyVersionNumbers({6, 1, 1}), 4);
@@ -42,7 +42,7 @@ ProbeAnswer RunProbe()
     return answer;
 }
 
-}  // namespace
+} // namespace
 
 // Wine reports the version a prefix is configured for; each case runs the
 // probe in a process of its own under that setting.
@@ -97,12 +97,16 @@ DWORD WINAPI FakeDriveStrings(DWORD length, LPWSTR buffer)
 
 UINT WINAPI FakeDriveType(LPCWSTR root)
 {
-    static const std::map<wchar_t, UINT> types = {
-        {L'C', DRIVE_FIXED}, {L'D', DRIVE_CDROM}, {L'E', DRIVE_FIXED}, {L'F', DRIVE_REMOTE}, {L'G', DRIVE_FIXED}};
+    static const std::map<wchar_t, UINT> types = {{L'C', DRIVE_FIXED},
+                                                  {L'D', DRIVE_CDROM},
+                                                  {L'E', DRIVE_FIXED},
+                                                  {L'F', DRIVE_REMOTE},
+                                                  {L'G', DRIVE_FIXED}};
     return types.at(root[0]);
 }
 
-BOOL WINAPI FakeSpace(LPCWSTR root, PULARGE_INTEGER available, PULARGE_INTEGER total, PULARGE_INTEGER totalFree)
+BOOL WINAPI FakeSpace(LPCWSTR root, PULARGE_INTEGER available, PULARGE_INTEGER total,
+                      PULARGE_INTEGER totalFree)
 {
     if (root[0] == L'E')
         return FALSE;
@@ -113,12 +117,12 @@ BOOL WINAPI FakeSpace(LPCWSTR root, PULARGE_INTEGER available, PULARGE_INTEGER t
     return TRUE;
 }
 
-}  // namespace
+} // namespace
 
 TEST(SystemInfoProbe, KeepsOnlyFixedDrivesWhoseSpaceCanBeRead)
 {
     SystemInfo info;
-    info.fixedDrives.push_back({L"X:\\", L"1", L"2"});  // stale entry from an earlier run
+    info.fixedDrives.push_back({L"X:\\", L"1", L"2"}); // stale entry from an earlier run
     DriveQueries fake;
     fake.getLogicalDriveStrings = FakeDriveStrings;
     fake.getDriveType = FakeDriveType;
@@ -127,7 +131,7 @@ TEST(SystemInfoProbe, KeepsOnlyFixedDrivesWhoseSpaceCanBeRead)
 
     ASSERT_EQ(info.fixedDrives.size(), 2u);
     EXPECT_EQ(info.fixedDrives.front().root, L"C:\\");
-    EXPECT_EQ(info.fixedDrives.front().freeBytes, L"3000");  // total free, not the caller's share
+    EXPECT_EQ(info.fixedDrives.front().freeBytes, L"3000"); // total free, not the caller's share
     EXPECT_EQ(info.fixedDrives.front().totalBytes, L"30000");
     EXPECT_EQ(info.fixedDrives.back().root, L"G:\\");
     EXPECT_EQ(info.fixedDrives.back().totalBytes, L"70000");
@@ -152,5 +156,6 @@ TEST(FsRedirection, DisableAndRestoreReachKernel32)
     RestoreFsRedirection();
     wchar_t system[MAX_PATH];
     ASSERT_GT(::GetSystemDirectoryW(system, MAX_PATH), 0u);
-    EXPECT_NE(::GetFileAttributesW((std::wstring(system) + L"\\kernel32.dll").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(::GetFileAttributesW((std::wstring(system) + L"\\kernel32.dll").c_str()),
+              INVALID_FILE_ATTRIBUTES);
 }

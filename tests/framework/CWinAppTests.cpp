@@ -21,7 +21,7 @@ public:
     std::wstring seenName, seenCommandLine;
 };
 
-}  // namespace
+} // namespace
 
 TEST(CWinApp, IsNamedAfterTheProgramFileWithoutAName)
 {
@@ -46,7 +46,8 @@ TEST(CWinApp, ProfileIntegersLiveUnderTheRegistryKeyAndAppName)
 
     // Read back with the plain registry API: directly in the application key.
     Tavrin::Platform::RegKey key;
-    ASSERT_EQ(key.Open(HKEY_CURRENT_USER, L"Software\\TavrinTests\\TavrinProfileTest", KEY_READ), ERROR_SUCCESS);
+    ASSERT_EQ(key.Open(HKEY_CURRENT_USER, L"Software\\TavrinTests\\TavrinProfileTest", KEY_READ),
+              ERROR_SUCCESS);
     EXPECT_EQ(key.QueryDword(L"showCompatibility").value_or(99), 1u);
 
     ASSERT_TRUE(app.WriteProfileInt(L"Section", L"n", 3));

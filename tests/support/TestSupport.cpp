@@ -21,11 +21,11 @@ namespace {
 std::wstring UniqueName(const wchar_t* prefix)
 {
     static std::atomic<unsigned> counter{0};
-    return prefix + std::to_wstring(::GetCurrentProcessId()) + L"_" + std::to_wstring(::GetTickCount()) + L"_" +
-           std::to_wstring(counter++);
+    return prefix + std::to_wstring(::GetCurrentProcessId()) + L"_" + std::to_wstring(::GetTickCount()) +
+           L"_" + std::to_wstring(counter++);
 }
 
-}  // namespace
+} // namespace
 
 std::wstring BinFolder()
 {
@@ -142,4 +142,4 @@ std::string ReadFileBytes(const std::wstring& path)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-}  // namespace Tavrin::Test
+} // namespace Tavrin::Test

@@ -40,7 +40,7 @@ private:
 struct ProcessResult {
     DWORD exitCode = static_cast<DWORD>(-1);
     bool timedOut = false;
-    std::string output;  // standard output and standard error together
+    std::string output; // standard output and standard error together
 };
 
 // Starts a command line, collects its output and waits for it (killing it
@@ -65,4 +65,4 @@ void DeleteTree(HKEY root, const std::wstring& path, REGSAM view = 0);
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path);
 
-}  // namespace Tavrin::Test
+} // namespace Tavrin::Test

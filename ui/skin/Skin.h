@@ -5,7 +5,7 @@
 namespace Gdiplus {
 using std::max;
 using std::min;
-}  // namespace Gdiplus
+} // namespace Gdiplus
 #include <gdiplus.h>
 
 #include <map>
