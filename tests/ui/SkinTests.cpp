@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
+#include <vector>
 #include <memory>
 #include <string>
 
@@ -372,4 +375,305 @@ TEST_F(ImageBesideProgram, MissingUndecodableEmptyAndOverlongPathsYieldNone)
     while ((BinFolder() + L"\\" + padded).size() < MAX_PATH)
         padded += L"/.";
     EXPECT_EQ(LoadImageFile(nullptr, padded + L"/mark.png"), nullptr);
+}
+
+namespace {
+
+// Every skin key the program looks up.
+const wchar_t* const kColourKeys[] = {
+    L"mainframe/bg",
+    L"client/body_text",
+    L"general/label/border_color",
+    L"client/client_bg",
+    L"general/checkbox/text",
+    L"general/checkbox/check",
+    L"general/checkbox/border",
+    L"general/checkbox/bg",
+    L"general/radio/check",
+    L"general/radio/border",
+    L"general/radio/bg",
+    L"general/checkbox/text_disabled",
+    L"general/radio/text_disabled",
+};
+
+// Every image the program loads, by the exact name it asks for.
+const wchar_t* const kImages[] = {
+    L"images/headers/tools-title.PNG",
+    L"images/buttons/privacy.png",
+    L"images/buttons/privacy_over.png",
+    L"images/buttons/location.png",
+    L"images/buttons/location_over.png",
+    L"images/buttons/security.png",
+    L"images/buttons/security_over.png",
+    L"images/buttons/themes.png",
+    L"images/buttons/themes_over.png",
+    L"images/buttons/reclamation.png",
+    L"images/buttons/reclamation_over.png",
+    L"images/buttons/compatibility.png",
+    L"images/buttons/compatibility_over.png",
+    L"images/windows/tab-closed.png",
+    L"images/windows/tab-opened.png",
+    L"images/headers/privacy-title.PNG",
+    L"images/headers/location-title.PNG",
+    L"images/headers/security-title.png",
+    L"images/headers/theme-title.png",
+    L"images/headers/reclamation-title.PNG",
+    L"images/headers/compatability-title.png",
+    L"images/headers/pre-title.PNG",
+    L"images/headers/scan-title.PNG",
+    L"images/headers/results-pass-title.png",
+    L"images/headers/results-issues-title.png",
+    L"images/windows/checked.png",
+    L"images/windows/issues.png",
+    L"images/windows/failed.png",
+    L"images/windows/checked_small.PNG",
+    L"images/windows/failed_small.PNG",
+};
+
+// The main window's section buttons with their tiles, in template order.
+struct SectionTile {
+    int id;
+    const wchar_t* image;
+};
+const SectionTile kTiles[] = {
+    {1033, L"images/buttons/privacy"},     {1034, L"images/buttons/location"},
+    {1032, L"images/buttons/security"},    {1036, L"images/buttons/themes"},
+    {1021, L"images/buttons/reclamation"}, {1035, L"images/buttons/compatibility"},
+};
+
+using ImagePtr = std::unique_ptr<Gdiplus::Image>;
+
+ImagePtr Load(const std::wstring& path)
+{
+    return ImagePtr(LoadImageFile(nullptr, path));
+}
+
+INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM)
+{
+    return message == WM_INITDIALOG;
+}
+
+// The main window's template, created for its geometry only.
+class MainTemplate {
+public:
+    MainTemplate()
+        : dialog_(::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(102), nullptr,
+                                       PlainDialogProc, 0))
+    {
+    }
+    ~MainTemplate()
+    {
+        if (dialog_)
+            ::DestroyWindow(dialog_);
+    }
+    MainTemplate(const MainTemplate&) = delete;
+    MainTemplate& operator=(const MainTemplate&) = delete;
+    HWND Get() const { return dialog_; }
+    RECT Client() const
+    {
+        RECT rect = {};
+        ::GetClientRect(dialog_, &rect);
+        return rect;
+    }
+    RECT ItemRect(int id) const
+    {
+        RECT rect = {};
+        ::GetWindowRect(::GetDlgItem(dialog_, id), &rect);
+        ::MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&rect), 2);
+        return rect;
+    }
+
+private:
+    HWND dialog_;
+};
+
+bool SavePng(Gdiplus::Bitmap& bitmap, const std::wstring& name)
+{
+    wchar_t folder[MAX_PATH] = {};
+    if (!::GetEnvironmentVariableW(L"TAVRIN_SCREENSHOTS", folder, MAX_PATH))
+        return false;
+    CLSID png = {};
+    ::CLSIDFromString(L"{557CF406-1A04-11D3-9A73-0000F81EF32E}", &png);
+    return bitmap.Save((std::wstring(folder) + L"\\" + name).c_str(), &png, nullptr) == Gdiplus::Ok;
+}
+
+} // namespace
+
+TEST(DeliveredSkin, DescriptionBesideTheProgramHasEveryKey)
+{
+    CSkin skin;
+    ASSERT_TRUE(skin.Load(BinFolder() + L"\\ui.xml", ::GetModuleHandleW(nullptr)));
+    for (const wchar_t* key : kColourKeys) {
+        BOOL found = FALSE;
+        const Gdiplus::ARGB color = skin.GetColor(key, &found);
+        EXPECT_TRUE(found) << key;
+        EXPECT_EQ(color >> 24, 0xFFu) << key << ": colours of the skin are opaque";
+    }
+    // Text stands out from the background it is drawn on.
+    EXPECT_NE(skin.GetColor(L"general/checkbox/text"), skin.GetColor(L"client/client_bg"));
+    EXPECT_NE(skin.GetColor(L"client/body_text"), skin.GetColor(L"mainframe/bg"));
+    BOOL found = FALSE;
+    Gdiplus::Font* body = skin.GetFont(L"client/normal", &found);
+    EXPECT_TRUE(found);
+    ASSERT_NE(body, nullptr);
+    EXPECT_EQ(body->GetLastStatus(), Gdiplus::Ok);
+}
+
+TEST(DeliveredSkin, EveryImageLoadsUnderItsExactName)
+{
+    for (const wchar_t* path : kImages) {
+        std::wstring windowsPath = BinFolder() + L"\\" + path;
+        std::replace(windowsPath.begin(), windowsPath.end(), L'/', L'\\');
+        WIN32_FIND_DATAW data = {};
+        HANDLE find = ::FindFirstFileW(windowsPath.c_str(), &data);
+        ASSERT_NE(find, INVALID_HANDLE_VALUE) << path;
+        ::FindClose(find);
+        const std::wstring name(path);
+        EXPECT_EQ(std::wstring(data.cFileName), name.substr(name.rfind(L'/') + 1))
+            << "letter case of " << path;
+        ImagePtr image = Load(path);
+        ASSERT_NE(image, nullptr) << path;
+        EXPECT_GT(image->GetWidth(), 0u);
+        EXPECT_GT(image->GetHeight(), 0u);
+    }
+}
+
+TEST(DeliveredSkin, HeadersSpanTheMainWindowAndLeaveThePageTextsOnWhite)
+{
+    MainTemplate main;
+    ASSERT_NE(main.Get(), nullptr);
+    const RECT client = main.Client();
+    for (const wchar_t* path : kImages) {
+        if (std::wstring(path).find(L"/headers/") == std::wstring::npos)
+            continue;
+        ImagePtr header = Load(path);
+        ASSERT_NE(header, nullptr) << path;
+        EXPECT_EQ(static_cast<LONG>(header->GetWidth()), client.right) << path;
+    }
+    // The title of the home view starts below the header.
+    ImagePtr tools = Load(L"images/headers/tools-title.PNG");
+    EXPECT_LE(static_cast<LONG>(tools->GetHeight()), main.ItemRect(1003).top);
+    // The results page lays its white panel out by the pass header; the other
+    // header has to end at the same height.
+    EXPECT_EQ(Load(L"images/headers/results-pass-title.png")->GetHeight(),
+              Load(L"images/headers/results-issues-title.png")->GetHeight());
+    // The pre-upgrade dialog's only button sits below its header.
+    HWND pre =
+        ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(134), nullptr, PlainDialogProc, 0);
+    ASSERT_NE(pre, nullptr);
+    RECT scan = {};
+    ::GetWindowRect(::GetDlgItem(pre, 1016), &scan);
+    ::MapWindowPoints(nullptr, pre, reinterpret_cast<POINT*>(&scan), 2);
+    ::DestroyWindow(pre);
+    EXPECT_LT(static_cast<LONG>(Load(L"images/headers/pre-title.PNG")->GetHeight()), scan.top);
+}
+
+TEST(DeliveredSkin, SectionTilesFitTheHomeViewAndMatchTheirHoverImages)
+{
+    MainTemplate main;
+    ASSERT_NE(main.Get(), nullptr);
+    const RECT client = main.Client();
+    std::vector<RECT> placed;
+    for (const SectionTile& tile : kTiles) {
+        ImagePtr normal = Load(std::wstring(tile.image) + L".png");
+        ImagePtr hover = Load(std::wstring(tile.image) + L"_over.png");
+        ASSERT_NE(normal, nullptr);
+        ASSERT_NE(hover, nullptr);
+        EXPECT_EQ(normal->GetWidth(), hover->GetWidth());
+        EXPECT_EQ(normal->GetHeight(), hover->GetHeight());
+        // The button takes the image's size at the template's position.
+        const RECT item = main.ItemRect(tile.id);
+        const RECT sized = {item.left, item.top, item.left + static_cast<LONG>(normal->GetWidth()),
+                            item.top + static_cast<LONG>(normal->GetHeight())};
+        EXPECT_LE(sized.right, client.right) << tile.image;
+        EXPECT_LE(sized.bottom, main.ItemRect(1037).top) << tile.image << " reaches the issues note";
+        EXPECT_GE(sized.top, main.ItemRect(1003).bottom) << tile.image << " covers the title";
+        for (const RECT& other : placed) {
+            RECT overlap = {};
+            EXPECT_FALSE(::IntersectRect(&overlap, &sized, &other)) << tile.image << " overlaps a tile";
+        }
+        placed.push_back(sized);
+    }
+}
+
+TEST(DeliveredSkin, MarksAndTabsHaveMatchingSizes)
+{
+    ImagePtr checkedSmall = Load(L"images/windows/checked_small.PNG");
+    ImagePtr failedSmall = Load(L"images/windows/failed_small.PNG");
+    ASSERT_NE(checkedSmall, nullptr);
+    ASSERT_NE(failedSmall, nullptr);
+    EXPECT_EQ(checkedSmall->GetWidth(), failedSmall->GetWidth());
+    EXPECT_EQ(checkedSmall->GetHeight(), failedSmall->GetHeight());
+    ImagePtr closed = Load(L"images/windows/tab-closed.png");
+    ImagePtr opened = Load(L"images/windows/tab-opened.png");
+    ASSERT_NE(closed, nullptr);
+    ASSERT_NE(opened, nullptr);
+    EXPECT_EQ(closed->GetWidth(), opened->GetWidth());
+    EXPECT_EQ(closed->GetHeight(), opened->GetHeight());
+    // The open/close image fits the header bar (template 139).
+    HWND host =
+        ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 800, 200, nullptr, nullptr, nullptr, nullptr);
+    HWND bar =
+        ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(139), host, PlainDialogProc, 0);
+    ASSERT_NE(bar, nullptr);
+    RECT barClient = {};
+    ::GetClientRect(bar, &barClient);
+    ::DestroyWindow(host);
+    EXPECT_LE(static_cast<LONG>(closed->GetHeight()), barClient.bottom);
+    // The large marks share one size, so that the lines below them align.
+    ImagePtr checked = Load(L"images/windows/checked.png");
+    ImagePtr issues = Load(L"images/windows/issues.png");
+    ImagePtr failed = Load(L"images/windows/failed.png");
+    ASSERT_TRUE(checked && issues && failed);
+    EXPECT_EQ(checked->GetHeight(), issues->GetHeight());
+    EXPECT_EQ(checked->GetHeight(), failed->GetHeight());
+}
+
+TEST(DeliveredSkin, HomeViewPreview)
+{
+    // The home view as the main window composes it: white, the header centred
+    // at the top, the tiles at the buttons' places, the two texts.
+    MainTemplate main;
+    ASSERT_NE(main.Get(), nullptr);
+    const RECT client = main.Client();
+    Gdiplus::Bitmap canvas(client.right, client.bottom, PixelFormat32bppARGB);
+    {
+        Gdiplus::Graphics graphics(&canvas);
+        graphics.Clear(Gdiplus::Color(0xFFFFFFFF));
+        graphics.SetTextRenderingHint(Gdiplus::TextRenderingHintClearTypeGridFit);
+        ImagePtr header = Load(L"images/headers/tools-title.PNG");
+        ASSERT_NE(header, nullptr);
+        graphics.DrawImage(header.get(),
+                           (static_cast<INT>(client.right) - static_cast<INT>(header->GetWidth())) / 2, 0,
+                           static_cast<INT>(header->GetWidth()), static_cast<INT>(header->GetHeight()));
+        for (size_t i = 0; i < std::size(kTiles); ++i) {
+            // One tile under the mouse, to show both states.
+            ImagePtr tile = Load(std::wstring(kTiles[i].image) + (i == 1 ? L"_over.png" : L".png"));
+            ASSERT_NE(tile, nullptr);
+            const RECT item = main.ItemRect(kTiles[i].id);
+            graphics.DrawImage(tile.get(), static_cast<INT>(item.left), static_cast<INT>(item.top),
+                               static_cast<INT>(tile->GetWidth()), static_cast<INT>(tile->GetHeight()));
+        }
+        std::unique_ptr<Gdiplus::Font> title(CreateMessageFont(14, false, false, false));
+        std::unique_ptr<Gdiplus::Font> note(CreateMessageFont(12, false, false, false));
+        Gdiplus::SolidBrush black(Gdiplus::Color(0xFF000000)), red(Gdiplus::Color(0xFFFF0000));
+        const RECT titleRect = main.ItemRect(1003), noteRect = main.ItemRect(1037);
+        EXPECT_EQ(graphics.DrawString(L"Windows 10 Settings", -1, title.get(),
+                                      Gdiplus::PointF(static_cast<Gdiplus::REAL>(titleRect.left),
+                                                      static_cast<Gdiplus::REAL>(titleRect.top)),
+                                      &black),
+                  Gdiplus::Ok);
+        graphics.DrawString(L"* You have 0 compatibility issues to review in the Devices & App Compatibility "
+                            L"section",
+                            -1, note.get(),
+                            Gdiplus::PointF(static_cast<Gdiplus::REAL>(noteRect.left),
+                                            static_cast<Gdiplus::REAL>(noteRect.top)),
+                            &red);
+    }
+    // The tiles really are there: the centre of the privacy tile is brand blue.
+    const RECT privacy = main.ItemRect(1033);
+    Gdiplus::Color sample;
+    canvas.GetPixel(privacy.left + 4, privacy.top + 4, &sample);
+    EXPECT_EQ(sample.GetValue(), 0xFF0A70C5u);
+    EXPECT_TRUE(SavePng(canvas, L"skin-home-view.png"));
 }
