@@ -144,10 +144,10 @@ RegistryValueBackup::~RegistryValueBackup()
 namespace {
 const wchar_t kNtVersionKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion";
 const wchar_t kWindowsControlKey[] = L"System\\CurrentControlSet\\Control\\Windows";
-}  // namespace
+} // namespace
 
-PrefixVersionNumbers::PrefixVersionNumbers(DWORD major, DWORD minor, DWORD build, const std::wstring& servicePack,
-                                           DWORD servicePackMajor)
+PrefixVersionNumbers::PrefixVersionNumbers(DWORD major, DWORD minor, DWORD build,
+                                           const std::wstring& servicePack, DWORD servicePackMajor)
     : version_(HKEY_LOCAL_MACHINE, kNtVersionKey, L"CurrentVersion"),
       build_(HKEY_LOCAL_MACHINE, kNtVersionKey, L"CurrentBuild"),
       buildNumber_(HKEY_LOCAL_MACHINE, kNtVersionKey, L"CurrentBuildNumber"),
@@ -171,6 +171,22 @@ PrefixVersionNumbers::PrefixVersionNumbers(DWORD major, DWORD minor, DWORD build
     }
     control.Create(HKEY_LOCAL_MACHINE, kWindowsControlKey, KEY_WRITE);
     control.SetDword(L"CSDVersion", servicePackMajor << 8);
+}
+
+ScopedSearchPath::ScopedSearchPath(const std::wstring& front)
+{
+    std::wstring old(32768, L'\0');
+    old.resize(::GetEnvironmentVariableW(L"PATH", old.data(), static_cast<DWORD>(old.size())));
+    old_ = old;
+    wchar_t system[MAX_PATH];
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    std::wstring path = front.empty() ? std::wstring(system) : front + L";" + system;
+    ::SetEnvironmentVariableW(L"PATH", path.c_str());
+}
+
+ScopedSearchPath::~ScopedSearchPath()
+{
+    ::SetEnvironmentVariableW(L"PATH", old_.c_str());
 }
 
 void DeleteTree(HKEY root, const std::wstring& path, REGSAM view)

@@ -90,6 +90,21 @@ private:
     RegistryValueBackup version_, build_, buildNumber_, csd_, majorNumber_, minorNumber_, csdNumber_;
 };
 
+// Replaces this process's PATH with one folder (or none) in front of the
+// system folder, so a program started by name is found there or nowhere.
+// Note that Windows searches the starting program's own folder and the
+// current folder before PATH.
+class ScopedSearchPath {
+public:
+    explicit ScopedSearchPath(const std::wstring& front);
+    ~ScopedSearchPath();
+    ScopedSearchPath(const ScopedSearchPath&) = delete;
+    ScopedSearchPath& operator=(const ScopedSearchPath&) = delete;
+
+private:
+    std::wstring old_;
+};
+
 void DeleteTree(HKEY root, const std::wstring& path, REGSAM view = 0);
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path);
