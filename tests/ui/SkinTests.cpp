@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <iterator>
 #include <vector>
@@ -676,4 +677,128 @@ TEST(DeliveredSkin, HomeViewPreview)
     canvas.GetPixel(privacy.left + 4, privacy.top + 4, &sample);
     EXPECT_EQ(sample.GetValue(), 0xFF0A70C5u);
     EXPECT_TRUE(SavePng(canvas, L"skin-home-view.png"));
+}
+
+namespace {
+
+// Page templates with their headers; `onlyId` limits the check to one
+// control when the page lays the others out itself below it.
+struct PageHeader {
+    int templateId;
+    const wchar_t* header;
+    int onlyId;
+};
+const PageHeader kPageHeaders[] = {
+    {129, L"images/headers/security-title.png", 0},      {130, L"images/headers/privacy-title.PNG", 0},
+    {131, L"images/headers/location-title.PNG", 0},      {132, L"images/headers/theme-title.png", 0},
+    {135, L"images/headers/scan-title.PNG", 0},          {136, L"images/headers/results-pass-title.png", 0},
+    {137, L"images/headers/compatability-title.png", 1}, {138, L"images/headers/reclamation-title.PNG", 0},
+};
+
+BOOL CALLBACK LowestTop(HWND child, LPARAM parameter)
+{
+    auto* state = reinterpret_cast<std::pair<HWND, LONG>*>(parameter);
+    RECT rect = {};
+    ::GetWindowRect(child, &rect);
+    ::MapWindowPoints(nullptr, state->first, reinterpret_cast<POINT*>(&rect), 2);
+    state->second = std::min(state->second, rect.top);
+    return TRUE;
+}
+
+} // namespace
+
+TEST(DeliveredSkin, PageControlsStartBelowThePageHeader)
+{
+    HWND host =
+        ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1600, 1000, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(host, nullptr);
+    for (const PageHeader& page : kPageHeaders) {
+        HWND dialog = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(page.templateId),
+                                           host, PlainDialogProc, 0);
+        ASSERT_NE(dialog, nullptr) << page.templateId;
+        std::pair<HWND, LONG> state(dialog, LONG_MAX);
+        if (page.onlyId) {
+            RECT rect = {};
+            ::GetWindowRect(::GetDlgItem(dialog, page.onlyId), &rect);
+            ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+            state.second = rect.top;
+        } else {
+            ::EnumChildWindows(dialog, LowestTop, reinterpret_cast<LPARAM>(&state));
+        }
+        ::DestroyWindow(dialog);
+        ImagePtr header = Load(page.header);
+        ASSERT_NE(header, nullptr) << page.header;
+        EXPECT_LE(static_cast<LONG>(header->GetHeight()), state.second) << page.header;
+    }
+    ::DestroyWindow(host);
+}
+
+TEST(DeliveredSkin, SettingsPagePreview)
+{
+    // A settings page laid over the main window as the pages draw themselves:
+    // brand blue, the header centred at the top, a white panel 20 pixels in.
+    MainTemplate main;
+    ASSERT_NE(main.Get(), nullptr);
+    const RECT client = main.Client();
+    HWND page = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(129), main.Get(),
+                                     PlainDialogProc, 0);
+    ASSERT_NE(page, nullptr);
+    Gdiplus::Bitmap canvas(client.right, client.bottom, PixelFormat32bppARGB);
+    ImagePtr header = Load(L"images/headers/security-title.png");
+    ASSERT_NE(header, nullptr);
+    const INT headerHeight = static_cast<INT>(header->GetHeight());
+    {
+        Gdiplus::Graphics graphics(&canvas);
+        graphics.Clear(Gdiplus::Color(0xFF0A70C5));
+        graphics.DrawImage(header.get(),
+                           (static_cast<INT>(client.right) - static_cast<INT>(header->GetWidth())) / 2, 0,
+                           static_cast<INT>(header->GetWidth()), headerHeight);
+        Gdiplus::SolidBrush white(Gdiplus::Color(0xFFFFFFFF));
+        graphics.FillRectangle(&white, 20, headerHeight, static_cast<INT>(client.right) - 40,
+                               static_cast<INT>(client.bottom) - 20 - headerHeight);
+        std::unique_ptr<Gdiplus::Font> italic(CreateMessageFont(8, false, true, false));
+        std::unique_ptr<Gdiplus::Font> upright(CreateMessageFont(8, false, false, false));
+        CSkin skin;
+        ASSERT_TRUE(skin.Load(BinFolder() + L"\\ui.xml", ::GetModuleHandleW(nullptr)));
+        Gdiplus::SolidBrush text(Gdiplus::Color(skin.GetColor(L"general/checkbox/text")));
+        Gdiplus::Pen frame(Gdiplus::Color(skin.GetColor(L"general/checkbox/border")));
+        // Texts of the page's controls that lie inside the main window.
+        for (HWND child = ::GetWindow(page, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+            RECT rect = {};
+            ::GetWindowRect(child, &rect);
+            ::MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&rect), 2);
+            if (rect.bottom > client.bottom - 20)
+                continue;
+            wchar_t label[512] = {};
+            ::GetWindowTextW(child, label, 512);
+            const LONG style = ::GetWindowLongW(child, GWL_STYLE);
+            wchar_t className[32] = {};
+            ::GetClassNameW(child, className, 32);
+            const bool isButton = _wcsicmp(className, L"Button") == 0;
+            const bool isCheck = isButton && (style & 0x0F) == BS_AUTOCHECKBOX;
+            Gdiplus::RectF area(static_cast<Gdiplus::REAL>(rect.left), static_cast<Gdiplus::REAL>(rect.top),
+                                static_cast<Gdiplus::REAL>(rect.right - rect.left),
+                                static_cast<Gdiplus::REAL>(rect.bottom - rect.top));
+            if (isCheck) {
+                graphics.DrawRectangle(&frame, rect.left, rect.top + 1, 12, 12);
+                area.X += 17;
+                area.Width -= 17;
+            } else if (isButton) {
+                Gdiplus::SolidBrush face(Gdiplus::Color(0xFFE1E1E1));
+                graphics.FillRectangle(&face, area);
+                graphics.DrawRectangle(&frame, area);
+            }
+            graphics.DrawString(label, -1,
+                                isButton || ::GetDlgCtrlID(child) == 1058 ? upright.get() : italic.get(),
+                                area, nullptr, &text);
+        }
+    }
+    ::DestroyWindow(page);
+    // The margin beside the panel stays brand blue, the panel is white.
+    Gdiplus::Color sample;
+    canvas.GetPixel(10, headerHeight + 50, &sample);
+    EXPECT_EQ(sample.GetValue(), 0xFF0A70C5u);
+    canvas.GetPixel(client.right - 30, client.bottom - 30, &sample);
+    EXPECT_EQ(sample.GetValue(), 0xFFFFFFFFu);
+    EXPECT_TRUE(SavePng(canvas, L"skin-settings-page.png"));
 }
