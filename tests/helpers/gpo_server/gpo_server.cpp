@@ -163,15 +163,12 @@ public:
             return E_FAIL;
         if (section != GPO_SECTION_MACHINE && section != GPO_SECTION_USER)
             return E_INVALIDARG;
-        RegKey sectionKey;
-        LSTATUS status = sectionKey.Create(
-            HKEY_CURRENT_USER, settings_.root + L"\\" + SectionName(section == GPO_SECTION_MACHINE),
-            KEY_ALL_ACCESS);
+        // Handed to the caller, who closes it, as with the real object.
+        const std::wstring path = settings_.root + L"\\" + SectionName(section == GPO_SECTION_MACHINE);
+        LSTATUS status = ::RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr,
+                                           REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key, nullptr);
         if (status != ERROR_SUCCESS)
             return HRESULT_FROM_WIN32(status);
-        // The caller closes the key, as with the real object.
-        *key = sectionKey.Get();
-        sectionKey = RegKey();
         return S_OK;
     }
 
