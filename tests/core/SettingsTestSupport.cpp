@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <ostream>
 
 #include "platform/RegKey.h"
@@ -35,6 +36,24 @@ void PrintTo(const StoredValue& value, std::ostream* out)
         std::snprintf(hex, sizeof(hex), " %02x", b);
         *out << hex;
     }
+}
+
+std::string StateText(const StoredValue& value)
+{
+    if (!value.present)
+        return "-";
+    if (value.type == REG_DWORD && value.data.size() == sizeof(DWORD)) {
+        DWORD number = 0;
+        std::memcpy(&number, value.data.data(), sizeof(number));
+        return std::to_string(number);
+    }
+    if (value.type == REG_SZ && value.data.size() % sizeof(wchar_t) == 0 && !value.data.empty()) {
+        std::wstring text(value.data.size() / sizeof(wchar_t), L'\0');
+        std::memcpy(text.data(), value.data.data(), value.data.size());
+        if (text.back() == L'\0' && text.find(L'\0') == text.size() - 1)
+            return "'" + std::string(text.begin(), text.end() - 1) + "'";
+    }
+    return "type " + std::to_string(value.type) + ", " + std::to_string(value.data.size()) + " bytes";
 }
 
 StoredValue ReadStored(HKEY root, const std::wstring& path, const std::wstring& name, REGSAM view)

@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include <cwchar>
 #include <string>
 #include <variant>
 #include <vector>
@@ -90,12 +91,14 @@ template <typename Model> EntryPlace PlaceOf(const Model& model, const Core::Set
         entry);
 }
 
-// Tracks and clears every value of a catalogue that has a root.
+// Tracks and clears every plain value of a catalogue. Policy-bound values live
+// in the policy object's section (a scratch key of PolicyServer, or nowhere)
+// and their root handle dies with the model, so they are left out.
 template <typename Model> void ClearCatalogue(RegistryRestorer& restorer, const Model& model)
 {
     for (const auto& entry : Core::CatalogueOf<Model>().members) {
         EntryPlace place = PlaceOf(model, entry);
-        if (place.root)
+        if (!place.policyBound)
             restorer.TrackAndClear(place.root, place.path, place.name);
     }
 }
@@ -145,6 +148,42 @@ template <typename Model> std::string RowText(const Core::SettingRow<Model>& row
     if (row.asksRestart)
         text += " | restart";
     return text;
+}
+
+// A stored value in the notation of the catalogue tests: "-" absent, "2" a
+// four-byte REG_DWORD, "'Deny'" a REG_SZ of exactly (length + 1) * 2 bytes
+// with its terminating zero; anything else spelled out ("type 1, 7 bytes").
+std::string StateText(const StoredValue& value);
+
+// The state of every member of a model, in member order; "(no root)" for a
+// policy-bound member without a policy object.
+template <typename Model> std::vector<std::string> StateOf(const Model& model)
+{
+    std::vector<std::string> state;
+    for (const auto& entry : Core::CatalogueOf<Model>().members) {
+        EntryPlace place = PlaceOf(model, entry);
+        state.push_back(place.root ? StateText(ReadStored(place.root, place.path, place.name)) : "(no root)");
+    }
+    return state;
+}
+
+// What the steps should leave, applied to a state as above.
+template <typename Model>
+std::vector<std::string> AfterSteps(std::vector<std::string> state,
+                                    const std::vector<Core::SettingStep<Model>>& steps)
+{
+    for (const auto& step : steps) {
+        auto& slot = state.at(EntryNumber(step.entry) - 1);
+        if (slot == "(no root)")
+            continue;
+        if (step.kind == Core::SettingStep<Model>::Kind::Delete)
+            slot = "-";
+        else if (std::holds_alternative<Core::StringProperty Model::*>(step.entry))
+            slot = "'" + std::string(step.text, step.text + wcslen(step.text)) + "'";
+        else
+            slot = std::to_string(step.number);
+    }
+    return state;
 }
 
 // Registers tests\helpers\gpo_server as the local group policy object of the
