@@ -146,8 +146,10 @@ TEST(PolicyBinding, PrivacyAccountInfoRowGoesThroughThePolicyObject)
     const wchar_t name[] = L"LetAppsAccessAccountInfo";
     const std::wstring declared = L"SOFTWARE\\Policies\\Microsoft\\Windows\\AppPrivacy";
     const bool declaredBefore = ReadStored(HKEY_LOCAL_MACHINE, declared, name).present;
+    RegistryRestorer restorer; // the reset writes the whole catalogue
     {
         CPrivacy privacy;
+        ClearCatalogue(restorer, privacy);
         const auto* row = FindRow<CPrivacy>(1005);
         ASSERT_NE(row, nullptr);
         EXPECT_FALSE(IsTicked(privacy, *row));
