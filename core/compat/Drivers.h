@@ -14,6 +14,11 @@ struct SavedDriver {
     std::wstring classGuid;  // setup class GUID, braced
 };
 
+inline bool operator==(const SavedDriver& a, const SavedDriver& b)
+{
+    return a.name == b.name && a.hardwareId == b.hardwareId && a.classGuid == b.classGuid;
+}
+
 template <class Archive> void serialize(Archive& archive, SavedDriver& driver, const unsigned int /*version*/)
 {
     archive& driver.name& driver.hardwareId& driver.classGuid;

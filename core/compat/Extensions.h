@@ -14,6 +14,12 @@ struct SavedExtension {
     std::wstring openCommand; // the program identifier's open command
 };
 
+inline bool operator==(const SavedExtension& a, const SavedExtension& b)
+{
+    return a.extension == b.extension && a.progId == b.progId && a.hash == b.hash &&
+           a.openCommand == b.openCommand;
+}
+
 template <class Archive>
 void serialize(Archive& archive, SavedExtension& entry, const unsigned int /*version*/)
 {

@@ -15,6 +15,12 @@ struct InstalledApp {
     std::wstring displayName;
 };
 
+inline bool operator==(const InstalledApp& a, const InstalledApp& b)
+{
+    return a.rootKey == b.rootKey && a.uninstallPath == b.uninstallPath && a.keyName == b.keyName &&
+           a.displayName == b.displayName;
+}
+
 template <class Archive> void serialize(Archive& archive, InstalledApp& app, const unsigned int /*version*/)
 {
     archive& app.rootKey& app.uninstallPath& app.keyName& app.displayName;
