@@ -1,0 +1,48 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "framework/CMFCButton.h"
+#include "ui/skin/Skin.h"
+
+// A button drawn from images only (normal, hover, pressed, disabled) over
+// its parent's back buffer. It tracks the pointer by holding the mouse
+// capture while the pointer is over it, and reports a click by posting
+// WM_COMMAND (identifier, code 0, no control handle) to its parent after
+// the button is released over it.
+class CThemeButton : public CMFCButton {
+public:
+    enum VisualState { Normal = 0, Hover = 1, Pressed = 2 };
+
+    CThemeButton() = default;
+    ~CThemeButton() override;
+
+    // Loads the four images relative to the program's folder; an empty or
+    // unloadable path leaves that image empty.
+    void SetImages(const std::wstring& normal, const std::wstring& hover, const std::wstring& pressed,
+                   const std::wstring& disabled);
+    // Sizes the window to the normal image; position and z-order stay.
+    void SizeToImage();
+
+    int GetVisualState() const { return m_state; }
+    bool IsTracking() const { return m_tracking; }
+    Gdiplus::Image* GetNormalImage() const { return m_normal.get(); }
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void OnPaint();
+    void OnMouseMove(LPARAM point);
+    void OnLButtonDown();
+    void OnLButtonUp();
+    void StopTracking();
+    Gdiplus::Image* ChooseImage() const;
+
+    std::unique_ptr<Gdiplus::Image> m_normal;
+    std::unique_ptr<Gdiplus::Image> m_hover;
+    std::unique_ptr<Gdiplus::Image> m_pressed;
+    std::unique_ptr<Gdiplus::Image> m_disabled;
+    bool m_tracking = false;
+    int m_state = Normal;
+};

@@ -1,0 +1,140 @@
+#include "ui/controls/CTransButton.h"
+
+#include <memory>
+
+#include "framework/CMFCVisualManager.h"
+#include "platform/GdiHandles.h"
+#include "ui/controls/CTransparentParent.h"
+
+namespace {
+
+Gdiplus::Color Opaque(Gdiplus::ARGB color)
+{
+    return Gdiplus::Color(0xFF000000 | (color & 0x00FFFFFF));
+}
+
+// The message font at a point size, for one paint.
+std::unique_ptr<Gdiplus::Font> MessageFont(HDC dc, int points, bool bold)
+{
+    OSVERSIONINFOW version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    NONCLIENTMETRICSW metrics = {};
+    // Systems before 6.0 know the record without its last field.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    bool old = ::GetVersionExW(&version) && version.dwMajorVersion < 6;
+#pragma GCC diagnostic pop
+    metrics.cbSize = old ? offsetof(NONCLIENTMETRICSW, iPaddedBorderWidth) : sizeof(metrics);
+    if (!::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0))
+        return nullptr;
+    LOGFONTW font = metrics.lfMessageFont;
+    Tavrin::Platform::WindowDc screen(nullptr);
+    font.lfHeight = -::MulDiv(points, ::GetDeviceCaps(screen.Get(), LOGPIXELSY), 72);
+    font.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+    font.lfItalic = FALSE;
+    font.lfUnderline = FALSE;
+    return std::unique_ptr<Gdiplus::Font>(new Gdiplus::Font(dc, &font));
+}
+
+} // namespace
+
+Gdiplus::ARGB CTransButton::GetCurrentTextColor() const
+{
+    if (IsWindowEnabled())
+        return m_textColor;
+    return theSkin.GetColor(IsRadioButton() ? L"general/radio/text_disabled" : L"general/checkbox/text_disabled");
+}
+
+void CTransButton::OnFillBackground(HDC dc, const RECT& client)
+{
+    auto* parent = dynamic_cast<CTransparentParent*>(GetParentWnd());
+    if (!parent)
+        return;
+    HDC background = parent->GetBackBuffer().GetSafeHdc();
+    if (!background)
+        return;
+    RECT inParent = GetRectInParent();
+    ::BitBlt(dc, client.left, client.top, client.right - client.left, client.bottom - client.top, background,
+             inParent.left, inParent.top, SRCCOPY);
+}
+
+void CTransButton::OnDrawBorder(HDC, RECT&, UINT) {}
+
+void CTransButton::OnDraw(HDC dc, const RECT& rect, UINT state)
+{
+    if (IsPushButton()) {
+        CMFCButton::OnDraw(dc, rect, state);
+        return;
+    }
+    std::wstring text = GetWindowText();
+    int cx = ::GetSystemMetrics(SM_CXMENUCHECK);
+    int cy = ::GetSystemMetrics(SM_CYMENUCHECK);
+    RECT glyph;
+    glyph.left = rect.left;
+    glyph.right = glyph.left + cx;
+    glyph.top = rect.top + (rect.bottom - rect.top) / 2 - cy / 2 - 1;
+    glyph.bottom = glyph.top + cy;
+
+    bool highlighted = (state & ODS_HOTLIGHT) != 0;
+    bool enabled = (state & ODS_DISABLED) == 0;
+    bool pushed = (state & ODS_SELECTED) != 0;
+    CMFCVisualManager* manager = CMFCVisualManager::GetInstance();
+    bool themed = IsCheckBox() ? manager->DrawCheckBox(m_hWnd, dc, glyph, highlighted, GetCheckState(), enabled, pushed)
+                               : manager->DrawRadioButton(m_hWnd, dc, glyph, highlighted,
+                                                          GetCheckState() == BST_CHECKED, enabled, pushed);
+    if (!themed)
+        DrawSkinGlyph(dc, glyph);
+
+    std::unique_ptr<Gdiplus::Font> font = MessageFont(dc, m_fontSize, m_bold);
+    if (!font || text.empty())
+        return;
+    Gdiplus::Graphics graphics(dc);
+    auto x = static_cast<Gdiplus::REAL>(rect.left + cx + 5);
+    Gdiplus::RectF area(x, static_cast<Gdiplus::REAL>(rect.top), static_cast<Gdiplus::REAL>(rect.right) - x,
+                        static_cast<Gdiplus::REAL>(rect.bottom - rect.top));
+    Gdiplus::StringFormat format;
+    format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
+    Gdiplus::SolidBrush brush{Gdiplus::Color(GetCurrentTextColor())};
+    graphics.DrawString(text.c_str(), static_cast<INT>(text.size()), font.get(), area, &format, &brush);
+}
+
+void CTransButton::DrawSkinGlyph(HDC dc, const RECT& glyph) const
+{
+    Gdiplus::Graphics graphics(dc);
+    if (IsCheckBox()) {
+        Gdiplus::SolidBrush fill(Opaque(theSkin.GetColor(L"general/checkbox/bg")));
+        Gdiplus::Pen frame(Opaque(theSkin.GetColor(L"general/checkbox/border")), 1.0f);
+        Gdiplus::Color mark = Opaque(theSkin.GetColor(L"general/checkbox/check"));
+        auto left = static_cast<Gdiplus::REAL>(glyph.left + 1);
+        auto top = static_cast<Gdiplus::REAL>(glyph.top + 1);
+        auto w = static_cast<Gdiplus::REAL>(glyph.right - glyph.left - 2);
+        auto h = static_cast<Gdiplus::REAL>(glyph.bottom - glyph.top - 2);
+        graphics.FillRectangle(&fill, left, top, w, h);
+        graphics.DrawRectangle(&frame, left, top, w, h);
+        if (GetCheckState() == BST_INDETERMINATE) {
+            Gdiplus::SolidBrush square(mark);
+            graphics.FillRectangle(&square, left + 3, top + 3, w - 6, h - 6);
+        } else if (GetCheckState() == BST_CHECKED) {
+            graphics.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+            Gdiplus::Pen pen(mark, 1.8f);
+            Gdiplus::PointF tick[] = {{left + 0.15f * w, top + 0.45f * h},
+                                      {left + 0.35f * w, top + 0.75f * h},
+                                      {left + 0.85f * w, top + 0.25f * h}};
+            graphics.DrawLines(&pen, tick, 3);
+        }
+        return;
+    }
+    Gdiplus::SolidBrush fill(Opaque(theSkin.GetColor(L"general/radio/bg")));
+    Gdiplus::Pen ring(Opaque(theSkin.GetColor(L"general/radio/border")), 1.0f);
+    auto x = static_cast<Gdiplus::REAL>(glyph.left);
+    auto y = static_cast<Gdiplus::REAL>(glyph.top);
+    auto w = static_cast<Gdiplus::REAL>(glyph.right - glyph.left);
+    auto h = static_cast<Gdiplus::REAL>(glyph.bottom - glyph.top);
+    graphics.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+    graphics.FillEllipse(&fill, x, y, w, h);
+    graphics.DrawEllipse(&ring, x, y, w, h);
+    if (GetCheckState() == BST_CHECKED) {
+        Gdiplus::SolidBrush dot(Opaque(theSkin.GetColor(L"general/radio/check")));
+        graphics.FillEllipse(&dot, x + 3, y + 3, w - 6, h - 6);
+    }
+}
