@@ -175,6 +175,25 @@ int WindowCapture::Count(COLORREF color) const
     return Count(color, RECT{0, 0, width_, height_});
 }
 
+int WindowCapture::CountNear(COLORREF color, int tolerance, const RECT& area) const
+{
+    auto within = [tolerance](int a, int b) { return (a > b ? a - b : b - a) <= tolerance; };
+    int count = 0;
+    for (int y = std::max<int>(area.top, 0); y < std::min<int>(area.bottom, height_); ++y)
+        for (int x = std::max<int>(area.left, 0); x < std::min<int>(area.right, width_); ++x) {
+            COLORREF pixel = At(x, y);
+            if (within(GetRValue(pixel), GetRValue(color)) && within(GetGValue(pixel), GetGValue(color)) &&
+                within(GetBValue(pixel), GetBValue(color)))
+                ++count;
+        }
+    return count;
+}
+
+int WindowCapture::CountNear(COLORREF color, int tolerance) const
+{
+    return CountNear(color, tolerance, RECT{0, 0, width_, height_});
+}
+
 bool WindowCapture::SavePng(const std::wstring& path) const
 {
     if (pixels_.empty())
@@ -243,7 +262,9 @@ std::wstring SaveScreenshot(HWND window, const std::wstring& name)
         ::GetTempPathW(MAX_PATH, folder);
     ::CreateDirectoryW(folder, nullptr);
     std::wstring path = Platform::JoinPath(folder, name + L".png");
-    WindowCapture capture = CaptureWindow(window, true);
+    // The client area: under Xvfb without a window manager the frame is
+    // not part of what the window's device context shows.
+    WindowCapture capture = CaptureWindow(window);
     return capture.SavePng(path) ? path : std::wstring();
 }
 
