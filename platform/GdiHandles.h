@@ -78,7 +78,9 @@ private:
 // Selects an object into a device context and puts the previous one back.
 class SelectedObject {
 public:
-    SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(object ? ::SelectObject(dc, object) : nullptr) {}
+    SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(object ? ::SelectObject(dc, object) : nullptr)
+    {
+    }
     ~SelectedObject()
     {
         if (previous_)

@@ -26,7 +26,8 @@ std::mutex g_answererMutex;
 
 LPARAM PointParam(POINT point)
 {
-    return MAKELPARAM(static_cast<WORD>(static_cast<short>(point.x)), static_cast<WORD>(static_cast<short>(point.y)));
+    return MAKELPARAM(static_cast<WORD>(static_cast<short>(point.x)),
+                      static_cast<WORD>(static_cast<short>(point.y)));
 }
 
 std::wstring TextOf(HWND window)
@@ -213,7 +214,8 @@ WindowCapture CaptureWindow(HWND window, bool wholeWindow)
     WindowCapture capture;
     if (!::IsWindow(window))
         return capture;
-    ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    ::RedrawWindow(window, nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     PumpMessages();
     RECT area = {};
     if (wholeWindow) {
@@ -346,8 +348,9 @@ DialogTemplate::DialogTemplate(DWORD style, short x, short y, short cx, short cy
 {
     if (!font.empty())
         style |= DS_SETFONT;
-    words_ = {LOWORD(style), HIWORD(style), 0, 0, 0, static_cast<WORD>(x), static_cast<WORD>(y),
-              static_cast<WORD>(cx), static_cast<WORD>(cy), 0, 0};
+    words_ = {
+        LOWORD(style),         HIWORD(style),         0, 0, 0, static_cast<WORD>(x), static_cast<WORD>(y),
+        static_cast<WORD>(cx), static_cast<WORD>(cy), 0, 0};
     AddString(caption);
     if (!font.empty()) {
         words_.push_back(pointSize);
@@ -376,8 +379,8 @@ void DialogTemplate::AddItemHeader(int id, DWORD style, DWORD exStyle, short x, 
     ++words_[4]; // item count
 }
 
-DialogTemplate& DialogTemplate::Add(WORD classAtom, int id, const std::wstring& text, DWORD style, short x, short y,
-                                    short cx, short cy, DWORD exStyle)
+DialogTemplate& DialogTemplate::Add(WORD classAtom, int id, const std::wstring& text, DWORD style, short x,
+                                    short y, short cx, short cy, DWORD exStyle)
 {
     AddItemHeader(id, style, exStyle, x, y, cx, cy);
     words_.push_back(0xFFFF);
@@ -387,8 +390,8 @@ DialogTemplate& DialogTemplate::Add(WORD classAtom, int id, const std::wstring& 
     return *this;
 }
 
-DialogTemplate& DialogTemplate::Add(const std::wstring& className, int id, const std::wstring& text, DWORD style,
-                                    short x, short y, short cx, short cy, DWORD exStyle)
+DialogTemplate& DialogTemplate::Add(const std::wstring& className, int id, const std::wstring& text,
+                                    DWORD style, short x, short y, short cx, short cy, DWORD exStyle)
 {
     AddItemHeader(id, style, exStyle, x, y, cx, cy);
     AddString(className);

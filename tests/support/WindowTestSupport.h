@@ -139,14 +139,16 @@ public:
                    const std::wstring& font = L"MS Shell Dlg", WORD pointSize = 8);
     // A control of a predefined class: 0x0080 button, 0x0081 edit, 0x0082
     // static, 0x0083 list box, 0x0084 scroll bar, 0x0085 combo box.
-    DialogTemplate& Add(WORD classAtom, int id, const std::wstring& text, DWORD style, short x, short y, short cx,
-                        short cy, DWORD exStyle = 0);
+    DialogTemplate& Add(WORD classAtom, int id, const std::wstring& text, DWORD style, short x, short y,
+                        short cx, short cy, DWORD exStyle = 0);
     // A control of a registered class, by name.
     DialogTemplate& Add(const std::wstring& className, int id, const std::wstring& text, DWORD style, short x,
                         short y, short cx, short cy, DWORD exStyle = 0);
     // WS_CHILD | WS_VISIBLE are added to every item's style.
-    DialogTemplate& AddButton(int id, const std::wstring& text, DWORD style, short x, short y, short cx, short cy);
-    DialogTemplate& AddStatic(int id, const std::wstring& text, DWORD style, short x, short y, short cx, short cy);
+    DialogTemplate& AddButton(int id, const std::wstring& text, DWORD style, short x, short y, short cx,
+                              short cy);
+    DialogTemplate& AddStatic(int id, const std::wstring& text, DWORD style, short x, short y, short cx,
+                              short cy);
     const DLGTEMPLATE* Get() const;
 
 private:

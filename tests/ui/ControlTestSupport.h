@@ -114,7 +114,8 @@ public:
                                     &format, &white);
             }
         }
-        const CLSID pngEncoder = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+        const CLSID pngEncoder = {
+            0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
         bitmap.Save(Full(name).c_str(), &pngEncoder, nullptr);
         files_.push_back(name);
         return folderName_ + L"/" + name;

@@ -90,8 +90,8 @@ DialogTemplate GalleryForm()
     form.AddStatic(kPlainLabel, L"Label without border", SS_LEFT, 10, 8, 120, 12);
     form.AddStatic(kBorderLabel, L"Label with a rounded border", SS_LEFT, 140, 6, 130, 16);
     form.AddStatic(kCentredLabel, L"Centred, bordered", SS_LEFT, 280, 6, 120, 16);
-    form.AddStatic(kTrimmedLabel, L"A long label text that cannot fit and ends with an ellipsis", SS_LEFT, 10, 30,
-                   150, 10);
+    form.AddStatic(kTrimmedLabel, L"A long label text that cannot fit and ends with an ellipsis", SS_LEFT, 10,
+                   30, 150, 10);
     const DWORD push = BS_PUSHBUTTON;
     form.AddButton(kImageNormal, L"", push, 10, 64, 50, 20);
     form.AddButton(kImageHover, L"", push, 70, 64, 50, 20);
@@ -99,12 +99,15 @@ DialogTemplate GalleryForm()
     form.AddButton(kImageDisabled, L"", push | WS_DISABLED, 190, 64, 50, 20);
     form.AddButton(kImageDisabledNoImage, L"", push | WS_DISABLED, 250, 64, 50, 20);
     form.AddButton(kImageRadio, L"", BS_AUTORADIOBUTTON | WS_GROUP, 310, 64, 50, 20);
-    form.AddButton(kCheckClear, L"Check box, clear", BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP, 20, 110, 120, 10);
+    form.AddButton(kCheckClear, L"Check box, clear", BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP, 20, 110, 120,
+                   10);
     form.AddButton(kCheckTicked, L"Check box, ticked", BS_AUTOCHECKBOX | WS_TABSTOP, 20, 125, 120, 10);
     form.AddButton(kCheckMixed, L"Check box, mixed", BS_AUTO3STATE | WS_TABSTOP, 20, 140, 120, 10);
     form.AddButton(kCheckDisabledClear, L"Disabled, clear", BS_AUTOCHECKBOX | WS_DISABLED, 20, 155, 120, 10);
-    form.AddButton(kCheckDisabledTicked, L"Disabled, ticked", BS_AUTOCHECKBOX | WS_DISABLED, 20, 170, 120, 10);
-    form.AddButton(kRadioTicked, L"Radio, ticked", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 160, 110, 120, 10);
+    form.AddButton(kCheckDisabledTicked, L"Disabled, ticked", BS_AUTOCHECKBOX | WS_DISABLED, 20, 170, 120,
+                   10);
+    form.AddButton(kRadioTicked, L"Radio, ticked", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 160, 110, 120,
+                   10);
     form.AddButton(kRadioClear, L"Radio, clear", BS_AUTORADIOBUTTON, 160, 125, 120, 10);
     form.AddButton(kRadioDisabled, L"Radio, disabled", BS_AUTORADIOBUTTON | WS_DISABLED, 160, 140, 120, 10);
     form.AddButton(kPushButton, L"Push button", BS_PUSHBUTTON | WS_GROUP | WS_TABSTOP, 300, 110, 70, 16);
@@ -140,17 +143,18 @@ protected:
         page.trimmed.SetTextColor(0xFFFFFFFF);
         page.trimmed.SetFont(CreateMessageFont(9, false, true, false));
 
-        for (CThemeButton* button : {&page.normal, &page.hover, &page.pressed, &page.disabledNoImage, &page.radioImage})
+        for (CThemeButton* button :
+             {&page.normal, &page.hover, &page.pressed, &page.disabledNoImage, &page.radioImage})
             button->SetImages(normal, hover, pressed, L"");
         page.disabled.SetImages(normal, hover, pressed, disabled);
-        for (CThemeButton* button :
-             {&page.normal, &page.hover, &page.pressed, &page.disabled, &page.disabledNoImage, &page.radioImage})
+        for (CThemeButton* button : {&page.normal, &page.hover, &page.pressed, &page.disabled,
+                                     &page.disabledNoImage, &page.radioImage})
             button->SizeToImage();
         page.radioImage.SetCheck(BST_CHECKED);
 
-        for (CTransButton* button : {&page.checkClear, &page.checkTicked, &page.checkMixed, &page.checkDisabledClear,
-                                     &page.checkDisabledTicked, &page.radioTicked, &page.radioClear,
-                                     &page.radioDisabled, &page.push, &page.overGradient})
+        for (CTransButton* button : {&page.checkClear, &page.checkTicked, &page.checkMixed,
+                                     &page.checkDisabledClear, &page.checkDisabledTicked, &page.radioTicked,
+                                     &page.radioClear, &page.radioDisabled, &page.push, &page.overGradient})
             button->SetTextColor(theSkin.GetColor(L"general/checkbox/text"));
         page.checkTicked.SetCheck(BST_CHECKED);
         page.checkMixed.SetCheck(BST_INDETERMINATE);

@@ -54,9 +54,10 @@ class ScrollHelperTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(host.CreateEx(0, nullptr, L"Scroll", WS_POPUP | WS_VISIBLE, RECT{0, 0, 400, 300}, nullptr, 0));
-        ASSERT_TRUE(host.child.CreateEx(0, L"STATIC", L"child", WS_CHILD | WS_VISIBLE, RECT{10, 500, 110, 520}, host,
-                                        1));
+        ASSERT_TRUE(
+            host.CreateEx(0, nullptr, L"Scroll", WS_POPUP | WS_VISIBLE, RECT{0, 0, 400, 300}, nullptr, 0));
+        ASSERT_TRUE(host.child.CreateEx(0, L"STATIC", L"child", WS_CHILD | WS_VISIBLE,
+                                        RECT{10, 500, 110, 520}, host, 1));
         host.scroller.AttachWnd(&host);
         PumpMessages();
     }

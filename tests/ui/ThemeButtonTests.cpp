@@ -184,7 +184,8 @@ TEST_F(ThemeButtonTest, ACreatedButtonWithAnImageTakesItsSizeAtTheCorner)
 {
     CThemeButton created;
     created.SetImages(images.Make(L"created.png", 40, 20, kNormal), L"", L"", L"");
-    ASSERT_TRUE(created.Create(L"BUTTON", L"", WS_VISIBLE | BS_PUSHBUTTON, RECT{50, 50, 150, 150}, page, 1602));
+    ASSERT_TRUE(
+        created.Create(L"BUTTON", L"", WS_VISIBLE | BS_PUSHBUTTON, RECT{50, 50, 150, 150}, page, 1602));
     RECT placed = created.GetRectInParent();
     EXPECT_EQ(placed.left, -1);
     EXPECT_EQ(placed.top, -1);

@@ -103,7 +103,8 @@ TEST_F(ThemeLabelTest, ABorderIsDrawnInTheBorderColourAndShrinksTheText)
     EXPECT_GT(border, capture.Width() + capture.Height());
     // The inside stays the parent's.
     RECT inside = {6, 6, capture.Width() - 6, capture.Height() - 6};
-    EXPECT_EQ(capture.Count(Gdi(kContent), inside), (inside.right - inside.left) * (inside.bottom - inside.top));
+    EXPECT_EQ(capture.Count(Gdi(kContent), inside),
+              (inside.right - inside.left) * (inside.bottom - inside.top));
 }
 
 TEST_F(ThemeLabelTest, AlignmentAndColourAreThePages)

@@ -25,7 +25,8 @@ protected:
         form_.AddButton(kPush, L"Push", BS_PUSHBUTTON | WS_GROUP | WS_TABSTOP, 10, 50, 60, 16);
         page.contentColor = kContent;
         ASSERT_TRUE(page.CreateIndirect(form_.Get(), nullptr));
-        for (auto [id, button] : {std::pair{kCheck, &check}, std::pair{kRadio, &radio}, std::pair{kPush, &push}}) {
+        for (auto [id, button] :
+             {std::pair{kCheck, &check}, std::pair{kRadio, &radio}, std::pair{kPush, &push}}) {
             ASSERT_TRUE(button->SubclassDlgItem(id, page));
             button->SetTextColor(theSkin.GetColor(L"general/checkbox/text"));
         }
@@ -89,8 +90,8 @@ TEST_F(TransButtonTest, TheSkinGlyphShowsTheCheckMarkOnlyWhenChecked)
 TEST_F(TransButtonTest, AnIndeterminateBoxShowsAFilledSquare)
 {
     CTransButton threeState;
-    HWND raw = ::CreateWindowExW(0, L"BUTTON", L"Mixed", WS_CHILD | WS_VISIBLE | BS_AUTO3STATE, 10, 110, 150, 20,
-                                 page, reinterpret_cast<HMENU>(1703), nullptr, nullptr);
+    HWND raw = ::CreateWindowExW(0, L"BUTTON", L"Mixed", WS_CHILD | WS_VISIBLE | BS_AUTO3STATE, 10, 110, 150,
+                                 20, page, reinterpret_cast<HMENU>(1703), nullptr, nullptr);
     ASSERT_TRUE(threeState.SubclassWindow(raw));
     threeState.SetCheck(BST_INDETERMINATE);
     WindowCapture capture = CaptureWindow(threeState);
