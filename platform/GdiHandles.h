@@ -29,14 +29,6 @@ struct CreatedDcTraits {
 };
 using UniqueCreatedDc = UniqueResource<CreatedDcTraits>;
 
-struct HookTraits {
-    using Handle = HHOOK;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { ::UnhookWindowsHookEx(h); }
-};
-using UniqueHook = UniqueResource<HookTraits>;
-
 // A device context borrowed with GetDC / GetWindowDC and given back with ReleaseDC.
 class WindowDc {
 public:
