@@ -58,4 +58,14 @@ std::wstring UpdateHost()
     return ConfiguredHost(L"UpdateHost", TAVRIN_UPDATE_HOST_DEFAULT);
 }
 
+std::wstring BuiltInStatsHost()
+{
+    return TAVRIN_STATS_HOST_DEFAULT;
+}
+
+std::wstring BuiltInUpdateHost()
+{
+    return TAVRIN_UPDATE_HOST_DEFAULT;
+}
+
 } // namespace Tavrin::Net

@@ -24,5 +24,8 @@ std::optional<Endpoint> ParseEndpoint(const std::wstring& text, INTERNET_PORT de
 // otherwise the host chosen when the program was built.
 std::wstring StatsHost();
 std::wstring UpdateHost();
+// The hosts chosen when the program was built.
+std::wstring BuiltInStatsHost();
+std::wstring BuiltInUpdateHost();
 
 } // namespace Tavrin::Net
