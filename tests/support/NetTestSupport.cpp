@@ -95,20 +95,34 @@ TrustedTestRoot::~TrustedTestRoot()
 {
     if (!added_)
         return;
-    HCERTSTORE store =
-        ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
-    if (!store)
-        return;
     PCCERT_CONTEXT wanted = ::CertCreateCertificateContext(
         X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der_.data()), static_cast<DWORD>(der_.size()));
-    if (wanted) {
+    if (!wanted)
+        return;
+    // The system "Root" store may be a collection that refuses deletions,
+    // so the certificate goes from the registry store that holds it.
+    HCERTSTORE store =
+        ::CertOpenStore(CERT_STORE_PROV_SYSTEM_REGISTRY_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
+    if (store) {
         PCCERT_CONTEXT found =
             ::CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, wanted, nullptr);
         if (found)
             ::CertDeleteCertificateFromStore(found); // frees found
-        ::CertFreeCertificateContext(wanted);
+        ::CertCloseStore(store, 0);
     }
-    ::CertCloseStore(store, 0);
+    // And from its registry entry, should the store have kept it.
+    BYTE thumbprint[20];
+    DWORD size = sizeof(thumbprint);
+    if (::CertGetCertificateContextProperty(wanted, CERT_SHA1_HASH_PROP_ID, thumbprint, &size)) {
+        static const wchar_t hex[] = L"0123456789ABCDEF";
+        std::wstring key = L"Software\\Microsoft\\SystemCertificates\\Root\\Certificates\\";
+        for (DWORD i = 0; i < size; ++i) {
+            key += hex[thumbprint[i] >> 4];
+            key += hex[thumbprint[i] & 0x0F];
+        }
+        DeleteTree(HKEY_LOCAL_MACHINE, key);
+    }
+    ::CertFreeCertificateContext(wanted);
 }
 
 size_t TaskInfo::EnabledTriggers() const
