@@ -8,6 +8,7 @@
 #include "net/SurveyReport.h"
 #include "net/UpdateCheck.h"
 #include "platform/Module.h"
+#include "ui/skin/Skin.h"
 
 CTavrinApp::CTavrinApp()
 {
@@ -44,4 +45,11 @@ BOOL CTavrinApp::InitInstance()
     return FALSE;
 }
 
-void CTavrinApp::RunInteractive() {}
+void CTavrinApp::RunInteractive()
+{
+    // Without its skin no window of the program can be drawn.
+    if (!theSkin.Load(Tavrin::Platform::JoinPath(programFolder, L"ui.xml"), m_hInstance)) {
+        AfxMessageBox(L"Failed to initialize UI: Please reinstall the application", MB_OK);
+        return;
+    }
+}

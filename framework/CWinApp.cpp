@@ -31,6 +31,8 @@ int CWinApp::Run(HINSTANCE instance, const wchar_t* commandLine, int showCommand
     if (InitInstance()) {
         MSG msg;
         while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            if (CWnd::WalkPreTranslateTree(nullptr, &msg))
+                continue;
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);
         }

@@ -2,7 +2,8 @@
 # Creates a fresh Wine prefix for one test run and prints its path.
 #   tools/wine-prefix.sh <folder>
 # The prefix gets Windows-like fonts (GDI+ text needs at least one font) and
-# reports Windows 10 unless a test asks otherwise.
+# reports Windows 10 unless TAVRIN_WINDOWS_VERSION names another (win81, win8,
+# win7, vista, ...).
 set -euo pipefail
 prefix=${1:?usage: wine-prefix.sh <folder>}
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -23,10 +24,10 @@ reg="$prefix/fonts.reg"
   echo '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\Fonts]'
   echo '"Tahoma (TrueType)"="tahoma.ttf"'
   echo '"Tahoma Bold (TrueType)"="tahomabd.ttf"'
-  echo
-  echo '[HKEY_CURRENT_USER\Software\Wine]'
-  echo '"Version"="win10"'
 } > "$reg"
 /usr/lib/wine/wine64 regedit /S "$reg" </dev/null >/dev/null 2>&1 || true
+# The version lives in the prefix's own registry (as winecfg writes it), so a
+# test can still pick another one per program or change the numbers.
+/usr/lib/wine/wine64 winecfg -v "${TAVRIN_WINDOWS_VERSION:-win10}" </dev/null >/dev/null 2>&1 || true
 /usr/lib/wine/wineserver -w
 echo "$prefix"

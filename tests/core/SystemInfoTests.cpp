@@ -9,6 +9,7 @@
 
 using namespace Tavrin::Core;
 using Tavrin::Test::BinFolder;
+using Tavrin::Test::PrefixVersionNumbers;
 using Tavrin::Test::RunProcess;
 using Tavrin::Test::WindowsVersionOverride;
 
@@ -59,7 +60,25 @@ TEST_P(WindowsVersionOnPrefix, MatchesTheTable)
 INSTANTIATE_TEST_SUITE_P(Versions, WindowsVersionOnPrefix,
                          ::testing::Values(std::make_pair(L"win10", 1), std::make_pair(L"win81", 2),
                                            std::make_pair(L"win8", 3), std::make_pair(L"win7", 4),
-                                           std::make_pair(L"vista", 0), std::make_pair(L"winxp64", 0)));
+                                           std::make_pair(L"vista", 0), std::make_pair(L"winxp64", 0)),
+                         [](const auto& info) {
+                             std::wstring name = info.param.first;
+                             return std::string(name.begin(), name.end());
+                         });
+
+TEST(WindowsVersionOnPrefix, SevenWithoutServicePackIsFive)
+{
+    PrefixVersionNumbers seven(6, 1, 7600, L"", 0);
+    ProbeAnswer answer = RunProbe();
+    EXPECT_EQ(answer.code, 5);
+    EXPECT_EQ(answer.eligible, 1);
+}
+
+TEST(WindowsVersionOnPrefix, TenIsOneWhateverTheBuild)
+{
+    PrefixVersionNumbers ten(10, 0, 99999, L"", 0);
+    EXPECT_EQ(RunProbe().code, 1);
+}
 
 TEST(Wow64Probe, WindowsIsSixtyFourBitForEveryBuildOfTheProgram)
 {

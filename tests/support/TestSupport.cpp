@@ -114,6 +114,81 @@ WindowsVersionOverride::~WindowsVersionOverride()
     DeleteTree(HKEY_CURRENT_USER, keyPath_);
 }
 
+RegistryValueBackup::RegistryValueBackup(HKEY root, const std::wstring& path, const std::wstring& name)
+    : root_(root), path_(path), name_(name)
+{
+    RegKey key;
+    if (key.Open(root_, path_, KEY_READ) != ERROR_SUCCESS)
+        return;
+    DWORD size = 0;
+    if (::RegQueryValueExW(key.Get(), name_.c_str(), nullptr, &type_, nullptr, &size) != ERROR_SUCCESS)
+        return;
+    data_.resize(size);
+    existed_ = ::RegQueryValueExW(key.Get(), name_.c_str(), nullptr, &type_,
+                                  reinterpret_cast<BYTE*>(data_.data()), &size) == ERROR_SUCCESS;
+    data_.resize(size);
+}
+
+RegistryValueBackup::~RegistryValueBackup()
+{
+    RegKey key;
+    if (key.Create(root_, path_, KEY_WRITE) != ERROR_SUCCESS)
+        return;
+    if (existed_)
+        ::RegSetValueExW(key.Get(), name_.c_str(), 0, type_, reinterpret_cast<const BYTE*>(data_.data()),
+                         static_cast<DWORD>(data_.size()));
+    else
+        key.DeleteValue(name_);
+}
+
+namespace {
+const wchar_t kNtVersionKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion";
+const wchar_t kWindowsControlKey[] = L"System\\CurrentControlSet\\Control\\Windows";
+} // namespace
+
+PrefixVersionNumbers::PrefixVersionNumbers(DWORD major, DWORD minor, DWORD build,
+                                           const std::wstring& servicePack, DWORD servicePackMajor)
+    : version_(HKEY_LOCAL_MACHINE, kNtVersionKey, L"CurrentVersion"),
+      build_(HKEY_LOCAL_MACHINE, kNtVersionKey, L"CurrentBuild"),
+      buildNumber_(HKEY_LOCAL_MACHINE, kNtVersionKey, L"CurrentBuildNumber"),
+      csd_(HKEY_LOCAL_MACHINE, kNtVersionKey, L"CSDVersion"),
+      majorNumber_(HKEY_LOCAL_MACHINE, kNtVersionKey, L"CurrentMajorVersionNumber"),
+      minorNumber_(HKEY_LOCAL_MACHINE, kNtVersionKey, L"CurrentMinorVersionNumber"),
+      csdNumber_(HKEY_LOCAL_MACHINE, kWindowsControlKey, L"CSDVersion")
+{
+    RegKey nt, control;
+    nt.Create(HKEY_LOCAL_MACHINE, kNtVersionKey, KEY_WRITE);
+    nt.SetString(L"CurrentVersion", std::to_wstring(major) + L"." + std::to_wstring(minor));
+    nt.SetString(L"CurrentBuild", std::to_wstring(build));
+    nt.SetString(L"CurrentBuildNumber", std::to_wstring(build));
+    nt.SetString(L"CSDVersion", servicePack);
+    if (major >= 10) {
+        nt.SetDword(L"CurrentMajorVersionNumber", major);
+        nt.SetDword(L"CurrentMinorVersionNumber", minor);
+    } else {
+        nt.DeleteValue(L"CurrentMajorVersionNumber");
+        nt.DeleteValue(L"CurrentMinorVersionNumber");
+    }
+    control.Create(HKEY_LOCAL_MACHINE, kWindowsControlKey, KEY_WRITE);
+    control.SetDword(L"CSDVersion", servicePackMajor << 8);
+}
+
+ScopedSearchPath::ScopedSearchPath(const std::wstring& front)
+{
+    std::wstring old(32768, L'\0');
+    old.resize(::GetEnvironmentVariableW(L"PATH", old.data(), static_cast<DWORD>(old.size())));
+    old_ = old;
+    wchar_t system[MAX_PATH];
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    std::wstring path = front.empty() ? std::wstring(system) : front + L";" + system;
+    ::SetEnvironmentVariableW(L"PATH", path.c_str());
+}
+
+ScopedSearchPath::~ScopedSearchPath()
+{
+    ::SetEnvironmentVariableW(L"PATH", old_.c_str());
+}
+
 void DeleteTree(HKEY root, const std::wstring& path, REGSAM view)
 {
     if (!view) {

@@ -61,6 +61,50 @@ private:
     std::wstring keyPath_;
 };
 
+// Remembers one registry value (or its absence) and puts it back when the
+// object goes, for tests that must change machine-wide settings.
+class RegistryValueBackup {
+public:
+    RegistryValueBackup(HKEY root, const std::wstring& path, const std::wstring& name);
+    ~RegistryValueBackup();
+    RegistryValueBackup(const RegistryValueBackup&) = delete;
+    RegistryValueBackup& operator=(const RegistryValueBackup&) = delete;
+
+private:
+    HKEY root_;
+    std::wstring path_, name_;
+    bool existed_ = false;
+    DWORD type_ = 0;
+    std::string data_;
+};
+
+// Makes the whole prefix report a version by its numbers (as winecfg stores
+// them), e.g. 6.1 build 7600 without a service pack, which no named Wine
+// version offers. Programs started afterwards see it; restored on destruction.
+class PrefixVersionNumbers {
+public:
+    PrefixVersionNumbers(DWORD major, DWORD minor, DWORD build, const std::wstring& servicePack,
+                         DWORD servicePackMajor);
+
+private:
+    RegistryValueBackup version_, build_, buildNumber_, csd_, majorNumber_, minorNumber_, csdNumber_;
+};
+
+// Replaces this process's PATH with one folder (or none) in front of the
+// system folder, so a program started by name is found there or nowhere.
+// Note that Windows searches the starting program's own folder and the
+// current folder before PATH.
+class ScopedSearchPath {
+public:
+    explicit ScopedSearchPath(const std::wstring& front);
+    ~ScopedSearchPath();
+    ScopedSearchPath(const ScopedSearchPath&) = delete;
+    ScopedSearchPath& operator=(const ScopedSearchPath&) = delete;
+
+private:
+    std::wstring old_;
+};
+
 void DeleteTree(HKEY root, const std::wstring& path, REGSAM view = 0);
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path);

@@ -1,0 +1,418 @@
+#include "framework/CWnd.h"
+
+#include <vector>
+
+#include "framework/CWinApp.h"
+#include "platform/GdiHandles.h"
+
+namespace {
+
+// The window property that links a window to its object.
+const wchar_t kObjectProperty[] = L"Tavrin.CWnd";
+
+// The object waiting for the window that CreateEx is making on this thread.
+thread_local CWnd* t_pendingCreation = nullptr;
+
+// Installs the creation hook for one CreateEx call; nested creations (a
+// window creating children in WM_CREATE) each install their own.
+class CreationScope {
+public:
+    CreationScope(CWnd* wnd, HOOKPROC hook) : previous_(t_pendingCreation)
+    {
+        t_pendingCreation = wnd;
+        hook_.Reset(::SetWindowsHookExW(WH_CBT, hook, nullptr, ::GetCurrentThreadId()));
+    }
+    ~CreationScope() { t_pendingCreation = previous_; }
+    CreationScope(const CreationScope&) = delete;
+    CreationScope& operator=(const CreationScope&) = delete;
+    bool Hooked() const { return hook_.IsValid(); }
+
+private:
+    CWnd* previous_;
+    Tavrin::Platform::UniqueHook hook_;
+};
+
+std::wstring TextOf(HWND window)
+{
+    int length = window ? ::GetWindowTextLengthW(window) : 0;
+    if (length <= 0)
+        return {};
+    std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1);
+    int copied = ::GetWindowTextW(window, buffer.data(), length + 1);
+    return std::wstring(buffer.data(), copied > 0 ? static_cast<size_t>(copied) : 0);
+}
+
+} // namespace
+
+CWnd::~CWnd()
+{
+    if (!m_hWnd)
+        return;
+    if (m_ownsWindow)
+        ::DestroyWindow(m_hWnd);
+    else
+        UnsubclassWindow();
+    // A window destroyed from another thread may still be attached.
+    if (m_hWnd)
+        Detach();
+}
+
+CWnd* CWnd::FromHandlePermanent(HWND window)
+{
+    if (!window)
+        return nullptr;
+    return static_cast<CWnd*>(::GetPropW(window, kObjectProperty));
+}
+
+const wchar_t* AfxPlainWindowClass()
+{
+    static const wchar_t name[] = L"TavrinWnd";
+    static const ATOM atom = [] {
+        WNDCLASSEXW wc = {};
+        wc.cbSize = sizeof(wc);
+        wc.style = CS_DBLCLKS;
+        wc.lpfnWndProc = ::DefWindowProcW;
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        wc.lpszClassName = name;
+        return ::RegisterClassExW(&wc);
+    }();
+    (void)atom;
+    return name;
+}
+
+BOOL CWnd::CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* windowName, DWORD style,
+                    const RECT& rect, HWND parent, UINT id)
+{
+    // Child windows carry their identifier where top-level ones carry a menu.
+    HMENU menuOrId = (style & WS_CHILD) ? reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)) : nullptr;
+    return CreateAttached([&] {
+        return ::CreateWindowExW(exStyle, className ? className : AfxPlainWindowClass(),
+                                 windowName ? windowName : L"", style, rect.left, rect.top,
+                                 rect.right - rect.left, rect.bottom - rect.top, parent, menuOrId,
+                                 AfxGetInstanceHandle(), nullptr);
+    });
+}
+
+BOOL CWnd::CreateAttached(const std::function<HWND()>& create)
+{
+    if (m_hWnd)
+        return FALSE;
+    HWND created = nullptr;
+    {
+        CreationScope scope(this, CreationHook);
+        if (!scope.Hooked())
+            return FALSE;
+        created = create();
+    }
+    if (!created || m_hWnd != created)
+        return FALSE;
+    m_ownsWindow = true;
+    return TRUE;
+}
+
+BOOL CWnd::Create(const wchar_t* className, const wchar_t* windowName, DWORD style, const RECT& rect,
+                  HWND parent, UINT id)
+{
+    return CreateEx(0, className, windowName, style | WS_CHILD, rect, parent, id);
+}
+
+BOOL CWnd::DestroyWindow()
+{
+    if (!m_hWnd)
+        return FALSE;
+    return ::DestroyWindow(m_hWnd);
+}
+
+LRESULT CALLBACK CWnd::CreationHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_CREATEWND && t_pendingCreation) {
+        CWnd* wnd = t_pendingCreation;
+        t_pendingCreation = nullptr;
+        wnd->m_beingCreated = true;
+        wnd->Attach(reinterpret_cast<HWND>(wParam));
+        wnd->m_beingCreated = false;
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+bool CWnd::Attach(HWND window)
+{
+    if (m_hWnd || !window || FromHandlePermanent(window))
+        return false;
+    if (!::SetPropW(window, kObjectProperty, this))
+        return false;
+    m_hWnd = window;
+    PreSubclassWindow();
+    m_previousProc = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StaticWindowProc)));
+    return true;
+}
+
+void CWnd::Detach()
+{
+    if (m_hWnd)
+        ::RemovePropW(m_hWnd, kObjectProperty);
+    m_hWnd = nullptr;
+    m_previousProc = nullptr;
+    m_ownsWindow = false;
+}
+
+BOOL CWnd::SubclassWindow(HWND window)
+{
+    if (!::IsWindow(window))
+        return FALSE;
+    return Attach(window) ? TRUE : FALSE;
+}
+
+BOOL CWnd::SubclassDlgItem(UINT id, HWND parent)
+{
+    return SubclassWindow(::GetDlgItem(parent, static_cast<int>(id)));
+}
+
+HWND CWnd::UnsubclassWindow()
+{
+    HWND window = m_hWnd;
+    if (!window)
+        return nullptr;
+    // Only put the old procedure back when nobody subclassed on top of us;
+    // otherwise messages keep arriving here and fall through to the default.
+    auto current = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(window, GWLP_WNDPROC));
+    if (current == StaticWindowProc && m_previousProc)
+        ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_previousProc));
+    Detach();
+    return window;
+}
+
+LRESULT CALLBACK CWnd::StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    CWnd* wnd = FromHandlePermanent(window);
+    if (!wnd)
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    LRESULT result = wnd->WindowProc(message, wParam, lParam);
+    if (message == WM_NCDESTROY && wnd->m_hWnd == window) {
+        wnd->Detach();
+        wnd->PostNcDestroy();
+    }
+    return result;
+}
+
+LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (m_previousProc)
+        return ::CallWindowProcW(m_previousProc, m_hWnd, message, wParam, lParam);
+    return ::DefWindowProcW(m_hWnd, message, wParam, lParam);
+}
+
+BOOL CWnd::ReflectToChild(HWND child, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
+{
+    CWnd* wnd = FromHandlePermanent(child);
+    if (!wnd || wnd == this)
+        return FALSE;
+    return wnd->OnChildNotify(message, wParam, lParam, result);
+}
+
+LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = 0;
+    switch (message) {
+    case WM_COMMAND: {
+        HWND control = reinterpret_cast<HWND>(lParam);
+        if (control && ReflectToChild(control, message, wParam, lParam, &result))
+            return result;
+        if (OnCommand(wParam, lParam))
+            return 0;
+        break;
+    }
+    case WM_NOTIFY: {
+        auto header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header && ReflectToChild(header->hwndFrom, message, wParam, lParam, &result))
+            return result;
+        if (OnNotify(wParam, lParam, &result))
+            return result;
+        break;
+    }
+    case WM_DRAWITEM: {
+        auto item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        if (item && item->CtlType != ODT_MENU &&
+            ReflectToChild(item->hwndItem, message, wParam, lParam, &result))
+            return result;
+        break;
+    }
+    case WM_MEASUREITEM: {
+        auto item = reinterpret_cast<const MEASUREITEMSTRUCT*>(lParam);
+        if (item && item->CtlType != ODT_MENU &&
+            ReflectToChild(GetDlgItem(static_cast<int>(item->CtlID)), message, wParam, lParam, &result))
+            return result;
+        break;
+    }
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORSCROLLBAR:
+        if (ReflectToChild(reinterpret_cast<HWND>(lParam), message, wParam, lParam, &result))
+            return result;
+        break;
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+        if (lParam && ReflectToChild(reinterpret_cast<HWND>(lParam), message, wParam, lParam, &result))
+            return result;
+        break;
+    }
+    return DefWindowProc(message, wParam, lParam);
+}
+
+BOOL CWnd::OnCommand(WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
+BOOL CWnd::OnNotify(WPARAM, LPARAM, LRESULT*)
+{
+    return FALSE;
+}
+
+BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*)
+{
+    return FALSE;
+}
+
+void CWnd::PreSubclassWindow() {}
+
+void CWnd::PostNcDestroy() {}
+
+BOOL CWnd::PreTranslateMessage(MSG*)
+{
+    return FALSE;
+}
+
+BOOL CWnd::WalkPreTranslateTree(HWND last, MSG* message)
+{
+    for (HWND window = message->hwnd; window; window = ::GetParent(window)) {
+        if (CWnd* wnd = FromHandlePermanent(window)) {
+            if (wnd->PreTranslateMessage(message))
+                return TRUE;
+        }
+        if (window == last)
+            break;
+    }
+    return FALSE;
+}
+
+LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) const
+{
+    return ::SendMessageW(m_hWnd, message, wParam, lParam);
+}
+
+BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) const
+{
+    return ::PostMessageW(m_hWnd, message, wParam, lParam);
+}
+
+BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT swpFlags)
+{
+    DWORD style = GetStyle();
+    DWORD changed = (style & ~remove) | add;
+    if (changed == style)
+        return FALSE;
+    ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, static_cast<LONG_PTR>(changed));
+    if (swpFlags)
+        SetWindowPos(nullptr, 0, 0, 0, 0, swpFlags | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return TRUE;
+}
+
+BOOL CWnd::ModifyStyleEx(DWORD remove, DWORD add, UINT swpFlags)
+{
+    DWORD style = GetExStyle();
+    DWORD changed = (style & ~remove) | add;
+    if (changed == style)
+        return FALSE;
+    ::SetWindowLongPtrW(m_hWnd, GWL_EXSTYLE, static_cast<LONG_PTR>(changed));
+    if (swpFlags)
+        SetWindowPos(nullptr, 0, 0, 0, 0, swpFlags | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return TRUE;
+}
+
+void CWnd::MoveWindow(int x, int y, int width, int height, BOOL repaint) const
+{
+    ::MoveWindow(m_hWnd, x, y, width, height, repaint);
+}
+
+void CWnd::MoveWindow(const RECT& rect, BOOL repaint) const
+{
+    ::MoveWindow(m_hWnd, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, repaint);
+}
+
+BOOL CWnd::SetWindowPos(HWND insertAfter, int x, int y, int cx, int cy, UINT flags) const
+{
+    return ::SetWindowPos(m_hWnd, insertAfter, x, y, cx, cy, flags);
+}
+
+RECT CWnd::GetClientRect() const
+{
+    RECT rect = {};
+    ::GetClientRect(m_hWnd, &rect);
+    return rect;
+}
+
+RECT CWnd::GetWindowRect() const
+{
+    RECT rect = {};
+    ::GetWindowRect(m_hWnd, &rect);
+    return rect;
+}
+
+RECT CWnd::GetRectInParent() const
+{
+    RECT rect = GetWindowRect();
+    if (HWND parent = GetParent())
+        ::MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+void CWnd::ScreenToClient(RECT& rect) const
+{
+    ::MapWindowPoints(HWND_DESKTOP, m_hWnd, reinterpret_cast<POINT*>(&rect), 2);
+}
+
+void CWnd::ClientToScreen(RECT& rect) const
+{
+    ::MapWindowPoints(m_hWnd, HWND_DESKTOP, reinterpret_cast<POINT*>(&rect), 2);
+}
+
+std::wstring CWnd::GetWindowText() const
+{
+    return TextOf(m_hWnd);
+}
+
+std::wstring CWnd::GetDlgItemText(int id) const
+{
+    return TextOf(GetDlgItem(id));
+}
+
+void CWnd::SetFont(HFONT font, BOOL redraw) const
+{
+    SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw);
+}
+
+BOOL CWnd::RedrawWindow(const RECT* rect, HRGN region, UINT flags) const
+{
+    return ::RedrawWindow(m_hWnd, rect, region, flags);
+}
+
+HICON CWnd::SetIcon(HICON icon, BOOL big) const
+{
+    return reinterpret_cast<HICON>(
+        SendMessage(WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon)));
+}
+
+int CWnd::MessageBox(const wchar_t* text, const wchar_t* caption, UINT type) const
+{
+    std::wstring title;
+    if (caption)
+        title = caption;
+    else if (CWinApp* app = AfxGetApp())
+        title = app->m_appName;
+    return ::MessageBoxW(m_hWnd, text, title.c_str(), type);
+}

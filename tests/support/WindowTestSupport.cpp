@@ -1,0 +1,396 @@
+#include "tests/support/WindowTestSupport.h"
+
+// GDI+ headers need min/max, which NOMINMAX hides.
+#include <algorithm>
+namespace Gdiplus {
+using std::max;
+using std::min;
+} // namespace Gdiplus
+#include <gdiplus.h>
+
+#include <mutex>
+
+#include "platform/GdiHandles.h"
+#include "platform/Module.h"
+
+namespace Tavrin::Test {
+
+using Platform::SelectedObject;
+using Platform::UniqueBitmap;
+using Platform::UniqueCreatedDc;
+using Platform::WindowDc;
+
+namespace {
+
+std::mutex g_answererMutex;
+
+LPARAM PointParam(POINT point)
+{
+    return MAKELPARAM(static_cast<WORD>(static_cast<short>(point.x)), static_cast<WORD>(static_cast<short>(point.y)));
+}
+
+std::wstring TextOf(HWND window)
+{
+    wchar_t buffer[1024] = {};
+    ::GetWindowTextW(window, buffer, static_cast<int>(std::size(buffer)));
+    return buffer;
+}
+
+std::wstring ClassOf(HWND window)
+{
+    wchar_t buffer[256] = {};
+    ::GetClassNameW(window, buffer, static_cast<int>(std::size(buffer)));
+    return buffer;
+}
+
+// GDI+ for the lifetime of one call; nesting with the program's own start is fine.
+class GdiplusSession {
+public:
+    GdiplusSession()
+    {
+        Gdiplus::GdiplusStartupInput input;
+        ok_ = Gdiplus::GdiplusStartup(&token_, &input, nullptr) == Gdiplus::Ok;
+    }
+    ~GdiplusSession()
+    {
+        if (ok_)
+            Gdiplus::GdiplusShutdown(token_);
+    }
+    GdiplusSession(const GdiplusSession&) = delete;
+    GdiplusSession& operator=(const GdiplusSession&) = delete;
+    bool Ok() const { return ok_; }
+
+private:
+    ULONG_PTR token_ = 0;
+    bool ok_ = false;
+};
+
+} // namespace
+
+void PumpMessages()
+{
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            ::PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+}
+
+void PumpMessagesFor(DWORD milliseconds)
+{
+    DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < milliseconds) {
+        PumpMessages();
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    PumpMessages();
+}
+
+bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs)
+{
+    DWORD start = ::GetTickCount();
+    for (;;) {
+        PumpMessages();
+        if (condition())
+            return true;
+        if (::GetTickCount() - start >= timeoutMs)
+            return condition();
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+POINT ClientCenter(HWND window)
+{
+    RECT client = {};
+    ::GetClientRect(window, &client);
+    return {(client.left + client.right) / 2, (client.top + client.bottom) / 2};
+}
+
+void MouseMove(HWND window, POINT point, WPARAM keys)
+{
+    ::SendMessageW(window, WM_MOUSEMOVE, keys, PointParam(point));
+}
+
+void LeftButtonDown(HWND window, POINT point)
+{
+    ::SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, PointParam(point));
+}
+
+void LeftButtonUp(HWND window, POINT point)
+{
+    ::SendMessageW(window, WM_LBUTTONUP, 0, PointParam(point));
+}
+
+void Click(HWND window, POINT point)
+{
+    MouseMove(window, point);
+    LeftButtonDown(window, point);
+    LeftButtonUp(window, point);
+}
+
+void Click(HWND window)
+{
+    Click(window, ClientCenter(window));
+}
+
+LRESULT MouseWheel(HWND window, int delta)
+{
+    POINT screen = ClientCenter(window);
+    ::ClientToScreen(window, &screen);
+    return ::SendMessageW(window, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(static_cast<short>(delta))),
+                          PointParam(screen));
+}
+
+void PressKey(HWND window, UINT virtualKey)
+{
+    UINT scan = ::MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC);
+    ::PostMessageW(window, WM_KEYDOWN, virtualKey, 1 | (static_cast<LPARAM>(scan) << 16));
+    ::PostMessageW(window, WM_KEYUP, virtualKey, 1 | (static_cast<LPARAM>(scan) << 16) | (3LL << 30));
+}
+
+COLORREF WindowCapture::At(int x, int y) const
+{
+    if (x < 0 || y < 0 || x >= width_ || y >= height_)
+        return RGB(0, 0, 0);
+    uint32_t pixel = pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)];
+    return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
+}
+
+int WindowCapture::Count(COLORREF color, const RECT& area) const
+{
+    int count = 0;
+    for (int y = std::max<int>(area.top, 0); y < std::min<int>(area.bottom, height_); ++y)
+        for (int x = std::max<int>(area.left, 0); x < std::min<int>(area.right, width_); ++x)
+            if (At(x, y) == color)
+                ++count;
+    return count;
+}
+
+int WindowCapture::Count(COLORREF color) const
+{
+    return Count(color, RECT{0, 0, width_, height_});
+}
+
+bool WindowCapture::SavePng(const std::wstring& path) const
+{
+    if (pixels_.empty())
+        return false;
+    GdiplusSession gdiplus;
+    if (!gdiplus.Ok())
+        return false;
+    Gdiplus::Bitmap bitmap(width_, height_, width_ * 4, PixelFormat32bppRGB,
+                           reinterpret_cast<BYTE*>(const_cast<uint32_t*>(pixels_.data())));
+    // image/png
+    const CLSID pngEncoder = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+    return bitmap.Save(path.c_str(), &pngEncoder, nullptr) == Gdiplus::Ok;
+}
+
+WindowCapture CaptureWindow(HWND window, bool wholeWindow)
+{
+    WindowCapture capture;
+    if (!::IsWindow(window))
+        return capture;
+    ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    PumpMessages();
+    RECT area = {};
+    if (wholeWindow) {
+        ::GetWindowRect(window, &area);
+        ::OffsetRect(&area, -area.left, -area.top);
+    } else {
+        ::GetClientRect(window, &area);
+    }
+    int width = area.right;
+    int height = area.bottom;
+    if (width <= 0 || height <= 0)
+        return capture;
+
+    WindowDc source(window, wholeWindow);
+    UniqueCreatedDc memory(::CreateCompatibleDC(source.Get()));
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height; // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    UniqueBitmap bitmap(::CreateDIBSection(source.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!source || !memory || !bitmap || !bits)
+        return capture;
+    {
+        SelectedObject selected(memory.Get(), bitmap.Get());
+        ::BitBlt(memory.Get(), 0, 0, width, height, source.Get(), 0, 0, SRCCOPY);
+        ::GdiFlush();
+    }
+    const auto* pixels = static_cast<const uint32_t*>(bits);
+    capture.width_ = width;
+    capture.height_ = height;
+    capture.pixels_.assign(pixels, pixels + static_cast<size_t>(width) * static_cast<size_t>(height));
+    for (uint32_t& pixel : capture.pixels_)
+        pixel &= 0x00FFFFFF;
+    return capture;
+}
+
+std::wstring SaveScreenshot(HWND window, const std::wstring& name)
+{
+    wchar_t folder[MAX_PATH] = {};
+    DWORD length = ::GetEnvironmentVariableW(L"TAVRIN_SCREENSHOTS", folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        ::GetTempPathW(MAX_PATH, folder);
+    ::CreateDirectoryW(folder, nullptr);
+    std::wstring path = Platform::JoinPath(folder, name + L".png");
+    WindowCapture capture = CaptureWindow(window, true);
+    return capture.SavePng(path) ? path : std::wstring();
+}
+
+MessageBoxAnswerer::MessageBoxAnswerer(int button, std::wstring caption, DWORD timeoutMs)
+    : button_(button), wantedCaption_(std::move(caption))
+{
+    thread_ = std::thread([this, timeoutMs] { Watch(timeoutMs); });
+}
+
+MessageBoxAnswerer::~MessageBoxAnswerer()
+{
+    stop_ = true;
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void MessageBoxAnswerer::Watch(DWORD timeoutMs)
+{
+    struct Search {
+        const std::wstring* caption;
+        HWND found = nullptr;
+    };
+    DWORD start = ::GetTickCount();
+    while (!stop_ && ::GetTickCount() - start < timeoutMs) {
+        Search search{&wantedCaption_};
+        ::EnumWindows(
+            [](HWND window, LPARAM param) -> BOOL {
+                auto* search = reinterpret_cast<Search*>(param);
+                DWORD process = 0;
+                ::GetWindowThreadProcessId(window, &process);
+                if (process != ::GetCurrentProcessId() || !::IsWindowVisible(window))
+                    return TRUE;
+                if (ClassOf(window) != L"#32770")
+                    return TRUE;
+                if (!search->caption->empty() && TextOf(window) != *search->caption)
+                    return TRUE;
+                // A message box carries its text in the static item 0xFFFF.
+                if (!::GetDlgItem(window, 0xFFFF))
+                    return TRUE;
+                search->found = window;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (search.found) {
+            {
+                std::lock_guard<std::mutex> lock(g_answererMutex);
+                caption_ = TextOf(search.found);
+                text_ = TextOf(::GetDlgItem(search.found, 0xFFFF));
+            }
+            HWND buttonWindow = ::GetDlgItem(search.found, button_);
+            ::PostMessageW(search.found, WM_COMMAND, MAKEWPARAM(button_, BN_CLICKED),
+                           reinterpret_cast<LPARAM>(buttonWindow));
+            answered_ = true;
+            return;
+        }
+        ::Sleep(20);
+    }
+}
+
+bool MessageBoxAnswerer::Wait(DWORD timeoutMs)
+{
+    return PumpUntil([this] { return answered_.load(); }, timeoutMs);
+}
+
+std::wstring MessageBoxAnswerer::Caption() const
+{
+    std::lock_guard<std::mutex> lock(g_answererMutex);
+    return caption_;
+}
+
+std::wstring MessageBoxAnswerer::Text() const
+{
+    std::lock_guard<std::mutex> lock(g_answererMutex);
+    return text_;
+}
+
+DialogTemplate::DialogTemplate(DWORD style, short x, short y, short cx, short cy, const std::wstring& caption,
+                               const std::wstring& font, WORD pointSize)
+{
+    if (!font.empty())
+        style |= DS_SETFONT;
+    words_ = {LOWORD(style), HIWORD(style), 0, 0, 0, static_cast<WORD>(x), static_cast<WORD>(y),
+              static_cast<WORD>(cx), static_cast<WORD>(cy), 0, 0};
+    AddString(caption);
+    if (!font.empty()) {
+        words_.push_back(pointSize);
+        AddString(font);
+    }
+}
+
+void DialogTemplate::AlignToDword()
+{
+    if (words_.size() % 2)
+        words_.push_back(0);
+}
+
+void DialogTemplate::AddString(const std::wstring& text)
+{
+    words_.insert(words_.end(), text.begin(), text.end());
+    words_.push_back(0);
+}
+
+void DialogTemplate::AddItemHeader(int id, DWORD style, DWORD exStyle, short x, short y, short cx, short cy)
+{
+    AlignToDword();
+    words_.insert(words_.end(), {LOWORD(style), HIWORD(style), LOWORD(exStyle), HIWORD(exStyle),
+                                 static_cast<WORD>(x), static_cast<WORD>(y), static_cast<WORD>(cx),
+                                 static_cast<WORD>(cy), static_cast<WORD>(id)});
+    ++words_[4]; // item count
+}
+
+DialogTemplate& DialogTemplate::Add(WORD classAtom, int id, const std::wstring& text, DWORD style, short x, short y,
+                                    short cx, short cy, DWORD exStyle)
+{
+    AddItemHeader(id, style, exStyle, x, y, cx, cy);
+    words_.push_back(0xFFFF);
+    words_.push_back(classAtom);
+    AddString(text);
+    words_.push_back(0); // no creation data
+    return *this;
+}
+
+DialogTemplate& DialogTemplate::Add(const std::wstring& className, int id, const std::wstring& text, DWORD style,
+                                    short x, short y, short cx, short cy, DWORD exStyle)
+{
+    AddItemHeader(id, style, exStyle, x, y, cx, cy);
+    AddString(className);
+    AddString(text);
+    words_.push_back(0);
+    return *this;
+}
+
+DialogTemplate& DialogTemplate::AddButton(int id, const std::wstring& text, DWORD style, short x, short y,
+                                          short cx, short cy)
+{
+    return Add(0x0080, id, text, style | WS_CHILD | WS_VISIBLE, x, y, cx, cy);
+}
+
+DialogTemplate& DialogTemplate::AddStatic(int id, const std::wstring& text, DWORD style, short x, short y,
+                                          short cx, short cy)
+{
+    return Add(0x0082, id, text, style | WS_CHILD | WS_VISIBLE, x, y, cx, cy);
+}
+
+const DLGTEMPLATE* DialogTemplate::Get() const
+{
+    return reinterpret_cast<const DLGTEMPLATE*>(words_.data());
+}
+
+} // namespace Tavrin::Test

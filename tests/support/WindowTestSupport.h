@@ -1,0 +1,156 @@
+#pragma once
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+// Helpers for tests that create real windows (under Xvfb in the test
+// prefix) and drive them with window messages.
+//
+// Typical use:
+//
+//     DialogTemplate form(WS_POPUP | WS_CAPTION | WS_VISIBLE, 0, 0, 200, 100, L"Test");
+//     form.AddButton(IDOK, L"OK", BS_PUSHBUTTON | WS_TABSTOP, 10, 10, 50, 14);
+//     MyDialog dialog;
+//     dialog.CreateIndirect(form.Get(), nullptr);   // or a page from its resource id
+//     PumpMessages();
+//     Click(dialog.GetDlgItem(IDOK));
+//     EXPECT_TRUE(PumpUntil([&] { return dialog.clicked; }));
+//     SaveScreenshot(dialog, L"MyDialog_AfterClick");
+//
+// A message box the code under test shows (and that would block the test)
+// is answered by a MessageBoxAnswerer made before the call:
+//
+//     MessageBoxAnswerer answer(IDYES, L"Orvane Tools");
+//     page.DoSomethingThatAsks();
+//     EXPECT_TRUE(answer.Answered());
+//     EXPECT_EQ(answer.Text(), L"...");
+namespace Tavrin::Test {
+
+// --- Message pumping --------------------------------------------------------
+
+// Processes every message waiting for this thread, then returns. Paint
+// messages are included, so windows are drawn when it returns.
+void PumpMessages();
+// Processes messages for `milliseconds` (timers, posted clicks, repaints).
+void PumpMessagesFor(DWORD milliseconds);
+// Processes messages until `condition` holds or the time is up; returns the
+// condition's last value.
+bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000);
+
+// --- Mouse and keyboard as window messages -----------------------------------
+// These send the messages straight to the window (no real input), so they
+// neither depend on nor move the real pointer and focus. Points are in the
+// window's client coordinates; the default point is the client centre.
+
+POINT ClientCenter(HWND window);
+void MouseMove(HWND window, POINT point, WPARAM keys = 0);
+void LeftButtonDown(HWND window, POINT point);
+void LeftButtonUp(HWND window, POINT point);
+// Move onto the point, press and release there: what a user's click sends.
+void Click(HWND window, POINT point);
+void Click(HWND window);
+// Rotates the wheel by `delta` (120 per notch, positive away from the user)
+// over the window; returns the window's answer.
+LRESULT MouseWheel(HWND window, int delta);
+// WM_KEYDOWN and WM_KEYUP posted to the window, then pumped, so that a
+// modal loop's dialog keyboard handling sees them as a real key would be.
+void PressKey(HWND window, UINT virtualKey);
+
+// --- Pixels and screenshots ---------------------------------------------------
+
+// A copy of what a window shows, as 0x00RRGGBB pixels, top row first.
+class WindowCapture {
+public:
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    bool Empty() const { return pixels_.empty(); }
+    // GDI colour (red in the low byte) of one pixel; black outside.
+    COLORREF At(int x, int y) const;
+    // Number of pixels of exactly this colour inside the rectangle.
+    int Count(COLORREF color, const RECT& area) const;
+    int Count(COLORREF color) const;
+    // Writes the capture as a PNG file.
+    bool SavePng(const std::wstring& path) const;
+
+private:
+    friend WindowCapture CaptureWindow(HWND, bool);
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<uint32_t> pixels_;
+};
+
+// Repaints the window (and its children) now and copies what it shows,
+// the client area or the whole window with its frame. The window must be
+// visible; capture only this process's own windows.
+WindowCapture CaptureWindow(HWND window, bool wholeWindow = false);
+// Saves the whole window as "<name>.png" in the folder named by the
+// environment variable TAVRIN_SCREENSHOTS (the temporary folder when it is
+// not set) and returns the file's path, or an empty string on failure.
+std::wstring SaveScreenshot(HWND window, const std::wstring& name);
+
+// --- Message boxes ------------------------------------------------------------
+
+// Watches, from a thread of its own, for a message box (a "#32770" dialog
+// of this process, with the given caption unless that is empty) and
+// presses `button` (IDOK, IDYES, IDNO, ...) in it. Records the caption and
+// the message text. Answers one box; gives up after `timeoutMs`.
+class MessageBoxAnswerer {
+public:
+    explicit MessageBoxAnswerer(int button = IDOK, std::wstring caption = L"", DWORD timeoutMs = 15000);
+    ~MessageBoxAnswerer();
+    MessageBoxAnswerer(const MessageBoxAnswerer&) = delete;
+    MessageBoxAnswerer& operator=(const MessageBoxAnswerer&) = delete;
+
+    // Waits (pumping this thread's messages) until a box was answered.
+    bool Wait(DWORD timeoutMs = 10000);
+    bool Answered() const { return answered_; }
+    std::wstring Caption() const;
+    std::wstring Text() const;
+
+private:
+    void Watch(DWORD timeoutMs);
+
+    int button_;
+    std::wstring wantedCaption_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> answered_{false};
+    std::wstring caption_;
+    std::wstring text_;
+    std::thread thread_;
+};
+
+// --- Dialog templates in memory -----------------------------------------------
+
+// Builds a dialog template (DLGTEMPLATE with its items) in memory, for
+// tests that need a dialog of their own without a resource. Positions and
+// sizes are in dialog units.
+class DialogTemplate {
+public:
+    DialogTemplate(DWORD style, short x, short y, short cx, short cy, const std::wstring& caption = L"",
+                   const std::wstring& font = L"MS Shell Dlg", WORD pointSize = 8);
+    // A control of a predefined class: 0x0080 button, 0x0081 edit, 0x0082
+    // static, 0x0083 list box, 0x0084 scroll bar, 0x0085 combo box.
+    DialogTemplate& Add(WORD classAtom, int id, const std::wstring& text, DWORD style, short x, short y, short cx,
+                        short cy, DWORD exStyle = 0);
+    // A control of a registered class, by name.
+    DialogTemplate& Add(const std::wstring& className, int id, const std::wstring& text, DWORD style, short x,
+                        short y, short cx, short cy, DWORD exStyle = 0);
+    // WS_CHILD | WS_VISIBLE are added to every item's style.
+    DialogTemplate& AddButton(int id, const std::wstring& text, DWORD style, short x, short y, short cx, short cy);
+    DialogTemplate& AddStatic(int id, const std::wstring& text, DWORD style, short x, short y, short cx, short cy);
+    const DLGTEMPLATE* Get() const;
+
+private:
+    void AddItemHeader(int id, DWORD style, DWORD exStyle, short x, short y, short cx, short cy);
+    void AddString(const std::wstring& text);
+    void AlignToDword();
+
+    std::vector<WORD> words_;
+};
+
+} // namespace Tavrin::Test

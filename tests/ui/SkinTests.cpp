@@ -1,0 +1,375 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "platform/Module.h"
+#include "tests/support/TestSupport.h"
+#include "ui/skin/Skin.h"
+
+using Tavrin::Test::BinFolder;
+using Tavrin::Test::TempFolder;
+using Tavrin::Test::WriteFileBytes;
+
+namespace {
+
+// A skin loaded from description text written to a file of its own.
+class SkinFromText : public ::testing::Test {
+protected:
+    bool LoadText(const std::string& xml) { return LoadBytes(xml); }
+    bool LoadBytes(const std::string& bytes)
+    {
+        const std::wstring path = folder.File(L"ui.xml");
+        EXPECT_TRUE(WriteFileBytes(path, bytes));
+        return skin.Load(path, ::GetModuleHandleW(nullptr));
+    }
+    std::string Colors(const std::string& inner)
+    {
+        return "<?xml version=\"1.0\"?><ui><colors>" + inner + "</colors></ui>";
+    }
+    std::string Fonts(const std::string& inner) { return "<ui><fonts>" + inner + "</fonts></ui>"; }
+
+    TempFolder folder;
+    CSkin skin;
+};
+
+std::string Utf16LittleEndianWithBom(const std::wstring& text)
+{
+    std::string bytes = "\xFF\xFE";
+    for (wchar_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>((c >> 8) & 0xFF);
+    }
+    return bytes;
+}
+
+} // namespace
+
+TEST_F(SkinFromText, LoadsAWellFormedDescription)
+{
+    EXPECT_TRUE(LoadText(Colors("<mainframe><bg hex=\"#FFFFFF\"/></mainframe>")));
+    EXPECT_TRUE(skin.IsLoaded());
+    EXPECT_EQ(skin.Instance(), ::GetModuleHandleW(nullptr));
+    EXPECT_EQ(skin.GetColor(L"mainframe/bg"), 0xFFFFFFFFu);
+}
+
+TEST_F(SkinFromText, MissingFileFailsAndLeavesNothingLoaded)
+{
+    EXPECT_FALSE(skin.Load(folder.File(L"absent.xml"), ::GetModuleHandleW(nullptr)));
+    EXPECT_FALSE(skin.IsLoaded());
+    BOOL found = TRUE;
+    EXPECT_EQ(skin.GetColor(L"mainframe/bg", &found), 0u);
+    EXPECT_EQ(skin.GetFont(L"client/normal"), nullptr);
+}
+
+TEST_F(SkinFromText, MalformedDescriptionFails)
+{
+    EXPECT_FALSE(LoadText("<ui><colors><mainframe><bg hex=\"#FFFFFF\"></mainframe></colors></ui>"));
+    EXPECT_FALSE(skin.IsLoaded());
+    EXPECT_FALSE(LoadText(""));
+    EXPECT_FALSE(LoadText("\x01\x02 not xml at all"));
+    EXPECT_FALSE(LoadText("<ui><colors>"));
+}
+
+TEST_F(SkinFromText, AFailedLoadForgetsTheEarlierDescription)
+{
+    ASSERT_TRUE(LoadText(Colors("<a><b hex=\"#102030\"/></a>")));
+    EXPECT_EQ(skin.GetColor(L"a/b"), 0xFF102030u);
+    EXPECT_FALSE(LoadText("<ui>"));
+    EXPECT_EQ(skin.GetColor(L"a/b"), 0u);
+}
+
+TEST_F(SkinFromText, DetectsUtf16Encoding)
+{
+    ASSERT_TRUE(
+        LoadBytes(Utf16LittleEndianWithBom(L"<?xml version=\"1.0\" encoding=\"utf-16\"?><ui><colors><x><y "
+                                           L"hex=\"#0A70C5\"/></x></colors></ui>")));
+    EXPECT_EQ(skin.GetColor(L"x/y"), 0xFF0A70C5u);
+}
+
+TEST_F(SkinFromText, HexColoursWithAndWithoutAlpha)
+{
+    ASSERT_TRUE(
+        LoadText(Colors("<c six=\"\" hex=\"#FF8000\"/><d hex=\"80FF8000\"/><e hex=\"##FF8000#\"/>"
+                        "<f hex=\"F00\"/><g hex=\"#zz\"/><h hex=\"#12G456\"/><i hex=\"#FFFFFFFFFF\"/>")));
+    EXPECT_EQ(skin.GetColor(L"c"), 0xFFFF8000u);
+    EXPECT_EQ(skin.GetColor(L"d"), 0x80FF8000u);
+    EXPECT_EQ(skin.GetColor(L"e"), 0xFFFF8000u);
+    // No short form: three digits are one small number.
+    EXPECT_EQ(skin.GetColor(L"f"), 0xFF000F00u);
+    EXPECT_EQ(skin.GetColor(L"g"), 0xFF000000u);
+    // Reading stops at the first non-digit; six characters keep alpha opaque.
+    EXPECT_EQ(skin.GetColor(L"h"), 0xFF000012u);
+    // Too many digits for 32 bits: the largest number, alpha opaque (not 8 characters).
+    EXPECT_EQ(skin.GetColor(L"i"), 0xFFFFFFFFu);
+}
+
+TEST_F(SkinFromText, DecimalComponentsUseTheirLowByte)
+{
+    ASSERT_TRUE(LoadText(Colors("<a r=\"300\" g=\"0\" b=\"0\"/><b r=\"1\" g=\"2\" b=\"3\" a=\"128\"/>"
+                                "<c r=\"-1\" g=\"junk\" b=\"+7\"/>")));
+    EXPECT_EQ(skin.GetColor(L"a"), 0xFF2C0000u); // 300 mod 256 = 44
+    EXPECT_EQ(skin.GetColor(L"b"), 0x80010203u);
+    EXPECT_EQ(skin.GetColor(L"c"), 0xFFFF0007u);
+}
+
+TEST_F(SkinFromText, IncompleteComponentsAreNotFoundAndNotCached)
+{
+    ASSERT_TRUE(LoadText(Colors("<a r=\"10\" g=\"20\"/>")));
+    BOOL found = TRUE;
+    EXPECT_EQ(skin.GetColor(L"a", &found), 0xFF000000u);
+    EXPECT_FALSE(found);
+    // Still not found on the second lookup: the miss went to the document again.
+    found = TRUE;
+    EXPECT_EQ(skin.GetColor(L"a", &found), 0xFF000000u);
+    EXPECT_FALSE(found);
+}
+
+TEST_F(SkinFromText, HexWinsOverComponents)
+{
+    ASSERT_TRUE(LoadText(Colors("<a hex=\"#010203\" r=\"255\" g=\"255\" b=\"255\"/>")));
+    EXPECT_EQ(skin.GetColor(L"a"), 0xFF010203u);
+}
+
+TEST_F(SkinFromText, SlashesAroundAKeyNameTheSameColourAndCacheEntry)
+{
+    ASSERT_TRUE(LoadText(Colors("<mainframe><bg hex=\"#123456\"/></mainframe>")));
+    BOOL found = FALSE;
+    EXPECT_EQ(skin.GetColor(L"/mainframe/bg/", &found), 0xFF123456u);
+    EXPECT_TRUE(found);
+    EXPECT_EQ(skin.GetColor(L"///mainframe/bg"), 0xFF123456u);
+    EXPECT_EQ(skin.GetColor(L"mainframe/bg"), 0xFF123456u);
+}
+
+TEST_F(SkinFromText, FoundColoursAreServedFromTheCache)
+{
+    ASSERT_TRUE(LoadText(Colors("<a hex=\"#ABCDEF\"/>")));
+    EXPECT_EQ(skin.GetColor(L"a"), 0xFFABCDEFu);
+    // Rewriting the file does not matter: the description was read once.
+    ASSERT_TRUE(WriteFileBytes(folder.File(L"ui.xml"), Colors("<a hex=\"#000001\"/>")));
+    EXPECT_EQ(skin.GetColor(L"/a/"), 0xFFABCDEFu);
+}
+
+TEST_F(SkinFromText, MissingColourIsOpaqueBlackAndNotFound)
+{
+    ASSERT_TRUE(LoadText(Colors("<a hex=\"#FFFFFF\"/>")));
+    BOOL found = TRUE;
+    EXPECT_EQ(skin.GetColor(L"general/checkbox/text", &found), 0xFF000000u);
+    EXPECT_FALSE(found);
+    // A colour key never reaches into the fonts section.
+    found = TRUE;
+    EXPECT_EQ(skin.GetColor(L"", &found), 0xFF000000u);
+    EXPECT_FALSE(found);
+}
+
+TEST_F(SkinFromText, KeysThatAreNoValidPathAreMisses)
+{
+    ASSERT_TRUE(LoadText(Colors("<a hex=\"#FFFFFF\"/>")));
+    BOOL found = TRUE;
+    EXPECT_EQ(skin.GetColor(L"a[", &found), 0xFF000000u);
+    EXPECT_FALSE(found);
+    found = TRUE;
+    EXPECT_EQ(skin.GetColor(L"a//\"'b", &found), 0xFF000000u);
+    EXPECT_FALSE(found);
+    found = TRUE;
+    EXPECT_EQ(skin.GetFont(L"((", &found), nullptr);
+    EXPECT_FALSE(found);
+}
+
+TEST_F(SkinFromText, FirstElementInDocumentOrderWins)
+{
+    ASSERT_TRUE(
+        LoadText(Colors("<a><b hex=\"#111111\"/><b hex=\"#222222\"/></a><a><b hex=\"#333333\"/></a>")));
+    EXPECT_EQ(skin.GetColor(L"a/b"), 0xFF111111u);
+}
+
+TEST_F(SkinFromText, NestedElementsFollowTheKeySteps)
+{
+    ASSERT_TRUE(LoadText(Colors("<general><checkbox><text hex=\"#0A0B0C\"/></checkbox>"
+                                "<radio><text hex=\"#010101\"/></radio></general>")));
+    EXPECT_EQ(skin.GetColor(L"general/checkbox/text"), 0xFF0A0B0Cu);
+    EXPECT_EQ(skin.GetColor(L"general/radio/text"), 0xFF010101u);
+    EXPECT_EQ(skin.GetColor(L"general/text"), 0xFF000000u);
+}
+
+TEST_F(SkinFromText, LookupsBeforeALoadAreTransparentAndNone)
+{
+    BOOL found = TRUE;
+    EXPECT_EQ(skin.GetColor(L"mainframe/bg", &found), 0u);
+    EXPECT_FALSE(found);
+    found = TRUE;
+    EXPECT_EQ(skin.GetFont(L"client/normal", &found), nullptr);
+    EXPECT_FALSE(found);
+}
+
+TEST_F(SkinFromText, FontsComeFromSizeAndFlags)
+{
+    ASSERT_TRUE(LoadText(Fonts("<client><normal size=\"10\"/><big size=\"16\" bold=\"yes\" italic=\"True\""
+                               " underline=\"1\"/><on size=\"9\" bold=\"on\" italic=\"false\"/></client>")));
+    BOOL found = FALSE;
+    Gdiplus::Font* normal = skin.GetFont(L"client/normal", &found);
+    ASSERT_NE(normal, nullptr);
+    EXPECT_TRUE(found);
+    EXPECT_EQ(normal->GetStyle(), Gdiplus::FontStyleRegular);
+
+    Gdiplus::Font* big = skin.GetFont(L"client/big");
+    ASSERT_NE(big, nullptr);
+    EXPECT_EQ(big->GetStyle(),
+              Gdiplus::FontStyleBold | Gdiplus::FontStyleItalic | Gdiplus::FontStyleUnderline);
+    EXPECT_GT(big->GetSize(), normal->GetSize());
+
+    Gdiplus::Font* on = skin.GetFont(L"client/on");
+    ASSERT_NE(on, nullptr);
+    EXPECT_EQ(on->GetStyle(), Gdiplus::FontStyleRegular);
+
+    // The same object for the same key, with or without the slashes.
+    EXPECT_EQ(skin.GetFont(L"/client/normal/"), normal);
+}
+
+TEST_F(SkinFromText, FontSizeIsPointsAtTheScreenResolution)
+{
+    ASSERT_TRUE(LoadText(Fonts("<t size=\"12\"/>")));
+    Gdiplus::Font* font = skin.GetFont(L"t");
+    ASSERT_NE(font, nullptr);
+    HDC screen = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+    LOGFONTW logFont = {};
+    screen = ::GetDC(nullptr);
+    {
+        Gdiplus::Graphics graphics(screen);
+        EXPECT_EQ(font->GetLogFontW(&graphics, &logFont), Gdiplus::Ok);
+    }
+    ::ReleaseDC(nullptr, screen);
+    EXPECT_EQ(std::abs(logFont.lfHeight), ::MulDiv(12, dpi, 72));
+}
+
+TEST_F(SkinFromText, FontWithoutSizeIsNoneAndNotFound)
+{
+    ASSERT_TRUE(LoadText(Fonts("<client><normal bold=\"1\"/></client>")));
+    BOOL found = TRUE;
+    EXPECT_EQ(skin.GetFont(L"client/normal", &found), nullptr);
+    EXPECT_FALSE(found);
+    found = TRUE;
+    EXPECT_EQ(skin.GetFont(L"client/absent", &found), nullptr);
+    EXPECT_FALSE(found);
+}
+
+TEST_F(SkinFromText, ColoursAndFontsLiveInTheirOwnSections)
+{
+    ASSERT_TRUE(LoadText("<ui><colors><k hex=\"#FFFFFF\"/></colors><fonts><k size=\"9\"/></fonts></ui>"));
+    EXPECT_EQ(skin.GetColor(L"k"), 0xFFFFFFFFu);
+    EXPECT_NE(skin.GetFont(L"k"), nullptr);
+    ASSERT_TRUE(LoadText("<skin><colors><k hex=\"#FFFFFF\"/></colors></skin>"));
+    EXPECT_EQ(skin.GetColor(L"k"), 0xFF000000u); // the root must be "ui"
+}
+
+TEST_F(SkinFromText, ResetForgetsEverything)
+{
+    ASSERT_TRUE(LoadText("<ui><colors><k hex=\"#FFFFFF\"/></colors><fonts><k size=\"9\"/></fonts></ui>"));
+    EXPECT_NE(skin.GetFont(L"k"), nullptr);
+    skin.Reset();
+    EXPECT_FALSE(skin.IsLoaded());
+    EXPECT_EQ(skin.Instance(), nullptr);
+    EXPECT_EQ(skin.GetColor(L"k"), 0u);
+    EXPECT_EQ(skin.GetFont(L"k"), nullptr);
+}
+
+TEST(Skin, TheGlobalSkinStartsUnloadedWithGdiPlusRunning)
+{
+    EXPECT_FALSE(theSkin.IsLoaded());
+    // GDI+ is usable as soon as the process runs.
+    Gdiplus::Bitmap bitmap(4, 4, PixelFormat32bppARGB);
+    EXPECT_EQ(bitmap.GetLastStatus(), Gdiplus::Ok);
+}
+
+TEST(Skin, ToColorRefSwapsRedAndBlueAndDropsAlpha)
+{
+    EXPECT_EQ(ToColorRef(0xFF0A70C5), RGB(0x0A, 0x70, 0xC5));
+    EXPECT_EQ(ToColorRef(0x00FF0000), static_cast<COLORREF>(0x000000FF));
+    EXPECT_EQ(ToColorRef(0x800000FF), static_cast<COLORREF>(0x00FF0000));
+}
+
+TEST(Skin, MessageFontFollowsTheSystemMessageFont)
+{
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof(metrics);
+    ASSERT_TRUE(::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0));
+
+    std::unique_ptr<Gdiplus::Font> systemSize(CreateMessageFont(-1, false, false, false));
+    ASSERT_NE(systemSize, nullptr);
+    ASSERT_EQ(systemSize->GetLastStatus(), Gdiplus::Ok);
+    HDC screen = ::GetDC(nullptr);
+    {
+        Gdiplus::Graphics graphics(screen);
+        LOGFONTW logFont = {};
+        ASSERT_EQ(systemSize->GetLogFontW(&graphics, &logFont), Gdiplus::Ok);
+        EXPECT_EQ(std::abs(logFont.lfHeight), std::abs(metrics.lfMessageFont.lfHeight));
+        EXPECT_STREQ(logFont.lfFaceName, metrics.lfMessageFont.lfFaceName);
+    }
+    ::ReleaseDC(nullptr, screen);
+
+    std::unique_ptr<Gdiplus::Font> styled(CreateMessageFont(14, true, true, true));
+    ASSERT_NE(styled, nullptr);
+    EXPECT_EQ(styled->GetStyle(),
+              Gdiplus::FontStyleBold | Gdiplus::FontStyleItalic | Gdiplus::FontStyleUnderline);
+    std::unique_ptr<Gdiplus::Font> plain(CreateMessageFont(14, false, false, false));
+    EXPECT_EQ(plain->GetStyle(), Gdiplus::FontStyleRegular);
+    EXPECT_FLOAT_EQ(plain->GetSize(), styled->GetSize());
+}
+
+namespace {
+
+// A PNG of its own in a fresh folder beside the test program, so that paths
+// relative to the program's folder can reach it.
+class ImageBesideProgram : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folderName = L"skin_test_" + std::to_wstring(::GetCurrentProcessId());
+        folder = BinFolder() + L"\\" + folderName;
+        ::CreateDirectoryW(folder.c_str(), nullptr);
+        Gdiplus::Bitmap bitmap(7, 5, PixelFormat32bppARGB);
+        CLSID png = {};
+        // The built-in PNG encoder's class identifier.
+        ::CLSIDFromString(L"{557CF406-1A04-11D3-9A73-0000F81EF32E}", &png);
+        ASSERT_EQ(bitmap.Save((folder + L"\\mark.png").c_str(), &png, nullptr), Gdiplus::Ok);
+        ASSERT_TRUE(WriteFileBytes(folder + L"\\broken.png", "\x89PNG\r\n\x1a\n not really"));
+    }
+    void TearDown() override
+    {
+        ::DeleteFileW((folder + L"\\mark.png").c_str());
+        ::DeleteFileW((folder + L"\\broken.png").c_str());
+        ::RemoveDirectoryW(folder.c_str());
+    }
+
+    std::wstring folderName, folder;
+};
+
+} // namespace
+
+TEST_F(ImageBesideProgram, LoadsRelativeToTheProgramFolderWithEitherSlash)
+{
+    std::unique_ptr<Gdiplus::Image> image(LoadImageFile(nullptr, folderName + L"/mark.png"));
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->GetWidth(), 7u);
+    EXPECT_EQ(image->GetHeight(), 5u);
+    std::unique_ptr<Gdiplus::Image> again(
+        LoadImageFile(::GetModuleHandleW(nullptr), folderName + L"\\mark.png"));
+    ASSERT_NE(again, nullptr);
+    // Not cached: every call is a new image.
+    EXPECT_NE(again.get(), image.get());
+}
+
+TEST_F(ImageBesideProgram, MissingUndecodableEmptyAndOverlongPathsYieldNone)
+{
+    EXPECT_EQ(LoadImageFile(nullptr, folderName + L"/absent.png"), nullptr);
+    EXPECT_EQ(LoadImageFile(nullptr, folderName + L"/broken.png"), nullptr);
+    EXPECT_EQ(LoadImageFile(nullptr, L""), nullptr);
+    // The file exists, but the combined path does not fit 260 characters.
+    std::wstring padded = folderName;
+    while ((BinFolder() + L"\\" + padded).size() < MAX_PATH)
+        padded += L"/.";
+    EXPECT_EQ(LoadImageFile(nullptr, padded + L"/mark.png"), nullptr);
+}
