@@ -12,6 +12,9 @@ using Platform::ComPtr;
 
 namespace {
 
+constexpr int kDeleteRetries = 20;
+constexpr DWORD kDeleteRetryDelayMs = 100;
+
 void Report(FILE* stream, const char* prefix, HRESULT hr)
 {
     std::fprintf(stream, "%serror = 0x%lx\n", prefix, static_cast<unsigned long>(hr));
@@ -166,7 +169,15 @@ bool Scheduler::DeleteTask(const std::wstring& taskName)
         ComPtr<ITaskScheduler> scheduler;
         hr = CreateTaskScheduler(scheduler);
         if (SUCCEEDED(hr)) {
+            // The scheduler service reads a task file for a moment after it
+            // appears or changes; deleting it then fails with a sharing
+            // violation, which a short wait resolves.
             hr = scheduler->Delete(taskName.c_str());
+            for (int attempt = 0;
+                 hr == HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION) && attempt < kDeleteRetries; ++attempt) {
+                ::Sleep(kDeleteRetryDelayMs);
+                hr = scheduler->Delete(taskName.c_str());
+            }
             deleted = hr == S_OK;
         }
     }

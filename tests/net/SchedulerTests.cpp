@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "net/Scheduler.h"
 #include "platform/ComPtr.h"
+#include "platform/UniqueHandle.h"
 #include "tests/support/NetTestSupport.h"
 
 using Tavrin::Net::Scheduler;
@@ -112,8 +115,43 @@ TEST_F(SchedulerTest, ATriggerForAMissingTaskChangesNothing)
 TEST_F(SchedulerTest, DeleteRemovesTheTaskOnce)
 {
     ASSERT_TRUE(Create());
-    EXPECT_TRUE(scheduler.DeleteTask(name));
+    EXPECT_TRUE(scheduler.DeleteTask(name)) << std::hex << scheduler.LastResult();
     EXPECT_FALSE(scheduler.TaskExists(name));
     EXPECT_FALSE(ReadTask(name));
     EXPECT_FALSE(scheduler.DeleteTask(name));
+}
+
+TEST_F(SchedulerTest, ATaskFileBrieflyInUseIsStillDeleted)
+{
+    ASSERT_TRUE(Create());
+    wchar_t windows[MAX_PATH];
+    ::GetWindowsDirectoryW(windows, MAX_PATH);
+    std::wstring file = std::wstring(windows) + L"\\Tasks\\" + name + L".job";
+    // Opened the way a reader that does not share deletion opens it.
+    Tavrin::Platform::UniqueHandle reader(
+        ::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(reader);
+    std::thread release([&] {
+        ::Sleep(500);
+        reader.Reset();
+    });
+    bool deleted = scheduler.DeleteTask(name);
+    release.join();
+    EXPECT_TRUE(deleted) << std::hex << scheduler.LastResult();
+    EXPECT_FALSE(scheduler.TaskExists(name));
+}
+
+TEST_F(SchedulerTest, ATaskFileHeldOpenIsReportedAsNotDeleted)
+{
+    ASSERT_TRUE(Create());
+    wchar_t windows[MAX_PATH];
+    ::GetWindowsDirectoryW(windows, MAX_PATH);
+    std::wstring file = std::wstring(windows) + L"\\Tasks\\" + name + L".job";
+    Tavrin::Platform::UniqueHandle reader(
+        ::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(reader);
+    EXPECT_FALSE(scheduler.DeleteTask(name));
+    EXPECT_EQ(scheduler.LastResult(), HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION));
+    reader.Reset();
+    EXPECT_TRUE(scheduler.TaskExists(name));
 }
