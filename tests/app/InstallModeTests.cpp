@@ -34,7 +34,8 @@ protected:
     {
         ProcessResult result = RunProcess(L"\"" + program + L"\" " + mode, 120000);
         // The standard streams are in text mode: line ends arrive as "\r\n".
-        result.output.erase(std::remove(result.output.begin(), result.output.end(), '\r'), result.output.end());
+        result.output.erase(std::remove(result.output.begin(), result.output.end(), '\r'),
+                            result.output.end());
         EXPECT_FALSE(result.timedOut) << "tavrin.exe " << std::string(mode.begin(), mode.end());
         return result;
     }
