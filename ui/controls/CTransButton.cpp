@@ -94,7 +94,11 @@ void CTransButton::OnDraw(HDC dc, const RECT& rect, UINT state)
     auto x = static_cast<Gdiplus::REAL>(rect.left + cx + 5);
     Gdiplus::RectF area(x, static_cast<Gdiplus::REAL>(rect.top), static_cast<Gdiplus::REAL>(rect.right) - x,
                         static_cast<Gdiplus::REAL>(rect.bottom - rect.top));
-    Gdiplus::StringFormat format;
+    // A box's label is one line. Where the system's font measures a little
+    // wider than the template allowed for, wrapping would show half of a
+    // second line in a box one line high.
+    Gdiplus::StringFormat format(Gdiplus::StringFormatFlagsNoWrap);
+    format.SetTrimming(Gdiplus::StringTrimmingNone);
     format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
     Gdiplus::SolidBrush brush{Gdiplus::Color(GetCurrentTextColor())};
     graphics.DrawString(text.c_str(), static_cast<INT>(text.size()), font.get(), area, &format, &brush);

@@ -60,6 +60,25 @@ template <typename Model> BOOL CSettingsPage<Model>::OnCommand(WPARAM wParam, LP
     return TRUE;
 }
 
+template <typename Model> LRESULT CSettingsPage<Model>::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+        // Template controls that the page leaves to the system (the theme
+        // page's logon-background box and its text) sit on the white panel,
+        // not on the dialog's grey.
+        if (!CWnd::FromHandlePermanent(reinterpret_cast<HWND>(lParam))) {
+            HDC dc = reinterpret_cast<HDC>(wParam);
+            ::SetBkColor(dc, RGB(0xFF, 0xFF, 0xFF));
+            ::SetTextColor(dc, ToColorRef(theSkin.GetColor(L"general/checkbox/text")));
+            return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
+        }
+        break;
+    }
+    return CBaseWnd::WindowProc(message, wParam, lParam);
+}
+
 template <typename Model> void CSettingsPage<Model>::OnBoxClicked(int controlId)
 {
     const auto* row = Tavrin::Core::FindRow<Model>(controlId);
