@@ -22,7 +22,16 @@ protected:
         }
         return CBaseWnd::OnCommand(wParam, lParam);
     }
-    void DrawContent(Gdiplus::Graphics&) override {}
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        // The template's texts on the page's white rather than the dialog grey.
+        if (message == WM_CTLCOLORSTATIC) {
+            ::SetBkColor(reinterpret_cast<HDC>(wParam), RGB(0xFF, 0xFF, 0xFF));
+            return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
+        }
+        return CBaseWnd::WindowProc(message, wParam, lParam);
+    }
+    void DrawContent(Gdiplus::Graphics& graphics) override { graphics.Clear(Gdiplus::Color(0xFFFFFFFF)); }
 };
 
 using CompatibilityPage = CTemplateOnlyPage<IDD_COMPATIBILITY>;
