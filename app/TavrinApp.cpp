@@ -5,6 +5,7 @@
 #include "app/CommandLineParser.h"
 #include "app/StartMode.h"
 #include "platform/Module.h"
+#include "ui/pages/PreWin10Dlg.h"
 #include "ui/skin/Skin.h"
 
 CTavrinApp::CTavrinApp()
@@ -41,5 +42,14 @@ void CTavrinApp::RunInteractive()
     if (!theSkin.Load(Tavrin::Platform::JoinPath(programFolder, L"ui.xml"), m_hInstance)) {
         AfxMessageBox(L"Failed to initialize UI: Please reinstall the application", MB_OK);
         return;
+    }
+    SetRegistryKey(L"Tavrin");
+    Tavrin::Core::WindowsUpdate::RunCompatibilityCheck(compatibilityResult);
+
+    CPreWin10Dlg preWin10(&compatibilityResult);
+    if (compatibilityResult.windowsVersion != 1) {
+        m_pMainWnd = &preWin10;
+        preWin10.DoModal();
+        m_pMainWnd = nullptr;
     }
 }

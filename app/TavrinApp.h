@@ -1,4 +1,5 @@
 #pragma once
+#include "core/compat/CompatibilityResult.h"
 #include "framework/CWinApp.h"
 
 #include <string>
@@ -11,6 +12,8 @@ public:
     // FALSE so that the process ends without a message loop.
     BOOL InitInstance() override;
 
+    // Measured once at the interactive start; the windows read it.
+    Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT compatibilityResult;
     std::wstring programFolder;
     // Set by a settings page when a change needs a restart; never reset.
     bool restartRequired = false;
