@@ -209,6 +209,13 @@ TEST_F(PreWin10Window, ResultsPageShowsEachOutcome)
         EXPECT_GT(CountNotWhite(capture, text), 50 * lines) << c.name;
         RECT belowText = {subtitle.left + 10, text.bottom + 2, subtitle.right, text.bottom + 14};
         EXPECT_EQ(CountNotWhite(capture, belowText), 0) << c.name;
+        // The long storage note ends at the white panel; the blue border
+        // to its right stays clear.
+        RECT client = page.GetClientRect();
+        RECT border = {client.right - 19, text.top, client.right, text.bottom};
+        EXPECT_EQ(capture.Count(RGB(0x0C, 0x6E, 0xC5), border),
+                  (border.right - border.left) * (border.bottom - border.top))
+            << c.name;
         SaveScreenshot(*dialog, std::wstring(L"prewin10-inprocess-results-") + c.name);
     }
     // Each outcome has its own mark.

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "core/compat/SystemInfo.h"
 #include "framework/CWinApp.h"
 #include "res/resource.h"
@@ -275,10 +277,19 @@ void CResulstDlg::DrawContent(Gdiplus::Graphics& graphics)
     if (!font)
         return;
     Gdiplus::SolidBrush black(Gdiplus::Color(0xFF000000));
+    // A message stays one line, but the storage note is wider than the
+    // panel: it ends in an ellipsis at the panel's edge instead of running
+    // over the border.
+    Gdiplus::StringFormat format;
+    format.SetFormatFlags(Gdiplus::StringFormatFlagsNoWrap);
+    format.SetTrimming(Gdiplus::StringTrimmingEllipsisCharacter);
     const auto x = static_cast<Gdiplus::REAL>(subtitle.left + 10);
+    const auto width = std::max(0.0f, static_cast<Gdiplus::REAL>(client.right - 30) - x);
+    const Gdiplus::REAL height = font->GetHeight(&graphics) + 1;
     for (const std::wstring& line : Lines()) {
         graphics.DrawString(line.c_str(), static_cast<INT>(line.size()), font,
-                            Gdiplus::PointF(x, static_cast<Gdiplus::REAL>(lineY)), &black);
+                            Gdiplus::RectF(x, static_cast<Gdiplus::REAL>(lineY), width, height), &format,
+                            &black);
         lineY += 15;
     }
 }
