@@ -4,6 +4,8 @@
 
 #include "app/CommandLineParser.h"
 #include "app/StartMode.h"
+#include "app/TavrinDlg.h"
+#include "framework/CMFCVisualManager.h"
 #include "platform/Module.h"
 #include "ui/pages/PreWin10Dlg.h"
 #include "ui/skin/Skin.h"
@@ -43,13 +45,23 @@ void CTavrinApp::RunInteractive()
         AfxMessageBox(L"Failed to initialize UI: Please reinstall the application", MB_OK);
         return;
     }
+    // The framework has no shell manager to create: nothing here browses the
+    // shell. Its controls take the system's native look.
+    CMFCVisualManager::SetDefaultManager<CMFCVisualManagerWindows>();
     SetRegistryKey(L"Tavrin");
+
+    // Measured once, before any window exists, on every Windows version.
     Tavrin::Core::WindowsUpdate::RunCompatibilityCheck(compatibilityResult);
 
+    CTavrinDlg mainWindow(&compatibilityResult);
+    // Destroyed before the main window; waits for a scan still running.
     CPreWin10Dlg preWin10(&compatibilityResult);
-    if (compatibilityResult.windowsVersion != 1) {
+    if (compatibilityResult.windowsVersion == 1) {
+        m_pMainWnd = &mainWindow;
+        mainWindow.DoModal();
+    } else {
         m_pMainWnd = &preWin10;
         preWin10.DoModal();
-        m_pMainWnd = nullptr;
     }
+    m_pMainWnd = nullptr;
 }

@@ -12,7 +12,8 @@ public:
     // FALSE so that the process ends without a message loop.
     BOOL InitInstance() override;
 
-    // Measured once at the interactive start; the windows read it.
+    // The measured system and the current inventories, filled once by the
+    // interactive start and read by the windows through a pointer.
     Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT compatibilityResult;
     std::wstring programFolder;
     // Set by a settings page when a change needs a restart; never reset.
