@@ -14,6 +14,7 @@ using std::min;
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <memory>
 #include <regex>
 #include <string>
 #include <vector>
@@ -340,8 +341,9 @@ protected:
                        reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDC_START_SCAN)));
     }
 
-    // Runs a whole scan in a prefix of the given Windows version and checks
-    // what the user sees and what lands on disk.
+    // Runs a whole scan in a prefix of the given Windows version (a Wine
+    // version name, or the prefix's own version for any other name) and
+    // checks what the user sees and what lands on disk.
     void ScanOn(const std::wstring& version, long long expectedCode);
 
     TempFolder folder;
@@ -374,7 +376,9 @@ std::string Utf16Bytes(const std::wstring& text)
 void PreUpgradeDialog::ScanOn(const std::wstring& version, long long expectedCode)
 {
     ProbeApplication probe;
-    Tavrin::Test::WindowsVersionOverride override(L"tavrin.exe", version);
+    std::unique_ptr<Tavrin::Test::WindowsVersionOverride> override;
+    if (version.find(L'-') == std::wstring::npos)
+        override = std::make_unique<Tavrin::Test::WindowsVersionOverride>(L"tavrin.exe", version);
     HWND dialog = StartAndWaitForDialog();
     ASSERT_NE(dialog, nullptr) << "no pre-upgrade dialog on " << std::string(version.begin(), version.end());
 
@@ -521,6 +525,12 @@ void PreUpgradeDialog::ScanOn(const std::wstring& version, long long expectedCod
 TEST_F(PreUpgradeDialog, ScanOnWindows7WithServicePack)
 {
     ScanOn(L"win7", 4);
+}
+
+TEST_F(PreUpgradeDialog, ScanOnWindows7WithoutServicePack)
+{
+    Tavrin::Test::PrefixVersionNumbers seven(6, 1, 7600, L"", 0);
+    ScanOn(L"win7-without-sp", 5);
 }
 
 TEST_F(PreUpgradeDialog, ScanOnWindows8)
