@@ -10,6 +10,7 @@
 #include "net/SurveyReport.h"
 #include "net/UpdateCheck.h"
 #include "platform/Module.h"
+#include "ui/pages/PreWin10Dlg.h"
 #include "ui/skin/Skin.h"
 
 CTavrinApp::CTavrinApp()
@@ -63,13 +64,14 @@ void CTavrinApp::RunInteractive()
     Tavrin::Core::WindowsUpdate::RunCompatibilityCheck(compatibilityResult);
 
     CTavrinDlg mainWindow(&compatibilityResult);
-    // PRE-UPGRADE DIALOG: CPreWin10Dlg is constructed here as well, with
-    // &compatibilityResult, and runs modally below for every version but
-    // Windows 10. Until it exists the other versions end here without a
-    // window.
+    // Destroyed before the main window; waits for a scan still running.
+    CPreWin10Dlg preWin10(&compatibilityResult);
     if (compatibilityResult.windowsVersion == 1) {
         m_pMainWnd = &mainWindow;
         mainWindow.DoModal();
+    } else {
+        m_pMainWnd = &preWin10;
+        preWin10.DoModal();
     }
     m_pMainWnd = nullptr;
 }

@@ -1,0 +1,629 @@
+// The real tavrin.exe on older Windows versions of the test prefix: the
+// pre-upgrade dialog, its scan, the saved files and the verdict.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+// GDI+ headers need min/max, which NOMINMAX hides.
+#include <algorithm>
+namespace Gdiplus {
+using std::max;
+using std::min;
+} // namespace Gdiplus
+#include <gdiplus.h>
+
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <memory>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "core/compat/Drivers.h"
+#include "core/compat/Extensions.h"
+#include "core/compat/InstalledApp.h"
+#include "platform/RegKey.h"
+#include "platform/UniqueHandle.h"
+#include "resource.h"
+#include "tests/support/TestSupport.h"
+
+using Tavrin::Platform::UniqueHandle;
+using Tavrin::Test::BinFolder;
+using Tavrin::Test::ReadFileBytes;
+using Tavrin::Test::TempFolder;
+
+namespace {
+
+const wchar_t kX11Key[] = L"Software\\Wine\\AppDefaults\\tavrin.exe\\X11 Driver";
+const wchar_t kProbeAppKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TavrinScanProbe";
+const wchar_t kUpgradePage[] = L"https://www.microsoft.com/en-us/windows/windows-10-upgrade";
+const wchar_t* const kSavedFiles[] = {L"applications.saved", L"drivers.saved", L"extensions.saved",
+                                      L"results.saved"};
+
+DWORD Now()
+{
+    return ::GetTickCount();
+}
+
+void Wait(DWORD milliseconds)
+{
+    ::Sleep(milliseconds);
+}
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs, DWORD stepMs = 25)
+{
+    const DWORD start = Now();
+    for (;;) {
+        if (condition())
+            return true;
+        if (Now() - start >= timeoutMs)
+            return false;
+        Wait(stepMs);
+    }
+}
+
+std::wstring TextOf(HWND window)
+{
+    wchar_t text[1024] = {};
+    ::GetWindowTextW(window, text, 1024);
+    return text;
+}
+
+std::wstring ClassOf(HWND window)
+{
+    wchar_t name[64] = {};
+    ::GetClassNameW(window, name, 64);
+    return name;
+}
+
+struct DialogSearch {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK FindPreUpgradeDialog(HWND window, LPARAM parameter)
+{
+    auto* search = reinterpret_cast<DialogSearch*>(parameter);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner == search->processId && ClassOf(window) == L"#32770" && ::IsWindowVisible(window) &&
+        TextOf(window) == L"Orvane Tools") {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK CollectChild(HWND window, LPARAM parameter)
+{
+    reinterpret_cast<std::vector<HWND>*>(parameter)->push_back(window);
+    return TRUE;
+}
+
+// The child page of the dialog that holds control `id`.
+HWND PageWith(HWND dialog, int id)
+{
+    std::vector<HWND> children;
+    ::EnumChildWindows(dialog, CollectChild, reinterpret_cast<LPARAM>(&children));
+    for (HWND child : children)
+        if (ClassOf(child) == L"#32770" && ::GetParent(child) == dialog && ::GetDlgItem(child, id))
+            return child;
+    return nullptr;
+}
+
+// What the screen shows of a window. The window belongs to another process,
+// whose contents cannot be printed from here, so they are read back from
+// the desktop's device context.
+class ScreenShot {
+public:
+    explicit ScreenShot(HWND window)
+    {
+        ::GetWindowRect(window, &rect_);
+        const int width = rect_.right - rect_.left, height = rect_.bottom - rect_.top;
+        if (width <= 0 || height <= 0)
+            return;
+        HDC screen = ::GetDC(nullptr);
+        HDC memory = ::CreateCompatibleDC(screen);
+        bitmap_ = ::CreateCompatibleBitmap(screen, width, height);
+        HGDIOBJ old = ::SelectObject(memory, bitmap_);
+        ::BitBlt(memory, 0, 0, width, height, screen, rect_.left, rect_.top, SRCCOPY);
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        pixels_.resize(static_cast<size_t>(width) * height);
+        ::SelectObject(memory, old);
+        ::GetDIBits(memory, bitmap_, 0, height, pixels_.data(), &info, DIB_RGB_COLORS);
+        ::DeleteDC(memory);
+        ::ReleaseDC(nullptr, screen);
+    }
+    ~ScreenShot()
+    {
+        if (bitmap_)
+            ::DeleteObject(bitmap_);
+    }
+    ScreenShot(const ScreenShot&) = delete;
+    ScreenShot& operator=(const ScreenShot&) = delete;
+
+    // Pixels of the screen rectangle that are not plain white.
+    int CountNotWhite(const RECT& screenArea) const
+    {
+        int count = 0;
+        const int width = rect_.right - rect_.left;
+        for (int y = screenArea.top; y < screenArea.bottom; ++y)
+            for (int x = screenArea.left; x < screenArea.right; ++x) {
+                const int px = x - rect_.left, py = y - rect_.top;
+                if (px < 0 || py < 0 || px >= width || py >= rect_.bottom - rect_.top)
+                    continue;
+                if ((pixels_[static_cast<size_t>(py) * width + px] & 0xFFFFFF) != 0xFFFFFF)
+                    ++count;
+            }
+        return count;
+    }
+
+    bool Save(const std::wstring& name) const
+    {
+        wchar_t folder[MAX_PATH] = {};
+        if (!bitmap_ || !::GetEnvironmentVariableW(L"TAVRIN_SCREENSHOTS", folder, MAX_PATH))
+            return false;
+        Gdiplus::Bitmap image(bitmap_, nullptr);
+        CLSID png = {};
+        ::CLSIDFromString(L"{557CF406-1A04-11D3-9A73-0000F81EF32E}", &png);
+        return image.Save((std::wstring(folder) + L"\\" + name).c_str(), &png, nullptr) == Gdiplus::Ok;
+    }
+
+private:
+    RECT rect_ = {};
+    HBITMAP bitmap_ = nullptr;
+    std::vector<uint32_t> pixels_;
+};
+
+RECT ScreenRect(HWND window)
+{
+    RECT rect = {};
+    ::GetWindowRect(window, &rect);
+    return rect;
+}
+
+// The area where the scan page draws the mark of a step: left of its label.
+RECT MarkArea(HWND label, SIZE mark)
+{
+    RECT rect = ScreenRect(label);
+    const int top = rect.top + (rect.bottom - rect.top - mark.cy) / 2;
+    return {rect.left - 5 - mark.cx, top, rect.left - 5, top + mark.cy};
+}
+
+SIZE ImageSize(const std::wstring& relativePath)
+{
+    Gdiplus::Image image((BinFolder() + L"\\" + relativePath).c_str());
+    return {static_cast<LONG>(image.GetWidth()), static_cast<LONG>(image.GetHeight())};
+}
+
+void CopyTree(const std::wstring& from, const std::wstring& to)
+{
+    ::CreateDirectoryW(to.c_str(), nullptr);
+    WIN32_FIND_DATAW found = {};
+    HANDLE find = ::FindFirstFileW((from + L"\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            CopyTree(from + L"\\" + name, to + L"\\" + name);
+        else
+            ::CopyFileW((from + L"\\" + name).c_str(), (to + L"\\" + name).c_str(), FALSE);
+    } while (::FindNextFileW(find, &found));
+    ::FindClose(find);
+}
+
+// The numbers of "results.saved", in file order.
+struct SavedResult {
+    long long windowsVersion = -1;
+    unsigned long long totalMemory = 0, systemDriveFree = 0, systemDriveSize = 0;
+    long long directXVersion = 0, screenWidth = 0, screenHeight = 0, processorSpeed = 0, is64Bit = 0;
+};
+
+bool ParseSavedResult(const std::string& bytes, SavedResult& result)
+{
+    static const std::regex layout(
+        R"(22 serialization::archive 13 0 0 (-?\d+) (\d+) (\d+) (\d+) (-?\d+) (-?\d+) )"
+        R"((-?\d+) (-?\d+) (-?\d+)\r\n)");
+    std::smatch match;
+    if (!std::regex_match(bytes, match, layout))
+        return false;
+    result.windowsVersion = std::stoll(match[1]);
+    result.totalMemory = std::stoull(match[2]);
+    result.systemDriveFree = std::stoull(match[3]);
+    result.systemDriveSize = std::stoull(match[4]);
+    result.directXVersion = std::stoll(match[5]);
+    result.screenWidth = std::stoll(match[6]);
+    result.screenHeight = std::stoll(match[7]);
+    result.processorSpeed = std::stoll(match[8]);
+    result.is64Bit = std::stoll(match[9]);
+    return true;
+}
+
+// The verdict a PC with these measurements deserves: 0 ready, 1 issues,
+// 2 not ready.
+int ExpectedOutcome(const SavedResult& r)
+{
+    const bool display =
+        (r.screenWidth > 800 && r.screenHeight > 600) || (r.screenWidth == 0 && r.screenHeight == 0);
+    const double free = static_cast<double>(r.systemDriveFree);
+    const double memory = static_cast<double>(r.totalMemory);
+    const bool failed = r.processorSpeed <= 1000 || r.directXVersion < 9 || !display ||
+                        free < (r.is64Bit ? 34252364185.6 : 17072495001.6) ||
+                        memory < (r.is64Bit ? 2040109465.6 : 966367641.6) || r.windowsVersion == 0;
+    if (failed)
+        return 2;
+    return r.windowsVersion == 5 || r.windowsVersion == 3 ? 1 : 0;
+}
+
+const wchar_t* const kSubtitles[] = {
+    L"Note: You may encounter the following issues when proceeding with the upgrade:",
+    L"Your system may have issues with the upgrade", L"Your system is not ready for the Windows 10 upgrade."};
+const wchar_t* const kTitles[] = {L"Success! You are ready to upgrade to Windows 10!",
+                                  L"Review compatibility results", L"Review compatibility results"};
+
+class PreUpgradeDialog : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Gdiplus::GdiplusStartupInput input;
+        Gdiplus::GdiplusStartup(&gdiplus, &input, nullptr);
+        // Without a window manager on the test display, Wine draws the frame
+        // and caption of unmanaged windows itself, so the screenshot shows them.
+        Tavrin::Platform::RegKey x11;
+        if (x11.Create(HKEY_CURRENT_USER, kX11Key, KEY_WRITE) == ERROR_SUCCESS)
+            x11.SetString(L"Managed", L"N");
+        exe = folder.File(L"tavrin.exe");
+        ASSERT_TRUE(::CopyFileW((BinFolder() + L"\\tavrin.exe").c_str(), exe.c_str(), FALSE));
+        ASSERT_TRUE(::CopyFileW((BinFolder() + L"\\ui.xml").c_str(), folder.File(L"ui.xml").c_str(), FALSE));
+        CopyTree(BinFolder() + L"\\images", folder.File(L"images"));
+    }
+    void TearDown() override
+    {
+        if (process && ::WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT) {
+            ::TerminateProcess(process.Get(), 1);
+            ::WaitForSingleObject(process.Get(), 5000);
+        }
+        process.Reset();
+        Tavrin::Test::DeleteTree(HKEY_CURRENT_USER, kX11Key);
+        Gdiplus::GdiplusShutdown(gdiplus);
+    }
+
+    // Starts the copy from another folder, so that only its own folder can
+    // receive the saved files, and waits for its dialog.
+    HWND StartAndWaitForDialog()
+    {
+        std::wstring commandLine = L"\"" + exe + L"\"";
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION info = {};
+        if (!::CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                              elsewhere.Path().c_str(), &startup, &info))
+            return nullptr;
+        process.Reset(info.hProcess);
+        ::CloseHandle(info.hThread);
+        DialogSearch search = {info.dwProcessId, nullptr};
+        WaitFor(
+            [&] {
+                ::EnumWindows(FindPreUpgradeDialog, reinterpret_cast<LPARAM>(&search));
+                return search.found != nullptr;
+            },
+            90000, 100);
+        if (search.found) {
+            // Let the dialog finish painting before anyone looks at it.
+            Wait(700);
+            ::SetForegroundWindow(search.found);
+        }
+        return search.found;
+    }
+
+    bool ProcessEnded(DWORD timeoutMs) const
+    {
+        return ::WaitForSingleObject(process.Get(), timeoutMs) == WAIT_OBJECT_0;
+    }
+
+    std::wstring SavedFile(const wchar_t* name) const { return folder.File(name); }
+    bool Exists(const wchar_t* name) const
+    {
+        return ::GetFileAttributesW(SavedFile(name).c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+
+    static void ClickStartScan(HWND dialog)
+    {
+        ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_START_SCAN, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDC_START_SCAN)));
+    }
+
+    // Runs a whole scan in a prefix of the given Windows version (a Wine
+    // version name, or the prefix's own version for any other name) and
+    // checks what the user sees and what lands on disk.
+    void ScanOn(const std::wstring& version, long long expectedCode);
+
+    TempFolder folder;
+    TempFolder elsewhere;
+    std::wstring exe;
+    UniqueHandle process;
+    ULONG_PTR gdiplus = 0;
+};
+
+// An application of the current user with a line feed in its name, whose
+// raw bytes must reach "applications.saved" unchanged.
+class ProbeApplication {
+public:
+    ProbeApplication()
+    {
+        Tavrin::Platform::RegKey key;
+        if (key.Create(HKEY_CURRENT_USER, kProbeAppKey, KEY_WRITE) == ERROR_SUCCESS)
+            key.SetString(L"DisplayName", L"Scan\nProbe");
+    }
+    ~ProbeApplication() { Tavrin::Test::DeleteTree(HKEY_CURRENT_USER, kProbeAppKey); }
+    ProbeApplication(const ProbeApplication&) = delete;
+    ProbeApplication& operator=(const ProbeApplication&) = delete;
+};
+
+std::string Utf16Bytes(const std::wstring& text)
+{
+    return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+}
+
+void PreUpgradeDialog::ScanOn(const std::wstring& version, long long expectedCode)
+{
+    ProbeApplication probe;
+    std::unique_ptr<Tavrin::Test::WindowsVersionOverride> override;
+    if (version.find(L'-') == std::wstring::npos)
+        override = std::make_unique<Tavrin::Test::WindowsVersionOverride>(L"tavrin.exe", version);
+    HWND dialog = StartAndWaitForDialog();
+    ASSERT_NE(dialog, nullptr) << "no pre-upgrade dialog on " << std::string(version.begin(), version.end());
+
+    // Start view: the header and "Start Scan" only; both pages hidden.
+    HWND startScan = ::GetDlgItem(dialog, IDC_START_SCAN);
+    HWND scanPage = PageWith(dialog, IDC_STEP_FIRST);
+    HWND resultsPage = PageWith(dialog, IDC_RESULT_TITLE);
+    ASSERT_NE(scanPage, nullptr);
+    ASSERT_NE(resultsPage, nullptr);
+    EXPECT_TRUE(::IsWindowVisible(startScan));
+    EXPECT_EQ(TextOf(startScan), L"Start Scan");
+    EXPECT_FALSE(::IsWindowVisible(scanPage));
+    EXPECT_FALSE(::IsWindowVisible(resultsPage));
+    if (version == L"win81") {
+        EXPECT_TRUE(ScreenShot(dialog).Save(L"prewin10-start.png"));
+    }
+
+    // The scan: files appear one by one, the marks of the requirements
+    // before them; the results page replaces the scan page at the end.
+    const DWORD start = Now();
+    ClickStartScan(dialog);
+    std::map<std::wstring, DWORD> seen;
+    bool inProgressChecked = false;
+    const SIZE mark = ImageSize(L"images\\windows\\failed_small.PNG");
+    ASSERT_GT(mark.cx, 0);
+    DWORD shown = 0;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            for (const wchar_t* name : kSavedFiles)
+                if (!seen.count(name) && Exists(name))
+                    seen[name] = Now() - start;
+            if (!inProgressChecked && Now() - start >= 1800) {
+                // Four requirements are marked by now, no inventory yet.
+                inProgressChecked = true;
+                EXPECT_FALSE(::IsWindowVisible(startScan));
+                EXPECT_TRUE(::IsWindowVisible(scanPage));
+                ScreenShot shot(dialog);
+                for (int step = 0; step < 9; ++step) {
+                    const int marked =
+                        shot.CountNotWhite(MarkArea(::GetDlgItem(scanPage, IDC_STEP_FIRST + step), mark));
+                    if (step < 3) {
+                        EXPECT_GT(marked, mark.cx * mark.cy / 4) << "step " << step << " has no mark";
+                    }
+                    if (step > 5) {
+                        EXPECT_EQ(marked, 0) << "step " << step << " marked too early";
+                    }
+                }
+                if (version == L"win81") {
+                    EXPECT_TRUE(shot.Save(L"prewin10-scanning.png"));
+                }
+            }
+            if (::IsWindowVisible(resultsPage)) {
+                shown = Now() - start;
+                return true;
+            }
+            return false;
+        },
+        30000, 20));
+    EXPECT_TRUE(inProgressChecked);
+    EXPECT_GE(shown, 6000u) << "the scan took less than six seconds";
+    EXPECT_FALSE(::IsWindowVisible(scanPage));
+
+    // Written in order, a second apart, the last before the results.
+    ASSERT_EQ(seen.size(), 4u);
+    const DWORD apps = seen[L"applications.saved"], drivers = seen[L"drivers.saved"],
+                extensions = seen[L"extensions.saved"], results = seen[L"results.saved"];
+    EXPECT_GE(apps, 2900u);
+    EXPECT_GE(drivers, apps + 900);
+    EXPECT_GE(extensions, drivers + 900);
+    EXPECT_GE(results, extensions + 900);
+    EXPECT_LE(results, shown);
+    EXPECT_TRUE(Exists(L"drivers.saved"));
+
+    // The inventories as this process reads the same prefix, byte for byte.
+    TempFolder expected;
+    std::list<Tavrin::Core::InstalledApp> installed;
+    Tavrin::Core::EnumerateInstalledApps(installed, true);
+    Tavrin::Core::EnumerateInstalledApps(installed, false);
+    ASSERT_TRUE(Tavrin::Core::SaveInstalledApps(installed, expected.File(L"applications.saved")));
+    Tavrin::Core::Drivers devices;
+    devices.CollectDrivers();
+    ASSERT_TRUE(devices.SaveDrivers(expected.File(L"drivers.saved")));
+    Tavrin::Core::Extensions associations;
+    associations.CollectAssociations();
+    ASSERT_TRUE(associations.SaveAssociations(expected.File(L"extensions.saved")));
+    for (const wchar_t* name : {L"applications.saved", L"drivers.saved", L"extensions.saved"}) {
+        const std::string bytes = ReadFileBytes(SavedFile(name));
+        EXPECT_EQ(bytes, ReadFileBytes(expected.File(name))) << std::string(name, name + wcslen(name));
+        ASSERT_GE(bytes.size(), 29u);
+        EXPECT_EQ(bytes.compare(0, 28, "22 serialization::archive 13"), 0);
+        // Binary files: one line feed at the end, no carriage return before it.
+        EXPECT_EQ(bytes.back(), '\n');
+        EXPECT_NE(bytes[bytes.size() - 2], '\r');
+    }
+    const std::string applications = ReadFileBytes(SavedFile(L"applications.saved"));
+    EXPECT_NE(applications.find("15 " + Utf16Bytes(L"TavrinScanProbe") + " 10 " + Utf16Bytes(L"Scan\nProbe")),
+              std::string::npos)
+        << "the planted application is not saved with its raw line feed";
+
+    // The measurements, in text mode: one CR LF at the very end.
+    const std::string resultBytes = ReadFileBytes(SavedFile(L"results.saved"));
+    SavedResult saved;
+    ASSERT_TRUE(ParseSavedResult(resultBytes, saved)) << resultBytes;
+    EXPECT_EQ(std::count(resultBytes.begin(), resultBytes.end(), '\r'), 1);
+    EXPECT_EQ(saved.windowsVersion, expectedCode);
+    EXPECT_EQ(saved.is64Bit, 1);
+    MEMORYSTATUSEX memory = {};
+    memory.dwLength = sizeof(memory);
+    ::GlobalMemoryStatusEx(&memory);
+    EXPECT_EQ(saved.totalMemory, memory.ullTotalPhys);
+    ULARGE_INTEGER free = {}, total = {}, totalFree = {};
+    ::GetDiskFreeSpaceExW(L"C:\\", &free, &total, &totalFree);
+    EXPECT_EQ(saved.systemDriveSize, total.QuadPart);
+
+    // The verdict those measurements deserve.
+    const int outcome = ExpectedOutcome(saved);
+    std::printf(
+        "%ls: version %lld, memory %llu, free %llu of %llu, DirectX %lld, screen %lldx%lld, %lld MHz -> "
+        "outcome %d\n",
+        version.c_str(), saved.windowsVersion, saved.totalMemory, saved.systemDriveFree,
+        saved.systemDriveSize, saved.directXVersion, saved.screenWidth, saved.screenHeight,
+        saved.processorSpeed, outcome);
+    EXPECT_EQ(TextOf(::GetDlgItem(resultsPage, IDC_RESULT_TITLE)), kTitles[outcome]);
+    EXPECT_EQ(TextOf(::GetDlgItem(resultsPage, IDC_RESULT_SUBTITLE)), kSubtitles[outcome]);
+    EXPECT_EQ(::IsWindowVisible(::GetDlgItem(resultsPage, IDC_UPGRADE_NOW)) != FALSE, outcome == 0);
+    Wait(500);
+    ScreenShot shot(dialog);
+    // The outcome mark beside the subtitle.
+    const SIZE outcomeMark = ImageSize(L"images\\windows\\checked.png");
+    RECT subtitle = ScreenRect(::GetDlgItem(resultsPage, IDC_RESULT_SUBTITLE));
+    const int top = subtitle.top + (subtitle.bottom - subtitle.top - outcomeMark.cy) / 2;
+    EXPECT_GT(shot.CountNotWhite(
+                  {subtitle.left - 10 - outcomeMark.cx, top, subtitle.left - 10, top + outcomeMark.cy}),
+              outcomeMark.cx * outcomeMark.cy / 4);
+    EXPECT_TRUE(shot.Save(L"prewin10-results-" + version + L"-outcome" + std::to_wstring(outcome) + L".png"));
+
+    // Closing ends the process.
+    ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(ProcessEnded(20000));
+}
+
+} // namespace
+
+TEST_F(PreUpgradeDialog, ScanOnWindows7WithServicePack)
+{
+    ScanOn(L"win7", 4);
+}
+
+TEST_F(PreUpgradeDialog, ScanOnWindows7WithoutServicePack)
+{
+    Tavrin::Test::PrefixVersionNumbers seven(6, 1, 7600, L"", 0);
+    ScanOn(L"win7-without-sp", 5);
+}
+
+TEST_F(PreUpgradeDialog, ScanOnWindows8)
+{
+    ScanOn(L"win8", 3);
+}
+
+TEST_F(PreUpgradeDialog, ScanOnWindows81)
+{
+    ScanOn(L"win81", 2);
+}
+
+TEST_F(PreUpgradeDialog, ScanOnVista)
+{
+    ScanOn(L"vista", 0);
+}
+
+TEST_F(PreUpgradeDialog, ClosingDuringTheScanEndsTheProcessOnlyAfterTheScan)
+{
+    Tavrin::Test::WindowsVersionOverride override(L"tavrin.exe", L"win81");
+    HWND dialog = StartAndWaitForDialog();
+    ASSERT_NE(dialog, nullptr);
+    const DWORD start = Now();
+    ClickStartScan(dialog);
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(PageWith(dialog, IDC_STEP_FIRST)) != FALSE; }, 5000));
+    Wait(1500);
+    ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+
+    // The dialog goes at once; the process stays until the scan is over.
+    EXPECT_TRUE(WaitFor([&] { return !::IsWindow(dialog); }, 3000));
+    EXPECT_FALSE(ProcessEnded(0));
+    EXPECT_FALSE(Exists(L"results.saved"));
+    ASSERT_TRUE(ProcessEnded(30000)) << "the process hangs after closing during the scan";
+    const DWORD ended = Now() - start;
+    EXPECT_GE(ended, 6000u);
+    // The scan ran to its end: every file is there.
+    for (const wchar_t* name : kSavedFiles)
+        EXPECT_TRUE(Exists(name)) << std::string(name, name + wcslen(name));
+    DWORD exitCode = 1;
+    ::GetExitCodeProcess(process.Get(), &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+}
+
+TEST_F(PreUpgradeDialog, EscapeOnTheStartViewEndsTheProgramWithoutSaving)
+{
+    Tavrin::Test::WindowsVersionOverride override(L"tavrin.exe", L"win7");
+    HWND dialog = StartAndWaitForDialog();
+    ASSERT_NE(dialog, nullptr);
+    ::PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+    ::PostMessageW(dialog, WM_KEYUP, VK_ESCAPE, 0xC0000001);
+    EXPECT_TRUE(ProcessEnded(10000));
+    for (const wchar_t* name : kSavedFiles)
+        EXPECT_FALSE(Exists(name));
+}
+
+TEST_F(PreUpgradeDialog, UpgradeNowOpensTheUpgradePageWithTheWebHandler)
+{
+    // A stand-in browser, registered for web addresses for this test only.
+    const std::wstring handler = L"\"" + BinFolder() + L"\\standins\\urlhandler.exe\" \"%1\"";
+    Tavrin::Test::RegistryValueBackup http(HKEY_LOCAL_MACHINE,
+                                           L"Software\\Classes\\http\\shell\\open\\command", L"");
+    Tavrin::Test::RegistryValueBackup https(HKEY_LOCAL_MACHINE,
+                                            L"Software\\Classes\\https\\shell\\open\\command", L"");
+    for (const wchar_t* key : {L"Software\\Classes\\http\\shell\\open\\command",
+                               L"Software\\Classes\\https\\shell\\open\\command"}) {
+        Tavrin::Platform::RegKey command;
+        ASSERT_EQ(command.Create(HKEY_LOCAL_MACHINE, key, KEY_WRITE), ERROR_SUCCESS);
+        ASSERT_EQ(command.SetString(L"", handler), ERROR_SUCCESS);
+    }
+    const std::wstring log = folder.File(L"opened.txt");
+    ::SetEnvironmentVariableW(L"TAVRIN_URL_LOG", log.c_str());
+
+    Tavrin::Test::WindowsVersionOverride override(L"tavrin.exe", L"win81");
+    HWND dialog = StartAndWaitForDialog();
+    ::SetEnvironmentVariableW(L"TAVRIN_URL_LOG", nullptr);
+    ASSERT_NE(dialog, nullptr);
+    ClickStartScan(dialog);
+    HWND resultsPage = PageWith(dialog, IDC_RESULT_TITLE);
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(resultsPage) != FALSE; }, 30000));
+    EXPECT_EQ(ReadFileBytes(log), "");
+
+    HWND upgradeNow = ::GetDlgItem(resultsPage, IDC_UPGRADE_NOW);
+    EXPECT_EQ(TextOf(upgradeNow), L"Upgrade Now");
+    ::PostMessageW(resultsPage, WM_COMMAND, MAKEWPARAM(IDC_UPGRADE_NOW, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(upgradeNow));
+    ASSERT_TRUE(WaitFor([&] { return !ReadFileBytes(log).empty(); }, 20000)) << "no web address was opened";
+    Wait(500);
+    const std::string expected(kUpgradePage, kUpgradePage + wcslen(kUpgradePage));
+    EXPECT_EQ(ReadFileBytes(log), expected + "\n");
+
+    // Nothing else changes: the page stays, the program runs on.
+    EXPECT_TRUE(::IsWindowVisible(resultsPage));
+    EXPECT_FALSE(ProcessEnded(0));
+    ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(ProcessEnded(20000));
+}

@@ -1,0 +1,295 @@
+#include "ui/pages/ResulstDlg.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+
+#include "core/compat/SystemInfo.h"
+#include "framework/CWinApp.h"
+#include "res/resource.h"
+
+using Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT;
+
+namespace Tavrin::UI {
+
+const wchar_t kMessagePrefix[] = L"\x25A0   ";
+
+const wchar_t kDisclaimerText[] =
+    L"Tavrin compares your PC with the published minimum requirements for Windows 10 and records your "
+    L"applications, devices and file associations, so that it can show you what changed after the upgrade. "
+    L"A good result cannot rule out every problem during the upgrade process.  The upgrade itself is "
+    L"provided by Microsoft under Microsoft\x2019s terms; back up your files before you begin.";
+
+const wchar_t kUpgradePageAddress[] = L"https://www.microsoft.com/en-us/windows/windows-10-upgrade";
+
+namespace {
+
+// The requirement thresholds in bytes: 0.9, 1.9, 15.9 and 31.9 GiB, compared
+// in double precision as the compatibility check compares them.
+constexpr double kMemory32 = 966367641.6;
+constexpr double kMemory64 = 2040109465.6;
+constexpr double kFree32 = 17072495001.6;
+constexpr double kFree64 = 34252364185.6;
+constexpr unsigned long long kSmallDrive = 34359738368ULL; // 32 GiB
+
+const wchar_t kStorageText[] =
+    L"Your device may not have enough storage space to complete the upgrade. Devices with equal or less than "
+    L"32GB of total hard drive space may need a USB flash drive with additional storage space to complete "
+    L"the "
+    L"upgrade.";
+
+enum class Target { Issues, Failures, Notes };
+
+struct MessageRule {
+    bool (*applies)(const COMPATIBILITY_RESULT&);
+    Target target;
+    bool prefixed;
+    const wchar_t* text;
+};
+
+// Tried in this order; each rule that applies adds its message to its list.
+const MessageRule kMessageRules[] = {
+    {[](const COMPATIBILITY_RESULT& r) { return r.processorSpeed <= 1000; }, Target::Failures, true,
+     L"A 1 GHz or higher processor is required for a successful upgrade to Windows 10."},
+    {[](const COMPATIBILITY_RESULT& r) { return r.directXVersion < 9; }, Target::Failures, true,
+     L"Your graphics are not compatible with the upgrade. The upgrade requires that your graphics must "
+     L"support "
+     L"DirectX 9 or higher."},
+    {[](const COMPATIBILITY_RESULT& r) { return r.directXVersion >= 9 && r.directXVersion < 10; },
+     Target::Notes, true,
+     L"Your graphics may not be compatible with the upgrade. Some games and programs might require graphics "
+     L"compatible with DirectX 10 or higher for optimal performance."},
+    {[](const COMPATIBILITY_RESULT& r) { return !r.displayOk; }, Target::Failures, true,
+     L"A display screen or monitor that supports an 800x600 pixel resolution is required for a successful "
+     L"upgrade to Windows 10."},
+    {[](const COMPATIBILITY_RESULT& r) {
+         return static_cast<double>(r.systemDriveFree) < (r.is64Bit ? kFree64 : kFree32);
+     },
+     Target::Failures, true, kStorageText},
+    {[](const COMPATIBILITY_RESULT& r) {
+         return r.is64Bit && static_cast<double>(r.totalMemory) < kMemory64;
+     },
+     Target::Failures, true,
+     L"Your computer will need at least 2 GB of RAM (random-access memory) to run a 64-bit Windows 10 "
+     L"operating "
+     L"system."},
+    {[](const COMPATIBILITY_RESULT& r) {
+         return !r.is64Bit && static_cast<double>(r.totalMemory) < kMemory32;
+     },
+     Target::Failures, true,
+     L"Your computer will need at least 1 GB of RAM (random-access memory) to run a 32-bit Windows 10 "
+     L"operating "
+     L"system."},
+    {[](const COMPATIBILITY_RESULT& r) { return r.windowsVersion == 0; }, Target::Failures, true,
+     L"Your current operating system is not eligible for the upgrade. Please contact Microsoft for more "
+     L"details."},
+    {[](const COMPATIBILITY_RESULT& r) { return r.windowsVersion == 5; }, Target::Issues, true,
+     L"Your current operating system must first be upgraded to Windows Service Pack 1 (SP1) before "
+     L"attempting "
+     L"the Windows 10 upgrade."},
+    {[](const COMPATIBILITY_RESULT& r) { return r.windowsVersion == 3; }, Target::Issues, true,
+     L"Your current operating system must first be upgraded to Windows 8.1 before attempting the Windows 10 "
+     L"upgrade."},
+    {[](const COMPATIBILITY_RESULT& r) { return r.systemDriveSize <= kSmallDrive; }, Target::Notes, false,
+     kStorageText},
+    {[](const COMPATIBILITY_RESULT&) { return true; }, Target::Notes, true,
+     L"Windows Media Center is no longer supported in Windows 10 and will be removed."},
+    {[](const COMPATIBILITY_RESULT&) { return true; }, Target::Notes, true,
+     L"The desktop versions of Solitaire, Minesweeper, and Hearts will become apps located in the Windows 10 "
+     L"Game Bar."},
+};
+
+struct OutcomeTexts {
+    const wchar_t* title;
+    const wchar_t* subtitle;
+    bool upgradeVisible;
+};
+
+// Indexed by outcome.
+const OutcomeTexts kOutcomeTexts[] = {
+    {L"Success! You are ready to upgrade to Windows 10!",
+     L"Note: You may encounter the following issues when proceeding with the upgrade:", true},
+    {L"Review compatibility results", L"Your system may have issues with the upgrade", false},
+    {L"Review compatibility results", L"Your system is not ready for the Windows 10 upgrade.", false},
+};
+
+} // namespace
+
+ResultsReport BuildResultsReport(const COMPATIBILITY_RESULT& result)
+{
+    ResultsReport report;
+    for (const MessageRule& rule : kMessageRules) {
+        if (!rule.applies(result))
+            continue;
+        std::list<std::wstring>& list = rule.target == Target::Issues     ? report.issues
+                                        : rule.target == Target::Failures ? report.failures
+                                                                          : report.notes;
+        list.push_back(rule.prefixed ? kMessagePrefix + std::wstring(rule.text) : std::wstring(rule.text));
+    }
+    report.outcome = !report.failures.empty() ? kOutcomeNotReady
+                     : !report.issues.empty() ? kOutcomeIssues
+                                              : kOutcomeReady;
+    const OutcomeTexts& texts = kOutcomeTexts[report.outcome];
+    report.title = texts.title;
+    report.subtitle = texts.subtitle;
+    report.upgradeVisible = texts.upgradeVisible;
+    return report;
+}
+
+} // namespace Tavrin::UI
+
+namespace {
+
+std::unique_ptr<Gdiplus::Image> LoadImage(const wchar_t* path)
+{
+    return std::unique_ptr<Gdiplus::Image>(LoadImageFile(AfxGetInstanceHandle(), path));
+}
+
+} // namespace
+
+CResulstDlg::CResulstDlg() : CBaseWnd(IDD_RESULTS) {}
+
+CResulstDlg::~CResulstDlg() = default;
+
+void CResulstDlg::DoDataExchange()
+{
+    BindControl(IDC_RESULT_TITLE, m_title);
+    BindControl(IDC_RESULT_SUBTITLE, m_subtitle);
+    BindControl(IDC_UPGRADE_NOW, m_upgradeNow);
+    BindControl(IDC_DISCLAIMER, m_disclaimer);
+}
+
+BOOL CResulstDlg::OnInitDialog()
+{
+    CBaseWnd::OnInitDialog();
+    m_passHeader = LoadImage(L"images/headers/results-pass-title.png");
+    m_issuesHeader = LoadImage(L"images/headers/results-issues-title.png");
+    m_checkedMark = LoadImage(L"images/windows/checked.png");
+    m_issuesMark = LoadImage(L"images/windows/issues.png");
+    m_failedMark = LoadImage(L"images/windows/failed.png");
+
+    m_title.SetTextColor(0xFF000000);
+    m_title.SetFont(CreateMessageFont(14, false, false, false));
+    m_subtitle.SetTextColor(0xFF000000);
+    m_subtitle.SetFont(CreateMessageFont(11, true, false, false));
+    m_disclaimer.SetFont(CreateMessageFont(7, false, false, false));
+    m_disclaimer.SetText(Tavrin::UI::kDisclaimerText);
+    m_disclaimer.SetWindowText(Tavrin::UI::kDisclaimerText);
+    // A page filled before its window existed shows its verdict now.
+    if (m_result)
+        ShowTexts();
+    return TRUE;
+}
+
+void CResulstDlg::FillResults(const COMPATIBILITY_RESULT* result)
+{
+    if (!result)
+        return;
+    m_result = result;
+    Tavrin::UI::ResultsReport report = Tavrin::UI::BuildResultsReport(*result);
+    m_outcome = report.outcome;
+    m_issues = std::move(report.issues);
+    m_failures = std::move(report.failures);
+    m_notes = std::move(report.notes);
+    m_titleText = std::move(report.title);
+    m_subtitleText = std::move(report.subtitle);
+    m_upgradeOffered = report.upgradeVisible;
+    m_title.SetText(m_titleText);
+    m_subtitle.SetText(m_subtitleText);
+    if (m_hWnd)
+        ShowTexts();
+}
+
+std::list<std::wstring> CResulstDlg::Lines() const
+{
+    std::list<std::wstring> lines(m_failures);
+    lines.insert(lines.end(), m_issues.begin(), m_issues.end());
+    lines.insert(lines.end(), m_notes.begin(), m_notes.end());
+    return lines;
+}
+
+void CResulstDlg::ShowTexts()
+{
+    m_title.SetText(m_titleText);
+    m_subtitle.SetText(m_subtitleText);
+    // The window texts follow, so that accessibility tools read the verdict.
+    m_title.SetWindowText(m_titleText);
+    m_subtitle.SetWindowText(m_subtitleText);
+    m_upgradeNow.ShowWindow(m_upgradeOffered ? SW_SHOW : SW_HIDE);
+    Invalidate(FALSE);
+    m_title.UpdateWindow();
+    m_subtitle.UpdateWindow();
+}
+
+BOOL CResulstDlg::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    if (LOWORD(wParam) == IDC_UPGRADE_NOW && HIWORD(wParam) == BN_CLICKED) {
+        OnUpgradeNow();
+        return TRUE;
+    }
+    return CBaseWnd::OnCommand(wParam, lParam);
+}
+
+void CResulstDlg::OnUpgradeNow()
+{
+    // A 32-bit program on 64-bit Windows would otherwise find the 32-bit
+    // view of the system folder when the shell starts the browser.
+    Tavrin::Core::DisableFsRedirection();
+    ::ShellExecuteW(nullptr, L"open", Tavrin::UI::kUpgradePageAddress, nullptr, nullptr, SW_SHOW);
+    Tavrin::Core::RestoreFsRedirection();
+}
+
+void CResulstDlg::DrawContent(Gdiplus::Graphics& graphics)
+{
+    RECT client = GetClientRect();
+    graphics.Clear(Gdiplus::Color(0xFF0C6EC5));
+
+    Gdiplus::Image* header =
+        m_outcome != Tavrin::UI::kOutcomeReady ? m_issuesHeader.get() : m_passHeader.get();
+    if (header) {
+        const int width = static_cast<int>(header->GetWidth());
+        graphics.DrawImage(header, static_cast<INT>(client.right - client.left - width) / 2, 0, width,
+                           static_cast<int>(header->GetHeight()));
+    }
+
+    const int panelTop = (m_passHeader ? static_cast<int>(m_passHeader->GetHeight()) : 0) + 20;
+    Gdiplus::SolidBrush white(Gdiplus::Color(0xFFFFFFFF));
+    graphics.FillRectangle(&white, static_cast<INT>(client.left) + 20, panelTop,
+                           static_cast<INT>(client.right - client.left) - 40,
+                           static_cast<INT>(client.bottom) - 20 - panelTop);
+
+    if (!m_subtitle.GetSafeHwnd())
+        return;
+    const RECT subtitle = m_subtitle.GetRectInParent();
+    Gdiplus::Image* mark = m_outcome == Tavrin::UI::kOutcomeIssues     ? m_issuesMark.get()
+                           : m_outcome == Tavrin::UI::kOutcomeNotReady ? m_failedMark.get()
+                                                                       : m_checkedMark.get();
+    int lineY = static_cast<int>(subtitle.top + (subtitle.bottom - subtitle.top) / 2);
+    if (mark) {
+        const int width = static_cast<int>(mark->GetWidth());
+        const int height = static_cast<int>(mark->GetHeight());
+        const int top = static_cast<int>(subtitle.top + (subtitle.bottom - subtitle.top - height) / 2);
+        graphics.DrawImage(mark, static_cast<INT>(subtitle.left) - width - 10, top, width, height);
+        lineY = top + height;
+    }
+
+    Gdiplus::Font* font = theSkin.GetFont(L"client/normal");
+    if (!font)
+        return;
+    Gdiplus::SolidBrush black(Gdiplus::Color(0xFF000000));
+    // A message stays one line, but the storage note is wider than the
+    // panel: it ends in an ellipsis at the panel's edge instead of running
+    // over the border.
+    Gdiplus::StringFormat format;
+    format.SetFormatFlags(Gdiplus::StringFormatFlagsNoWrap);
+    format.SetTrimming(Gdiplus::StringTrimmingEllipsisCharacter);
+    const auto x = static_cast<Gdiplus::REAL>(subtitle.left + 10);
+    const auto width = std::max(0.0f, static_cast<Gdiplus::REAL>(client.right - 30) - x);
+    const Gdiplus::REAL height = font->GetHeight(&graphics) + 1;
+    for (const std::wstring& line : Lines()) {
+        graphics.DrawString(line.c_str(), static_cast<INT>(line.size()), font,
+                            Gdiplus::RectF(x, static_cast<Gdiplus::REAL>(lineY), width, height), &format,
+                            &black);
+        lineY += 15;
+    }
+}

@@ -1,0 +1,74 @@
+#include "ui/pages/ScanDlg.h"
+
+#include "framework/CWinApp.h"
+#include "res/resource.h"
+
+CScanDlg::CScanDlg() : CBaseWnd(IDD_SCAN) {}
+
+CScanDlg::~CScanDlg() = default;
+
+void CScanDlg::SetStepState(int index, std::int32_t state)
+{
+    if (index >= 0 && index < kStepCount)
+        m_stepStates[index].store(state);
+}
+
+std::int32_t CScanDlg::GetStepState(int index) const
+{
+    return index >= 0 && index < kStepCount ? m_stepStates[index].load() : kNoMark;
+}
+
+void CScanDlg::DoDataExchange()
+{
+    for (int index = 0; index < kStepCount; ++index)
+        BindControl(IDC_STEP_FIRST + index, m_stepLabels[index]);
+}
+
+BOOL CScanDlg::OnInitDialog()
+{
+    CBaseWnd::OnInitDialog();
+    HINSTANCE instance = AfxGetInstanceHandle();
+    m_header.reset(LoadImageFile(instance, L"images/headers/scan-title.PNG"));
+    m_failedMark.reset(LoadImageFile(instance, L"images/windows/failed_small.PNG"));
+    m_passedMark.reset(LoadImageFile(instance, L"images/windows/checked_small.PNG"));
+    for (CThemeLabel& label : m_stepLabels)
+        label.SetTextColor(0xFF000000);
+    return TRUE;
+}
+
+void CScanDlg::DrawContent(Gdiplus::Graphics& graphics)
+{
+    RECT client = GetClientRect();
+    graphics.Clear(Gdiplus::Color(0xFF0A70C5));
+
+    int headerHeight = 0;
+    if (m_header) {
+        const int width = static_cast<int>(m_header->GetWidth());
+        headerHeight = static_cast<int>(m_header->GetHeight());
+        graphics.DrawImage(m_header.get(), static_cast<INT>(client.right - client.left - width) / 2, 0, width,
+                           headerHeight);
+    }
+    Gdiplus::SolidBrush white(Gdiplus::Color(0xFFFFFFFF));
+    graphics.FillRectangle(&white, static_cast<INT>(client.left), static_cast<INT>(client.top) + headerHeight,
+                           static_cast<INT>(client.right - client.left),
+                           static_cast<INT>(client.bottom - client.top) - headerHeight);
+
+    // Both marks are drawn in the failed mark's size.
+    if (!m_failedMark)
+        return;
+    const int markWidth = static_cast<int>(m_failedMark->GetWidth());
+    const int markHeight = static_cast<int>(m_failedMark->GetHeight());
+    for (int index = 0; index < kStepCount; ++index) {
+        const std::int32_t state = GetStepState(index);
+        HWND label = m_stepLabels[index].GetSafeHwnd();
+        if (state == kNoMark || !label)
+            continue;
+        Gdiplus::Image* mark = state == kPassed ? m_passedMark.get() : m_failedMark.get();
+        if (!mark)
+            continue;
+        RECT rect = m_stepLabels[index].GetRectInParent();
+        graphics.DrawImage(mark, static_cast<INT>(rect.left) - markWidth - 5,
+                           static_cast<INT>(rect.top + (rect.bottom - rect.top - markHeight) / 2), markWidth,
+                           markHeight);
+    }
+}
