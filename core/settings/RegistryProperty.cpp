@@ -43,8 +43,8 @@ CRegistryProperty<T>::CRegistryProperty(Bind, HKEY root, std::wstring keyPath, s
 
 template <typename T> CRegistryProperty<T>::~CRegistryProperty()
 {
-    // The holder saves once more when it goes; both saves are cheap and keep
-    // the policy files current even if one of them fails.
+    // Saved here and once more by the holder as it goes: a save that failed
+    // after the last change gets two more chances before the object is gone.
     SavePolicy();
 }
 

@@ -16,7 +16,12 @@
 //          decides whether the box is shown ticked, the writes and deletes of a
 //          click that ticks the box and of one that clears it (in this order),
 //          and whether a click asks for a restart of Windows;
-//   reset  the writes and deletes of "Reset to Windows Defaults", in order.
+//   reset  the writes and deletes of "Reset to Windows Defaults", in order;
+//   members every property of the model in member order (for tests and
+//          tools that walk a whole catalogue).
+// Rows come in the order the page sets its boxes at initialisation: control
+// id order, except on the theme page (1006, 1007, 1008, 1010, 1009, 1012,
+// 1013, 1016, its buttons' member order).
 //
 // What a page does:
 //   initialisation   for (const auto& row : CatalogueOf<M>().rows)
@@ -29,7 +34,10 @@
 //                    or after it (the other pages); boxes that are not rows
 //                    (the hidden theme box 1015) are the page's own business.
 // Nothing here reads the registry at construction or caches a state: IsTicked
-// asks the registry each time, Apply and Reset change it at once.
+// asks the registry each time, Apply and Reset change it at once. Failures are
+// silent; the box keeps the state the user gave it. The privacy and theme
+// models open the local group policy object when they are built, so build
+// them on the thread that uses them (COM is initialised there).
 
 namespace Tavrin::Core {
 
