@@ -78,7 +78,7 @@ TEST_F(ReclamationPage, RunSelectsTheHandlersRunsTheToolAndReportsCompletion)
 {
     ScopedSearchPath path(BinFolder() + L"\\standins");
     EXPECT_TRUE(::IsWindowEnabled(Item(IDC_CLEANUP_START)));
-    SaveScreenshot(host, L"reclamation-idle");
+    SaveScreenshot(*page, L"reclamation-idle");
 
     MessageBoxAnswerer answer(IDOK, CReclamationDlg::kMessageCaption, 30000);
     Click(Item(IDC_CLEANUP_START));
@@ -88,7 +88,7 @@ TEST_F(ReclamationPage, RunSelectsTheHandlersRunsTheToolAndReportsCompletion)
     EXPECT_FALSE(::IsWindowEnabled(Item(IDOK)));
     EXPECT_TRUE(::IsWindowEnabled(Item(IDC_CLEANUP_PROGRESS)));
     ASSERT_TRUE(PumpUntil([&] { return Log().find("start") != std::string::npos; }, 10000));
-    SaveScreenshot(host, L"reclamation-running");
+    SaveScreenshot(*page, L"reclamation-running");
 
     ASSERT_TRUE(answer.Wait(30000));
     EXPECT_TRUE(ToolFinished());
@@ -100,7 +100,7 @@ TEST_F(ReclamationPage, RunSelectsTheHandlersRunsTheToolAndReportsCompletion)
     EXPECT_TRUE(::IsWindowEnabled(Item(IDOK)));
     EXPECT_FALSE(::IsWindowEnabled(Item(IDC_CLEANUP_PROGRESS)));
     EXPECT_FALSE(::IsWindowEnabled(Item(IDC_CLEANUP_START))); // one run per program start
-    SaveScreenshot(host, L"reclamation-finished");
+    SaveScreenshot(*page, L"reclamation-finished");
 
     for (const wchar_t* handler : kHandlers) {
         Tavrin::Platform::RegKey key;
