@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include "platform/Module.h"
+#include "platform/RegKey.h"
+#include "res/resource.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/WindowTestSupport.h"
+#include "ui/pages/PageMessages.h"
+#include "ui/pages/ReclamationDlg.h"
+
+using namespace Tavrin::Test;
+
+namespace {
+
+const wchar_t kVolumeCaches[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\VolumeCaches\\";
+const wchar_t* const kHandlers[] = {L"Previous Installations", L"Temporary Setup Files",
+                                    L"Upgrade Discarded Files", L"Update Cleanup"};
+
+// The window hosting the page, as the main window does: it counts the
+// pages' "Done" messages.
+class HostWindow : public CDialogEx {
+public:
+    int pageDoneCount = 0;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_PAGE_DONE) {
+            ++pageDoneCount;
+            return 0;
+        }
+        return CDialogEx::WindowProc(message, wParam, lParam);
+    }
+};
+
+class ReclamationPage : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        theSkin.Load(BinFolder() + L"\\ui.xml", ::GetModuleHandleW(nullptr));
+        for (const wchar_t* handler : kHandlers)
+            backups.emplace_back(std::make_unique<RegistryValueBackup>(
+                HKEY_LOCAL_MACHINE, std::wstring(kVolumeCaches) + handler, L"StateFlags1111"));
+        ::SetEnvironmentVariableW(L"TAVRIN_STANDIN_LOG", folder.File(L"cleanmgr.log").c_str());
+        ::SetEnvironmentVariableW(L"TAVRIN_STANDIN_DELAY_MS", L"2500");
+
+        ASSERT_TRUE(host.CreateIndirect(hostTemplate.Get(), nullptr));
+        ASSERT_TRUE(page->Create(IDD_RECLAMATION, &host));
+        RECT client = host.GetClientRect();
+        page->MoveWindow(client);
+        page->ShowWindow(SW_SHOW);
+        PumpMessages();
+    }
+    void TearDown() override
+    {
+        // As in the program: the top-level window goes first (taking any
+        // message box it owns with it), then the page object.
+        host.DestroyWindow();
+        page.reset();
+        theSkin.Reset();
+    }
+
+    HWND Item(int id) const { return page->GetDlgItem(id); }
+    std::string Log() const { return ReadFileBytes(folder.File(L"cleanmgr.log")); }
+    bool ToolFinished() const { return Log().find("end\n") != std::string::npos; }
+
+    TempFolder folder;
+    std::vector<std::unique_ptr<RegistryValueBackup>> backups;
+    DialogTemplate hostTemplate{
+        WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 0, 0, 655, 369, L"Orvane Tools"};
+    HostWindow host;
+    std::unique_ptr<CReclamationDlg> page = std::make_unique<CReclamationDlg>();
+};
+
+} // namespace
+
+TEST_F(ReclamationPage, RunSelectsTheHandlersRunsTheToolAndReportsCompletion)
+{
+    ScopedSearchPath path(BinFolder() + L"\\standins");
+    EXPECT_TRUE(::IsWindowEnabled(Item(IDC_CLEANUP_START)));
+    SaveScreenshot(*page, L"reclamation-idle");
+
+    MessageBoxAnswerer answer(IDOK, CReclamationDlg::kMessageCaption, 30000);
+    Click(Item(IDC_CLEANUP_START));
+
+    // While the tool runs: both buttons off, the progress bar on.
+    EXPECT_FALSE(::IsWindowEnabled(Item(IDC_CLEANUP_START)));
+    EXPECT_FALSE(::IsWindowEnabled(Item(IDOK)));
+    EXPECT_TRUE(::IsWindowEnabled(Item(IDC_CLEANUP_PROGRESS)));
+    ASSERT_TRUE(PumpUntil([&] { return Log().find("start") != std::string::npos; }, 10000));
+    SaveScreenshot(*page, L"reclamation-running");
+
+    ASSERT_TRUE(answer.Wait(30000));
+    EXPECT_TRUE(ToolFinished());
+    EXPECT_EQ(answer.Text(), CReclamationDlg::kCompletedMessage);
+    EXPECT_EQ(answer.Caption(), L"Orvane Tools");
+    EXPECT_EQ(Log(), "start cleanmgr.exe /sagerun:1111\nend\n");
+
+    PumpUntil([&] { return ::IsWindowEnabled(Item(IDOK)) != FALSE; });
+    EXPECT_TRUE(::IsWindowEnabled(Item(IDOK)));
+    EXPECT_FALSE(::IsWindowEnabled(Item(IDC_CLEANUP_PROGRESS)));
+    EXPECT_FALSE(::IsWindowEnabled(Item(IDC_CLEANUP_START))); // one run per program start
+    SaveScreenshot(*page, L"reclamation-finished");
+
+    for (const wchar_t* handler : kHandlers) {
+        Tavrin::Platform::RegKey key;
+        ASSERT_EQ(
+            key.Open(HKEY_LOCAL_MACHINE, std::wstring(kVolumeCaches) + handler, KEY_READ | KEY_WOW64_64KEY),
+            ERROR_SUCCESS)
+            << handler;
+        EXPECT_EQ(key.QueryDword(L"StateFlags1111").value_or(0), 2u) << handler;
+    }
+}
+
+TEST_F(ReclamationPage, AToolThatCannotStartIsReportedHonestly)
+{
+    ScopedSearchPath path(L"");
+    MessageBoxAnswerer answer(IDOK, CReclamationDlg::kMessageCaption, 30000);
+    Click(Item(IDC_CLEANUP_START));
+    ASSERT_TRUE(answer.Wait(30000));
+    EXPECT_EQ(answer.Text(), CReclamationDlg::kNotStartedMessage);
+    PumpUntil([&] { return ::IsWindowEnabled(Item(IDOK)) != FALSE; });
+    EXPECT_TRUE(::IsWindowEnabled(Item(IDOK)));
+    EXPECT_FALSE(::IsWindowEnabled(Item(IDC_CLEANUP_START)));
+}
+
+TEST_F(ReclamationPage, DoneSendsThePageDoneMessageToTheHost)
+{
+    Click(Item(IDOK));
+    EXPECT_EQ(host.pageDoneCount, 1);
+}
+
+TEST_F(ReclamationPage, DestroyingThePageDuringARunWaitsForTheTool)
+{
+    ScopedSearchPath path(BinFolder() + L"\\standins");
+    Click(Item(IDC_CLEANUP_START));
+    ASSERT_TRUE(PumpUntil([&] { return Log().find("start") != std::string::npos; }, 10000));
+    EXPECT_FALSE(ToolFinished());
+    page.reset();
+    EXPECT_TRUE(ToolFinished());
+}

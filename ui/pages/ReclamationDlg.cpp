@@ -1,0 +1,101 @@
+#include "ui/pages/ReclamationDlg.h"
+
+#include "core/reclaim/DiskCleanup.h"
+#include "core/reclaim/Reclamation.h"
+#include "framework/CWinApp.h"
+#include "res/resource.h"
+#include "ui/pages/PageMessages.h"
+
+namespace {
+constexpr UINT kMarqueeIntervalMs = 2;
+}
+
+CReclamationDlg::CReclamationDlg() : CBaseWnd(IDD_RECLAMATION) {}
+
+CReclamationDlg::~CReclamationDlg()
+{
+    // The worker talks to this page's windows with synchronous calls, which
+    // this thread could not serve while blocked in join(): take the windows
+    // down first, so those calls fail at once instead of waiting on us.
+    if (m_hWnd)
+        DestroyWindow();
+    if (m_cleanupThread.joinable())
+        m_cleanupThread.join();
+}
+
+void CReclamationDlg::DoDataExchange()
+{
+    BindControl(IDC_CLEANUP_PROGRESS, m_progress);
+    BindControl(IDC_CLEANUP_START, m_cleanButton);
+    BindControl(IDOK, m_doneButton);
+    BindControl(IDC_CLEANUP_HEADING, m_heading);
+    BindControl(IDC_CLEANUP_WARNING, m_warning);
+}
+
+BOOL CReclamationDlg::OnInitDialog()
+{
+    CBaseWnd::OnInitDialog();
+    m_header.reset(LoadImageFile(AfxGetInstanceHandle(), L"images/headers/reclamation-title.PNG"));
+    m_heading.SetTextColor(0xFF000000);
+    m_heading.SetFont(CreateMessageFont(14, false, false, false));
+    m_warning.SetTextColor(0xFF000000);
+    return TRUE;
+}
+
+BOOL CReclamationDlg::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    if (HIWORD(wParam) == BN_CLICKED) {
+        switch (LOWORD(wParam)) {
+        case IDC_CLEANUP_START:
+            StartRun();
+            return TRUE;
+        case IDOK:
+            ::SendMessageW(GetParent(), WM_PAGE_DONE, 0, 0);
+            return TRUE;
+        }
+    }
+    return CBaseWnd::OnCommand(wParam, lParam);
+}
+
+void CReclamationDlg::StartRun()
+{
+    if (m_cleanupThread.joinable())
+        return;
+    m_progress.EnableWindow(TRUE);
+    m_progress.SetMarquee(true, kMarqueeIntervalMs);
+    m_cleanButton.EnableWindow(FALSE);
+    m_doneButton.EnableWindow(FALSE);
+    m_cleanupThread = std::thread(&CReclamationDlg::Run,
+                                  RunWindows{m_hWnd, m_doneButton.GetSafeHwnd(), m_progress.GetSafeHwnd()});
+}
+
+void CReclamationDlg::Run(RunWindows windows)
+{
+    bool toolRan = false;
+    {
+        Tavrin::Core::Reclamation selection;
+        toolRan = Tavrin::Core::RunDiskCleanup();
+    }
+    // When the program was closed during the run these windows are gone and
+    // the calls fail at once.
+    ::EnableWindow(windows.done, TRUE);
+    ::SendMessageW(windows.progress, PBM_SETMARQUEE, FALSE, 0);
+    ::EnableWindow(windows.progress, FALSE);
+    if (::IsWindow(windows.page))
+        ::MessageBoxW(windows.page, toolRan ? kCompletedMessage : kNotStartedMessage, kMessageCaption, MB_OK);
+}
+
+void CReclamationDlg::DrawContent(Gdiplus::Graphics& graphics)
+{
+    RECT client = GetClientRect();
+    graphics.Clear(Gdiplus::Color(0xFF0A70C5));
+    int headerHeight = 0;
+    if (m_header) {
+        int width = static_cast<int>(m_header->GetWidth());
+        headerHeight = static_cast<int>(m_header->GetHeight());
+        graphics.DrawImage(m_header.get(), (client.right - client.left - width) / 2, 0, width, headerHeight);
+    }
+    Gdiplus::SolidBrush white(Gdiplus::Color(0xFFFFFFFF));
+    graphics.FillRectangle(&white, client.left + 20, headerHeight, client.right - 20 - (client.left + 20),
+                           client.bottom - 20 - headerHeight);
+}

@@ -1,0 +1,46 @@
+#pragma once
+#include <memory>
+#include <thread>
+
+#include "framework/CButton.h"
+#include "framework/CProgressCtrl.h"
+#include "ui/controls/CBaseWnd.h"
+#include "ui/controls/CThemeLabel.h"
+
+// The Reclamation section: selects the upgrade's leftovers for the disk-cleanup
+// tool and runs it on a worker thread while a marquee moves. One run per
+// program start.
+class CReclamationDlg : public CBaseWnd {
+public:
+    CReclamationDlg();
+    // Waits for a running cleanup: the tool is never left running unwatched.
+    ~CReclamationDlg() override;
+
+    static constexpr wchar_t kCompletedMessage[] = L"Reclamation process successfully completed";
+    static constexpr wchar_t kNotStartedMessage[] =
+        L"Reclamation process could not be started: the Windows disk cleanup tool was not found";
+    static constexpr wchar_t kMessageCaption[] = L"Orvane Tools";
+
+protected:
+    void DoDataExchange() override;
+    BOOL OnInitDialog() override;
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    void DrawContent(Gdiplus::Graphics& graphics) override;
+
+private:
+    // The windows the worker updates, taken on the user-interface thread.
+    struct RunWindows {
+        HWND page, done, progress;
+    };
+
+    void StartRun();
+    static void Run(RunWindows windows);
+
+    CProgressCtrl m_progress;
+    CButton m_cleanButton;
+    CButton m_doneButton;
+    CThemeLabel m_heading;
+    CThemeLabel m_warning;
+    std::unique_ptr<Gdiplus::Image> m_header;
+    std::thread m_cleanupThread;
+};
