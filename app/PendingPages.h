@@ -1,6 +1,5 @@
 #pragma once
-// The Device & App Compatibility and Reclamation sections are still being
-// written. Until their page classes arrive the main window hosts these
+// The Device & App Compatibility section is still being written. Until their page classes arrive the main window hosts these
 // stand-ins: the page's template with its own controls and nothing else,
 // whose "Done" returns to the home view. Swapping in a real page means
 // replacing one alias here (and the construction in CTavrinDlg when the
@@ -8,6 +7,7 @@
 #include "res/resource.h"
 #include "ui/controls/CBaseWnd.h"
 #include "ui/pages/PageMessages.h"
+#include "ui/pages/ReclamationDlg.h"
 
 template <UINT PageTemplate> class CTemplateOnlyPage : public CBaseWnd {
 public:
@@ -35,4 +35,4 @@ protected:
 };
 
 using CompatibilityPage = CTemplateOnlyPage<IDD_COMPATIBILITY>;
-using ReclamationPage = CTemplateOnlyPage<IDD_RECLAMATION>;
+using ReclamationPage = CReclamationDlg;
