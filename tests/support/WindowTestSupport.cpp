@@ -30,10 +30,13 @@ LPARAM PointParam(POINT point)
                       static_cast<WORD>(static_cast<short>(point.y)));
 }
 
+// Reads the stored window text without sending WM_GETTEXT: the watcher
+// thread must never wait on a window whose thread may be waiting for the
+// watcher (a test joining it, or a modal loop that is not pumping).
 std::wstring TextOf(HWND window)
 {
     wchar_t buffer[1024] = {};
-    ::GetWindowTextW(window, buffer, static_cast<int>(std::size(buffer)));
+    ::InternalGetWindowText(window, buffer, static_cast<int>(std::size(buffer)));
     return buffer;
 }
 
