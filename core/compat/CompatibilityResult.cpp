@@ -1,0 +1,123 @@
+#include "core/compat/CompatibilityResult.h"
+
+#include <cwchar>
+#include <cwctype>
+
+#include "core/compat/DirectXVersion.h"
+#include "core/compat/SavedFile.h"
+#include "core/compat/WmiQuery.h"
+
+namespace Tavrin::Core::WindowsUpdate {
+
+const wchar_t kResultsFile[] = L"./results.saved";
+const wchar_t kMonitorQuery[] = L"SELECT * FROM Win32_DesktopMonitor";
+const wchar_t kProcessorQuery[] = L"SELECT * FROM Win32_Processor ";
+
+namespace {
+
+// The byte values are 0.9, 1.9, 15.9 and 31.9 GiB, compared in double precision.
+constexpr double kMemory32 = 966367641.6;
+constexpr double kMemory64 = 2040109465.6;
+constexpr double kDisk32 = 17072495001.6;
+constexpr double kDisk64 = 34252364185.6;
+
+// Decimal text to a number; text that is no number gives 0.
+std::uint64_t ToNumber(const std::wstring& text)
+{
+    if (text.empty() || !std::iswdigit(text.front()))
+        return 0;
+    return std::wcstoull(text.c_str(), nullptr, 10);
+}
+
+} // namespace
+
+bool MemoryRequirementMet(std::uint64_t totalMemory, int is64Bit)
+{
+    const double memory = static_cast<double>(totalMemory);
+    return is64Bit ? memory > kMemory64 : memory >= kMemory32;
+}
+
+bool DiskRequirementMet(std::uint64_t systemDriveFree, int is64Bit)
+{
+    return static_cast<double>(systemDriveFree) > (is64Bit ? kDisk64 : kDisk32);
+}
+
+bool DirectXRequirementMet(int directXVersion)
+{
+    return directXVersion >= 9;
+}
+
+bool DisplayRequirementMet(int screenWidth, int screenHeight)
+{
+    // No monitor data at all is not held against the PC.
+    return (screenHeight > 600 && screenWidth > 800) || (screenHeight == 0 && screenWidth == 0);
+}
+
+bool ProcessorRequirementMet(int processorSpeed)
+{
+    return processorSpeed > 1000;
+}
+
+void ApplySystemDrive(COMPATIBILITY_RESULT& result)
+{
+    for (const DriveSpace& drive : result.systemInfo.fixedDrives) {
+        if (drive.root != L"C:\\")
+            continue;
+        result.systemDriveFree = ToNumber(drive.freeBytes);
+        result.systemDriveSize = ToNumber(drive.totalBytes);
+        result.diskOk = DiskRequirementMet(result.systemDriveFree, result.is64Bit);
+        return;
+    }
+}
+
+bool QueryDisplay(COMPATIBILITY_RESULT& result, const wchar_t* query)
+{
+    return ForEachWmiObject(query, [&result](IWbemClassObject& monitor) {
+        if (auto height = ReadWmiUnsigned(monitor, L"ScreenHeight"))
+            result.screenHeight = static_cast<int>(*height);
+        if (auto width = ReadWmiUnsigned(monitor, L"ScreenWidth"))
+            result.screenWidth = static_cast<int>(*width);
+        result.displayOk = DisplayRequirementMet(result.screenWidth, result.screenHeight);
+    });
+}
+
+bool QueryProcessor(COMPATIBILITY_RESULT& result, const wchar_t* query)
+{
+    return ForEachWmiObject(query, [&result](IWbemClassObject& processor) {
+        if (auto speed = ReadWmiUnsigned(processor, L"MaxClockSpeed")) {
+            result.processorSpeed = static_cast<int>(*speed);
+            result.processorOk = ProcessorRequirementMet(result.processorSpeed);
+        }
+    });
+}
+
+void RunCompatibilityCheck(COMPATIBILITY_RESULT& result)
+{
+    result.windowsVersion = ClassifyWindowsVersion(result.osEligible);
+    CollectSystemInfo(result.systemInfo);
+
+    result.is64Bit = IsWow64() ? 1 : 0;
+    result.totalMemory = result.systemInfo.totalPhysicalMemory;
+    result.memoryOk = MemoryRequirementMet(result.totalMemory, result.is64Bit);
+
+    ApplySystemDrive(result);
+
+    result.directXVersion = DetectDirectXVersion();
+    result.directXOk = DirectXRequirementMet(result.directXVersion);
+
+    QueryDisplay(result);
+    QueryProcessor(result);
+
+    EnumerateInstalledApps(result.installedApps, true);
+    EnumerateInstalledApps(result.installedApps, false);
+    result.extensions.CollectAssociations();
+    result.drivers.CollectDrivers();
+}
+
+bool SaveCompatibilityResult(const COMPATIBILITY_RESULT& result, const std::wstring& path)
+{
+    // Text mode: the closing line end becomes CR LF, as the file always had.
+    return SavedFile::SaveObject(path, result, std::ios::openmode{});
+}
+
+} // namespace Tavrin::Core::WindowsUpdate

@@ -1,0 +1,74 @@
+#pragma once
+#include <cstdint>
+#include <list>
+#include <string>
+
+#include "core/compat/Drivers.h"
+#include "core/compat/Extensions.h"
+#include "core/compat/InstalledApp.h"
+#include "core/compat/SystemInfo.h"
+
+namespace Tavrin::Core::WindowsUpdate {
+
+// What the start-up check measured and gathered. Members 1 to 9 are saved to
+// "./results.saved"; the six flags are consecutive and in the order the scan
+// page walks them.
+struct COMPATIBILITY_RESULT {
+    WindowsVersionCode windowsVersion = 0;
+    std::uint64_t totalMemory = 0;
+    std::uint64_t systemDriveFree = 0;
+    std::uint64_t systemDriveSize = 0;
+    int directXVersion = 0;
+    int screenWidth = 0;
+    int screenHeight = 0;
+    int processorSpeed = 0;
+    int is64Bit = 0;
+    bool osEligible = false;
+    bool memoryOk = false;
+    bool diskOk = false;
+    bool directXOk = false;
+    bool displayOk = false;
+    bool processorOk = false;
+    SystemInfo systemInfo;
+    std::list<InstalledApp> installedApps;
+    Extensions extensions;
+    Drivers drivers;
+};
+
+template <class Archive>
+void serialize(Archive& archive, COMPATIBILITY_RESULT& result, const unsigned int /*version*/)
+{
+    archive& result.windowsVersion& result.totalMemory& result.systemDriveFree& result.systemDriveSize& result
+        .directXVersion& result.screenWidth& result.screenHeight& result.processorSpeed& result.is64Bit;
+}
+
+extern const wchar_t kResultsFile[];
+extern const wchar_t kMonitorQuery[];
+extern const wchar_t kProcessorQuery[];
+
+// Measures the PC, judges the six requirements and gathers the three
+// inventories, in that order. Reports nothing; what cannot be measured keeps
+// its previous value.
+void RunCompatibilityCheck(COMPATIBILITY_RESULT& result);
+
+// Writes members 1 to 9 to "./results.saved" (text mode, so the closing line
+// end is CR LF). False when the file cannot be written.
+bool SaveCompatibilityResult(const COMPATIBILITY_RESULT& result, const std::wstring& path = kResultsFile);
+
+// The requirement thresholds.
+bool MemoryRequirementMet(std::uint64_t totalMemory, int is64Bit);
+bool DiskRequirementMet(std::uint64_t systemDriveFree, int is64Bit);
+bool DirectXRequirementMet(int directXVersion);
+bool DisplayRequirementMet(int screenWidth, int screenHeight);
+bool ProcessorRequirementMet(int processorSpeed);
+
+// Single steps of the check.
+// Drive "C:\" of systemInfo (exact text): its sizes and diskOk; all three are
+// left alone when there is no such drive.
+void ApplySystemDrive(COMPATIBILITY_RESULT& result);
+// The last monitor / processor the query returns decides; false when the
+// query could not be run, in which case nothing changed.
+bool QueryDisplay(COMPATIBILITY_RESULT& result, const wchar_t* query = kMonitorQuery);
+bool QueryProcessor(COMPATIBILITY_RESULT& result, const wchar_t* query = kProcessorQuery);
+
+} // namespace Tavrin::Core::WindowsUpdate

@@ -1,0 +1,62 @@
+#include "core/compat/Drivers.h"
+
+#include <algorithm>
+#include <string_view>
+#include <unordered_set>
+
+namespace Tavrin::Core {
+
+const wchar_t kDriversFile[] = L"drivers.saved";
+
+SavedDriver SavedDriverFrom(const CDeviceInfo& device)
+{
+    SavedDriver driver;
+    driver.name = device.friendlyName.empty() ? device.description : device.friendlyName;
+    std::replace(driver.name.begin(), driver.name.end(), L'/', L'-');
+    driver.hardwareId = device.firstHardwareId;
+    driver.classGuid = device.classGuidText;
+    return driver;
+}
+
+void Drivers::CollectDrivers()
+{
+    auto tree = BuildDeviceTree();
+    for (const auto& device : tree->nodes.front()->devices)
+        current.push_back(SavedDriverFrom(*device));
+}
+
+bool Drivers::SaveDrivers(const std::wstring& path) const
+{
+    return SavedFile::SaveList(path, current);
+}
+
+std::list<SavedDriver> Drivers::LoadDrivers(const std::wstring& path)
+{
+    return SavedFile::LoadList<SavedDriver>(path);
+}
+
+std::list<SavedDriver> FindMissingDrivers(const std::list<SavedDriver>& saved,
+                                          const std::list<SavedDriver>& current)
+{
+    std::list<SavedDriver> missing;
+    if (current.empty())
+        return missing;
+    std::unordered_set<std::wstring_view> present;
+    present.reserve(current.size());
+    for (const SavedDriver& driver : current)
+        present.insert(driver.hardwareId);
+    for (const SavedDriver& driver : saved) {
+        if (present.count(driver.hardwareId) == 0)
+            missing.push_back(driver);
+    }
+    return missing;
+}
+
+std::list<SavedDriver> Drivers::MissingDrivers(const std::wstring& path) const
+{
+    if (current.empty())
+        return {};
+    return FindMissingDrivers(LoadDrivers(path), current);
+}
+
+} // namespace Tavrin::Core

@@ -1,0 +1,166 @@
+#include "core/compat/SavedFile.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <new>
+
+#include "platform/UniqueHandle.h"
+
+namespace Tavrin::Core::SavedFile {
+
+namespace {
+
+constexpr std::string_view kSignature = "serialization::archive";
+
+// Follows the bytes the way the text archive reads them: numbers after any
+// white space, a string's raw bytes after exactly one separator character.
+class Cursor {
+public:
+    explicit Cursor(std::string_view bytes) : bytes_(bytes) {}
+
+    std::size_t Position() const { return position_; }
+
+    bool Number(std::uint64_t limit, std::uint64_t& value)
+    {
+        SkipWhiteSpace();
+        std::size_t start = position_;
+        value = 0;
+        while (position_ < bytes_.size() && bytes_[position_] >= '0' && bytes_[position_] <= '9') {
+            unsigned digit = static_cast<unsigned>(bytes_[position_] - '0');
+            if (value > (limit - digit) / 10)
+                return false;
+            value = value * 10 + digit;
+            ++position_;
+        }
+        return position_ > start;
+    }
+
+    bool Expect(std::uint64_t expected)
+    {
+        std::uint64_t value = 0;
+        return Number(std::numeric_limits<std::uint64_t>::max(), value) && value == expected;
+    }
+
+    // A counted run of characters: the count, one separator, then the data.
+    bool Counted(std::size_t unitSize, std::string_view* data = nullptr)
+    {
+        std::uint64_t count = 0;
+        if (!Number(std::numeric_limits<std::size_t>::max(), count))
+            return false;
+        if (position_ >= bytes_.size())
+            return false;
+        ++position_; // the separator, whatever character it is
+        std::size_t left = bytes_.size() - position_;
+        if (count > left / unitSize)
+            return false;
+        std::size_t length = static_cast<std::size_t>(count) * unitSize;
+        if (data)
+            *data = bytes_.substr(position_, length);
+        position_ += length;
+        return true;
+    }
+
+    bool OnlyWhiteSpaceLeft()
+    {
+        SkipWhiteSpace();
+        return position_ == bytes_.size();
+    }
+
+private:
+    void SkipWhiteSpace()
+    {
+        while (position_ < bytes_.size() && IsSpace(bytes_[position_]))
+            ++position_;
+    }
+    static bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+    std::string_view bytes_;
+    std::size_t position_ = 0;
+};
+
+bool CheckField(Cursor& cursor, Field field)
+{
+    std::uint64_t value = 0;
+    switch (field) {
+    case Field::Unsigned32:
+        return cursor.Number(std::numeric_limits<std::uint32_t>::max(), value);
+    case Field::WideText:
+        return cursor.Counted(sizeof(wchar_t));
+    }
+    return false;
+}
+
+} // namespace
+
+void WriteHeader(std::ostream& stream)
+{
+    stream << kSignature.size() << ' ' << kSignature << ' ' << kLibraryVersion << ' ';
+}
+
+bool CheckListFile(std::string_view bytes, const Field* fields, std::size_t fieldCount, ListShape& shape)
+{
+    Cursor cursor(bytes);
+    std::string_view signature;
+    if (!cursor.Counted(1, &signature) || signature != kSignature)
+        return false;
+    std::uint64_t version = 0;
+    if (!cursor.Number(std::numeric_limits<std::uint64_t>::max(), version) ||
+        version < kOldestReadableVersion || version > kLibraryVersion)
+        return false;
+    shape.libraryVersion = static_cast<unsigned>(version);
+    shape.bodyOffset = cursor.Position();
+
+    // The list's tracking flag and class version, its count, its element version.
+    std::uint64_t count = 0;
+    if (!cursor.Expect(0) || !cursor.Expect(0) ||
+        !cursor.Number(std::numeric_limits<std::size_t>::max(), count) || !cursor.Expect(0))
+        return false;
+    // Every element takes at least one byte, so this loop ends as soon as the
+    // file runs out, whatever count it announced.
+    for (std::uint64_t i = 0; i < count; ++i) {
+        if (i == 0 && (!cursor.Expect(0) || !cursor.Expect(0)))
+            return false;
+        for (std::size_t f = 0; f < fieldCount; ++f) {
+            if (!CheckField(cursor, fields[f]))
+                return false;
+        }
+    }
+    if (!cursor.OnlyWhiteSpaceLeft())
+        return false;
+    shape.count = static_cast<std::size_t>(count);
+    return true;
+}
+
+bool ReadWholeFile(const std::wstring& path, std::string& bytes)
+{
+    Platform::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return false;
+    LARGE_INTEGER size = {};
+    if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 ||
+        static_cast<std::uint64_t>(size.QuadPart) > bytes.max_size())
+        return false;
+    try {
+        bytes.assign(static_cast<std::size_t>(size.QuadPart), '\0');
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+        DWORD read = 0;
+        if (!::ReadFile(file.Get(), &bytes[done], chunk, &read, nullptr))
+            return false;
+        if (read == 0)
+            break; // the file shrank while we read it
+        done += read;
+    }
+    bytes.resize(done);
+    return true;
+}
+
+} // namespace Tavrin::Core::SavedFile

@@ -1,0 +1,247 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/compat/Extensions.h"
+#include "platform/RegKey.h"
+#include "platform/Text.h"
+#include "tests/support/TestSupport.h"
+
+using namespace Tavrin::Core;
+using Tavrin::Platform::RegKey;
+using Tavrin::Test::DeleteTree;
+using Tavrin::Test::TempFolder;
+
+namespace Tavrin::Core {
+void PrintTo(const SavedExtension& e, std::ostream* out)
+{
+    *out << Platform::Narrow(
+        L"{" + e.extension + L" | " + e.progId + L" | " + e.hash + L" | " + e.openCommand + L"}", CP_UTF8);
+}
+} // namespace Tavrin::Core
+
+namespace {
+
+const std::wstring kFileExts = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
+
+// UserChoice keys and program identifiers made for one test, removed after it.
+class Associations {
+public:
+    ~Associations()
+    {
+        for (const auto& extension : extensions_)
+            DeleteTree(HKEY_CURRENT_USER, kFileExts + extension, KEY_WOW64_64KEY);
+        for (const auto& progId : progIds_)
+            DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\" + progId, KEY_WOW64_64KEY);
+    }
+
+    // A UserChoice for an extension key; null values are left out.
+    void Choose(const std::wstring& extensionKey, const wchar_t* progId, const wchar_t* hash = L"h4sh")
+    {
+        RegKey key;
+        ASSERT_EQ(key.Create(HKEY_CURRENT_USER, kFileExts + extensionKey + L"\\UserChoice",
+                             KEY_WRITE | KEY_WOW64_64KEY),
+                  ERROR_SUCCESS);
+        if (progId)
+            key.SetString(L"Progid", progId);
+        if (hash)
+            key.SetString(L"Hash", hash);
+        extensions_.push_back(extensionKey);
+    }
+
+    // A program identifier; a null command makes one without an open command.
+    void Program(const std::wstring& progId, const wchar_t* command)
+    {
+        RegKey key;
+        const std::wstring path =
+            L"Software\\Classes\\" + progId + (command ? L"\\shell\\open\\command" : L"");
+        ASSERT_EQ(key.Create(HKEY_LOCAL_MACHINE, path, KEY_WRITE | KEY_WOW64_64KEY), ERROR_SUCCESS);
+        if (command)
+            key.SetString(L"", command);
+        progIds_.push_back(progId);
+    }
+
+    // The entries of a list whose extension these tests touched.
+    std::list<SavedExtension> Ours(const std::list<SavedExtension>& all) const
+    {
+        std::list<SavedExtension> ours;
+        for (const auto& entry : all) {
+            for (const auto& key : extensions_) {
+                if (Tavrin::Platform::EqualsIgnoreCase(Tavrin::Platform::TrimWhiteSpace(entry.extension),
+                                                       key)) {
+                    ours.push_back(entry);
+                    break;
+                }
+            }
+        }
+        return ours;
+    }
+
+private:
+    std::vector<std::wstring> extensions_;
+    std::vector<std::wstring> progIds_;
+};
+
+std::wstring Unique(const wchar_t* name)
+{
+    return L"TavrinTest" + std::to_wstring(::GetCurrentProcessId()) + L"." + name;
+}
+
+SavedExtension Entry(const std::wstring& extension, const std::wstring& progId)
+{
+    return {extension, progId, L"hash", L"open %1"};
+}
+
+} // namespace
+
+TEST(FileAssociationCatalogue, Holds64EntriesInOrderIncludingTheTwoWithATrailingBlank)
+{
+    Extensions extensions;
+    const std::vector<std::wstring> catalogue(extensions.catalogue.begin(), extensions.catalogue.end());
+    ASSERT_EQ(catalogue.size(), 64u);
+    EXPECT_EQ(catalogue.front(), L".AIF");
+    EXPECT_EQ(catalogue[7], L".RA ");
+    EXPECT_EQ(catalogue[10], L".3G2");
+    EXPECT_EQ(catalogue[20], L".RM ");
+    EXPECT_EQ(catalogue[25], L".BMP");
+    EXPECT_EQ(catalogue[37], L".PDF");
+    EXPECT_EQ(catalogue[38], L".7Z");
+    EXPECT_EQ(catalogue[46], L".TAR.GZ");
+    EXPECT_EQ(catalogue[49], L".MSG");
+    EXPECT_EQ(catalogue[50], L".ASP");
+    EXPECT_EQ(catalogue[62], L".XHTML");
+    EXPECT_EQ(catalogue.back(), L".ICS");
+    EXPECT_EQ(std::set<std::wstring>(catalogue.begin(), catalogue.end()).size(), 64u);
+    EXPECT_TRUE(extensions.current.empty());
+}
+
+TEST(FileAssociations, RecordsUserChoiceHashAndOpenCommandInCatalogueOrder)
+{
+    Associations made;
+    const auto player = Unique(L"Player"), viewer = Unique(L"Viewer");
+    made.Program(player, L"\"C:\\Player\\play.exe\" \"%1\"");
+    made.Program(viewer, L"viewer.exe %1");
+    made.Choose(L".png", viewer.c_str(), L"pngHash=");
+    made.Choose(L".mp3", player.c_str(), nullptr);
+
+    Extensions extensions;
+    extensions.CollectAssociations();
+    // The catalogue's spelling is recorded, whatever the key's letter case.
+    EXPECT_EQ(made.Ours(extensions.current),
+              (std::list<SavedExtension>{{L".MP3", player, L"", L"\"C:\\Player\\play.exe\" \"%1\""},
+                                         {L".PNG", viewer, L"pngHash=", L"viewer.exe %1"}}));
+}
+
+TEST(FileAssociations, EntriesWithoutProgIdOrOpenCommandAreNotRecorded)
+{
+    Associations made;
+    const auto bare = Unique(L"Bare"), good = Unique(L"Good");
+    made.Program(bare, nullptr);
+    made.Program(good, L"good.exe");
+    made.Choose(L".gif", bare.c_str());              // no shell\open\command
+    made.Choose(L".jpg", nullptr);                   // no Progid
+    made.Choose(L".tif", L"");                       // empty Progid
+    made.Choose(L".bmp", Unique(L"Absent").c_str()); // identifier that does not exist
+    made.Choose(L".pdf", good.c_str());
+
+    Extensions extensions;
+    extensions.CollectAssociations();
+    const auto ours = made.Ours(extensions.current);
+    ASSERT_EQ(ours.size(), 1u);
+    EXPECT_EQ(ours.front().extension, L".PDF");
+}
+
+TEST(FileAssociations, TheEntriesWithATrailingBlankNeverMatchARealKey)
+{
+    Associations made;
+    const auto real = Unique(L"Real");
+    made.Program(real, L"real.exe");
+    made.Choose(L".ra", real.c_str());
+    made.Choose(L".rm", real.c_str());
+    Extensions extensions;
+    extensions.CollectAssociations();
+    EXPECT_TRUE(made.Ours(extensions.current).empty());
+}
+
+TEST(FileAssociations, StringValuesOfOtherTypesCountAsAbsent)
+{
+    Associations made;
+    const auto program = Unique(L"Typed");
+    made.Program(program, L"typed.exe");
+    made.Choose(L".css", nullptr);
+    RegKey key;
+    ASSERT_EQ(key.Open(HKEY_CURRENT_USER, kFileExts + L".css\\UserChoice", KEY_WRITE | KEY_WOW64_64KEY),
+              ERROR_SUCCESS);
+    key.SetDword(L"Progid", 7);
+    made.Choose(L".htm", program.c_str(), nullptr);
+    RegKey htm;
+    ASSERT_EQ(htm.Open(HKEY_CURRENT_USER, kFileExts + L".htm\\UserChoice", KEY_WRITE | KEY_WOW64_64KEY),
+              ERROR_SUCCESS);
+    htm.SetDword(L"Hash", 7);
+
+    Extensions extensions;
+    extensions.CollectAssociations();
+    EXPECT_EQ(made.Ours(extensions.current),
+              (std::list<SavedExtension>{{L".HTM", program, L"", L"typed.exe"}}));
+}
+
+TEST(LostAssociations, GoneOrChangedProgIdsAreLostInSavedOrder)
+{
+    const std::list<SavedExtension> saved = {Entry(L".MP3", L"Player"), Entry(L".PNG", L"Viewer"),
+                                             Entry(L".ZIP", L"Zipper"), Entry(L".MP3", L"Player")};
+    std::list<SavedExtension> current = {{L".PNG", L"Viewer", L"other hash", L"other command"},
+                                         Entry(L".ZIP", L"Archiver")};
+    EXPECT_EQ(FindLostAssociations(saved, current),
+              (std::list<SavedExtension>{Entry(L".MP3", L"Player"), Entry(L".ZIP", L"Zipper"),
+                                         Entry(L".MP3", L"Player")}));
+}
+
+TEST(LostAssociations, LetterCaseMattersAndTheFirstCurrentEntryDecides)
+{
+    const std::list<SavedExtension> saved = {Entry(L".PNG", L"Viewer"), Entry(L".GIF", L"Viewer")};
+    const std::list<SavedExtension> current = {Entry(L".PNG", L"viewer"), Entry(L".GIF", L"Viewer"),
+                                               Entry(L".GIF", L"Other"), Entry(L".PNG", L"Viewer")};
+    EXPECT_EQ(FindLostAssociations(saved, current), (std::list<SavedExtension>{Entry(L".PNG", L"Viewer")}));
+}
+
+TEST(LostAssociations, ASavedEntryWithoutProgIdIsLostOnlyWhenTheExtensionIsGone)
+{
+    const std::list<SavedExtension> saved = {Entry(L".PNG", L""), Entry(L".GIF", L"")};
+    EXPECT_EQ(FindLostAssociations(saved, {Entry(L".PNG", L"Anything")}),
+              (std::list<SavedExtension>{Entry(L".GIF", L"")}));
+}
+
+TEST(LostAssociations, EverySavedEntryIsLostWhenNothingIsAssociatedNow)
+{
+    const std::list<SavedExtension> saved = {Entry(L".PNG", L"Viewer"), Entry(L".GIF", L"Viewer")};
+    EXPECT_EQ(FindLostAssociations(saved, {}), saved);
+}
+
+TEST(LostAssociations, ComparesTheSavedFileWithTheRegistry)
+{
+    Associations made;
+    const auto player = Unique(L"Player"), other = Unique(L"Other");
+    made.Program(player, L"player.exe");
+    made.Program(other, L"other.exe");
+    made.Choose(L".wav", player.c_str());
+    made.Choose(L".wma", player.c_str());
+    TempFolder folder;
+    const auto file = folder.File(L"extensions.saved");
+    Extensions before;
+    before.CollectAssociations();
+    ASSERT_TRUE(before.SaveAssociations(file));
+
+    // The upgrade hands .WMA to another program and changes the hash of .WAV.
+    made.Choose(L".wma", other.c_str());
+    made.Choose(L".wav", player.c_str(), L"new hash");
+    Extensions after;
+    after.CollectAssociations();
+    EXPECT_EQ(made.Ours(after.LostAssociations(file)),
+              (std::list<SavedExtension>{{L".WMA", player, L"h4sh", L"player.exe"}}));
+    EXPECT_TRUE(after.LostAssociations(folder.File(L"absent.saved")).empty());
+}
