@@ -68,7 +68,11 @@ TEST_F(ButtonHeaderTest, StartsClosedWithABlackTwelvePointTitle)
     EXPECT_EQ(host.header.GetTitle().GetText(), L"Drivers");
     EXPECT_EQ(host.header.GetTitle().GetTextColor(), 0xFF000000u);
     ASSERT_NE(host.header.GetTitle().GetLabelFont(), nullptr);
-    EXPECT_FLOAT_EQ(host.header.GetTitle().GetLabelFont()->GetSize(), 12.0f);
+    // 12 points, which the font holds in pixels of the screen.
+    HDC screen = ::GetDC(nullptr);
+    const int pixels = ::MulDiv(12, ::GetDeviceCaps(screen, LOGPIXELSY), 72);
+    ::ReleaseDC(nullptr, screen);
+    EXPECT_FLOAT_EQ(host.header.GetTitle().GetLabelFont()->GetSize(), static_cast<float>(pixels));
     EXPECT_EQ(host.header.GetTitle().GetLabelFont()->GetStyle(), Gdiplus::FontStyleRegular);
 }
 

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <list>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/compat/CompatibilityResult.h"
 #include "framework/CDialogEx.h"
@@ -43,6 +45,15 @@ InstalledApp App(const std::wstring& key, const std::wstring& name)
     return {Tavrin::Core::kMachineRoot, Tavrin::Core::kUninstallPath, key, name};
 }
 
+// The system after the upgrade: Alpha stayed, the network adapter is still
+// present, .txt keeps its program and .mp3 went to another one.
+void SetCurrentInventories(Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT& result)
+{
+    result.installedApps = {App(L"{A}", L"Alpha Suite 2"), App(L"{Z}", L"Zeta")};
+    result.drivers.current = {{L"Network", L"PCI\\VEN_8086&DEV_100E", L""}};
+    result.extensions.current = {{L".txt", L"txtfile", L"other", L"other"}, {L".mp3", L"VLC.mp3", L"h", L"vlc.exe"}};
+}
+
 // An upgrade as the page sees it: the saved files an older system left in
 // the program's folder (the current folder) and the inventories of now.
 class CompatibilityPageTest : public ::testing::Test {
@@ -80,12 +91,7 @@ protected:
                                    {L".mp3", L"WMP11.AssocFile.MP3", L"h3", L"wmplayer.exe \"%1\""}};
         ASSERT_TRUE(savedExtensions.SaveAssociations());
 
-        // Since then: Alpha stayed, the network adapter is still present,
-        // .txt keeps its program and .mp3 went to another one.
-        result.installedApps = {App(L"{A}", L"Alpha Suite 2"), App(L"{Z}", L"Zeta")};
-        result.drivers.current = {{L"Network", L"PCI\\VEN_8086&DEV_100E", L""}};
-        result.extensions.current = {{L".txt", L"txtfile", L"other", L"other"},
-                                     {L".mp3", L"VLC.mp3", L"h", L"vlc.exe"}};
+        SetCurrentInventories(result);
     }
 
     void CreatePage(int width = 0, int height = 0)
@@ -364,48 +370,68 @@ TEST_F(CompatibilityPageTest, APageHigherThanItsWindowScrolls)
 
 namespace {
 
-// Puts stand-ins for the programs the links start where the page's calls
-// find them, and collects the command lines they record.
-//   - The Device Manager console is started by its full path in the system
-//     folder, so its stand-in goes there (the test prefix is thrown away;
-//     a file already there is put back).
-//   - The control panel is started by name, and a program's search looks in
-//     the current folder before the system folder, so that stand-in goes in
-//     the current folder, where the page's saved files are.
+// The links start programs that a test must not really run. Stand-ins that
+// record their command lines take their places in the system folder of the
+// test prefix for the test's duration (the prefix is thrown away after the
+// run; the files that were there are put back): the Device Manager console
+// is started by its full path there, and the control panel by name, which
+// Wine's shell resolves in the system folder before the program's own
+// folder (unlike Windows, which looks in the program's folder first).
 class LinkStandIns {
 public:
-    explicit LinkStandIns(const std::wstring& currentFolder)
+    explicit LinkStandIns(const std::wstring& logFolder)
     {
         wchar_t system[MAX_PATH] = {};
         ::GetSystemDirectoryW(system, MAX_PATH);
-        mmc_ = Tavrin::Platform::JoinPath(system, L"mmc.exe");
-        backup_ = mmc_ + L".tavrin-test";
-        hadMmc_ = ::MoveFileExW(mmc_.c_str(), backup_.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
         const std::wstring standIns = Tavrin::Platform::JoinPath(BinFolder(), L"standins");
-        copied_ = ::CopyFileW(Tavrin::Platform::JoinPath(standIns, L"mmc.exe").c_str(), mmc_.c_str(), FALSE) &&
-                  ::CopyFileW(Tavrin::Platform::JoinPath(standIns, L"control.exe").c_str(),
-                              Tavrin::Platform::JoinPath(currentFolder, L"control.exe").c_str(), FALSE);
-        log_ = Tavrin::Platform::JoinPath(currentFolder, L"standins.log");
+        ready_ = true;
+        for (const wchar_t* name : {L"mmc.exe", L"control.exe"}) {
+            Replaced replaced;
+            replaced.path = Tavrin::Platform::JoinPath(system, name);
+            replaced.backup = replaced.path + L".tavrin-test";
+            replaced.existed =
+                ::MoveFileExW(replaced.path.c_str(), replaced.backup.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+            ready_ = ready_ && ::CopyFileW(Tavrin::Platform::JoinPath(standIns, name).c_str(),
+                                           replaced.path.c_str(), FALSE);
+            replaced_.push_back(replaced);
+        }
+        log_ = Tavrin::Platform::JoinPath(logFolder, L"standins.log");
         ::SetEnvironmentVariableW(L"TAVRIN_STANDIN_LOG", log_.c_str());
+        // Wine prefers its built-in control panel to a file of that name
+        // unless the prefix's load order says otherwise.
+        const std::wstring nativeFirst = L"native";
+        ready_ = ready_ && ::RegSetKeyValueW(HKEY_CURRENT_USER, kOverridesKey, L"control.exe", REG_SZ,
+                                             nativeFirst.c_str(),
+                                             static_cast<DWORD>((nativeFirst.size() + 1) * sizeof(wchar_t))) ==
+                               ERROR_SUCCESS;
     }
     ~LinkStandIns()
     {
         ::SetEnvironmentVariableW(L"TAVRIN_STANDIN_LOG", nullptr);
-        ::DeleteFileW(mmc_.c_str());
-        if (hadMmc_)
-            ::MoveFileExW(backup_.c_str(), mmc_.c_str(), MOVEFILE_REPLACE_EXISTING);
+        for (const Replaced& replaced : replaced_) {
+            ::DeleteFileW(replaced.path.c_str());
+            if (replaced.existed)
+                ::MoveFileExW(replaced.backup.c_str(), replaced.path.c_str(), MOVEFILE_REPLACE_EXISTING);
+        }
     }
     LinkStandIns(const LinkStandIns&) = delete;
     LinkStandIns& operator=(const LinkStandIns&) = delete;
 
-    bool Ready() const { return copied_; }
+    bool Ready() const { return ready_; }
     std::string Log() const { return ReadFileBytes(log_); }
-    // Waits until `count` programs have finished.
-    bool WaitForRuns(size_t count, DWORD timeoutMs = 20000) const
+    // Pumps until `count` stand-ins have finished.
+    bool WaitForRuns(size_t count, DWORD timeoutMs = 30000) const
     {
-        return PumpUntil([&] { return Ends() >= count; }, timeoutMs);
+        return PumpUntil([&] { return Finished() >= count; }, timeoutMs);
     }
-    size_t Ends() const
+
+private:
+    struct Replaced {
+        std::wstring path, backup;
+        bool existed = false;
+    };
+
+    size_t Finished() const
     {
         std::string log = Log();
         size_t count = 0;
@@ -414,10 +440,12 @@ public:
         return count;
     }
 
-private:
-    std::wstring mmc_, backup_, log_;
-    bool hadMmc_ = false;
-    bool copied_ = false;
+    static constexpr wchar_t kOverridesKey[] = L"Software\\Wine\\DllOverrides";
+    // Put back after the files, once nothing can start them any more.
+    RegistryValueBackup loadOrder_{HKEY_CURRENT_USER, kOverridesKey, L"control.exe"};
+    std::vector<Replaced> replaced_;
+    std::wstring log_;
+    bool ready_ = false;
 };
 
 } // namespace
@@ -434,18 +462,16 @@ TEST_F(CompatibilityPageTest, LinksStartTheDeviceManagerAndTheAssociationPage)
     CVirtualListCtrl& drivers = page->GetDriversList();
     Click(drivers, CellPoint(drivers, 1, 1));
     ASSERT_TRUE(standIns.WaitForRuns(1)) << standIns.Log();
-    std::string log = standIns.Log();
-    EXPECT_NE(log.find("mmc.exe"), std::string::npos) << log;
-    EXPECT_NE(log.find(" devmgmt.msc\n"), std::string::npos) << log;
+    EXPECT_EQ(standIns.Log(), "start \"C:\\Windows\\System32\\mmc.exe\" devmgmt.msc\nend\n");
 
     CVirtualListCtrl& extensions = page->GetExtensionsList();
     Click(extensions, CellPoint(extensions, 0, 1, 19));
     ASSERT_TRUE(standIns.WaitForRuns(2)) << standIns.Log();
-    log = standIns.Log();
-    size_t control = log.find("control.exe");
-    ASSERT_NE(control, std::string::npos) << log;
-    EXPECT_NE(log.find(" /name Microsoft.DefaultPrograms /page pageFileAssoc\n", control), std::string::npos)
-        << log;
+    std::string log = standIns.Log();
+    const std::string control = "control.exe\" /name Microsoft.DefaultPrograms /page pageFileAssoc\nend\n";
+    ASSERT_GT(log.size(), control.size());
+    EXPECT_EQ(log.compare(log.size() - control.size(), control.size(), control), 0) << log;
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 4) << log;
 }
 
 TEST_F(CompatibilityPageTest, ClicksOnNamesBelowTheLinkAreaOrOnApplicationsStartNothing)
@@ -454,21 +480,26 @@ TEST_F(CompatibilityPageTest, ClicksOnNamesBelowTheLinkAreaOrOnApplicationsStart
     LinkStandIns standIns(folder.Path());
     ASSERT_TRUE(standIns.Ready());
     CreatePage();
-    Toggle(page->GetDriversHeader());
-    Toggle(page->GetApplicationsHeader());
-    Toggle(page->GetExtensionsHeader());
+    for (CButtonHeader* header : {&page->GetDriversHeader(), &page->GetApplicationsHeader(),
+                                  &page->GetExtensionsHeader()})
+        Toggle(*header);
+    CVirtualListCtrl& applications = page->GetApplicationsList();
+    ASSERT_TRUE(applications.IsWindowVisible());
     for (CVirtualListCtrl* list : {&page->GetDriversList(), &page->GetExtensionsList()}) {
+        ASSERT_TRUE(list->IsWindowVisible());
         for (int row = 0; row < 2; ++row) {
             Click(*list, CellPoint(*list, row, 0));
             Click(*list, CellPoint(*list, row, 1, 21));
             Click(*list, CellPoint(*list, row, 1, 24));
         }
     }
-    CVirtualListCtrl& applications = page->GetApplicationsList();
     for (int row = 0; row < 2; ++row)
         for (int down : {5, 15, 22})
             Click(applications, CellPoint(applications, row, 0, down));
     // Whatever would have started has had time to write its line.
     PumpMessagesFor(3000);
     EXPECT_EQ(standIns.Log(), "");
+    // The same stand-ins do answer a click on a link.
+    Click(page->GetExtensionsList(), CellPoint(page->GetExtensionsList(), 1, 1));
+    EXPECT_TRUE(standIns.WaitForRuns(1)) << standIns.Log();
 }

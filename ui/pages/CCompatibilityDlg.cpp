@@ -93,6 +93,7 @@ BOOL CCompatibilityDlg::OnInitDialog()
     for (size_t i = 0; i < kSectionCount; ++i) {
         Section& section = *Sections(i);
         section.header.Create(this);
+        section.header.ShowWindow(SW_SHOW);
         section.labelRect = section.label.GetRectInParent();
     }
     CreateList(m_applications, IDC_LIST_APPLICATIONS);
