@@ -4,6 +4,9 @@
 
 #include "app/CommandLineParser.h"
 #include "app/StartMode.h"
+#include "net/Scheduler.h"
+#include "net/SurveyReport.h"
+#include "net/UpdateCheck.h"
 #include "platform/Module.h"
 #include "ui/skin/Skin.h"
 
@@ -25,8 +28,15 @@ BOOL CTavrinApp::InitInstance()
     parser.Parse(m_lpCmdLine);
     switch (SelectStartMode(parser)) {
     case StartMode::Install:
+        Tavrin::Net::ConfigureUpdateTask(true);
+        // The outcome of the report changes nothing.
+        Tavrin::Net::MakeInstallReport().Send(false);
+        break;
     case StartMode::Uninstall:
+        Tavrin::Net::ConfigureUpdateTask(false);
+        break;
     case StartMode::Update:
+        Tavrin::Net::CheckForUpdate();
         break;
     case StartMode::Interactive:
         RunInteractive();

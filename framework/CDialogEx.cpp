@@ -15,7 +15,8 @@ CDialogEx::~CDialogEx()
 const DLGTEMPLATE* CDialogEx::LoadTemplate(UINT templateId) const
 {
     HINSTANCE instance = AfxGetInstanceHandle();
-    HRSRC found = ::FindResourceW(instance, MAKEINTRESOURCEW(templateId), reinterpret_cast<LPCWSTR>(RT_DIALOG));
+    HRSRC found =
+        ::FindResourceW(instance, MAKEINTRESOURCEW(templateId), reinterpret_cast<LPCWSTR>(RT_DIALOG));
     if (!found)
         return nullptr;
     HGLOBAL loaded = ::LoadResource(instance, found);

@@ -105,7 +105,8 @@ LRESULT CMFCButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         // keep the window owner-drawn and remember the look instead.
         if (IsPushButton())
             m_defaultButton = (wParam & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
-        LRESULT result = DefWindowProc(message, (wParam & ~static_cast<WPARAM>(BS_TYPEMASK)) | BS_OWNERDRAW, lParam);
+        LRESULT result =
+            DefWindowProc(message, (wParam & ~static_cast<WPARAM>(BS_TYPEMASK)) | BS_OWNERDRAW, lParam);
         Invalidate(FALSE);
         return result;
     }
@@ -188,7 +189,8 @@ void CMFCButton::OnClicked()
     if (!m_autoCheck)
         return;
     if (IsCheckBox()) {
-        int next = m_threeState ? (m_checked + 1) % 3 : (m_checked == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED);
+        int next =
+            m_threeState ? (m_checked + 1) % 3 : (m_checked == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED);
         SetCheckState(static_cast<WPARAM>(next));
     } else if (IsRadioButton()) {
         SetCheckState(BST_CHECKED);

@@ -84,10 +84,11 @@ bool CMFCVisualManagerWindows::DrawButtonPart(HWND window, HDC dc, const RECT& r
 bool CMFCVisualManagerWindows::DrawCheckBox(HWND window, HDC dc, const RECT& rect, bool highlighted,
                                             int checkState, bool enabled, bool pressed)
 {
-    int block = (checkState == BST_CHECKED) ? CBS_CHECKEDNORMAL
+    int block = (checkState == BST_CHECKED)         ? CBS_CHECKEDNORMAL
                 : (checkState == BST_INDETERMINATE) ? CBS_MIXEDNORMAL
                                                     : CBS_UNCHECKEDNORMAL;
-    return DrawButtonPart(window, dc, rect, BP_CHECKBOX, block - 1 + StateOffset(highlighted, enabled, pressed));
+    return DrawButtonPart(window, dc, rect, BP_CHECKBOX,
+                          block - 1 + StateOffset(highlighted, enabled, pressed));
 }
 
 bool CMFCVisualManagerWindows::DrawRadioButton(HWND window, HDC dc, const RECT& rect, bool highlighted,

@@ -21,7 +21,10 @@ public:
     int GetToolCount() const { return static_cast<int>(SendMessage(TTM_GETTOOLCOUNT)); }
     void UpdateTipText(const wchar_t* text, HWND tool, UINT_PTR id = 0) const;
     void Activate(BOOL activate) const { SendMessage(TTM_ACTIVATE, activate); }
-    int SetMaxTipWidth(int width) const { return static_cast<int>(SendMessage(TTM_SETMAXTIPWIDTH, 0, width)); }
+    int SetMaxTipWidth(int width) const
+    {
+        return static_cast<int>(SendMessage(TTM_SETMAXTIPWIDTH, 0, width));
+    }
     // Hands a mouse message of a tool to the tooltip (from PreTranslateMessage).
     void RelayEvent(const MSG* message) const;
     void Pop() const { SendMessage(TTM_POP); }

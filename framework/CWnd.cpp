@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "framework/CWinApp.h"
-#include "platform/GdiHandles.h"
+#include "platform/UniqueHook.h"
 
 namespace {
 
@@ -105,7 +105,13 @@ BOOL CWnd::CreateAttached(const std::function<HWND()>& create)
             return FALSE;
         created = create();
     }
-    if (!created || m_hWnd != created)
+    if (created && m_hWnd != created) {
+        // The window exists but could not be attached: the caller is told
+        // the creation failed, so it must not stay behind.
+        ::DestroyWindow(created);
+        return FALSE;
+    }
+    if (!created)
         return FALSE;
     m_ownsWindow = true;
     return TRUE;

@@ -105,7 +105,10 @@ public:
     int MessageBox(const wchar_t* text, const wchar_t* caption = nullptr, UINT type = MB_OK) const;
     void CheckDlgButton(int id, UINT check) const { ::CheckDlgButton(m_hWnd, id, check); }
     UINT IsDlgButtonChecked(int id) const { return ::IsDlgButtonChecked(m_hWnd, id); }
-    void SetDlgItemText(int id, const std::wstring& text) const { ::SetDlgItemTextW(m_hWnd, id, text.c_str()); }
+    void SetDlgItemText(int id, const std::wstring& text) const
+    {
+        ::SetDlgItemTextW(m_hWnd, id, text.c_str());
+    }
     std::wstring GetDlgItemText(int id) const;
 
     // The message loop's hook: a window may consume a message before it is

@@ -29,14 +29,6 @@ struct CreatedDcTraits {
 };
 using UniqueCreatedDc = UniqueResource<CreatedDcTraits>;
 
-struct HookTraits {
-    using Handle = HHOOK;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { ::UnhookWindowsHookEx(h); }
-};
-using UniqueHook = UniqueResource<HookTraits>;
-
 // A device context borrowed with GetDC / GetWindowDC and given back with ReleaseDC.
 class WindowDc {
 public:
@@ -78,7 +70,9 @@ private:
 // Selects an object into a device context and puts the previous one back.
 class SelectedObject {
 public:
-    SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(object ? ::SelectObject(dc, object) : nullptr) {}
+    SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(object ? ::SelectObject(dc, object) : nullptr)
+    {
+    }
     ~SelectedObject()
     {
         if (previous_)

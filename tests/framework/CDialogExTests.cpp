@@ -17,7 +17,8 @@ constexpr int kOtherButtonId = 1003;
 
 DialogTemplate PopupForm()
 {
-    DialogTemplate form(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 0, 0, 200, 100, L"Dialog under test");
+    DialogTemplate form(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 0, 0, 200, 100,
+                        L"Dialog under test");
     form.AddStatic(kLabelId, L"Label text", SS_LEFT, 10, 10, 100, 10);
     form.AddButton(kButtonId, L"Push", BS_PUSHBUTTON | WS_TABSTOP, 10, 30, 50, 14);
     form.AddButton(IDOK, L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 80, 70, 50, 14);
@@ -167,9 +168,11 @@ TEST(CDialogEx, OtherNotificationsOfTheOkControlAreNotCommands)
     DialogTemplate form = PopupForm();
     ScriptedDialog dialog;
     ASSERT_TRUE(dialog.CreateIndirect(form.Get(), nullptr));
-    dialog.SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_SETFOCUS), reinterpret_cast<LPARAM>(dialog.GetDlgItem(IDOK)));
+    dialog.SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_SETFOCUS),
+                       reinterpret_cast<LPARAM>(dialog.GetDlgItem(IDOK)));
     EXPECT_EQ(dialog.okCalls, 0);
-    dialog.SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(dialog.GetDlgItem(IDOK)));
+    dialog.SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(dialog.GetDlgItem(IDOK)));
     EXPECT_EQ(dialog.okCalls, 1);
     // A dialog that is not modal is hidden by its OK, not destroyed.
     EXPECT_TRUE(::IsWindow(dialog.m_hWnd));

@@ -68,7 +68,8 @@ protected:
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override
     {
         if (HIWORD(wParam) == BN_CLICKED && lParam) {
-            clicks.emplace_back(LOWORD(wParam), ::SendMessageW(reinterpret_cast<HWND>(lParam), BM_GETCHECK, 0, 0));
+            clicks.emplace_back(LOWORD(wParam),
+                                ::SendMessageW(reinterpret_cast<HWND>(lParam), BM_GETCHECK, 0, 0));
             return TRUE;
         }
         return CDialogEx::OnCommand(wParam, lParam);
@@ -84,7 +85,8 @@ DialogTemplate ButtonForm()
     form.AddButton(kRadioA, L"Radio A", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 120, 10, 80, 10);
     form.AddButton(kRadioB, L"Radio B", BS_AUTORADIOBUTTON, 120, 24, 80, 10);
     form.AddButton(kRadioC, L"Radio C", BS_AUTORADIOBUTTON, 120, 38, 80, 10);
-    form.AddButton(kOtherGroupRadio, L"Other group", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 120, 60, 80, 10);
+    form.AddButton(kOtherGroupRadio, L"Other group", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 120, 60, 80,
+                   10);
     form.AddButton(kPush, L"Push", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 10, 90, 60, 16);
     return form;
 }
@@ -236,8 +238,8 @@ TEST_F(CMFCButtonTest, PaintingRunsBackgroundBorderAndContentInOrder)
 
 TEST_F(CMFCButtonTest, ACheckedStateGivenBeforeBindingIsKept)
 {
-    HWND raw = ::CreateWindowExW(0, L"BUTTON", L"raw", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 0, 100, 80, 16,
-                                 dialog, reinterpret_cast<HMENU>(1200), nullptr, nullptr);
+    HWND raw = ::CreateWindowExW(0, L"BUTTON", L"raw", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 0, 100, 80,
+                                 16, dialog, reinterpret_cast<HMENU>(1200), nullptr, nullptr);
     ASSERT_NE(raw, nullptr);
     ::SendMessageW(raw, BM_SETCHECK, BST_CHECKED, 0);
     CMFCButton button;
@@ -248,8 +250,8 @@ TEST_F(CMFCButtonTest, ACheckedStateGivenBeforeBindingIsKept)
 TEST_F(CMFCButtonTest, AButtonCreatedByTheFrameworkIsOwnerDrawnFromTheStart)
 {
     CMFCButton button;
-    ASSERT_TRUE(button.Create(L"BUTTON", L"made", WS_VISIBLE | BS_AUTORADIOBUTTON, RECT{0, 100, 80, 116}, dialog,
-                              1201));
+    ASSERT_TRUE(button.Create(L"BUTTON", L"made", WS_VISIBLE | BS_AUTORADIOBUTTON, RECT{0, 100, 80, 116},
+                              dialog, 1201));
     EXPECT_TRUE(button.IsRadioButton());
     EXPECT_EQ(button.GetStyle() & BS_TYPEMASK, static_cast<DWORD>(BS_OWNERDRAW));
     Click(button);

@@ -133,7 +133,8 @@ TEST(CWnd, SubclassingRoutesMessagesAndUnsubclassingRestoresTheProcedure)
 TEST(CWnd, DestructorDestroysCreatedWindowsAndReleasesSubclassedOnes)
 {
     HWND created = nullptr;
-    HWND foreign = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND foreign =
+        ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     LONG_PTR original = ::GetWindowLongPtrW(foreign, GWLP_WNDPROC);
     {
         RecordingWnd owner;
@@ -154,7 +155,8 @@ TEST(CWnd, ControlNotificationsAreOfferedToTheControlFirst)
     RecordingWnd parent;
     ASSERT_TRUE(parent.CreateEx(0, nullptr, L"", WS_POPUP, Rect(0, 0, 200, 100), nullptr, 0));
     RecordingWnd button;
-    ASSERT_TRUE(button.CreateEx(0, L"BUTTON", L"b", WS_CHILD | BS_PUSHBUTTON, Rect(0, 0, 50, 20), parent, 11));
+    ASSERT_TRUE(
+        button.CreateEx(0, L"BUTTON", L"b", WS_CHILD | BS_PUSHBUTTON, Rect(0, 0, 50, 20), parent, 11));
 
     // The control leaves the click: the parent's OnCommand sees it.
     ::SendMessageW(parent, WM_COMMAND, MAKEWPARAM(11, BN_CLICKED), reinterpret_cast<LPARAM>(button.m_hWnd));
@@ -164,8 +166,8 @@ TEST(CWnd, ControlNotificationsAreOfferedToTheControlFirst)
 
     // The control takes it: the parent never sees it and the result is the control's.
     button.consumeChildNotify = WM_COMMAND;
-    LRESULT result =
-        ::SendMessageW(parent, WM_COMMAND, MAKEWPARAM(11, BN_CLICKED), reinterpret_cast<LPARAM>(button.m_hWnd));
+    LRESULT result = ::SendMessageW(parent, WM_COMMAND, MAKEWPARAM(11, BN_CLICKED),
+                                    reinterpret_cast<LPARAM>(button.m_hWnd));
     EXPECT_EQ(result, 42);
     EXPECT_EQ(button.childNotifications, 2);
     EXPECT_EQ(parent.commands.size(), 1u);

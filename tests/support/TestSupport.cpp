@@ -85,17 +85,36 @@ ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs, const
     UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
     writeEnd.Reset();
 
+    // The pipe is polled rather than read until it breaks: a process the
+    // program started (Wine's desktop process, an updater) may inherit the
+    // write end and keep it open long after the program is gone.
+    std::atomic<bool> ended{false};
     std::thread reader([&] {
         char buffer[4096];
-        DWORD read = 0;
-        while (::ReadFile(readEnd.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0)
+        for (;;) {
+            DWORD available = 0;
+            if (!::PeekNamedPipe(readEnd.Get(), nullptr, 0, nullptr, &available, nullptr))
+                break; // every writer has gone
+            if (available == 0) {
+                if (ended)
+                    break;
+                ::Sleep(10);
+                continue;
+            }
+            DWORD read = 0;
+            if (!::ReadFile(readEnd.Get(), buffer, available < sizeof(buffer) ? available : sizeof(buffer),
+                            &read, nullptr) ||
+                read == 0)
+                break;
             result.output.append(buffer, read);
+        }
     });
     if (::WaitForSingleObject(processHandle.Get(), timeoutMs) == WAIT_TIMEOUT) {
         result.timedOut = true;
         ::TerminateProcess(processHandle.Get(), 1);
         ::WaitForSingleObject(processHandle.Get(), 5000);
     }
+    ended = true;
     reader.join();
     ::GetExitCodeProcess(processHandle.Get(), &result.exitCode);
     return result;

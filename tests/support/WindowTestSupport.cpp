@@ -26,7 +26,8 @@ std::mutex g_answererMutex;
 
 LPARAM PointParam(POINT point)
 {
-    return MAKELPARAM(static_cast<WORD>(static_cast<short>(point.x)), static_cast<WORD>(static_cast<short>(point.y)));
+    return MAKELPARAM(static_cast<WORD>(static_cast<short>(point.x)),
+                      static_cast<WORD>(static_cast<short>(point.y)));
 }
 
 std::wstring TextOf(HWND window)
@@ -175,6 +176,25 @@ int WindowCapture::Count(COLORREF color) const
     return Count(color, RECT{0, 0, width_, height_});
 }
 
+int WindowCapture::CountNear(COLORREF color, int tolerance, const RECT& area) const
+{
+    auto within = [tolerance](int a, int b) { return (a > b ? a - b : b - a) <= tolerance; };
+    int count = 0;
+    for (int y = std::max<int>(area.top, 0); y < std::min<int>(area.bottom, height_); ++y)
+        for (int x = std::max<int>(area.left, 0); x < std::min<int>(area.right, width_); ++x) {
+            COLORREF pixel = At(x, y);
+            if (within(GetRValue(pixel), GetRValue(color)) && within(GetGValue(pixel), GetGValue(color)) &&
+                within(GetBValue(pixel), GetBValue(color)))
+                ++count;
+        }
+    return count;
+}
+
+int WindowCapture::CountNear(COLORREF color, int tolerance) const
+{
+    return CountNear(color, tolerance, RECT{0, 0, width_, height_});
+}
+
 bool WindowCapture::SavePng(const std::wstring& path) const
 {
     if (pixels_.empty())
@@ -194,7 +214,8 @@ WindowCapture CaptureWindow(HWND window, bool wholeWindow)
     WindowCapture capture;
     if (!::IsWindow(window))
         return capture;
-    ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    ::RedrawWindow(window, nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     PumpMessages();
     RECT area = {};
     if (wholeWindow) {
@@ -243,7 +264,9 @@ std::wstring SaveScreenshot(HWND window, const std::wstring& name)
         ::GetTempPathW(MAX_PATH, folder);
     ::CreateDirectoryW(folder, nullptr);
     std::wstring path = Platform::JoinPath(folder, name + L".png");
-    WindowCapture capture = CaptureWindow(window, true);
+    // The client area: under Xvfb without a window manager the frame is
+    // not part of what the window's device context shows.
+    WindowCapture capture = CaptureWindow(window);
     return capture.SavePng(path) ? path : std::wstring();
 }
 
@@ -325,8 +348,9 @@ DialogTemplate::DialogTemplate(DWORD style, short x, short y, short cx, short cy
 {
     if (!font.empty())
         style |= DS_SETFONT;
-    words_ = {LOWORD(style), HIWORD(style), 0, 0, 0, static_cast<WORD>(x), static_cast<WORD>(y),
-              static_cast<WORD>(cx), static_cast<WORD>(cy), 0, 0};
+    words_ = {
+        LOWORD(style),         HIWORD(style),         0, 0, 0, static_cast<WORD>(x), static_cast<WORD>(y),
+        static_cast<WORD>(cx), static_cast<WORD>(cy), 0, 0};
     AddString(caption);
     if (!font.empty()) {
         words_.push_back(pointSize);
@@ -355,8 +379,8 @@ void DialogTemplate::AddItemHeader(int id, DWORD style, DWORD exStyle, short x, 
     ++words_[4]; // item count
 }
 
-DialogTemplate& DialogTemplate::Add(WORD classAtom, int id, const std::wstring& text, DWORD style, short x, short y,
-                                    short cx, short cy, DWORD exStyle)
+DialogTemplate& DialogTemplate::Add(WORD classAtom, int id, const std::wstring& text, DWORD style, short x,
+                                    short y, short cx, short cy, DWORD exStyle)
 {
     AddItemHeader(id, style, exStyle, x, y, cx, cy);
     words_.push_back(0xFFFF);
@@ -366,8 +390,8 @@ DialogTemplate& DialogTemplate::Add(WORD classAtom, int id, const std::wstring& 
     return *this;
 }
 
-DialogTemplate& DialogTemplate::Add(const std::wstring& className, int id, const std::wstring& text, DWORD style,
-                                    short x, short y, short cx, short cy, DWORD exStyle)
+DialogTemplate& DialogTemplate::Add(const std::wstring& className, int id, const std::wstring& text,
+                                    DWORD style, short x, short y, short cx, short cy, DWORD exStyle)
 {
     AddItemHeader(id, style, exStyle, x, y, cx, cy);
     AddString(className);

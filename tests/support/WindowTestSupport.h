@@ -74,6 +74,10 @@ public:
     // Number of pixels of exactly this colour inside the rectangle.
     int Count(COLORREF color, const RECT& area) const;
     int Count(COLORREF color) const;
+    // Pixels within `tolerance` of the colour on each of red, green and
+    // blue (anti-aliased and ClearType edges blend with their background).
+    int CountNear(COLORREF color, int tolerance, const RECT& area) const;
+    int CountNear(COLORREF color, int tolerance) const;
     // Writes the capture as a PNG file.
     bool SavePng(const std::wstring& path) const;
 
@@ -88,7 +92,7 @@ private:
 // the client area or the whole window with its frame. The window must be
 // visible; capture only this process's own windows.
 WindowCapture CaptureWindow(HWND window, bool wholeWindow = false);
-// Saves the whole window as "<name>.png" in the folder named by the
+// Saves the window's client area as "<name>.png" in the folder named by the
 // environment variable TAVRIN_SCREENSHOTS (the temporary folder when it is
 // not set) and returns the file's path, or an empty string on failure.
 std::wstring SaveScreenshot(HWND window, const std::wstring& name);
@@ -135,14 +139,16 @@ public:
                    const std::wstring& font = L"MS Shell Dlg", WORD pointSize = 8);
     // A control of a predefined class: 0x0080 button, 0x0081 edit, 0x0082
     // static, 0x0083 list box, 0x0084 scroll bar, 0x0085 combo box.
-    DialogTemplate& Add(WORD classAtom, int id, const std::wstring& text, DWORD style, short x, short y, short cx,
-                        short cy, DWORD exStyle = 0);
+    DialogTemplate& Add(WORD classAtom, int id, const std::wstring& text, DWORD style, short x, short y,
+                        short cx, short cy, DWORD exStyle = 0);
     // A control of a registered class, by name.
     DialogTemplate& Add(const std::wstring& className, int id, const std::wstring& text, DWORD style, short x,
                         short y, short cx, short cy, DWORD exStyle = 0);
     // WS_CHILD | WS_VISIBLE are added to every item's style.
-    DialogTemplate& AddButton(int id, const std::wstring& text, DWORD style, short x, short y, short cx, short cy);
-    DialogTemplate& AddStatic(int id, const std::wstring& text, DWORD style, short x, short y, short cx, short cy);
+    DialogTemplate& AddButton(int id, const std::wstring& text, DWORD style, short x, short y, short cx,
+                              short cy);
+    DialogTemplate& AddStatic(int id, const std::wstring& text, DWORD style, short x, short y, short cx,
+                              short cy);
     const DLGTEMPLATE* Get() const;
 
 private:

@@ -22,8 +22,8 @@ CThemeButton::~CThemeButton()
         ::ReleaseCapture();
 }
 
-void CThemeButton::SetImages(const std::wstring& normal, const std::wstring& hover, const std::wstring& pressed,
-                             const std::wstring& disabled)
+void CThemeButton::SetImages(const std::wstring& normal, const std::wstring& hover,
+                             const std::wstring& pressed, const std::wstring& disabled)
 {
     m_normal = LoadOptionalImage(normal);
     m_hover = LoadOptionalImage(hover);
@@ -37,8 +37,8 @@ void CThemeButton::SizeToImage()
 {
     if (!m_hWnd || !m_normal)
         return;
-    SetWindowPos(nullptr, 0, 0, static_cast<int>(m_normal->GetWidth()), static_cast<int>(m_normal->GetHeight()),
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(nullptr, 0, 0, static_cast<int>(m_normal->GetWidth()),
+                 static_cast<int>(m_normal->GetHeight()), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 LRESULT CThemeButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)

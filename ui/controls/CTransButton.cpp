@@ -42,7 +42,8 @@ Gdiplus::ARGB CTransButton::GetCurrentTextColor() const
 {
     if (IsWindowEnabled())
         return m_textColor;
-    return theSkin.GetColor(IsRadioButton() ? L"general/radio/text_disabled" : L"general/checkbox/text_disabled");
+    return theSkin.GetColor(IsRadioButton() ? L"general/radio/text_disabled"
+                                            : L"general/checkbox/text_disabled");
 }
 
 void CTransButton::OnFillBackground(HDC dc, const RECT& client)
@@ -79,9 +80,10 @@ void CTransButton::OnDraw(HDC dc, const RECT& rect, UINT state)
     bool enabled = (state & ODS_DISABLED) == 0;
     bool pushed = (state & ODS_SELECTED) != 0;
     CMFCVisualManager* manager = CMFCVisualManager::GetInstance();
-    bool themed = IsCheckBox() ? manager->DrawCheckBox(m_hWnd, dc, glyph, highlighted, GetCheckState(), enabled, pushed)
-                               : manager->DrawRadioButton(m_hWnd, dc, glyph, highlighted,
-                                                          GetCheckState() == BST_CHECKED, enabled, pushed);
+    bool themed =
+        IsCheckBox() ? manager->DrawCheckBox(m_hWnd, dc, glyph, highlighted, GetCheckState(), enabled, pushed)
+                     : manager->DrawRadioButton(m_hWnd, dc, glyph, highlighted,
+                                                GetCheckState() == BST_CHECKED, enabled, pushed);
     if (!themed)
         DrawSkinGlyph(dc, glyph);
 

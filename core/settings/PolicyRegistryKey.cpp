@@ -1,0 +1,49 @@
+#include "core/settings/PolicyRegistryKey.h"
+
+#include <prsht.h>
+#include <gpedit.h>
+
+namespace Tavrin::Core {
+
+// {EA502722-A23D-11D1-A7D3-0000F87571E3}
+const CLSID kGroupPolicyObjectClass = {
+    0xEA502722, 0xA23D, 0x11D1, {0xA7, 0xD3, 0x00, 0x00, 0xF8, 0x75, 0x71, 0xE3}};
+// {EA502723-A23D-11D1-A7D3-0000F87571E3}
+const IID kGroupPolicyObjectInterface = {
+    0xEA502723, 0xA23D, 0x11D1, {0xA7, 0xD3, 0x00, 0x00, 0xF8, 0x75, 0x71, 0xE3}};
+// {35378EAC-683F-11D2-A89A-00C04FBBCFA2}, the registry client-side extension.
+const GUID kRegistryExtension = {
+    0x35378EAC, 0x683F, 0x11D2, {0xA8, 0x9A, 0x00, 0xC0, 0x4F, 0xBB, 0xCF, 0xA2}};
+// {0F6B957E-509E-11D1-A7CC-0000F87571E3}, the tool that made the change.
+const GUID kPolicyToolId = {0x0F6B957E, 0x509E, 0x11D1, {0xA7, 0xCC, 0x00, 0x00, 0xF8, 0x75, 0x71, 0xE3}};
+
+PolicyRegistryKey::PolicyRegistryKey(bool userSection)
+    : apartment_(COINIT_APARTMENTTHREADED), userSection_(userSection)
+{
+    if (FAILED(::CoCreateInstance(kGroupPolicyObjectClass, nullptr, CLSCTX_INPROC_SERVER,
+                                  kGroupPolicyObjectInterface, object_.PutVoid())))
+        return;
+    if (FAILED(object_->OpenLocalMachineGPO(GPO_OPEN_LOAD_REGISTRY)))
+        return;
+    HKEY section = nullptr;
+    if (SUCCEEDED(object_->GetRegistryKey(userSection_ ? GPO_SECTION_USER : GPO_SECTION_MACHINE, &section)))
+        key_.Attach(section);
+}
+
+PolicyRegistryKey::~PolicyRegistryKey()
+{
+    Save();
+    key_.Close();
+    object_.Reset();
+}
+
+void PolicyRegistryKey::Save()
+{
+    if (!object_)
+        return;
+    GUID extension = kRegistryExtension;
+    GUID tool = kPolicyToolId;
+    object_->Save(userSection_ ? FALSE : TRUE, TRUE, &extension, &tool);
+}
+
+} // namespace Tavrin::Core

@@ -1,0 +1,83 @@
+#pragma once
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <type_traits>
+
+namespace Tavrin::Core {
+
+class PolicyRegistryKey;
+
+// Every key a settings model touches is opened in the 64-bit view, so that the
+// 32-bit program changes the settings Windows actually reads; reads ask for
+// write access too, as the program always runs elevated.
+constexpr REGSAM kSettingsKeyAccess = KEY_READ | KEY_WRITE | KEY_WOW64_64KEY;
+static_assert(kSettingsKeyAccess == 0x2011F);
+
+// Opens the key below root, creating it and every missing key above it when it
+// does not exist. Returns the Win32 status of the open or of the create.
+LSTATUS EnsureKey(HKEY root, const std::wstring& keyPath);
+
+// One registry value with a default: a 32-bit number stored as REG_DWORD or a
+// wide string stored as REG_SZ. Every operation opens its key, works and closes
+// it again; nothing is cached, so a read always sees the registry of the moment.
+// A property bound to the local group policy object writes below that object's
+// registry section and saves the object after every change.
+template <typename T> class CRegistryProperty {
+    static_assert(std::is_same_v<T, DWORD> || std::is_same_v<T, std::wstring>,
+                  "registry properties hold REG_DWORD numbers or REG_SZ strings");
+
+public:
+    // Numbers may live below any root.
+    template <typename U = T, std::enable_if_t<std::is_same_v<U, DWORD>, int> = 0>
+    CRegistryProperty(HKEY root, std::wstring keyPath, std::wstring valueName, bool usePolicy = false,
+                      bool userSection = false)
+        : CRegistryProperty(Bind{}, root, std::move(keyPath), std::move(valueName), usePolicy, userSection)
+    {
+    }
+    // Strings are always the current user's.
+    template <typename U = T, std::enable_if_t<std::is_same_v<U, std::wstring>, int> = 0>
+    CRegistryProperty(std::wstring keyPath, std::wstring valueName, bool usePolicy = false,
+                      bool userSection = false)
+        : CRegistryProperty(Bind{}, HKEY_CURRENT_USER, std::move(keyPath), std::move(valueName), usePolicy,
+                            userSection)
+    {
+    }
+    virtual ~CRegistryProperty();
+    CRegistryProperty(const CRegistryProperty&) = delete;
+    CRegistryProperty& operator=(const CRegistryProperty&) = delete;
+
+    // The stored value, or defaultValue when nothing usable is stored.
+    T GetValue() const;
+    // Creates the key when missing and writes the value; failures are silent.
+    void SetValue(const T& value);
+    // Deletes the value, never its key; a missing key is not created.
+    LSTATUS DeleteValue();
+
+    HKEY RootKey() const { return rootKey_; }
+    const std::wstring& KeyPath() const { return keyPath_; }
+    const std::wstring& ValueName() const { return valueName_; }
+    bool IsPolicyBound() const { return policyKey_ != nullptr; }
+
+    T defaultValue{};
+
+private:
+    struct Bind {};
+    CRegistryProperty(Bind, HKEY root, std::wstring keyPath, std::wstring valueName, bool usePolicy,
+                      bool userSection);
+    void SavePolicy();
+
+    HKEY rootKey_;
+    std::wstring keyPath_;
+    std::wstring valueName_;
+    std::unique_ptr<PolicyRegistryKey> policyKey_;
+};
+
+using NumberProperty = CRegistryProperty<DWORD>;
+using StringProperty = CRegistryProperty<std::wstring>;
+
+extern template class CRegistryProperty<DWORD>;
+extern template class CRegistryProperty<std::wstring>;
+
+} // namespace Tavrin::Core

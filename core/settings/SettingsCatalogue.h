@@ -1,0 +1,165 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "core/settings/RegistryProperty.h"
+
+// Settings catalogues: what each check box of a settings page reads and writes.
+//
+// A settings model (CPrivacy, CSecurity, CLocation, CThemeSettings) is a plain
+// collection of registry properties. Its catalogue, CatalogueOf<Model>(), says
+// in data what the page does with them:
+//   rows   one per check box, in page order: the control id, the test that
+//          decides whether the box is shown ticked, the writes and deletes of a
+//          click that ticks the box and of one that clears it (in this order),
+//          and whether a click asks for a restart of Windows;
+//   reset  the writes and deletes of "Reset to Windows Defaults", in order;
+//   members every property of the model in member order (for tests and
+//          tools that walk a whole catalogue).
+// Rows come in the order the page sets its boxes at initialisation: control
+// id order, except on the theme page (1006, 1007, 1008, 1010, 1009, 1012,
+// 1013, 1016, its buttons' member order).
+//
+// What a page does:
+//   initialisation   for (const auto& row : CatalogueOf<M>().rows)
+//                        SetCheck(row.controlId, IsTicked(model, row));
+//   BN_CLICKED id    if (const auto* row = FindRow<M>(id)) {
+//                        Apply(model, *row, GetCheck(id) == BST_CHECKED);
+//                        if (row->asksRestart) app.restartRequired = true;
+//                    }
+//   reset button     Reset(model), and clear the boxes before (privacy page)
+//                    or after it (the other pages); boxes that are not rows
+//                    (the hidden theme box 1015) are the page's own business.
+// Nothing here reads the registry at construction or caches a state: IsTicked
+// asks the registry each time, Apply and Reset change it at once. Failures are
+// silent; the box keeps the state the user gave it. The privacy and theme
+// models open the local group policy object when they are built, so build
+// them on the thread that uses them (COM is initialised there).
+
+namespace Tavrin::Core {
+
+// A member of a settings model, named by pointer to member so that the tables
+// read like the catalogue they come from.
+template <typename Model> using SettingEntry = std::variant<NumberProperty Model::*, StringProperty Model::*>;
+
+// One write or delete.
+template <typename Model> struct SettingStep {
+    enum class Kind { Write, Delete };
+    SettingEntry<Model> entry;
+    Kind kind;
+    DWORD number = 0;          // written to a number entry
+    const wchar_t* text = L""; // written to a string entry
+};
+
+// When a box is shown ticked: a number is not 0, or an entry equals a value
+// (strings compare exactly, case included).
+template <typename Model> struct SettingTest {
+    enum class Kind { NotZero, Equals };
+    SettingEntry<Model> entry;
+    Kind kind;
+    DWORD number = 0;
+    const wchar_t* text = L"";
+};
+
+template <typename Model> struct SettingRow {
+    int controlId;
+    SettingTest<Model> shownTicked;
+    std::vector<SettingStep<Model>> tick;
+    std::vector<SettingStep<Model>> clear;
+    bool asksRestart = false;
+};
+
+template <typename Model> struct SettingsCatalogue {
+    std::vector<SettingEntry<Model>> members; // every property, in member order
+    std::vector<SettingRow<Model>> rows;      // in page order
+    std::vector<SettingStep<Model>> reset;
+};
+
+// Defined once per model, beside its members.
+template <typename Model> const SettingsCatalogue<Model>& CatalogueOf();
+
+// Builders for the tables.
+template <typename Model> SettingStep<Model> Set(NumberProperty Model::*entry, DWORD value)
+{
+    return {entry, SettingStep<Model>::Kind::Write, value, L""};
+}
+template <typename Model> SettingStep<Model> Set(StringProperty Model::*entry, const wchar_t* value)
+{
+    return {entry, SettingStep<Model>::Kind::Write, 0, value};
+}
+template <typename Model, typename Value> SettingStep<Model> Remove(CRegistryProperty<Value> Model::*entry)
+{
+    return {entry, SettingStep<Model>::Kind::Delete, 0, L""};
+}
+template <typename Model> SettingTest<Model> NotZero(NumberProperty Model::*entry)
+{
+    return {entry, SettingTest<Model>::Kind::NotZero, 0, L""};
+}
+template <typename Model> SettingTest<Model> Equals(NumberProperty Model::*entry, DWORD value)
+{
+    return {entry, SettingTest<Model>::Kind::Equals, value, L""};
+}
+template <typename Model> SettingTest<Model> Equals(StringProperty Model::*entry, const wchar_t* value)
+{
+    return {entry, SettingTest<Model>::Kind::Equals, 0, value};
+}
+
+// The row of a control, or null for a control that is not a row.
+template <typename Model> const SettingRow<Model>* FindRow(int controlId)
+{
+    for (const auto& row : CatalogueOf<Model>().rows)
+        if (row.controlId == controlId)
+            return &row;
+    return nullptr;
+}
+
+template <typename Model> bool IsTicked(const Model& model, const SettingRow<Model>& row)
+{
+    const auto& test = row.shownTicked;
+    if (auto number = std::get_if<NumberProperty Model::*>(&test.entry)) {
+        DWORD value = (model.**number).GetValue();
+        return test.kind == SettingTest<Model>::Kind::NotZero ? value != 0 : value == test.number;
+    }
+    return (model.*std::get<StringProperty Model::*>(test.entry)).GetValue() == test.text;
+}
+
+template <typename Model> void RunStep(Model& model, const SettingStep<Model>& step)
+{
+    const bool remove = step.kind == SettingStep<Model>::Kind::Delete;
+    if (auto number = std::get_if<NumberProperty Model::*>(&step.entry)) {
+        if (remove)
+            (model.**number).DeleteValue();
+        else
+            (model.**number).SetValue(step.number);
+        return;
+    }
+    auto& property = model.*std::get<StringProperty Model::*>(step.entry);
+    if (remove)
+        property.DeleteValue();
+    else
+        property.SetValue(step.text);
+}
+
+// One after another; a step that fails does not stop the others and nothing
+// is undone.
+template <typename Model> void RunSteps(Model& model, const std::vector<SettingStep<Model>>& steps)
+{
+    for (const auto& step : steps)
+        RunStep(model, step);
+}
+
+// A click: the box's new state alone decides, the registry is not read first.
+template <typename Model> void Apply(Model& model, const SettingRow<Model>& row, bool ticked)
+{
+    RunSteps(model, ticked ? row.tick : row.clear);
+}
+
+template <typename Model> void Reset(Model& model)
+{
+    RunSteps(model, CatalogueOf<Model>().reset);
+}
+
+} // namespace Tavrin::Core

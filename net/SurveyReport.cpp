@@ -1,0 +1,216 @@
+#include "net/SurveyReport.h"
+
+#include <iterator>
+#include <optional>
+
+#include "net/Endpoint.h"
+#include "net/InternetHandle.h"
+#include "platform/RegKey.h"
+#include "platform/Text.h"
+
+namespace Tavrin::Net {
+
+namespace {
+
+constexpr DWORD kPieceSize = 2048;
+constexpr size_t kBufferStep = 4096;
+
+bool IsUnreserved(unsigned char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
+}
+
+DWORD ReadDword(const Platform::RegKey& key, const wchar_t* name)
+{
+    if (!key.IsOpen())
+        return 0;
+    return key.QueryDword(name).value_or(0);
+}
+
+const wchar_t* TrueOrFalse(DWORD value)
+{
+    return value ? L"TRUE" : L"FALSE";
+}
+
+// The "Offers" key's values: names, and 0/1 for each REG_DWORD among them,
+// each list comma-separated. Every name is encoded on its own, so the
+// commas between them are the only ones left bare.
+void ReadOffers(const std::wstring& keyPath, std::string& names, std::string& selections)
+{
+    names.clear();
+    selections.clear();
+    Platform::RegKey offers;
+    if (offers.Open(HKEY_LOCAL_MACHINE, keyPath + L"\\Offers", KEY_READ) != ERROR_SUCCESS)
+        return;
+    // Every value is listed once; the count bounds the walk even when the
+    // key changes under it.
+    for (DWORD index = 0; index < 16384; ++index) {
+        wchar_t name[1024];
+        DWORD nameLength = static_cast<DWORD>(std::size(name));
+        DWORD type = 0;
+        DWORD data = 0;
+        DWORD dataSize = sizeof(data);
+        LSTATUS status = ::RegEnumValueW(offers.Get(), index, name, &nameLength, nullptr, &type,
+                                         reinterpret_cast<BYTE*>(&data), &dataSize);
+        if (status == ERROR_NO_MORE_ITEMS)
+            break;
+        if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA)
+            break;
+        names += PercentEncode(std::wstring(name, nameLength)) + ",";
+        if (status == ERROR_SUCCESS && type == REG_DWORD && dataSize == sizeof(DWORD))
+            selections += data == 0 ? "0," : "1,";
+    }
+    if (!names.empty())
+        names.pop_back();
+    if (!selections.empty())
+        selections.pop_back();
+}
+
+} // namespace
+
+std::string PercentEncode(const std::wstring& text)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string encoded;
+    for (unsigned char c : Platform::Narrow(text, CP_UTF8)) {
+        if (IsUnreserved(c)) {
+            encoded += static_cast<char>(c);
+        } else {
+            encoded += '%';
+            encoded += hex[c >> 4];
+            encoded += hex[c & 0x0F];
+        }
+    }
+    return encoded;
+}
+
+int PostHttpRequest(const std::wstring& host, const std::wstring& objectPath, const std::wstring& headers,
+                    const std::wstring& textData, std::vector<char>& response, size_t& responseLength,
+                    const void* body, DWORD bodyLength, bool secure, INTERNET_PORT port)
+{
+    InternetHandle session(::InternetOpenW(L"SurveyRequest", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr,
+                                           INTERNET_FLAG_NO_CACHE_WRITE));
+    if (!session)
+        return -1;
+    ApplyNetworkTimeouts(session.Get());
+    INTERNET_PORT connectPort =
+        secure && port == INTERNET_DEFAULT_HTTP_PORT ? INTERNET_DEFAULT_HTTPS_PORT : port;
+    InternetHandle connection(::InternetConnectW(session.Get(), host.c_str(), connectPort, nullptr, nullptr,
+                                                 INTERNET_SERVICE_HTTP, INTERNET_FLAG_NO_AUTO_REDIRECT, 0));
+    if (!connection)
+        return -1;
+    ApplyNetworkTimeouts(connection.Get());
+    DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | (secure ? INTERNET_FLAG_SECURE : 0);
+    InternetHandle request(::HttpOpenRequestW(connection.Get(), L"POST", objectPath.c_str(), nullptr, nullptr,
+                                              nullptr, flags, 0));
+    if (!request)
+        return -1;
+    ApplyNetworkTimeouts(request.Get());
+
+    if (!textData.empty()) {
+        std::string data = Platform::Narrow(textData);
+        if (data.size() > kPieceSize)
+            data.resize(kPieceSize);
+        ::HttpSendRequestW(request.Get(), headers.c_str(), static_cast<DWORD>(headers.size()), data.data(),
+                           static_cast<DWORD>(data.size()));
+    } else if (body) {
+        ::HttpSendRequestW(request.Get(), headers.c_str(), static_cast<DWORD>(headers.size()),
+                           const_cast<void*>(body), bodyLength);
+    } else {
+        ::HttpSendRequestW(request.Get(), nullptr, 0, nullptr, 0);
+    }
+
+    DWORD status = 0;
+    DWORD size = sizeof(status);
+    if (!::HttpQueryInfoW(request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+                          nullptr))
+        return -1;
+    if (status != HTTP_STATUS_OK && status != HTTP_STATUS_CREATED)
+        return -1;
+
+    response.assign(kBufferStep, '\0');
+    responseLength = 0;
+    for (;;) {
+        if (responseLength + kPieceSize > response.size()) {
+            if (response.size() >= kMaxResponseBytes)
+                break;
+            response.resize(response.size() + kBufferStep);
+        }
+        DWORD read = 0;
+        if (!::InternetReadFile(request.Get(), response.data() + responseLength, kPieceSize, &read))
+            break;
+        responseLength += read;
+        if (read < kPieceSize)
+            break;
+    }
+    return 0;
+}
+
+CSurveyReport::CSurveyReport(const std::wstring& endpoint, const std::wstring& maker,
+                             const std::wstring& product, int productId, const std::wstring& vendorId,
+                             const std::wstring& campaignId, const std::wstring& language,
+                             const std::wstring& version, const std::wstring& licenseKey,
+                             const std::wstring& installDate, const std::wstring& trackingId,
+                             const std::wstring& ep)
+    : maker(maker), product(product), productId(productId), vendorId(vendorId), campaignId(campaignId),
+      language(language), version(version), licenseKey(licenseKey), installDate(installDate),
+      trackingId(trackingId), ep(ep)
+{
+    size_t start = endpoint.find_first_not_of(L'/');
+    if (start == std::wstring::npos)
+        return;
+    size_t slash = endpoint.find(L'/', start);
+    host = endpoint.substr(start, slash == std::wstring::npos ? std::wstring::npos : slash - start);
+    if (slash != std::wstring::npos)
+        path = endpoint.substr(slash + 1);
+}
+
+std::wstring CSurveyReport::ObjectPath(bool event) const
+{
+    std::wstring keyPath = L"SOFTWARE\\" + maker + L"\\" + product;
+    Platform::RegKey key;
+    key.Open(HKEY_LOCAL_MACHINE, keyPath, KEY_READ);
+
+    int aid = event ? 50 : ReadDword(key, L"Silent") == 1 ? 51 : 49;
+    std::string offerNames, offerSelections;
+    ReadOffers(keyPath, offerNames, offerSelections);
+    DWORD autoScan = ReadDword(key, L"AutoScan");
+    DWORD updates = ReadDword(key, L"Updates");
+    DWORD quick = ReadDword(key, L"Quick");
+    DWORD login = ReadDword(key, L"Login");
+    DWORD desktop = ReadDword(key, L"Desktop");
+
+    // Every inserted text is encoded, so no registry text can add a field
+    // or change another.
+    std::string query =
+        "/?aid=" + std::to_string(aid) + "&pid=" + std::to_string(productId) +
+        "&cpid=" + PercentEncode(campaignId) + "&vid=" + PercentEncode(vendorId) +
+        "&lid=" + PercentEncode(language) + "&Version=" + PercentEncode(version) +
+        "&LicenseKey=" + PercentEncode(licenseKey) + "&INSTALLDATE=" + PercentEncode(installDate) +
+        "&Desktop=" + PercentEncode(TrueOrFalse(desktop)) + "&Login=" + PercentEncode(TrueOrFalse(login)) +
+        "&Quick=" + PercentEncode(TrueOrFalse(quick)) + "&Updates=" + PercentEncode(TrueOrFalse(updates)) +
+        "&AutoScan=" + PercentEncode(TrueOrFalse(autoScan)) + "&Offers=" + offerNames +
+        "&OffersSelected=" + offerSelections + "&trackingID=" + PercentEncode(trackingId) +
+        "&ep=" + PercentEncode(ep);
+    return path + Platform::Widen(query, CP_UTF8);
+}
+
+bool CSurveyReport::Send(bool event, const void* body, DWORD bodyLength) const
+{
+    std::optional<Endpoint> endpoint = ParseEndpoint(host, INTERNET_DEFAULT_HTTP_PORT);
+    if (!endpoint)
+        return false;
+    std::vector<char> response;
+    size_t responseLength = 0;
+    return PostHttpRequest(endpoint->host, ObjectPath(event), L"Content-Type: application/octet-stream", L"",
+                           response, responseLength, body, bodyLength, false, endpoint->port) == 0;
+}
+
+CSurveyReport MakeInstallReport()
+{
+    return CSurveyReport(StatsHost() + L"/prodstats", L"Orvane", L"Tavrin", 89, L"85", L"349", L"en", L"",
+                         L"", L"", L"", L"");
+}
+
+} // namespace Tavrin::Net

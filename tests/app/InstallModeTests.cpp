@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/NetTestSupport.h"
+#include "tests/support/TestSupport.h"
+
+using namespace Tavrin::Test;
+
+namespace {
+
+const char kInstallQuery[] =
+    "/prodstats/?aid=49&pid=89&cpid=349&vid=85&lid=en&Version=&LicenseKey=&INSTALLDATE=&Desktop=FALSE"
+    "&Login=FALSE&Quick=FALSE&Updates=FALSE&AutoScan=FALSE&Offers=&OffersSelected=&trackingID=&ep=";
+const wchar_t kTask[] = L"TavrinUpdate";
+
+// The real program, copied to a folder of its own, run in one mode with the
+// statistics endpoint pointed at a loopback server.
+class InstallModeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.Started());
+        RemoveTask(kTask);
+        program = folder.File(L"tavrin.exe");
+        ASSERT_TRUE(::CopyFileW((BinFolder() + L"\\tavrin.exe").c_str(), program.c_str(), FALSE));
+        installer.SetString(L"StatsHost", server.Address());
+        server.Answer("/prodstats/", Reply(200, "ok"));
+    }
+    void TearDown() override { RemoveTask(kTask); }
+
+    ProcessResult Run(const std::wstring& mode)
+    {
+        ProcessResult result = RunProcess(L"\"" + program + L"\" " + mode, 120000);
+        // The standard streams are in text mode: line ends arrive as "\r\n".
+        result.output.erase(std::remove(result.output.begin(), result.output.end(), '\r'),
+                            result.output.end());
+        EXPECT_FALSE(result.timedOut) << "tavrin.exe " << std::string(mode.begin(), mode.end());
+        return result;
+    }
+
+    static bool HasTaskFile()
+    {
+        auto files = TaskFiles();
+        return std::find(files.begin(), files.end(), std::wstring(kTask) + L".job") != files.end();
+    }
+
+    InstallerKey installer;
+    LoopbackHttpServer server;
+    TempFolder folder;
+    std::wstring program;
+};
+
+} // namespace
+
+TEST_F(InstallModeTest, InstallCreatesTheWeeklyUpdateTaskAndSendsOneReport)
+{
+    ProcessResult result = Run(L"/install");
+    EXPECT_NE(result.output.find("The trigger was created and IPersistFile::Save was \n"
+                                 "called to save the new trigger to disk.\n"),
+              std::string::npos)
+        << result.output;
+
+    auto task = ReadTask(kTask);
+    ASSERT_TRUE(task);
+    EXPECT_TRUE(HasTaskFile());
+    EXPECT_EQ(task->application, program);
+    EXPECT_EQ(task->parameters, L"/update");
+    EXPECT_EQ(task->comment, L"Scheduled Tavrin Update Check");
+    EXPECT_EQ(task->workingDirectory, folder.Path());
+    ASSERT_EQ(task->EnabledTriggers(), 1u);
+    for (const auto& entry : task->triggers) {
+        if (entry.enabled) {
+            EXPECT_EQ(entry.trigger.TriggerType, TASK_TIME_TRIGGER_WEEKLY);
+            EXPECT_EQ(entry.trigger.Type.Weekly.rgfDaysOfTheWeek, TASK_SUNDAY | TASK_WEDNESDAY);
+            EXPECT_EQ(entry.trigger.wStartHour, 20);
+        }
+    }
+
+    auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].method, "POST");
+    EXPECT_EQ(requests[0].target, kInstallQuery);
+    EXPECT_EQ(requests[0].Header("User-Agent").value_or(""), "SurveyRequest");
+}
+
+TEST_F(InstallModeTest, InstallingTwiceLeavesOneTaskWithOneEnabledTrigger)
+{
+    Run(L"/install");
+    ProcessResult second = Run(L"-INSTALL");
+    // The second run leaves the task alone: no new trigger is reported.
+    EXPECT_EQ(second.output.find("The trigger was created"), std::string::npos) << second.output;
+    auto task = ReadTask(kTask);
+    ASSERT_TRUE(task);
+    EXPECT_EQ(task->EnabledTriggers(), 1u);
+    auto files = TaskFiles();
+    EXPECT_EQ(std::count(files.begin(), files.end(), std::wstring(kTask) + L".job"), 1);
+    EXPECT_EQ(server.Requests().size(), 2u); // one report per run
+}
+
+TEST_F(InstallModeTest, InstallKeepsAnExistingTaskAsItIs)
+{
+    Run(L"/install");
+    TempFolder other;
+    std::wstring otherProgram = other.File(L"tavrin.exe");
+    ASSERT_TRUE(::CopyFileW(program.c_str(), otherProgram.c_str(), FALSE));
+    RunProcess(L"\"" + otherProgram + L"\" /install", 120000);
+    auto task = ReadTask(kTask);
+    ASSERT_TRUE(task);
+    EXPECT_EQ(task->application, program);
+}
+
+TEST_F(InstallModeTest, TheInstallReportCarriesTheInstallerFlagsAndOffers)
+{
+    installer.SetDword(L"Silent", 1);
+    installer.SetDword(L"Desktop", 1);
+    installer.SetDword(L"Toolbar", 0, L"Offers");
+    Run(L"/install");
+    auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    const std::string& target = requests[0].target;
+    EXPECT_EQ(target.rfind("/prodstats/?aid=51&", 0), 0u) << target;
+    EXPECT_NE(target.find("&Desktop=TRUE&"), std::string::npos) << target;
+    EXPECT_NE(target.find("&Offers=Toolbar&OffersSelected=0&"), std::string::npos) << target;
+}
+
+TEST_F(InstallModeTest, UninstallRemovesTheTaskAndSendsNothing)
+{
+    Run(L"/install");
+    ASSERT_TRUE(ReadTask(kTask));
+    Run(L"/uninstall");
+    EXPECT_FALSE(ReadTask(kTask));
+    EXPECT_FALSE(HasTaskFile());
+    EXPECT_EQ(server.Requests().size(), 1u); // the install report only
+}
+
+TEST_F(InstallModeTest, UninstallWithoutTheTaskChangesNothing)
+{
+    auto before = TaskFiles();
+    ProcessResult result = Run(L"/uninstall");
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(TaskFiles(), before);
+    EXPECT_FALSE(ReadTask(kTask));
+    EXPECT_TRUE(server.Requests().empty());
+}
+
+TEST_F(InstallModeTest, ASilentStatisticsServerDoesNotHoldTheInstallMode)
+{
+    HttpAnswer silent;
+    silent.silent = true;
+    server.Answer("/prodstats/", silent);
+    DWORD start = ::GetTickCount();
+    ProcessResult result = Run(L"/install");
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_LT(::GetTickCount() - start, 90000u);
+    EXPECT_TRUE(ReadTask(kTask));
+    EXPECT_GE(server.Requests().size(), 1u);
+}
+
+TEST_F(InstallModeTest, AnUnreachableStatisticsServerStillInstallsTheTask)
+{
+    LoopbackHttpServer closed;
+    std::wstring address = closed.Address();
+    closed.Stop();
+    installer.SetString(L"StatsHost", address);
+    ProcessResult result = Run(L"/install");
+    EXPECT_FALSE(result.timedOut);
+    auto task = ReadTask(kTask);
+    ASSERT_TRUE(task);
+    EXPECT_EQ(task->EnabledTriggers(), 1u);
+}

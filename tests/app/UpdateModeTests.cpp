@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+
+#include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/NetTestSupport.h"
+#include "tests/support/TestSupport.h"
+
+using namespace Tavrin::Test;
+
+namespace {
+
+bool FileExists(const std::wstring& path)
+{
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string Narrow(const std::wstring& text)
+{
+    return std::string(text.begin(), text.end()); // the paths here are ASCII
+}
+
+// The real program in update mode against a loopback update endpoint that
+// also serves the updater, with a temporary folder of the test's own.
+class UpdateModeTest : public ::testing::Test {
+protected:
+    UpdateModeTest()
+        : tmp(L"TMP", temp.Path()), tempVariable(L"TEMP", temp.Path()),
+          record(L"TAVRIN_UPDATER_RECORD", temp.File(L"updater-record.txt"))
+    {
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.Started());
+        program = folder.File(L"tavrin.exe");
+        ASSERT_TRUE(::CopyFileW((BinFolder() + L"\\tavrin.exe").c_str(), program.c_str(), FALSE));
+        installer.SetString(L"UpdateHost", server.Address());
+    }
+
+    // Answers the update check with one "version" element naming the
+    // updater on this server, which serves the given program file.
+    void Offer(const std::wstring& id, const std::wstring& updaterFile,
+               const std::wstring& params = L"/silent /from:1.0.2")
+    {
+        std::wstring xml = L"<?xml version=\"1.0\" encoding=\"UTF-16\"?><updates><product name=\"Tavrin\">"
+                           L"<version id=\"" +
+                           id + L"\" host=\"" + server.Address() +
+                           L"\" path=\"files/TavrinUpdater.exe\" params=\"" + params +
+                           L"\"/></product></updates>";
+        server.Answer("/tools/tavrin/update", Reply(200, Utf16Le(xml)));
+        if (!updaterFile.empty())
+            server.Answer("/files/TavrinUpdater.exe",
+                          Reply(200, ReadFileBytes(BinFolder() + L"\\" + updaterFile)));
+    }
+
+    void RunUpdate()
+    {
+        ProcessResult result = RunProcess(L"\"" + program + L"\" /update", 120000);
+        EXPECT_FALSE(result.timedOut);
+    }
+
+    // The updater's record, waited for up to timeoutMs.
+    std::string WaitForRecord(DWORD timeoutMs) const
+    {
+        std::wstring path = temp.File(L"updater-record.txt");
+        DWORD start = ::GetTickCount();
+        while (!FileExists(path) && ::GetTickCount() - start < timeoutMs)
+            ::Sleep(100);
+        return ReadFileBytes(path);
+    }
+
+    std::wstring Target() const { return temp.File(L"Tavrin\\update.exe"); }
+
+    TempFolder temp;
+    EnvironmentOverride tmp;
+    EnvironmentOverride tempVariable;
+    EnvironmentOverride record;
+    InstallerKey installer;
+    LoopbackHttpServer server;
+    TempFolder folder;
+    std::wstring program;
+};
+
+} // namespace
+
+TEST_F(UpdateModeTest, ASignedUpdaterIsDownloadedAndStartedWithItsParameters)
+{
+    TrustedTestRoot root;
+    ASSERT_TRUE(root.Added());
+    Offer(L"1.0.3", L"test_updater_signed.exe");
+    RunUpdate();
+    std::string started = WaitForRecord(20000);
+    EXPECT_EQ(started, "params=/silent /from:1.0.2\npath=" + Narrow(Target()) + "\n");
+
+    auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].method, "GET");
+    EXPECT_EQ(requests[0].target, "/tools/tavrin/update");
+    EXPECT_EQ(requests[0].Header("User-Agent").value_or(""), "Pellumo");
+    EXPECT_EQ(requests[1].method, "GET");
+    EXPECT_EQ(requests[1].target, "/files/TavrinUpdater.exe");
+    // The updater stays where it was downloaded.
+    EXPECT_EQ(ReadFileBytes(Target()), ReadFileBytes(BinFolder() + L"\\test_updater_signed.exe"));
+}
+
+TEST_F(UpdateModeTest, AnEmptyVersionIdCountsAsAnUpdate)
+{
+    TrustedTestRoot root;
+    ASSERT_TRUE(root.Added());
+    Offer(L"", L"test_updater_signed.exe", L"now");
+    RunUpdate();
+    EXPECT_EQ(WaitForRecord(20000).rfind("params=now\n", 0), 0u);
+}
+
+TEST_F(UpdateModeTest, TheCurrentVersionStartsNothing)
+{
+    Offer(L"1.0.2", L"test_updater_signed.exe");
+    RunUpdate();
+    EXPECT_EQ(server.Requests().size(), 1u);
+    EXPECT_FALSE(FileExists(Target()));
+    EXPECT_EQ(WaitForRecord(1000), "");
+}
+
+TEST_F(UpdateModeTest, AnAnswerWithoutAVersionElementStartsNothing)
+{
+    server.Answer("/tools/tavrin/update", Reply(200, Utf16Le(L"<updates><Version id=\"9.9\"/></updates>")));
+    RunUpdate();
+    EXPECT_EQ(server.Requests().size(), 1u);
+    EXPECT_FALSE(FileExists(Target()));
+}
+
+TEST_F(UpdateModeTest, AnUnsignedDownloadIsDeletedAndNotStarted)
+{
+    TrustedTestRoot root;
+    ASSERT_TRUE(root.Added());
+    Offer(L"1.0.3", L"test_updater.exe");
+    RunUpdate();
+    EXPECT_EQ(server.Requests().size(), 2u); // it was downloaded
+    EXPECT_FALSE(FileExists(Target()));
+    EXPECT_EQ(WaitForRecord(3000), "");
+}
+
+TEST_F(UpdateModeTest, ADownloadSignedByAnUntrustedSignerIsDeletedAndNotStarted)
+{
+    TrustedTestRoot root;
+    ASSERT_TRUE(root.Added());
+    Offer(L"1.0.3", L"test_updater_untrusted.exe");
+    RunUpdate();
+    EXPECT_EQ(server.Requests().size(), 2u);
+    EXPECT_FALSE(FileExists(Target()));
+    EXPECT_EQ(WaitForRecord(3000), "");
+}
+
+TEST_F(UpdateModeTest, AShortDownloadLeavesNoFileAndStartsNothing)
+{
+    TrustedTestRoot root;
+    Offer(L"1.0.3", L"");
+    HttpAnswer shortAnswer =
+        Reply(200, ReadFileBytes(BinFolder() + L"\\test_updater_signed.exe").substr(0, 10000));
+    shortAnswer.contentLength = 20000;
+    server.Answer("/files/TavrinUpdater.exe", shortAnswer);
+    RunUpdate();
+    EXPECT_EQ(server.Requests().size(), 2u);
+    EXPECT_FALSE(FileExists(Target()));
+    EXPECT_EQ(WaitForRecord(2000), "");
+}
+
+TEST_F(UpdateModeTest, AnInvalidParametersDownloadLeavesNoFile)
+{
+    Offer(L"1.0.3", L"");
+    server.Answer("/files/TavrinUpdater.exe", Reply(200, "Invalid Parameters"));
+    RunUpdate();
+    EXPECT_EQ(server.Requests().size(), 2u);
+    EXPECT_FALSE(FileExists(Target()));
+}
+
+TEST_F(UpdateModeTest, AnOldDownloadIsRemovedBeforeTheNextOne)
+{
+    ::CreateDirectoryW(temp.File(L"Tavrin").c_str(), nullptr);
+    ASSERT_TRUE(WriteFileBytes(Target(), "stale updater"));
+    Offer(L"1.0.3", L"");
+    server.Answer("/files/TavrinUpdater.exe", Reply(404));
+    RunUpdate();
+    EXPECT_FALSE(FileExists(Target()));
+}
+
+TEST_F(UpdateModeTest, ASilentUpdateServerDoesNotHoldTheUpdateMode)
+{
+    HttpAnswer silent;
+    silent.silent = true;
+    server.Answer("/tools/tavrin/update", silent);
+    DWORD start = ::GetTickCount();
+    RunUpdate();
+    EXPECT_LT(::GetTickCount() - start, 90000u);
+    EXPECT_GE(server.Requests().size(), 1u);
+}
+
+TEST_F(UpdateModeTest, ASilentDownloadServerDoesNotHoldTheUpdateMode)
+{
+    Offer(L"1.0.3", L"");
+    HttpAnswer silent;
+    silent.silent = true;
+    server.Answer("/files/TavrinUpdater.exe", silent);
+    DWORD start = ::GetTickCount();
+    RunUpdate();
+    EXPECT_LT(::GetTickCount() - start, 90000u);
+    EXPECT_EQ(server.Requests().size(), 2u);
+    EXPECT_FALSE(FileExists(Target()));
+}

@@ -1,0 +1,227 @@
+#include <gtest/gtest.h>
+
+#include "core/settings/Privacy.h"
+#include "core/settings/RegistryProperty.h"
+#include "core/settings/ThemeSettings.h"
+#include "tests/core/SettingsTestSupport.h"
+
+using namespace Tavrin::Core;
+using namespace Tavrin::Test;
+
+namespace {
+
+const wchar_t kPolicyPath[] = L"SOFTWARE\\Policies\\TavrinTests\\Binding";
+const wchar_t kValue[] = L"Setting";
+
+std::wstring Save(bool machine, const std::wstring& state)
+{
+    return L"save machine=" + std::to_wstring(machine ? 1 : 0) + L" " + PolicyServer::kSaveArguments +
+           L" state=" + state;
+}
+
+// Wine has no group policy object; these tests rely on that unless they
+// register the stand-in themselves.
+bool PolicyObjectRegistered()
+{
+    return KeyExists(HKEY_LOCAL_MACHINE, PolicyServer::kClassKey);
+}
+
+void ExpectNothingDeclaredWritten()
+{
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\TavrinTests"));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"SOFTWARE\\Policies\\TavrinTests"));
+}
+
+} // namespace
+
+TEST(PolicyBinding, WithoutThePolicyObjectReadsTheDefaultAndNeverWrites)
+{
+    ASSERT_FALSE(PolicyObjectRegistered());
+    NumberProperty number(HKEY_LOCAL_MACHINE, kPolicyPath, kValue, true);
+    StringProperty text(kPolicyPath, L"Value", true);
+    EXPECT_TRUE(number.IsPolicyBound());
+    EXPECT_EQ(number.RootKey(), nullptr) << "the declared root is replaced even when the object is missing";
+    EXPECT_EQ(text.RootKey(), nullptr);
+    number.defaultValue = 1;
+    EXPECT_EQ(number.GetValue(), 1u);
+    number.SetValue(2);
+    text.SetValue(L"Deny");
+    EXPECT_EQ(number.GetValue(), 1u);
+    EXPECT_EQ(text.GetValue(), L"");
+    EXPECT_NE(number.DeleteValue(), ERROR_SUCCESS);
+    ExpectNothingDeclaredWritten();
+}
+
+TEST(PolicyBinding, MachineSectionWritesSaveAfterEveryChangeAndAtTheEnd)
+{
+    PolicyServer server;
+    const std::wstring section = server.SectionPath(true);
+    {
+        NumberProperty property(HKEY_LOCAL_MACHINE, kPolicyPath, kValue, true);
+        ASSERT_NE(property.RootKey(), nullptr);
+        EXPECT_EQ(property.GetValue(), 0u);
+        property.SetValue(2);
+        StoredValue stored = ReadStored(HKEY_CURRENT_USER, section + L"\\" + kPolicyPath, kValue);
+        EXPECT_TRUE(stored.IsDword(2));
+        EXPECT_EQ(property.GetValue(), 2u);
+        EXPECT_EQ(property.DeleteValue(), ERROR_SUCCESS);
+        EXPECT_FALSE(ReadStored(HKEY_CURRENT_USER, section + L"\\" + kPolicyPath, kValue).present);
+        EXPECT_EQ(property.DeleteValue(), ERROR_FILE_NOT_FOUND);
+    }
+    ExpectNothingDeclaredWritten();
+    const std::wstring written = std::wstring(kPolicyPath) + L"\\" + kValue + L"=2;";
+    std::vector<std::wstring> expected = {
+        L"create",       L"open 1", L"key 2", Save(true, written), // after the write
+        Save(true, L""),                                           // after the delete
+        Save(true, L""), // after the failed delete of an absent value
+        Save(true, L""), // the property going
+        Save(true, L""), // the holder going
+        L"release",
+    };
+    EXPECT_EQ(server.Calls(), expected);
+}
+
+TEST(PolicyBinding, UserSectionIsAskedForAndSavedAsUser)
+{
+    PolicyServer server;
+    {
+        StringProperty property(kPolicyPath, L"Value", true, true);
+        property.SetValue(L"Deny");
+        StoredValue stored =
+            ReadStored(HKEY_CURRENT_USER, server.SectionPath(false) + L"\\" + kPolicyPath, L"Value");
+        EXPECT_TRUE(stored.IsString(L"Deny"));
+        EXPECT_EQ(property.GetValue(), L"Deny");
+    }
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, server.SectionPath(true)));
+    const std::wstring written = std::wstring(kPolicyPath) + L"\\Value=\"Deny\";";
+    std::vector<std::wstring> expected = {
+        L"create",  L"open 1", L"key 1", Save(false, written), Save(false, written), Save(false, written),
+        L"release",
+    };
+    EXPECT_EQ(server.Calls(), expected);
+}
+
+TEST(PolicyBinding, ObjectThatCannotOpenTheLocalPolicyLeavesNoRoot)
+{
+    PolicyServer server(PolicyServer::Options{true, false});
+    {
+        NumberProperty property(HKEY_LOCAL_MACHINE, kPolicyPath, kValue, true);
+        EXPECT_EQ(property.RootKey(), nullptr);
+        property.defaultValue = 1;
+        property.SetValue(5);
+        EXPECT_EQ(property.GetValue(), 1u);
+    }
+    ExpectNothingDeclaredWritten();
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, server.SectionPath(true)));
+    auto calls = server.Calls();
+    ASSERT_GE(calls.size(), 3u);
+    EXPECT_EQ(calls[0], L"create");
+    EXPECT_EQ(calls[1], L"open 1");
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), L"key 2"), 0)
+        << "no section asked for after a failed open";
+    EXPECT_EQ(calls.back(), L"release");
+}
+
+TEST(PolicyBinding, SectionKeyThatCannotBeHadLeavesNoRoot)
+{
+    PolicyServer server(PolicyServer::Options{false, true});
+    {
+        NumberProperty property(HKEY_LOCAL_MACHINE, kPolicyPath, kValue, true);
+        EXPECT_EQ(property.RootKey(), nullptr);
+        property.SetValue(5);
+        EXPECT_EQ(property.GetValue(), 0u);
+    }
+    ExpectNothingDeclaredWritten();
+    auto calls = server.Calls();
+    ASSERT_GE(calls.size(), 4u);
+    EXPECT_EQ(calls[2], L"key 2");
+    EXPECT_EQ(calls.back(), L"release");
+}
+
+TEST(PolicyBinding, PrivacyAccountInfoRowGoesThroughThePolicyObject)
+{
+    PolicyServer server;
+    const std::wstring key =
+        server.SectionPath(true) + L"\\SOFTWARE\\Policies\\Microsoft\\Windows\\AppPrivacy";
+    const wchar_t name[] = L"LetAppsAccessAccountInfo";
+    const std::wstring declared = L"SOFTWARE\\Policies\\Microsoft\\Windows\\AppPrivacy";
+    const bool declaredBefore = ReadStored(HKEY_LOCAL_MACHINE, declared, name).present;
+    RegistryRestorer restorer; // the reset writes the whole catalogue
+    {
+        CPrivacy privacy;
+        ClearCatalogue(restorer, privacy);
+        const auto* row = FindRow<CPrivacy>(1005);
+        ASSERT_NE(row, nullptr);
+        EXPECT_FALSE(IsTicked(privacy, *row));
+        Apply(privacy, *row, true);
+        EXPECT_TRUE(ReadStored(HKEY_CURRENT_USER, key, name).IsDword(2));
+        EXPECT_TRUE(IsTicked(privacy, *row));
+        for (DWORD shown : {0u, 1u, 3u}) {
+            WriteDword(HKEY_CURRENT_USER, key, name, shown);
+            EXPECT_FALSE(IsTicked(privacy, *row)) << shown;
+        }
+        Apply(privacy, *row, false);
+        EXPECT_FALSE(ReadStored(HKEY_CURRENT_USER, key, name).present);
+        Apply(privacy, *row, true);
+        Reset(privacy);
+        EXPECT_FALSE(ReadStored(HKEY_CURRENT_USER, key, name).present);
+    }
+    EXPECT_EQ(ReadStored(HKEY_LOCAL_MACHINE, declared, name).present, declaredBefore)
+        << "the declared machine root is not used";
+    const std::wstring two =
+        L"SOFTWARE\\Policies\\Microsoft\\Windows\\AppPrivacy\\LetAppsAccessAccountInfo=2;";
+    const std::wstring none = L"";
+    auto calls = server.Calls();
+    std::vector<std::wstring> expected = {
+        L"create",        L"open 1",        L"key 2",   Save(true, two), // tick
+        Save(true, none),                                                // clear
+        Save(true, two),                                                 // tick again
+        Save(true, none),                                                // the reset's delete
+        Save(true, none), Save(true, none), L"release",
+    };
+    EXPECT_EQ(calls, expected);
+}
+
+TEST(PolicyBinding, ThemeActionCenterRowAndResetGoThroughThePolicyObject)
+{
+    PolicyServer server;
+    const std::wstring key = server.SectionPath(true) + L"\\SOFTWARE\\Policies\\Microsoft\\Windows\\Explorer";
+    const wchar_t name[] = L"DisableNotificationCenter";
+    RegistryRestorer restorer;
+    {
+        CThemeSettings theme;
+        ClearCatalogue(restorer, theme);
+        const auto* row = FindRow<CThemeSettings>(1009);
+        ASSERT_NE(row, nullptr);
+        EXPECT_FALSE(IsTicked(theme, *row));
+        Apply(theme, *row, true);
+        EXPECT_TRUE(ReadStored(HKEY_CURRENT_USER, key, name).IsDword(1));
+        EXPECT_TRUE(IsTicked(theme, *row));
+        Apply(theme, *row, false);
+        EXPECT_TRUE(ReadStored(HKEY_CURRENT_USER, key, name).IsDword(0)) << "cleared is written as 0";
+        EXPECT_FALSE(IsTicked(theme, *row));
+        Apply(theme, *row, true);
+        Reset(theme);
+        EXPECT_TRUE(ReadStored(HKEY_CURRENT_USER, key, name).IsDword(0));
+        EXPECT_FALSE(IsTicked(theme, *row));
+    }
+    EXPECT_FALSE(
+        KeyExists(HKEY_CURRENT_USER, L"SOFTWARE\\Policies\\Microsoft\\Windows\\Explorer") &&
+        ReadStored(HKEY_CURRENT_USER, L"SOFTWARE\\Policies\\Microsoft\\Windows\\Explorer", name).present)
+        << "the declared user root is not used";
+    const std::wstring prefix =
+        L"SOFTWARE\\Policies\\Microsoft\\Windows\\Explorer\\DisableNotificationCenter=";
+    std::vector<std::wstring> expected = {
+        L"create",
+        L"open 1",
+        L"key 2",
+        Save(true, prefix + L"1;"),
+        Save(true, prefix + L"0;"),
+        Save(true, prefix + L"1;"),
+        Save(true, prefix + L"0;"), // the reset writes 0 rather than deleting
+        Save(true, prefix + L"0;"),
+        Save(true, prefix + L"0;"),
+        L"release",
+    };
+    EXPECT_EQ(server.Calls(), expected);
+}

@@ -1,0 +1,186 @@
+#include "tests/core/SettingsTestSupport.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <ostream>
+
+#include "platform/RegKey.h"
+
+namespace Tavrin::Test {
+
+using Platform::RegKey;
+
+bool StoredValue::IsDword(DWORD value) const
+{
+    return present && type == REG_DWORD && data.size() == sizeof(DWORD) &&
+           std::equal(data.begin(), data.end(), reinterpret_cast<const BYTE*>(&value));
+}
+
+bool StoredValue::IsString(const std::wstring& text) const
+{
+    const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
+    return present && type == REG_SZ && data.size() == (text.size() + 1) * sizeof(wchar_t) &&
+           std::equal(data.begin(), data.end(), bytes);
+}
+
+void PrintTo(const StoredValue& value, std::ostream* out)
+{
+    if (!value.present) {
+        *out << "(absent)";
+        return;
+    }
+    *out << "type " << value.type << ", " << value.data.size() << " bytes:";
+    for (BYTE b : value.data) {
+        char hex[4];
+        std::snprintf(hex, sizeof(hex), " %02x", b);
+        *out << hex;
+    }
+}
+
+std::string StateText(const StoredValue& value)
+{
+    if (!value.present)
+        return "-";
+    if (value.type == REG_DWORD && value.data.size() == sizeof(DWORD)) {
+        DWORD number = 0;
+        std::memcpy(&number, value.data.data(), sizeof(number));
+        return std::to_string(number);
+    }
+    if (value.type == REG_SZ && value.data.size() % sizeof(wchar_t) == 0 && !value.data.empty()) {
+        std::wstring text(value.data.size() / sizeof(wchar_t), L'\0');
+        std::memcpy(text.data(), value.data.data(), value.data.size());
+        if (text.back() == L'\0' && text.find(L'\0') == text.size() - 1)
+            return "'" + std::string(text.begin(), text.end() - 1) + "'";
+    }
+    return "type " + std::to_string(value.type) + ", " + std::to_string(value.data.size()) + " bytes";
+}
+
+StoredValue ReadStored(HKEY root, const std::wstring& path, const std::wstring& name, REGSAM view)
+{
+    StoredValue value;
+    RegKey key;
+    if (key.Open(root, path, KEY_READ | view) != ERROR_SUCCESS)
+        return value;
+    DWORD size = 0;
+    if (::RegQueryValueExW(key.Get(), name.c_str(), nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS)
+        return value;
+    value.data.resize(size);
+    if (::RegQueryValueExW(key.Get(), name.c_str(), nullptr, &value.type, value.data.data(), &size) !=
+        ERROR_SUCCESS)
+        return value;
+    value.data.resize(size);
+    value.present = true;
+    return value;
+}
+
+bool KeyExists(HKEY root, const std::wstring& path, REGSAM view)
+{
+    RegKey key;
+    return key.Open(root, path, KEY_READ | view) == ERROR_SUCCESS;
+}
+
+void WriteStored(HKEY root, const std::wstring& path, const std::wstring& name, DWORD type, const void* data,
+                 DWORD size, REGSAM view)
+{
+    RegKey key;
+    if (key.Create(root, path, KEY_ALL_ACCESS | view) == ERROR_SUCCESS)
+        ::RegSetValueExW(key.Get(), name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+}
+
+void WriteDword(HKEY root, const std::wstring& path, const std::wstring& name, DWORD value)
+{
+    WriteStored(root, path, name, REG_DWORD, &value, sizeof(value));
+}
+
+void WriteString(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text)
+{
+    WriteStored(root, path, name, REG_SZ, text.c_str(),
+                static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+void DeleteStored(HKEY root, const std::wstring& path, const std::wstring& name, REGSAM view)
+{
+    RegKey key;
+    if (key.Open(root, path, KEY_ALL_ACCESS | view) == ERROR_SUCCESS)
+        ::RegDeleteValueW(key.Get(), name.c_str());
+}
+
+void RegistryRestorer::TrackAndClear(HKEY root, const std::wstring& path, const std::wstring& name)
+{
+    values_.push_back({root, path, name, ReadStored(root, path, name)});
+    // The first missing key on the way down goes with everything below it.
+    for (size_t end = 0; end != std::wstring::npos;) {
+        end = path.find(L'\\', end + 1);
+        std::wstring prefix = path.substr(0, end);
+        if (!KeyExists(root, prefix)) {
+            bool known = std::any_of(created_.begin(), created_.end(),
+                                     [&](const CreatedKey& k) { return k.root == root && k.path == prefix; });
+            if (!known)
+                created_.push_back({root, prefix});
+            break;
+        }
+    }
+    DeleteStored(root, path, name);
+}
+
+RegistryRestorer::~RegistryRestorer()
+{
+    for (auto it = values_.rbegin(); it != values_.rend(); ++it) {
+        if (it->value.present)
+            WriteStored(it->root, it->path, it->name, it->value.type, it->value.data.data(),
+                        static_cast<DWORD>(it->value.data.size()));
+        else
+            DeleteStored(it->root, it->path, it->name);
+    }
+    for (const auto& key : created_)
+        DeleteTree(key.root, key.path, KEY_WOW64_64KEY);
+}
+
+const wchar_t* const PolicyServer::kClassKey =
+    L"SOFTWARE\\Classes\\CLSID\\{EA502722-A23D-11D1-A7D3-0000F87571E3}";
+const std::wstring PolicyServer::kSaveArguments =
+    L"add=1 ext={35378EAC-683F-11D2-A89A-00C04FBBCFA2} tool={0F6B957E-509E-11D1-A7CC-0000F87571E3}";
+
+PolicyServer::PolicyServer(Options options)
+{
+    RegKey server;
+    server.Create(HKEY_LOCAL_MACHINE, std::wstring(kClassKey) + L"\\InprocServer32",
+                  KEY_ALL_ACCESS | KEY_WOW64_64KEY);
+    server.SetString(L"", BinFolder() + L"\\gpo_server.dll");
+    server.SetString(L"ThreadingModel", L"Both");
+    RegKey settings;
+    settings.Open(HKEY_LOCAL_MACHINE, kClassKey, KEY_ALL_ACCESS | KEY_WOW64_64KEY);
+    settings.SetString(L"TestRoot", root_.Path());
+    settings.SetDword(L"FailOpen", options.failOpen ? 1 : 0);
+    settings.SetDword(L"FailKey", options.failKey ? 1 : 0);
+}
+
+PolicyServer::~PolicyServer()
+{
+    DeleteTree(HKEY_LOCAL_MACHINE, kClassKey, KEY_WOW64_64KEY);
+}
+
+std::wstring PolicyServer::SectionPath(bool machine) const
+{
+    return root_.Path() + (machine ? L"\\Machine" : L"\\User");
+}
+
+std::vector<std::wstring> PolicyServer::Calls() const
+{
+    std::vector<std::wstring> calls;
+    RegKey log;
+    if (log.Open(HKEY_CURRENT_USER, root_.Path() + L"\\Log", KEY_READ) != ERROR_SUCCESS)
+        return calls;
+    for (int index = 1;; ++index) {
+        wchar_t name[16];
+        std::swprintf(name, 16, L"%04d", index);
+        auto line = log.QueryString(name);
+        if (!line)
+            break;
+        calls.push_back(*line);
+    }
+    return calls;
+}
+
+} // namespace Tavrin::Test

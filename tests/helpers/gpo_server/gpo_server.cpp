@@ -1,0 +1,267 @@
+// An in-process COM server for CLSID_GroupPolicyObject, used by the tests in
+// place of the editor's object. Its settings are values of its own class key
+// (HKEY_CLASSES_ROOT\CLSID\{EA502722-...}):
+//   "TestRoot"  (REG_SZ)    a key path below HKEY_CURRENT_USER; the sections
+//                           are its sub-keys "Machine" and "User", the call log
+//                           its sub-key "Log" (values "0001", "0002", ...);
+//   "FailOpen", "FailKey" (REG_DWORD 1) make OpenLocalMachineGPO or
+//                           GetRegistryKey fail.
+// Each Save records its arguments and the section's contents at that moment,
+// so a test sees which change each save came after.
+#include <windows.h>
+#include <prsht.h>
+#include <gpedit.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "platform/RegKey.h"
+
+using Tavrin::Platform::RegKey;
+
+namespace {
+
+const CLSID kClass = {0xEA502722, 0xA23D, 0x11D1, {0xA7, 0xD3, 0x00, 0x00, 0xF8, 0x75, 0x71, 0xE3}};
+const IID kInterface = {0xEA502723, 0xA23D, 0x11D1, {0xA7, 0xD3, 0x00, 0x00, 0xF8, 0x75, 0x71, 0xE3}};
+const wchar_t kClassKey[] = L"CLSID\\{EA502722-A23D-11D1-A7D3-0000F87571E3}";
+
+std::atomic<long> liveObjects{0};
+
+struct ServerSettings {
+    std::wstring root;
+    bool failOpen = false;
+    bool failKey = false;
+};
+
+ServerSettings ReadSettings()
+{
+    ServerSettings settings;
+    RegKey key;
+    if (key.Open(HKEY_CLASSES_ROOT, kClassKey, KEY_READ) != ERROR_SUCCESS)
+        return settings;
+    settings.root = key.QueryString(L"TestRoot").value_or(L"");
+    settings.failOpen = key.QueryDword(L"FailOpen").value_or(0) != 0;
+    settings.failKey = key.QueryDword(L"FailKey").value_or(0) != 0;
+    return settings;
+}
+
+void Log(const std::wstring& root, const std::wstring& line)
+{
+    if (root.empty())
+        return;
+    RegKey log;
+    if (log.Create(HKEY_CURRENT_USER, root + L"\\Log", KEY_ALL_ACCESS) != ERROR_SUCCESS)
+        return;
+    DWORD count = 0;
+    ::RegQueryInfoKeyW(log.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr,
+                       nullptr, nullptr, nullptr);
+    wchar_t name[16];
+    std::swprintf(name, 16, L"%04lu", static_cast<unsigned long>(count + 1));
+    log.SetString(name, line);
+}
+
+std::wstring GuidText(const GUID* guid)
+{
+    if (!guid)
+        return L"null";
+    wchar_t text[64] = {};
+    ::StringFromGUID2(*guid, text, 64);
+    return text;
+}
+
+// "path\name=value;" for every value below key, numbers in decimal and
+// strings quoted, keys in enumeration order.
+void Describe(HKEY key, const std::wstring& path, std::wstring& out)
+{
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[256];
+        DWORD nameLength = 256, type = 0;
+        BYTE data[512];
+        DWORD size = sizeof(data);
+        if (::RegEnumValueW(key, index, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS)
+            break;
+        out += path + name + L"=";
+        if (type == REG_DWORD && size == sizeof(DWORD)) {
+            DWORD number = 0;
+            std::memcpy(&number, data, sizeof(number));
+            out += std::to_wstring(number);
+        } else if (type == REG_SZ) {
+            std::wstring text(size / sizeof(wchar_t), L'\0');
+            std::memcpy(text.data(), data, text.size() * sizeof(wchar_t));
+            out += L"\"" + std::wstring(text.c_str()) + L"\"";
+        } else
+            out += L"type" + std::to_wstring(type);
+        out += L";";
+    }
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[256];
+        DWORD nameLength = 256;
+        if (::RegEnumKeyExW(key, index, name, &nameLength, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        RegKey child;
+        if (child.Open(key, name, KEY_READ) == ERROR_SUCCESS)
+            Describe(child.Get(), path + name + L"\\", out);
+    }
+}
+
+std::wstring SectionName(bool machine)
+{
+    return machine ? L"Machine" : L"User";
+}
+
+class GroupPolicyObject final : public IGroupPolicyObject {
+public:
+    GroupPolicyObject() : settings_(ReadSettings())
+    {
+        ++liveObjects;
+        Log(settings_.root, L"create");
+    }
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** object) override
+    {
+        if (!object)
+            return E_POINTER;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, kInterface)) {
+            *object = static_cast<IGroupPolicyObject*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        ULONG left = --references_;
+        if (left == 0) {
+            Log(settings_.root, L"release");
+            delete this;
+        }
+        return left;
+    }
+
+    STDMETHODIMP OpenLocalMachineGPO(DWORD flags) override
+    {
+        Log(settings_.root, L"open " + std::to_wstring(flags));
+        if (settings_.failOpen || settings_.root.empty())
+            return E_FAIL;
+        opened_ = true;
+        return S_OK;
+    }
+
+    STDMETHODIMP GetRegistryKey(DWORD section, HKEY* key) override
+    {
+        Log(settings_.root, L"key " + std::to_wstring(section));
+        if (!key)
+            return E_POINTER;
+        *key = nullptr;
+        if (!opened_ || settings_.failKey)
+            return E_FAIL;
+        if (section != GPO_SECTION_MACHINE && section != GPO_SECTION_USER)
+            return E_INVALIDARG;
+        // Handed to the caller, who closes it, as with the real object.
+        const std::wstring path = settings_.root + L"\\" + SectionName(section == GPO_SECTION_MACHINE);
+        LSTATUS status = ::RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr,
+                                           REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key, nullptr);
+        if (status != ERROR_SUCCESS)
+            return HRESULT_FROM_WIN32(status);
+        return S_OK;
+    }
+
+    STDMETHODIMP Save(BOOL machine, BOOL add, GUID* extension, GUID* tool) override
+    {
+        std::wstring state;
+        RegKey section;
+        if (section.Open(HKEY_CURRENT_USER, settings_.root + L"\\" + SectionName(machine != FALSE),
+                         KEY_READ) == ERROR_SUCCESS)
+            Describe(section.Get(), L"", state);
+        Log(settings_.root, L"save machine=" + std::to_wstring(machine != FALSE) + L" add=" +
+                                std::to_wstring(add != FALSE) + L" ext=" + GuidText(extension) + L" tool=" +
+                                GuidText(tool) + L" state=" + state);
+        return opened_ ? S_OK : E_FAIL;
+    }
+
+    STDMETHODIMP New(LPOLESTR, LPOLESTR, DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP OpenDSGPO(LPOLESTR, DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP OpenRemoteMachineGPO(LPOLESTR, DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP Delete() override { return E_NOTIMPL; }
+    STDMETHODIMP GetName(LPOLESTR, int) override { return E_NOTIMPL; }
+    STDMETHODIMP GetDisplayName(LPOLESTR, int) override { return E_NOTIMPL; }
+    STDMETHODIMP SetDisplayName(LPOLESTR) override { return E_NOTIMPL; }
+    STDMETHODIMP GetPath(LPOLESTR, int) override { return E_NOTIMPL; }
+    STDMETHODIMP GetDSPath(DWORD, LPOLESTR, int) override { return E_NOTIMPL; }
+    STDMETHODIMP GetFileSysPath(DWORD, LPOLESTR, int) override { return E_NOTIMPL; }
+    STDMETHODIMP GetOptions(DWORD*) override { return E_NOTIMPL; }
+    STDMETHODIMP SetOptions(DWORD, DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP GetType(GROUP_POLICY_OBJECT_TYPE*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetMachineName(LPOLESTR, int) override { return E_NOTIMPL; }
+    STDMETHODIMP GetPropertySheetPages(HPROPSHEETPAGE**, UINT*) override { return E_NOTIMPL; }
+
+private:
+    ~GroupPolicyObject() { --liveObjects; }
+
+    std::atomic<ULONG> references_{1};
+    ServerSettings settings_;
+    bool opened_ = false;
+};
+
+class ClassFactory final : public IClassFactory {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** object) override
+    {
+        if (!object)
+            return E_POINTER;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
+            *object = static_cast<IClassFactory*>(this);
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    // The factory is a static object of the module.
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+
+    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** object) override
+    {
+        if (!object)
+            return E_POINTER;
+        *object = nullptr;
+        if (outer)
+            return CLASS_E_NOAGGREGATION;
+        auto* created = new (std::nothrow) GroupPolicyObject();
+        if (!created)
+            return E_OUTOFMEMORY;
+        HRESULT hr = created->QueryInterface(riid, object);
+        created->Release();
+        return hr;
+    }
+    STDMETHODIMP LockServer(BOOL lock) override
+    {
+        lock ? ++liveObjects : --liveObjects;
+        return S_OK;
+    }
+};
+
+ClassFactory factory;
+
+} // namespace
+
+extern "C" HRESULT __stdcall DllGetClassObject(REFCLSID clsid, REFIID riid, void** object)
+{
+    if (!object)
+        return E_POINTER;
+    *object = nullptr;
+    if (!IsEqualCLSID(clsid, kClass))
+        return CLASS_E_CLASSNOTAVAILABLE;
+    return factory.QueryInterface(riid, object);
+}
+
+extern "C" HRESULT __stdcall DllCanUnloadNow()
+{
+    return liveObjects == 0 ? S_OK : S_FALSE;
+}

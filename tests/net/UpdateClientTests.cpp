@@ -1,0 +1,268 @@
+#include <gtest/gtest.h>
+
+#include "net/UpdateCheck.h"
+#include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/TestSupport.h"
+
+using namespace Tavrin::Net;
+using Tavrin::Test::HttpAnswer;
+using Tavrin::Test::LoopbackHttpServer;
+using Tavrin::Test::Reply;
+using Tavrin::Test::TempFolder;
+using Tavrin::Test::Utf16Le;
+
+namespace {
+
+bool FileExists(const std::wstring& path)
+{
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+class UpdateClientTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(server.Started()); }
+    UpdateServerRequest Request(const std::wstring& path) const
+    {
+        return MakeUpdateServerRequest(server.Address(), path);
+    }
+
+    LoopbackHttpServer server;
+    TempFolder folder;
+};
+
+} // namespace
+
+TEST_F(UpdateClientTest, FetchTextReadsTheUtf16Answer)
+{
+    std::wstring xml = L"<?xml version=\"1.0\"?><update><version id=\"1.0.3\"/></update>";
+    server.Answer("/tools/tavrin/update", Reply(200, Utf16Le(xml)));
+    UpdateServerRequest request = Request(kUpdatePath);
+    std::wstring text = L"old";
+    EXPECT_EQ(FetchText(&request, text), kUpdateOk);
+    EXPECT_EQ(text, xml);
+
+    auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].method, "GET");
+    EXPECT_EQ(requests[0].target, "/tools/tavrin/update");
+    EXPECT_EQ(requests[0].Header("User-Agent").value_or(""), "Pellumo");
+    EXPECT_EQ(requests[0].Header("Content-Type").value_or(""), "application/x-www-form-urlencoded");
+    EXPECT_EQ(requests[0].body, "");
+}
+
+TEST_F(UpdateClientTest, ParamsTravelAsTheBody)
+{
+    server.Answer("/form", Reply(200, Utf16Le(L"ok")));
+    UpdateServerRequest request = MakeUpdateServerRequest(server.Address(), L"form", L"a=1&b=2");
+    std::wstring text;
+    EXPECT_EQ(FetchText(&request, text), kUpdateOk);
+    auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].body, "a=1&b=2");
+}
+
+TEST_F(UpdateClientTest, ALongAnswerIsJoinedAcrossPieces)
+{
+    std::wstring xml = L"<update>";
+    for (int i = 0; i < 600; ++i)
+        xml += L"<item n=\"" + std::to_wstring(i) + L"\"/>";
+    xml += L"</update>";
+    server.Answer("/big", Reply(200, Utf16Le(xml)));
+    UpdateServerRequest request = Request(L"big");
+    std::wstring text;
+    EXPECT_EQ(FetchText(&request, text), kUpdateOk);
+    EXPECT_EQ(text, xml);
+}
+
+TEST_F(UpdateClientTest, AZeroUnitEndsThePieceText)
+{
+    server.Answer("/z", Reply(200, Utf16Le(L"abc") + std::string(2, '\0') + Utf16Le(L"def")));
+    UpdateServerRequest request = Request(L"z");
+    std::wstring text;
+    EXPECT_EQ(FetchText(&request, text), kUpdateOk);
+    EXPECT_EQ(text, L"abc");
+}
+
+TEST_F(UpdateClientTest, StatusCodesMapToResults)
+{
+    struct Case {
+        int status;
+        int result;
+    } cases[] = {{404, kUpdateClientError}, {400, kUpdateClientError}, {499, kUpdateClientError},
+                 {500, kUpdateBadStatus},   {204, kUpdateBadStatus},   {201, kUpdateBadStatus}};
+    for (const Case& c : cases) {
+        server.Answer("/s", Reply(c.status, ""));
+        UpdateServerRequest request = Request(L"s");
+        std::wstring text = L"x";
+        EXPECT_EQ(FetchText(&request, text), c.result) << c.status;
+        EXPECT_EQ(text, L"") << c.status;
+    }
+}
+
+TEST_F(UpdateClientTest, InvalidParametersIsRecognisedWhateverItsCase)
+{
+    server.Answer("/i", Reply(200, "invalid PARAMETERS"));
+    UpdateServerRequest request = Request(L"i");
+    std::wstring text;
+    EXPECT_EQ(FetchText(&request, text), kUpdateInvalidParams);
+}
+
+TEST_F(UpdateClientTest, NoRequestRecordGivesMinus11)
+{
+    std::wstring text;
+    EXPECT_EQ(FetchText(nullptr, text), kUpdateNoRequest);
+    EXPECT_EQ(DownloadFile(nullptr, folder.File(L"x.exe")), kUpdateNoRequest);
+    EXPECT_FALSE(FileExists(folder.File(L"x.exe")));
+}
+
+TEST_F(UpdateClientTest, ARefusedConnectionOrABadHostGivesMinus2)
+{
+    LoopbackHttpServer closed;
+    std::wstring address = closed.Address();
+    closed.Stop();
+    std::wstring text;
+    UpdateServerRequest refused = MakeUpdateServerRequest(address, kUpdatePath);
+    EXPECT_EQ(FetchText(&refused, text), kUpdateNoConnection);
+    UpdateServerRequest malformed = MakeUpdateServerRequest(L"127.0.0.1:99999", kUpdatePath);
+    EXPECT_EQ(FetchText(&malformed, text), kUpdateNoConnection);
+}
+
+TEST_F(UpdateClientTest, ASilentServerGivesMinus2WithinTheTimeOut)
+{
+    HttpAnswer silent;
+    silent.silent = true;
+    server.Answer("/tools/tavrin/update", silent);
+    UpdateServerRequest request = Request(kUpdatePath);
+    std::wstring text;
+    DWORD start = ::GetTickCount();
+    EXPECT_EQ(FetchText(&request, text), kUpdateNoConnection);
+    EXPECT_LT(::GetTickCount() - start, 60000u);
+}
+
+TEST_F(UpdateClientTest, AnAnswerBeyondTheLimitIsRefused)
+{
+    server.Answer("/huge", Reply(200, std::string(kMaxFetchBytes + 4096, 'a')));
+    UpdateServerRequest request = Request(L"huge");
+    std::wstring text;
+    EXPECT_EQ(FetchText(&request, text), kUpdateNoConnection);
+}
+
+TEST_F(UpdateClientTest, DownloadFileWritesTheBytesAndCreatesTheFolder)
+{
+    std::string bytes;
+    for (int i = 0; i < 5000; ++i)
+        bytes += static_cast<char>(i * 7);
+    server.Answer("/files/u.exe", Reply(200, bytes));
+    UpdateServerRequest request = Request(L"files/u.exe");
+    std::wstring target = folder.File(L"Tavrin\\update.exe");
+    EXPECT_EQ(DownloadFile(&request, target), kUpdateOk);
+    EXPECT_EQ(Tavrin::Test::ReadFileBytes(target), bytes);
+}
+
+TEST_F(UpdateClientTest, ADownloadOfExactly2048BytesIsWhole)
+{
+    std::string bytes(2048, 'q');
+    server.Answer("/f", Reply(200, bytes));
+    UpdateServerRequest request = Request(L"f");
+    EXPECT_EQ(DownloadFile(&request, folder.File(L"f.bin")), kUpdateOk);
+    EXPECT_EQ(Tavrin::Test::ReadFileBytes(folder.File(L"f.bin")), bytes);
+}
+
+TEST_F(UpdateClientTest, ADownloadShortOfItsContentLengthLeavesNoFile)
+{
+    HttpAnswer shortAnswer = Reply(200, std::string(3000, 'x'));
+    shortAnswer.contentLength = 5000;
+    server.Answer("/f", shortAnswer);
+    UpdateServerRequest request = Request(L"f");
+    EXPECT_EQ(DownloadFile(&request, folder.File(L"f.bin")), kUpdateNoConnection);
+    EXPECT_FALSE(FileExists(folder.File(L"f.bin")));
+}
+
+TEST_F(UpdateClientTest, AnInvalidParametersDownloadLeavesNoFile)
+{
+    server.Answer("/f", Reply(200, "Invalid Parameters"));
+    UpdateServerRequest request = Request(L"f");
+    EXPECT_NE(DownloadFile(&request, folder.File(L"f.bin")), kUpdateOk);
+    EXPECT_FALSE(FileExists(folder.File(L"f.bin")));
+}
+
+TEST_F(UpdateClientTest, AFailedDownloadReplacesAndRemovesAnOldFile)
+{
+    Tavrin::Test::WriteFileBytes(folder.File(L"f.bin"), "old");
+    server.Answer("/f", Reply(404, ""));
+    UpdateServerRequest request = Request(L"f");
+    EXPECT_EQ(DownloadFile(&request, folder.File(L"f.bin")), kUpdateClientError);
+    EXPECT_FALSE(FileExists(folder.File(L"f.bin")));
+}
+
+TEST_F(UpdateClientTest, AFileThatCannotBeCreatedGivesMinus15)
+{
+    server.Answer("/f", Reply(200, "data"));
+    UpdateServerRequest request = Request(L"f");
+    EXPECT_EQ(DownloadFile(&request, folder.File(L"no\\such\\folder\\f.bin")), kUpdateFileFailed);
+    EXPECT_TRUE(server.Requests().empty());
+}
+
+TEST(UpdateServerRequestRecord, LongTextsAreCutToTheField)
+{
+    UpdateServerRequest request = MakeUpdateServerRequest(std::wstring(400, L'h'), L"p", L"");
+    EXPECT_EQ(std::wstring(request.host).size(), 259u);
+    EXPECT_EQ(std::wstring(request.path), L"p");
+    EXPECT_EQ(request.params[0], L'\0');
+}
+
+TEST(UpdateAnswer, TheFirstVersionElementDepthFirstIsUsed)
+{
+    auto offer =
+        ParseUpdateAnswer(L"<a><b><c><version id=\"deep\" host=\"h\" path=\"p\" params=\"-x\"/></c></b>"
+                          L"<version id=\"later\"/></a>");
+    ASSERT_TRUE(offer);
+    EXPECT_EQ(offer->id, L"deep");
+    EXPECT_EQ(offer->host, L"h");
+    EXPECT_EQ(offer->path, L"p");
+    EXPECT_EQ(offer->params, L"-x");
+}
+
+TEST(UpdateAnswer, AnElementComesBeforeItsChildrenAndItsChildrenBeforeItsNextSibling)
+{
+    auto offer = ParseUpdateAnswer(L"<r><version id=\"parent\"><version id=\"child\"/></version></r>");
+    ASSERT_TRUE(offer);
+    EXPECT_EQ(offer->id, L"parent");
+    offer = ParseUpdateAnswer(L"<r><x><version id=\"child\"/></x><version id=\"sibling\"/></r>");
+    ASSERT_TRUE(offer);
+    EXPECT_EQ(offer->id, L"child");
+}
+
+TEST(UpdateAnswer, MissingAttributesReadEmpty)
+{
+    auto offer = ParseUpdateAnswer(L"<version/>");
+    ASSERT_TRUE(offer);
+    EXPECT_EQ(offer->id, L"");
+    EXPECT_EQ(offer->host, L"");
+}
+
+TEST(UpdateAnswer, NoVersionElementOrNoXmlGivesNothing)
+{
+    EXPECT_FALSE(ParseUpdateAnswer(L"<update><Version id=\"2\"/><versions/></update>"));
+    EXPECT_FALSE(ParseUpdateAnswer(L"not xml <"));
+    EXPECT_FALSE(ParseUpdateAnswer(L""));
+    EXPECT_FALSE(ParseUpdateAnswer(L"<a><version id=\"1\"></a>"));
+}
+
+TEST(UpdateAnswer, AByteOrderMarkIsAccepted)
+{
+    auto offer =
+        ParseUpdateAnswer(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?><u><version id=\"9\"/></u>");
+    ASSERT_TRUE(offer);
+    EXPECT_EQ(offer->id, L"9");
+}
+
+TEST(UpdateAnswer, TheTargetIsTavrinUpdateExeInTheTemporaryFolder)
+{
+    wchar_t temp[MAX_PATH + 1];
+    ::GetTempPathW(MAX_PATH + 1, temp);
+    std::wstring expected = temp;
+    if (expected.back() != L'\\')
+        expected += L'\\';
+    EXPECT_EQ(UpdateTargetFile(), expected + L"Tavrin\\update.exe");
+}

@@ -1,0 +1,98 @@
+#pragma once
+#include <windows.h>
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace Tavrin::Test {
+
+// One request as the server received it.
+struct HttpRequestRecord {
+    std::string method;
+    std::string target;  // path with query, as sent
+    std::string headers; // the header lines, each ending in "\r\n"
+    std::string body;
+
+    // Value of a header (name compared without regard to case), if present.
+    std::optional<std::string> Header(const std::string& name) const;
+};
+
+// A scripted answer.
+struct HttpAnswer {
+    int status = 200;
+    std::string body;
+    std::vector<std::string> headers; // extra "Name: value" lines
+    // Content-Length announced; the body's own length when not set.
+    std::optional<size_t> contentLength;
+    // Accept and read the request, then never answer (the connection is
+    // held open until the server stops).
+    bool silent = false;
+};
+
+// A plain answer with a status and a body.
+inline HttpAnswer Reply(int status, std::string body = {})
+{
+    HttpAnswer answer;
+    answer.status = status;
+    answer.body = std::move(body);
+    return answer;
+}
+
+// An HTTP server on 127.0.0.1 owned by a test. It answers each request with
+// the answer scripted for its path (the target without its query), 404 for
+// any other path, and closes the connection after each answer. Its loop is
+// bounded: at most kMaxConnections connections, kLifetimeMs in all, and
+// kRequestTimeoutMs to read one request.
+class LoopbackHttpServer {
+public:
+    // A winsock SOCKET, kept as its underlying type so that this header
+    // does not impose an include order on winsock2.h and windows.h.
+    using Socket = UINT_PTR;
+
+    static constexpr int kMaxConnections = 64;
+    static constexpr DWORD kLifetimeMs = 180000;
+    static constexpr DWORD kRequestTimeoutMs = 5000;
+    static constexpr size_t kMaxRequestBytes = 1024 * 1024;
+
+    LoopbackHttpServer();
+    ~LoopbackHttpServer();
+    LoopbackHttpServer(const LoopbackHttpServer&) = delete;
+    LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
+
+    bool Started() const { return listener_ != kNoSocket; }
+    unsigned short Port() const { return port_; }
+    // "127.0.0.1:<port>", the form the program accepts as a host.
+    std::wstring Address() const;
+
+    void Answer(const std::string& path, const HttpAnswer& answer);
+    std::vector<HttpRequestRecord> Requests() const;
+    // Waits until at least count requests arrived; false after timeoutMs.
+    bool WaitForRequests(size_t count, DWORD timeoutMs) const;
+    void Stop();
+
+private:
+    void Run();
+    void Serve(Socket client);
+    static constexpr Socket kNoSocket = ~Socket(0);
+
+    Socket listener_ = kNoSocket;
+    unsigned short port_ = 0;
+    std::atomic<bool> stopping_{false};
+    mutable std::mutex mutex_;
+    std::map<std::string, HttpAnswer> answers_;
+    std::vector<HttpRequestRecord> requests_;
+    std::vector<Socket> held_;
+    std::thread thread_;
+    bool winsock_ = false;
+};
+
+// The UTF-16LE bytes of a text, as the update endpoint answers.
+std::string Utf16Le(const std::wstring& text);
+
+} // namespace Tavrin::Test

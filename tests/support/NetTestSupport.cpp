@@ -1,0 +1,198 @@
+#include "tests/support/NetTestSupport.h"
+
+#include <wincrypt.h>
+
+#include "platform/ComPtr.h"
+#include "platform/Module.h"
+#include "platform/RegKey.h"
+#include "platform/UniqueHandle.h"
+#include "tests/support/TestSupport.h"
+
+namespace Tavrin::Test {
+
+using Platform::ComPtr;
+using Platform::RegKey;
+
+namespace {
+
+std::wstring KeyPath(const std::wstring& subKey)
+{
+    return subKey.empty() ? std::wstring(InstallerKey::kPath)
+                          : std::wstring(InstallerKey::kPath) + L"\\" + subKey;
+}
+
+std::wstring TakeCoString(LPWSTR text)
+{
+    std::wstring copy = text ? text : L"";
+    ::CoTaskMemFree(text);
+    return copy;
+}
+
+} // namespace
+
+InstallerKey::InstallerKey()
+{
+    RegKey orvane;
+    createdOrvane_ = orvane.Open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Orvane", KEY_READ) != ERROR_SUCCESS;
+    CreateSubKey(L"");
+}
+
+InstallerKey::~InstallerKey()
+{
+    DeleteTree(HKEY_LOCAL_MACHINE, createdOrvane_ ? L"SOFTWARE\\Orvane" : kPath);
+}
+
+void InstallerKey::CreateSubKey(const std::wstring& subKey) const
+{
+    RegKey key;
+    key.Create(HKEY_LOCAL_MACHINE, KeyPath(subKey), KEY_WRITE);
+}
+
+void InstallerKey::SetDword(const std::wstring& name, DWORD value, const std::wstring& subKey) const
+{
+    RegKey key;
+    if (key.Create(HKEY_LOCAL_MACHINE, KeyPath(subKey), KEY_WRITE) == ERROR_SUCCESS)
+        key.SetDword(name, value);
+}
+
+void InstallerKey::SetString(const std::wstring& name, const std::wstring& value,
+                             const std::wstring& subKey) const
+{
+    RegKey key;
+    if (key.Create(HKEY_LOCAL_MACHINE, KeyPath(subKey), KEY_WRITE) == ERROR_SUCCESS)
+        key.SetString(name, value);
+}
+
+EnvironmentOverride::EnvironmentOverride(const std::wstring& name, const std::wstring& value) : name_(name)
+{
+    wchar_t buffer[32768];
+    DWORD length = ::GetEnvironmentVariableW(name.c_str(), buffer, 32768);
+    if (length > 0 && length < 32768)
+        previous_ = std::wstring(buffer, length);
+    ::SetEnvironmentVariableW(name.c_str(), value.c_str());
+}
+
+EnvironmentOverride::~EnvironmentOverride()
+{
+    ::SetEnvironmentVariableW(name_.c_str(), previous_ ? previous_->c_str() : nullptr);
+}
+
+TrustedTestRoot::TrustedTestRoot() : der_(ReadFileBytes(BinFolder() + L"\\test_signing_root.der"))
+{
+    if (der_.empty())
+        return;
+    HCERTSTORE store =
+        ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
+    if (!store)
+        return;
+    added_ = ::CertAddEncodedCertificateToStore(
+                 store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der_.data()),
+                 static_cast<DWORD>(der_.size()), CERT_STORE_ADD_REPLACE_EXISTING, nullptr) != FALSE;
+    ::CertCloseStore(store, 0);
+}
+
+TrustedTestRoot::~TrustedTestRoot()
+{
+    if (!added_)
+        return;
+    PCCERT_CONTEXT wanted = ::CertCreateCertificateContext(
+        X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der_.data()), static_cast<DWORD>(der_.size()));
+    if (!wanted)
+        return;
+    // The system "Root" store may be a collection that refuses deletions,
+    // so the certificate goes from the registry store that holds it.
+    HCERTSTORE store =
+        ::CertOpenStore(CERT_STORE_PROV_SYSTEM_REGISTRY_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
+    if (store) {
+        PCCERT_CONTEXT found =
+            ::CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, wanted, nullptr);
+        if (found)
+            ::CertDeleteCertificateFromStore(found); // frees found
+        ::CertCloseStore(store, 0);
+    }
+    // And from its registry entry, should the store have kept it.
+    BYTE thumbprint[20];
+    DWORD size = sizeof(thumbprint);
+    if (::CertGetCertificateContextProperty(wanted, CERT_SHA1_HASH_PROP_ID, thumbprint, &size)) {
+        static const wchar_t hex[] = L"0123456789ABCDEF";
+        std::wstring key = L"Software\\Microsoft\\SystemCertificates\\Root\\Certificates\\";
+        for (DWORD i = 0; i < size; ++i) {
+            key += hex[thumbprint[i] >> 4];
+            key += hex[thumbprint[i] & 0x0F];
+        }
+        DeleteTree(HKEY_LOCAL_MACHINE, key);
+    }
+    ::CertFreeCertificateContext(wanted);
+}
+
+size_t TaskInfo::EnabledTriggers() const
+{
+    size_t count = 0;
+    for (const TaskTriggerInfo& trigger : triggers)
+        count += trigger.enabled ? 1 : 0;
+    return count;
+}
+
+std::optional<TaskInfo> ReadTask(const std::wstring& name)
+{
+    Platform::ComApartment com;
+    ComPtr<ITaskScheduler> scheduler;
+    if (FAILED(::CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskScheduler,
+                                  scheduler.PutVoid())))
+        return std::nullopt;
+    ComPtr<ITask> task;
+    if (scheduler->Activate(name.c_str(), IID_ITask, reinterpret_cast<IUnknown**>(task.Put())) != S_OK)
+        return std::nullopt;
+    TaskInfo info;
+    LPWSTR text = nullptr;
+    if (SUCCEEDED(task->GetApplicationName(&text)))
+        info.application = TakeCoString(text);
+    if (SUCCEEDED(task->GetParameters(&text)))
+        info.parameters = TakeCoString(text);
+    if (SUCCEEDED(task->GetWorkingDirectory(&text)))
+        info.workingDirectory = TakeCoString(text);
+    if (SUCCEEDED(task->GetComment(&text)))
+        info.comment = TakeCoString(text);
+    task->GetFlags(&info.flags);
+    WORD count = 0;
+    task->GetTriggerCount(&count);
+    for (WORD i = 0; i < count; ++i) {
+        ComPtr<ITaskTrigger> trigger;
+        if (FAILED(task->GetTrigger(i, trigger.Put())))
+            continue;
+        TaskTriggerInfo entry;
+        entry.trigger.cbTriggerSize = sizeof(TASK_TRIGGER);
+        if (FAILED(trigger->GetTrigger(&entry.trigger)))
+            continue;
+        entry.enabled = (entry.trigger.rgFlags & TASK_TRIGGER_FLAG_DISABLED) == 0;
+        info.triggers.push_back(entry);
+    }
+    return info;
+}
+
+void RemoveTask(const std::wstring& name)
+{
+    Platform::ComApartment com;
+    ComPtr<ITaskScheduler> scheduler;
+    if (SUCCEEDED(::CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskScheduler,
+                                     scheduler.PutVoid())))
+        scheduler->Delete(name.c_str());
+}
+
+std::vector<std::wstring> TaskFiles()
+{
+    wchar_t windows[MAX_PATH] = {};
+    ::GetWindowsDirectoryW(windows, MAX_PATH);
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    Platform::UniqueFindHandle find(
+        ::FindFirstFileW((std::wstring(windows) + L"\\Tasks\\*.job").c_str(), &found));
+    if (!find)
+        return names;
+    do {
+        names.push_back(found.cFileName);
+    } while (::FindNextFileW(find.Get(), &found));
+    return names;
+}
+
+} // namespace Tavrin::Test
