@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/GdiHandles.h"
+#include "platform/UniqueHook.h"
 
 namespace {
 
