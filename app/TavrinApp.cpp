@@ -4,6 +4,8 @@
 
 #include "app/CommandLineParser.h"
 #include "app/StartMode.h"
+#include "app/TavrinDlg.h"
+#include "framework/CMFCVisualManager.h"
 #include "net/Scheduler.h"
 #include "net/SurveyReport.h"
 #include "net/UpdateCheck.h"
@@ -52,4 +54,22 @@ void CTavrinApp::RunInteractive()
         AfxMessageBox(L"Failed to initialize UI: Please reinstall the application", MB_OK);
         return;
     }
+    // The framework has no shell manager to create: nothing here browses the
+    // shell. Its controls take the system's native look.
+    CMFCVisualManager::SetDefaultManager<CMFCVisualManagerWindows>();
+    SetRegistryKey(L"Tavrin");
+
+    // Measured once, before any window exists, on every Windows version.
+    Tavrin::Core::WindowsUpdate::RunCompatibilityCheck(compatibilityResult);
+
+    CTavrinDlg mainWindow(&compatibilityResult);
+    // PRE-UPGRADE DIALOG: CPreWin10Dlg is constructed here as well, with
+    // &compatibilityResult, and runs modally below for every version but
+    // Windows 10. Until it exists the other versions end here without a
+    // window.
+    if (compatibilityResult.windowsVersion == 1) {
+        m_pMainWnd = &mainWindow;
+        mainWindow.DoModal();
+    }
+    m_pMainWnd = nullptr;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "core/compat/CompatibilityResult.h"
 #include "framework/CWinApp.h"
 
 #include <string>
@@ -11,6 +12,9 @@ public:
     // FALSE so that the process ends without a message loop.
     BOOL InitInstance() override;
 
+    // The measured system and the current inventories, filled once by the
+    // interactive start and read by the windows through a pointer.
+    Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT compatibilityResult;
     std::wstring programFolder;
     // Set by a settings page when a change needs a restart; never reset.
     bool restartRequired = false;

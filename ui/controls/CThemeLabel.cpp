@@ -132,7 +132,9 @@ void CThemeLabel::Draw(HDC dc, const RECT& client)
 
     if (!m_font || m_text.empty())
         return;
-    Gdiplus::StringFormat format;
+    // Whole lines only: a text longer than its box (fonts differ from system
+    // to system) ends with the trimming's ellipsis instead of a cut line.
+    Gdiplus::StringFormat format(Gdiplus::StringFormatFlagsLineLimit);
     format.SetTrimming(m_trimming);
     format.SetAlignment(m_alignment);
     format.SetLineAlignment(m_lineAlignment);

@@ -1,5 +1,6 @@
 #include "ui/controls/CTransButton.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "framework/CMFCVisualManager.h"
@@ -35,6 +36,9 @@ std::unique_ptr<Gdiplus::Font> MessageFont(HDC dc, int points, bool bold)
     font.lfUnderline = FALSE;
     return std::unique_ptr<Gdiplus::Font>(new Gdiplus::Font(dc, &font));
 }
+
+// Wider than any label; the button's device context clips what is drawn.
+constexpr Gdiplus::REAL kOneLineLayoutWidth = 4096.0f;
 
 } // namespace
 
@@ -94,7 +98,13 @@ void CTransButton::OnDraw(HDC dc, const RECT& rect, UINT state)
     auto x = static_cast<Gdiplus::REAL>(rect.left + cx + 5);
     Gdiplus::RectF area(x, static_cast<Gdiplus::REAL>(rect.top), static_cast<Gdiplus::REAL>(rect.right) - x,
                         static_cast<Gdiplus::REAL>(rect.bottom - rect.top));
-    Gdiplus::StringFormat format;
+    // A box's label is one line, drawn in full and cut only by the button's
+    // own edge. Where the system's font measures a little wider than the
+    // template allowed for, a layout as wide as the button would wrap it
+    // (half a second line in a box one line high) or drop its last letters.
+    area.Width = std::max(area.Width, kOneLineLayoutWidth);
+    Gdiplus::StringFormat format(Gdiplus::StringFormatFlagsNoWrap | Gdiplus::StringFormatFlagsNoClip);
+    format.SetTrimming(Gdiplus::StringTrimmingNone);
     format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
     Gdiplus::SolidBrush brush{Gdiplus::Color(GetCurrentTextColor())};
     graphics.DrawString(text.c_str(), static_cast<INT>(text.size()), font.get(), area, &format, &brush);

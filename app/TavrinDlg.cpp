@@ -1,0 +1,252 @@
+#include "app/TavrinDlg.h"
+
+#include <initializer_list>
+#include <string>
+
+#include "app/RestartSystem.h"
+#include "app/TavrinApp.h"
+#include "platform/RegKey.h"
+#include "res/resource.h"
+#include "ui/pages/PageMessages.h"
+
+namespace {
+
+using Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT;
+
+void DebugLine(const std::wstring& line)
+{
+    ::OutputDebugStringW(line.c_str());
+}
+
+bool* ApplicationRestartFlag()
+{
+    auto* app = dynamic_cast<CTavrinApp*>(AfxGetApp());
+    return app ? &app->restartRequired : nullptr;
+}
+
+} // namespace
+
+CTavrinDlg::CTavrinDlg(COMPATIBILITY_RESULT* result)
+    : CBaseWnd(IDD_TAVRIN_DIALOG), m_result(result),
+      m_icon(::LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME))),
+      m_restartRequired(ApplicationRestartFlag()), m_restart([] { RestartSystem(); })
+{
+    m_securityPage.SetRestartFlag(m_restartRequired);
+    m_privacyPage.SetRestartFlag(m_restartRequired);
+    m_locationPage.SetRestartFlag(m_restartRequired);
+    m_themePage.SetRestartFlag(m_restartRequired);
+}
+
+// Icons loaded from resources with LoadIcon are shared and never destroyed.
+CTavrinDlg::~CTavrinDlg() = default;
+
+void CTavrinDlg::DoDataExchange()
+{
+    BindControl(IDC_TITLE, m_title);
+    BindControl(IDC_ISSUES_NOTE, m_issuesNote);
+    BindControl(IDC_BTN_PRIVACY, m_privacyButton);
+    BindControl(IDC_BTN_LOCATION, m_locationButton);
+    BindControl(IDC_BTN_SECURITY, m_securityButton);
+    BindControl(IDC_BTN_THEMES, m_themesButton);
+    BindControl(IDC_BTN_RECLAMATION, m_reclamationButton);
+    BindControl(IDC_BTN_COMPATIBILITY, m_compatibilityButton);
+}
+
+BOOL CTavrinDlg::OnInitDialog()
+{
+    CBaseWnd::OnInitDialog();
+    SetIcon(m_icon, TRUE);
+    SetIcon(m_icon, FALSE);
+    m_header.reset(LoadImageFile(AfxGetInstanceHandle(), L"images/headers/tools-title.PNG"));
+    m_title.SetTextColor(0xFF000000);
+    m_title.SetFont(CreateMessageFont(14, false, false, false));
+    SetUpButtons();
+    CreatePages();
+    SetUpIssuesNote();
+    DebugLine(L"running win10 check\n");
+    if (m_result && m_result->windowsVersion == 1)
+        RunFirstRunCheck();
+    return TRUE;
+}
+
+void CTavrinDlg::SetUpButtons()
+{
+    const struct {
+        CThemeButton& button;
+        const wchar_t* image;
+    } buttons[] = {
+        {m_privacyButton, L"privacy"},         {m_locationButton, L"location"},
+        {m_securityButton, L"security"},       {m_themesButton, L"themes"},
+        {m_reclamationButton, L"reclamation"}, {m_compatibilityButton, L"compatibility"},
+    };
+    for (const auto& entry : buttons) {
+        const std::wstring stem = std::wstring(L"images/buttons/") + entry.image;
+        entry.button.SetImages(stem + L".png", stem + L"_over.png", stem + L".png", L"");
+        entry.button.SizeToImage();
+    }
+}
+
+void CTavrinDlg::CreatePages()
+{
+    CWnd* parent = this;
+    m_securityPage.Create(IDD_SECURITY, parent);
+    m_privacyPage.Create(IDD_PRIVACY, parent);
+    m_locationPage.Create(IDD_LOCATION, parent);
+    m_themePage.Create(IDD_THEME, parent);
+    m_compatibilityPage.Create(IDD_COMPATIBILITY, parent);
+    m_reclamationPage.Create(IDD_RECLAMATION, parent);
+}
+
+void CTavrinDlg::SetUpIssuesNote()
+{
+    CWinApp* app = AfxGetApp();
+    const int shown = app ? static_cast<int>(app->GetProfileIntW(L"", kShowCompatibilityEntry, 0)) : 0;
+    if (shown != 0) {
+        m_issuesNote.ShowWindow(SW_HIDE);
+        return;
+    }
+    m_showIssuesNote = true;
+    const size_t count = CountCompatibilityIssues();
+    if (app)
+        app->WriteProfileInt(L"", kShowCompatibilityEntry, 1);
+    m_issuesNote.SetText(L"* You have " + std::to_wstring(count) +
+                         L" compatibility issues to review in the Devices & App Compatibility section");
+    m_issuesNote.SetTextColor(0xFFFF0000);
+    m_issuesNote.SetFont(CreateMessageFont(12, false, false, false));
+}
+
+size_t CTavrinDlg::CountCompatibilityIssues() const
+{
+    if (!m_result)
+        return 0;
+    size_t count = Tavrin::Core::MissingApplications(m_result->installedApps).size();
+    count += m_result->drivers.MissingDrivers().size();
+    count += m_result->extensions.LostAssociations().size();
+    return count;
+}
+
+void CTavrinDlg::RunFirstRunCheck()
+{
+    HKEY opened = nullptr;
+    LSTATUS status = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kFirstRunKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                       nullptr, &opened, nullptr);
+    if (status != ERROR_SUCCESS) {
+        DebugLine(L"error opening firstrun reg key\n");
+        return;
+    }
+    Tavrin::Platform::RegKey key;
+    key.Attach(opened);
+
+    // Room for 16 characters; one more keeps a value stored without its
+    // terminating zero from running past the buffer.
+    wchar_t text[17] = {};
+    DWORD size = 16 * sizeof(wchar_t);
+    status = ::RegQueryValueExW(key.Get(), nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
+    bool firstRun = true;
+    if (status != ERROR_SUCCESS) {
+        DebugLine(L"error reading firstrun reg key: " + std::to_wstring(status) + L"\n");
+    } else {
+        DebugLine(std::wstring(L"regData: ") + text + L"\n");
+        firstRun = std::wstring(text) != kFirstRunMarker;
+    }
+    if (firstRun && key.SetString(L"", kFirstRunMarker) != ERROR_SUCCESS)
+        DebugLine(L"error saving firstrun reg key\n");
+    key.Close();
+
+    if (firstRun) {
+        DebugLine(L"showing first run workflow\n");
+        MessageBox(kCongratulation, nullptr, MB_OK);
+    }
+}
+
+BOOL CTavrinDlg::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    if (HIWORD(wParam) == BN_CLICKED) {
+        switch (LOWORD(wParam)) {
+        case IDC_BTN_PRIVACY:
+            ShowPage(m_privacyPage);
+            return TRUE;
+        case IDC_BTN_LOCATION:
+            ShowPage(m_locationPage);
+            return TRUE;
+        case IDC_BTN_SECURITY:
+            ShowPage(m_securityPage);
+            return TRUE;
+        case IDC_BTN_THEMES:
+            ShowPage(m_themePage);
+            return TRUE;
+        case IDC_BTN_RECLAMATION:
+            ShowPage(m_reclamationPage);
+            return TRUE;
+        case IDC_BTN_COMPATIBILITY:
+            ShowPage(m_compatibilityPage);
+            return TRUE;
+        }
+    }
+    return CBaseWnd::OnCommand(wParam, lParam);
+}
+
+LRESULT CTavrinDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_PAGE_DONE:
+        OnPageDone();
+        return 0;
+    case WM_CLOSE:
+        // The title bar's close button; Escape ends the dialog without asking.
+        AskForRestart();
+        break;
+    }
+    return CBaseWnd::WindowProc(message, wParam, lParam);
+}
+
+void CTavrinDlg::ShowPage(CWnd& page)
+{
+    page.MoveWindow(GetClientRect(), TRUE);
+    ShowHomeView(false);
+    page.ShowWindow(SW_SHOW);
+}
+
+void CTavrinDlg::ShowHomeView(bool show)
+{
+    const int command = show ? SW_SHOW : SW_HIDE;
+    m_title.ShowWindow(command);
+    m_issuesNote.ShowWindow(show && m_showIssuesNote ? SW_SHOW : SW_HIDE);
+    for (CThemeButton* button : {&m_privacyButton, &m_locationButton, &m_securityButton, &m_themesButton,
+                                 &m_reclamationButton, &m_compatibilityButton})
+        button->ShowWindow(command);
+}
+
+void CTavrinDlg::OnPageDone()
+{
+    for (CWnd* page : std::initializer_list<CWnd*>{&m_privacyPage, &m_securityPage, &m_locationPage,
+                                                   &m_themePage, &m_compatibilityPage, &m_reclamationPage})
+        page->ShowWindow(SW_HIDE);
+    ShowHomeView(true);
+    AskForRestart();
+}
+
+void CTavrinDlg::AskForRestart()
+{
+    if (!m_restartRequired || !*m_restartRequired)
+        return;
+    if (MessageBox(kRestartQuestion, kRestartCaption, MB_YESNO) == IDYES && m_restart)
+        m_restart();
+}
+
+void CTavrinDlg::DrawContent(Gdiplus::Graphics& graphics)
+{
+    const RECT client = GetClientRect();
+    const INT width = client.right - client.left;
+    const INT height = client.bottom - client.top;
+    const Gdiplus::Color white(0xFFFFFFFF);
+    graphics.Clear(white);
+    INT headerHeight = 0;
+    if (m_header) {
+        const INT imageWidth = static_cast<INT>(m_header->GetWidth());
+        headerHeight = static_cast<INT>(m_header->GetHeight());
+        graphics.DrawImage(m_header.get(), (width - imageWidth) / 2, 0, imageWidth, headerHeight);
+    }
+    Gdiplus::SolidBrush brush(white);
+    graphics.FillRectangle(&brush, 0, headerHeight, width, height - headerHeight);
+}

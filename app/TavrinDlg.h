@@ -1,0 +1,95 @@
+#pragma once
+#include <functional>
+#include <memory>
+
+#include "app/PendingPages.h"
+#include "core/compat/CompatibilityResult.h"
+#include "ui/controls/CBaseWnd.h"
+#include "ui/controls/CThemeButton.h"
+#include "ui/controls/CThemeLabel.h"
+#include "ui/pages/LocationDlg.h"
+#include "ui/pages/PrivacyDlg.h"
+#include "ui/pages/SecurityDlg.h"
+#include "ui/pages/ThemeDlg.h"
+
+// The window a Windows 10 system gets: a home view of six section buttons
+// over the tools header, and the six section pages, one of which at a time
+// covers the whole client area. On its first opening for a user it announces
+// the compatibility issues found since the upgrade; on the first start on a
+// machine it congratulates the user on the upgrade. Returning from a page and
+// closing the window ask for a restart of Windows when a page wrote a setting
+// that needs one.
+class CTavrinDlg : public CBaseWnd {
+public:
+    // `result` stays the caller's. The restart flag is the application's
+    // (CTavrinApp::restartRequired) when the application object is one.
+    explicit CTavrinDlg(Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT* result);
+    ~CTavrinDlg() override;
+
+    static constexpr wchar_t kRestartQuestion[] =
+        L"A system reboot is required to apply your Windows setting changes. Would you like to restart now?";
+    static constexpr wchar_t kRestartCaption[] = L"Orvane Tools";
+    static constexpr wchar_t kCongratulation[] = L"Congratulations on upgrading to Windows 10!";
+    static constexpr wchar_t kFirstRunKey[] = L"Software\\Tavrin";
+    static constexpr wchar_t kFirstRunMarker[] = L"notFirstRun";
+    static constexpr wchar_t kShowCompatibilityEntry[] = L"showCompatibility";
+
+    // What Yes to the restart question does; RestartSystem unless replaced
+    // (the tests must not restart the machine they run on).
+    void SetRestartAction(std::function<void()> restart) { m_restart = std::move(restart); }
+
+    // The number the issues note announces: the missing applications and
+    // drivers and the lost file associations, each computed afresh from the
+    // saved files and the current inventories.
+    size_t CountCompatibilityIssues() const;
+
+    bool IsIssuesNoteShown() const { return m_showIssuesNote; }
+    const CThemeLabel& GetIssuesNote() const { return m_issuesNote; }
+    const CThemeLabel& GetTitleLabel() const { return m_title; }
+
+    CSecurityDlg& GetSecurityPage() { return m_securityPage; }
+    CPrivacyDlg& GetPrivacyPage() { return m_privacyPage; }
+    CLocationDlg& GetLocationPage() { return m_locationPage; }
+    CThemeDlg& GetThemePage() { return m_themePage; }
+    CompatibilityPage& GetCompatibilityPage() { return m_compatibilityPage; }
+    ReclamationPage& GetReclamationPage() { return m_reclamationPage; }
+
+protected:
+    void DoDataExchange() override;
+    BOOL OnInitDialog() override;
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void DrawContent(Gdiplus::Graphics& graphics) override;
+
+private:
+    void SetUpButtons();
+    void CreatePages();
+    void SetUpIssuesNote();
+    void RunFirstRunCheck();
+    void ShowPage(CWnd& page);
+    void ShowHomeView(bool show);
+    void OnPageDone();
+    void AskForRestart();
+
+    Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT* m_result;
+    std::unique_ptr<Gdiplus::Image> m_header;
+    CSecurityDlg m_securityPage;
+    CPrivacyDlg m_privacyPage;
+    CLocationDlg m_locationPage;
+    CThemeDlg m_themePage;
+    CompatibilityPage m_compatibilityPage;
+    ReclamationPage m_reclamationPage;
+    CThemeLabel m_title;
+    CThemeLabel m_issuesNote;
+    CThemeButton m_privacyButton;
+    CThemeButton m_locationButton;
+    CThemeButton m_securityButton;
+    CThemeButton m_themesButton;
+    CThemeButton m_reclamationButton;
+    CThemeButton m_compatibilityButton;
+    bool m_showIssuesNote = false;
+    HICON m_icon;
+
+    bool* m_restartRequired = nullptr;
+    std::function<void()> m_restart;
+};

@@ -1,0 +1,530 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <functional>
+#include <list>
+#include <memory>
+#include <thread>
+
+#include "app/TavrinApp.h"
+#include "app/TavrinDlg.h"
+#include "framework/CMFCVisualManager.h"
+#include "res/resource.h"
+#include "tests/core/SettingsTestSupport.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/WindowTestSupport.h"
+
+using namespace Tavrin::Test;
+using Tavrin::Core::InstalledApp;
+using Tavrin::Core::SavedDriver;
+using Tavrin::Core::SavedExtension;
+
+namespace {
+
+constexpr wchar_t kAppName[] = L"TavrinMainWindowTests";
+constexpr wchar_t kFirstRunKey[] = L"Software\\Tavrin";
+const std::wstring kProfileKey = std::wstring(L"Software\\Tavrin\\") + kAppName;
+constexpr wchar_t kNoteZero[] =
+    L"* You have 0 compatibility issues to review in the Devices & App Compatibility section";
+
+std::wstring FirstRunMarker()
+{
+    StoredValue value = ReadStored(HKEY_LOCAL_MACHINE, kFirstRunKey, L"");
+    if (!value.present || value.type != REG_SZ)
+        return L"(none)";
+    return std::wstring(reinterpret_cast<const wchar_t*>(value.data.data()), value.data.size() / 2)
+        .c_str(); // up to the terminating zero
+}
+
+RECT RectInParent(HWND child)
+{
+    RECT rect = {};
+    ::GetWindowRect(child, &rect);
+    ::MapWindowPoints(nullptr, ::GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+// The main window of this process once it shows (not a message box, which
+// carries the same caption).
+HWND FindMainWindow()
+{
+    struct Search {
+        HWND found = nullptr;
+    } search;
+    ::EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            DWORD process = 0;
+            ::GetWindowThreadProcessId(window, &process);
+            if (process != ::GetCurrentProcessId() || !::IsWindowVisible(window) ||
+                !::GetDlgItem(window, IDC_BTN_PRIVACY))
+                return TRUE;
+            reinterpret_cast<Search*>(param)->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+} // namespace
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(theSkin.Load(BinFolder() + L"\\ui.xml", ::GetModuleHandleW(nullptr)));
+        CMFCVisualManager::SetDefaultManager<CMFCVisualManagerWindows>();
+        app.m_appName = kAppName;
+        app.SetRegistryKey(L"Tavrin");
+        result.windowsVersion = 1;
+        // The saved inventory files are looked for in the current folder.
+        wchar_t current[MAX_PATH] = {};
+        ::GetCurrentDirectoryW(MAX_PATH, current);
+        previousFolder = current;
+        ::SetCurrentDirectoryW(folder.Path().c_str());
+        DeleteTree(HKEY_CURRENT_USER, kProfileKey);
+        MarkStarted(L"notFirstRun");
+        // The settings the pages click on are put back afterwards.
+        ClearCatalogue(restorer, security);
+        ClearCatalogue(restorer, theme);
+        ClearCatalogue(restorer, privacy);
+        ClearCatalogue(restorer, location);
+    }
+    void TearDown() override
+    {
+        window.reset();
+        PumpMessages();
+        ::SetCurrentDirectoryW(previousFolder.c_str());
+        DeleteTree(HKEY_CURRENT_USER, kProfileKey);
+    }
+
+    void MarkStarted(const std::wstring& text) { WriteString(HKEY_LOCAL_MACHINE, kFirstRunKey, L"", text); }
+
+    // The window as the program makes it, but modeless, so that the test
+    // drives it from its own thread.
+    void Open()
+    {
+        window = std::make_unique<CTavrinDlg>(&result);
+        window->SetRestartAction([this] { ++restarts; });
+        ASSERT_TRUE(window->Create(IDD_TAVRIN_DIALOG, nullptr));
+        window->ShowWindow(SW_SHOW);
+        PumpMessages();
+    }
+    HWND Item(int id) const { return window->GetDlgItem(id); }
+    bool Visible(int id) const { return ::IsWindowVisible(Item(id)) != FALSE; }
+    bool HomeViewShown() const
+    {
+        for (int id : {IDC_TITLE, IDC_BTN_PRIVACY, IDC_BTN_LOCATION, IDC_BTN_SECURITY, IDC_BTN_THEMES,
+                       IDC_BTN_RECLAMATION, IDC_BTN_COMPATIBILITY})
+            if (!Visible(id))
+                return false;
+        return true;
+    }
+    bool HomeViewHidden() const
+    {
+        for (int id : {IDC_TITLE, IDC_ISSUES_NOTE, IDC_BTN_PRIVACY, IDC_BTN_LOCATION, IDC_BTN_SECURITY,
+                       IDC_BTN_THEMES, IDC_BTN_RECLAMATION, IDC_BTN_COMPATIBILITY})
+            if (Visible(id))
+                return false;
+        return true;
+    }
+    // A click on a section button, as the user makes it.
+    void OpenSection(int buttonId, CWnd& page)
+    {
+        Click(Item(buttonId));
+        ASSERT_TRUE(PumpUntil([&] { return page.IsWindowVisible() != FALSE; })) << buttonId;
+    }
+    // "Done" of the visible page; true when a restart question came and was
+    // answered with `answer`.
+    bool Done(CWnd& page, int answer = IDNO, std::wstring* text = nullptr)
+    {
+        MessageBoxAnswerer answerer(answer, L"Orvane Tools", 4000);
+        Click(page.GetDlgItem(IDOK));
+        PumpMessagesFor(200);
+        if (text)
+            *text = answerer.Text();
+        return answerer.Answered();
+    }
+
+    // Runs the window modally; `drive` gets its handle on a thread of its
+    // own. Bounded: a window still open after the time-out is ended.
+    INT_PTR RunModal(const std::function<void(HWND)>& drive, DWORD timeoutMs = 20000)
+    {
+        window = std::make_unique<CTavrinDlg>(&result);
+        window->SetRestartAction([this] { ++restarts; });
+        std::atomic<bool> ended{false};
+        std::thread driver([&] {
+            const DWORD start = ::GetTickCount();
+            HWND found = nullptr;
+            while (!ended && !found && ::GetTickCount() - start < timeoutMs) {
+                found = FindMainWindow();
+                ::Sleep(20);
+            }
+            if (found)
+                drive(found);
+            while (!ended && ::GetTickCount() - start < timeoutMs)
+                ::Sleep(20);
+            if (!ended && found) {
+                ADD_FAILURE() << "the main window did not close";
+                ::PostMessageW(found, WM_COMMAND, IDCANCEL, 0);
+            }
+        });
+        INT_PTR answer = window->DoModal();
+        ended = true;
+        driver.join();
+        return answer;
+    }
+
+    TempFolder folder;
+    std::wstring previousFolder;
+    RegistryValueBackup firstRun{HKEY_LOCAL_MACHINE, kFirstRunKey, L""};
+    PolicyServer policy;
+    RegistryRestorer restorer;
+    Tavrin::Core::CSecurity security;
+    Tavrin::Core::CThemeSettings theme;
+    Tavrin::Core::CPrivacy privacy;
+    Tavrin::Core::CLocation location;
+    CTavrinApp app;
+    Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT result;
+    std::unique_ptr<CTavrinDlg> window;
+    int restarts = 0;
+};
+
+// --- Home view -------------------------------------------------------------------
+
+TEST_F(MainWindow, HomeViewShowsTheTitleAndSixImageButtons)
+{
+    Open();
+    EXPECT_TRUE(HomeViewShown());
+    EXPECT_EQ(window->GetWindowText(), L"Orvane Tools");
+    EXPECT_NE(::SendMessageW(*window, WM_GETICON, ICON_BIG, 0), 0);
+    EXPECT_NE(::SendMessageW(*window, WM_GETICON, ICON_SMALL, 0), 0);
+
+    const CThemeLabel& title = window->GetTitleLabel();
+    EXPECT_EQ(title.GetText(), L"Windows 10 Settings");
+    EXPECT_EQ(title.GetTextColor(), 0xFF000000u);
+    std::unique_ptr<Gdiplus::Font> fourteen(CreateMessageFont(14, false, false, false));
+    ASSERT_NE(title.GetLabelFont(), nullptr);
+    EXPECT_FLOAT_EQ(title.GetLabelFont()->GetSize(), fourteen->GetSize());
+    EXPECT_EQ(title.GetLabelFont()->GetStyle(), Gdiplus::FontStyleRegular);
+
+    // Each button is as large as its image and stays where the template put it.
+    struct {
+        int id;
+        const wchar_t* image;
+    } const buttons[] = {{IDC_BTN_PRIVACY, L"privacy"},         {IDC_BTN_LOCATION, L"location"},
+                         {IDC_BTN_SECURITY, L"security"},       {IDC_BTN_THEMES, L"themes"},
+                         {IDC_BTN_RECLAMATION, L"reclamation"}, {IDC_BTN_COMPATIBILITY, L"compatibility"}};
+    HWND plain = ::CreateDialogParamW(
+        ::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_TAVRIN_DIALOG), nullptr,
+        [](HWND, UINT message, WPARAM, LPARAM) -> INT_PTR { return message == WM_INITDIALOG; }, 0);
+    ASSERT_NE(plain, nullptr);
+    for (const auto& button : buttons) {
+        std::unique_ptr<Gdiplus::Image> image(LoadImageFile(
+            ::GetModuleHandleW(nullptr), std::wstring(L"images/buttons/") + button.image + L".png"));
+        ASSERT_NE(image, nullptr) << button.id;
+        auto* themed = dynamic_cast<CThemeButton*>(CWnd::FromHandlePermanent(Item(button.id)));
+        ASSERT_NE(themed, nullptr) << button.id;
+        const RECT rect = RectInParent(Item(button.id));
+        const RECT templated = RectInParent(::GetDlgItem(plain, button.id));
+        EXPECT_EQ(rect.right - rect.left, static_cast<LONG>(image->GetWidth())) << button.id;
+        EXPECT_EQ(rect.bottom - rect.top, static_cast<LONG>(image->GetHeight())) << button.id;
+        EXPECT_EQ(rect.left, templated.left) << button.id;
+        EXPECT_EQ(rect.top, templated.top) << button.id;
+    }
+    ::DestroyWindow(plain);
+    SaveScreenshot(*window, L"main-home-view");
+}
+
+TEST_F(MainWindow, DrawsTheHeaderCentredOnWhite)
+{
+    Open();
+    auto header =
+        std::make_unique<Gdiplus::Bitmap>((BinFolder() + L"\\images\\headers\\tools-title.PNG").c_str());
+    ASSERT_EQ(header->GetLastStatus(), Gdiplus::Ok);
+    WindowCapture shot = CaptureWindow(*window);
+    ASSERT_FALSE(shot.Empty());
+    const int left = (shot.Width() - static_cast<int>(header->GetWidth())) / 2;
+    const int height = static_cast<int>(header->GetHeight());
+    // A few pixels of the header land where the image has them.
+    for (int y : {2, height / 2, height - 3}) {
+        Gdiplus::Color expected;
+        header->GetPixel(header->GetWidth() / 2, y, &expected);
+        EXPECT_EQ(shot.At(left + static_cast<int>(header->GetWidth()) / 2, y),
+                  RGB(expected.GetR(), expected.GetG(), expected.GetB()))
+            << y;
+    }
+    EXPECT_EQ(shot.At(3, height + 3), RGB(255, 255, 255));
+    EXPECT_EQ(shot.At(shot.Width() - 3, shot.Height() - 3), RGB(255, 255, 255));
+}
+
+TEST_F(MainWindow, PagesAreCreatedHiddenInTheirOrder)
+{
+    Open();
+    CWnd* pages[] = {&window->GetSecurityPage(),      &window->GetPrivacyPage(),
+                     &window->GetLocationPage(),      &window->GetThemePage(),
+                     &window->GetCompatibilityPage(), &window->GetReclamationPage()};
+    const UINT templates[] = {IDD_SECURITY, IDD_PRIVACY,       IDD_LOCATION,
+                              IDD_THEME,    IDD_COMPATIBILITY, IDD_RECLAMATION};
+    std::vector<HWND> expected;
+    for (size_t i = 0; i < std::size(pages); ++i) {
+        ASSERT_NE(pages[i]->GetSafeHwnd(), nullptr) << i;
+        EXPECT_EQ(pages[i]->GetParent(), window->GetSafeHwnd());
+        EXPECT_FALSE(pages[i]->IsWindowVisible()) << i;
+        EXPECT_EQ(dynamic_cast<CDialogEx*>(pages[i])->TemplateId(), templates[i]);
+        expected.push_back(pages[i]->GetSafeHwnd());
+    }
+    // Children come in creation order.
+    std::vector<HWND> order;
+    for (HWND child = ::GetWindow(*window, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        if (std::find(expected.begin(), expected.end(), child) != expected.end())
+            order.push_back(child);
+    EXPECT_EQ(order, expected);
+}
+
+TEST_F(MainWindow, EachSectionButtonShowsItsPageOverTheWholeClientArea)
+{
+    Open();
+    const RECT client = window->GetClientRect();
+    struct {
+        int button;
+        CWnd* page;
+        const wchar_t* name;
+    } const sections[] = {
+        {IDC_BTN_PRIVACY, &window->GetPrivacyPage(), L"privacy"},
+        {IDC_BTN_LOCATION, &window->GetLocationPage(), L"location"},
+        {IDC_BTN_SECURITY, &window->GetSecurityPage(), L"security"},
+        {IDC_BTN_THEMES, &window->GetThemePage(), L"theme"},
+        {IDC_BTN_RECLAMATION, &window->GetReclamationPage(), L"reclamation"},
+        {IDC_BTN_COMPATIBILITY, &window->GetCompatibilityPage(), L"compatibility"},
+    };
+    for (const auto& section : sections) {
+        OpenSection(section.button, *section.page);
+        const RECT rect = RectInParent(*section.page);
+        EXPECT_EQ(rect.left, 0);
+        EXPECT_EQ(rect.top, 0);
+        EXPECT_EQ(rect.right, client.right);
+        EXPECT_EQ(rect.bottom, client.bottom);
+        EXPECT_TRUE(HomeViewHidden()) << section.button;
+        SaveScreenshot(*window, std::wstring(L"main-page-") + section.name);
+        EXPECT_FALSE(Done(*section.page));
+        EXPECT_FALSE(section.page->IsWindowVisible());
+        EXPECT_TRUE(HomeViewShown()) << section.button;
+        EXPECT_TRUE(Visible(IDC_ISSUES_NOTE));
+    }
+}
+
+// --- The issues note ---------------------------------------------------------------
+
+TEST_F(MainWindow, IssuesNoteShowsOnceEvenWithNoIssues)
+{
+    Open();
+    EXPECT_TRUE(window->IsIssuesNoteShown());
+    EXPECT_TRUE(Visible(IDC_ISSUES_NOTE));
+    const CThemeLabel& note = window->GetIssuesNote();
+    EXPECT_EQ(note.GetText(), kNoteZero);
+    EXPECT_EQ(note.GetTextColor(), 0xFFFF0000u);
+    std::unique_ptr<Gdiplus::Font> twelve(CreateMessageFont(12, false, false, false));
+    ASSERT_NE(note.GetLabelFont(), nullptr);
+    EXPECT_FLOAT_EQ(note.GetLabelFont()->GetSize(), twelve->GetSize());
+    EXPECT_EQ(note.GetLabelFont()->GetStyle(), Gdiplus::FontStyleRegular);
+    EXPECT_TRUE(ReadStored(HKEY_CURRENT_USER, kProfileKey, L"showCompatibility").IsDword(1));
+    // Red text is drawn where the note is.
+    WindowCapture shot = CaptureWindow(*window);
+    EXPECT_GT(shot.Count(RGB(255, 0, 0), RectInParent(Item(IDC_ISSUES_NOTE))), 20);
+
+    window.reset();
+    Open();
+    EXPECT_FALSE(window->IsIssuesNoteShown());
+    EXPECT_FALSE(Visible(IDC_ISSUES_NOTE));
+    // Back from a page the note stays away.
+    OpenSection(IDC_BTN_LOCATION, window->GetLocationPage());
+    Done(window->GetLocationPage());
+    EXPECT_TRUE(HomeViewShown());
+    EXPECT_FALSE(Visible(IDC_ISSUES_NOTE));
+}
+
+TEST_F(MainWindow, IssuesNoteCountsMissingApplicationsDriversAndAssociations)
+{
+    // Before the upgrade: three applications, two drivers, two associations.
+    std::list<InstalledApp> before = {{0x80000002, L"Uninstall", L"KeptApp", L"Kept"},
+                                      {0x80000002, L"Uninstall", L"GoneApp", L"Gone"},
+                                      {0x80000003, L"Uninstall", L"AlsoGone", L"Also gone"}};
+    ASSERT_TRUE(Tavrin::Core::SaveInstalledApps(before));
+    Tavrin::Core::Drivers drivers;
+    drivers.current = {{L"Kept device", L"PCI\\KEPT", L"{1}"}, {L"Gone device", L"PCI\\GONE", L"{2}"}};
+    ASSERT_TRUE(drivers.SaveDrivers());
+    Tavrin::Core::Extensions extensions;
+    extensions.current = {{L".txt", L"txtfile", L"h1", L"notepad"}, {L".pdf", L"Reader", L"h2", L"reader"}};
+    ASSERT_TRUE(extensions.SaveAssociations());
+    // Now: one application, one driver and one association are gone or changed.
+    result.installedApps = {{0x80000002, L"Uninstall", L"KeptApp", L"Kept"}};
+    result.drivers.current = {{L"Kept device", L"PCI\\KEPT", L"{1}"}};
+    result.extensions.current = {{L".txt", L"txtfile", L"h1", L"notepad"},
+                                 {L".pdf", L"Edge", L"h3", L"edge"}};
+    Open();
+    EXPECT_EQ(window->CountCompatibilityIssues(), 4u);
+    EXPECT_EQ(window->GetIssuesNote().GetText(),
+              L"* You have 4 compatibility issues to review in the Devices & App Compatibility section");
+    SaveScreenshot(*window, L"main-home-view-with-issues");
+}
+
+// --- First run --------------------------------------------------------------------
+
+TEST_F(MainWindow, FirstStartCongratulatesAndMarksTheMachine)
+{
+    DeleteStored(HKEY_LOCAL_MACHINE, kFirstRunKey, L"");
+    MessageBoxAnswerer answerer(IDOK, kAppName);
+    Open();
+    ASSERT_TRUE(answerer.Answered());
+    EXPECT_EQ(answerer.Text(), L"Congratulations on upgrading to Windows 10!");
+    EXPECT_EQ(answerer.Caption(), kAppName);
+    EXPECT_TRUE(ReadStored(HKEY_LOCAL_MACHINE, kFirstRunKey, L"").IsString(L"notFirstRun"));
+    EXPECT_TRUE(window->IsWindowVisible());
+}
+
+TEST_F(MainWindow, MarkerInAnotherCaseCountsAsFirstRunAndIsOverwritten)
+{
+    MarkStarted(L"notfirstrun");
+    MessageBoxAnswerer answerer(IDOK, kAppName);
+    Open();
+    EXPECT_TRUE(answerer.Answered());
+    EXPECT_EQ(answerer.Text(), L"Congratulations on upgrading to Windows 10!");
+    EXPECT_EQ(FirstRunMarker(), L"notFirstRun");
+}
+
+TEST_F(MainWindow, MarkerTooLongForItsBufferCountsAsFirstRun)
+{
+    MarkStarted(L"notFirstRun but much longer than sixteen characters");
+    MessageBoxAnswerer answerer(IDOK, kAppName);
+    Open();
+    EXPECT_TRUE(answerer.Answered());
+    EXPECT_EQ(FirstRunMarker(), L"notFirstRun");
+}
+
+TEST_F(MainWindow, MarkerPresentMeansNoCongratulation)
+{
+    MessageBoxAnswerer answerer(IDOK, L"", 3000);
+    Open();
+    PumpMessagesFor(300);
+    EXPECT_FALSE(answerer.Answered()) << answerer.Text().c_str();
+    EXPECT_EQ(FirstRunMarker(), L"notFirstRun");
+}
+
+TEST_F(MainWindow, OnlyWindows10IsCongratulated)
+{
+    DeleteStored(HKEY_LOCAL_MACHINE, kFirstRunKey, L"");
+    result.windowsVersion = 2;
+    MessageBoxAnswerer answerer(IDOK, L"", 3000);
+    Open();
+    PumpMessagesFor(300);
+    EXPECT_FALSE(answerer.Answered());
+    EXPECT_EQ(FirstRunMarker(), L"(none)");
+}
+
+// --- The restart question -----------------------------------------------------------
+
+TEST_F(MainWindow, SecurityClickThenDoneAsksAndNoAsksAgainLater)
+{
+    Open();
+    CSecurityDlg& page = window->GetSecurityPage();
+    OpenSection(IDC_BTN_SECURITY, page);
+    Click(page.GetDlgItem(1000));
+    EXPECT_TRUE(app.restartRequired);
+    std::wstring text;
+    EXPECT_TRUE(Done(page, IDNO, &text));
+    EXPECT_EQ(text, CTavrinDlg::kRestartQuestion);
+    EXPECT_EQ(restarts, 0);
+    EXPECT_TRUE(app.restartRequired);
+    EXPECT_TRUE(HomeViewShown());
+    // No keeps the question coming, also from a page that changed nothing.
+    OpenSection(IDC_BTN_PRIVACY, window->GetPrivacyPage());
+    EXPECT_TRUE(Done(window->GetPrivacyPage()));
+    EXPECT_EQ(restarts, 0);
+}
+
+TEST_F(MainWindow, YesRestartsTheSystem)
+{
+    Open();
+    CThemeDlg& page = window->GetThemePage();
+    OpenSection(IDC_BTN_THEMES, page);
+    Click(page.GetDlgItem(1013));
+    EXPECT_TRUE(Done(page, IDYES));
+    EXPECT_EQ(restarts, 1);
+}
+
+TEST_F(MainWindow, AClickUndoneBySecondClickStillAsks)
+{
+    Open();
+    CSecurityDlg& page = window->GetSecurityPage();
+    OpenSection(IDC_BTN_SECURITY, page);
+    Click(page.GetDlgItem(1003));
+    Click(page.GetDlgItem(1003));
+    EXPECT_EQ(page.IsDlgButtonChecked(1003), BST_UNCHECKED);
+    EXPECT_TRUE(Done(page));
+}
+
+TEST_F(MainWindow, PrivacyAndLocationNeverAsk)
+{
+    Open();
+    CPrivacyDlg& privacyPage = window->GetPrivacyPage();
+    OpenSection(IDC_BTN_PRIVACY, privacyPage);
+    for (int id = 1001; id <= 1019; ++id)
+        Click(privacyPage.GetDlgItem(id));
+    Click(privacyPage.GetDlgItem(IDCANCEL));
+    EXPECT_FALSE(Done(privacyPage));
+    CLocationDlg& locationPage = window->GetLocationPage();
+    OpenSection(IDC_BTN_LOCATION, locationPage);
+    for (int id = 1004; id <= 1007; ++id)
+        Click(locationPage.GetDlgItem(id));
+    EXPECT_FALSE(Done(locationPage));
+    EXPECT_FALSE(app.restartRequired);
+}
+
+TEST_F(MainWindow, SecurityResetAloneDoesNotAsk)
+{
+    Open();
+    CSecurityDlg& page = window->GetSecurityPage();
+    OpenSection(IDC_BTN_SECURITY, page);
+    Click(page.GetDlgItem(IDCANCEL));
+    EXPECT_FALSE(Done(page));
+    EXPECT_FALSE(app.restartRequired);
+}
+
+TEST_F(MainWindow, ClosingAfterDarkThemeAsksAndNoClosesWithoutRestart)
+{
+    MessageBoxAnswerer answerer(IDNO, L"Orvane Tools", 15000);
+    RunModal([](HWND main) {
+        Click(::GetDlgItem(main, IDC_BTN_THEMES));
+        ::Sleep(200);
+        HWND page = nullptr;
+        for (HWND child = ::GetWindow(main, GW_CHILD); child && !page;
+             child = ::GetWindow(child, GW_HWNDNEXT))
+            if (::IsWindowVisible(child) && ::GetDlgItem(child, 1013))
+                page = child;
+        ASSERT_NE(page, nullptr);
+        Click(::GetDlgItem(page, 1006));
+        ::PostMessageW(main, WM_CLOSE, 0, 0);
+    });
+    EXPECT_TRUE(answerer.Answered());
+    EXPECT_EQ(answerer.Text(), CTavrinDlg::kRestartQuestion);
+    EXPECT_TRUE(app.restartRequired);
+    EXPECT_EQ(restarts, 0);
+}
+
+TEST_F(MainWindow, ClosingWithoutChangesDoesNotAsk)
+{
+    MessageBoxAnswerer answerer(IDNO, L"Orvane Tools", 15000);
+    RunModal([](HWND main) { ::PostMessageW(main, WM_CLOSE, 0, 0); });
+    EXPECT_FALSE(answerer.Answered());
+}
+
+TEST_F(MainWindow, EscapeClosesAtOnceWithoutAsking)
+{
+    app.restartRequired = true;
+    MessageBoxAnswerer answerer(IDNO, L"Orvane Tools", 15000);
+    const INT_PTR answer = RunModal([](HWND main) { PressKey(main, VK_ESCAPE); });
+    EXPECT_EQ(answer, IDCANCEL);
+    EXPECT_FALSE(answerer.Answered());
+    EXPECT_EQ(restarts, 0);
+}

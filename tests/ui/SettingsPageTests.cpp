@@ -1,0 +1,468 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+#include <string>
+#include <type_traits>
+
+#include "framework/CMFCVisualManager.h"
+#include "res/resource.h"
+#include "tests/core/SettingsTestSupport.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/WindowTestSupport.h"
+#include "ui/pages/LocationDlg.h"
+#include "ui/pages/PageMessages.h"
+#include "ui/pages/PrivacyDlg.h"
+#include "ui/pages/SecurityDlg.h"
+#include "ui/pages/ThemeDlg.h"
+
+using namespace Tavrin::Test;
+using Tavrin::Core::CatalogueOf;
+using Tavrin::Core::SettingStep;
+
+namespace {
+
+constexpr COLORREF kPageBlue = RGB(0x0A, 0x70, 0xC5);
+constexpr COLORREF kWhite = RGB(0xFF, 0xFF, 0xFF);
+
+// What each page should show and do, written out by hand rather than taken
+// from the catalogues the pages read.
+template <typename Page> struct Expected;
+template <> struct Expected<CPrivacyDlg> {
+    static constexpr const wchar_t* kName = L"Privacy";
+    static std::set<int> TickedOnEmptyRegistry() { return {1017}; }
+    static std::set<int> AskingRestart() { return {}; }
+    static constexpr int kRows = 19;
+};
+template <> struct Expected<CSecurityDlg> {
+    static constexpr const wchar_t* kName = L"Security";
+    static std::set<int> TickedOnEmptyRegistry() { return {}; }
+    static std::set<int> AskingRestart() { return {1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008}; }
+    static constexpr int kRows = 9;
+};
+template <> struct Expected<CLocationDlg> {
+    static constexpr const wchar_t* kName = L"Location";
+    static std::set<int> TickedOnEmptyRegistry() { return {}; }
+    static std::set<int> AskingRestart() { return {}; }
+    static constexpr int kRows = 4;
+};
+template <> struct Expected<CThemeDlg> {
+    static constexpr const wchar_t* kName = L"Theme";
+    static std::set<int> TickedOnEmptyRegistry() { return {}; }
+    static std::set<int> AskingRestart() { return {1006, 1013}; }
+    static constexpr int kRows = 8;
+};
+
+// A top-level window standing in for the main window: it hosts the page and
+// counts the page's WM_PAGE_DONE.
+class PageHost : public CWnd {
+public:
+    bool Create(const SIZE& client)
+    {
+        RECT frame = {0, 0, client.cx, client.cy};
+        const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE;
+        ::AdjustWindowRectEx(&frame, style, FALSE, 0);
+        RECT rect = {40, 40, 40 + frame.right - frame.left, 40 + frame.bottom - frame.top};
+        return CreateEx(0, nullptr, L"Orvane Tools", style, rect, nullptr, 0) != FALSE;
+    }
+    int doneCount = 0;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_PAGE_DONE) {
+            EXPECT_EQ(wParam, 0u);
+            EXPECT_EQ(lParam, 0);
+            ++doneCount;
+            return 0;
+        }
+        return CWnd::WindowProc(message, wParam, lParam);
+    }
+};
+
+INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM)
+{
+    return message == WM_INITDIALOG;
+}
+
+// The client size of the main window, where the pages are shown.
+SIZE MainWindowClient()
+{
+    HWND main = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_TAVRIN_DIALOG),
+                                     nullptr, PlainDialogProc, 0);
+    RECT client = {};
+    ::GetClientRect(main, &client);
+    ::DestroyWindow(main);
+    return {client.right, client.bottom};
+}
+
+template <typename Model> void WritePlainly(const Model& model, const SettingStep<Model>& step)
+{
+    EntryPlace place = PlaceOf(model, step.entry);
+    ASSERT_NE(place.root, nullptr) << place.name.c_str();
+    if (step.kind == SettingStep<Model>::Kind::Delete)
+        DeleteStored(place.root, place.path, place.name);
+    else if (place.isString)
+        WriteString(place.root, place.path, place.name, step.text);
+    else
+        WriteDword(place.root, place.path, place.name, step.number);
+}
+
+RECT RectInParent(HWND child)
+{
+    RECT rect = {};
+    ::GetWindowRect(child, &rect);
+    ::MapWindowPoints(nullptr, ::GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+} // namespace
+
+template <typename Page> class SettingsPage : public ::testing::Test {
+protected:
+    using Model = std::decay_t<decltype(std::declval<Page>().GetModel())>;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(theSkin.Load(BinFolder() + L"\\ui.xml", ::GetModuleHandleW(nullptr)));
+        CMFCVisualManager::SetDefaultManager<CMFCVisualManagerWindows>();
+        reference = std::make_unique<Model>();
+        ClearCatalogue(restorer, *reference);
+    }
+    void TearDown() override
+    {
+        page.reset();
+        host.DestroyWindow();
+        PumpMessages();
+    }
+
+    void CreatePage()
+    {
+        page = std::make_unique<Page>();
+        page->SetRestartFlag(&restartRequired);
+        ASSERT_TRUE(host.Create(MainWindowClient()));
+        ASSERT_TRUE(page->Create(Page::kLayout.templateId, &host));
+        page->MoveWindow(host.GetClientRect(), TRUE);
+        page->ShowWindow(SW_SHOW);
+        PumpMessages();
+    }
+    HWND Box(int id) const { return page->GetDlgItem(id); }
+    UINT Check(int id) const { return page->IsDlgButtonChecked(id); }
+    std::vector<std::string> State() const { return StateOf(page->GetModel()); }
+    const Tavrin::Core::SettingsCatalogue<Model>& Catalogue() const { return CatalogueOf<Model>(); }
+
+    // Declared first, so that every model below finds the stand-in policy
+    // object and the scratch keys go last.
+    PolicyServer policy;
+    RegistryRestorer restorer;
+    std::unique_ptr<Model> reference;
+    PageHost host;
+    std::unique_ptr<Page> page;
+    bool restartRequired = false;
+};
+
+using PageTypes = ::testing::Types<CPrivacyDlg, CSecurityDlg, CLocationDlg, CThemeDlg>;
+class PageNames {
+public:
+    template <typename Page> static std::string GetName(int)
+    {
+        std::wstring name = Expected<Page>::kName;
+        return std::string(name.begin(), name.end());
+    }
+};
+TYPED_TEST_SUITE(SettingsPage, PageTypes, PageNames);
+
+TYPED_TEST(SettingsPage, EmptyRegistryShowsTheDefaultTicks)
+{
+    this->CreatePage();
+    ASSERT_EQ(this->Catalogue().rows.size(), static_cast<size_t>(Expected<TypeParam>::kRows));
+    const auto ticked = Expected<TypeParam>::TickedOnEmptyRegistry();
+    for (int id : TypeParam::kLayout.boxIds)
+        EXPECT_EQ(this->Check(id), ticked.count(id) ? BST_CHECKED : BST_UNCHECKED) << "box " << id;
+    SaveScreenshot(this->host, std::wstring(L"page-") + Expected<TypeParam>::kName);
+}
+
+TYPED_TEST(SettingsPage, PreparedRegistryShowsEveryRowTicked)
+{
+    for (const auto& row : this->Catalogue().rows)
+        for (const auto& step : row.tick)
+            WritePlainly(*this->reference, step);
+    this->CreatePage();
+    for (int id : TypeParam::kLayout.boxIds) {
+        const bool isRow = Tavrin::Core::FindRow<typename TestFixture::Model>(id) != nullptr;
+        EXPECT_EQ(this->Check(id), isRow ? BST_CHECKED : BST_UNCHECKED) << "box " << id;
+    }
+    SaveScreenshot(this->host, std::wstring(L"page-") + Expected<TypeParam>::kName + L"-all-ticked");
+}
+
+TYPED_TEST(SettingsPage, EveryBoxWritesItsRowWhenTickedAndWhenCleared)
+{
+    this->CreatePage();
+    const auto asking = Expected<TypeParam>::AskingRestart();
+    for (const auto& row : this->Catalogue().rows) {
+        const int id = row.controlId;
+        const bool startsTicked = this->Check(id) == BST_CHECKED;
+        auto state = this->State();
+        for (int click = 0; click < 2; ++click) {
+            const bool ticks = (click == 0) != startsTicked;
+            this->restartRequired = false;
+            Click(this->Box(id));
+            EXPECT_EQ(this->Check(id), ticks ? BST_CHECKED : BST_UNCHECKED) << "box " << id;
+            state = AfterSteps(state, ticks ? row.tick : row.clear);
+            EXPECT_EQ(this->State(), state) << "box " << id << (ticks ? " ticked" : " cleared");
+            EXPECT_EQ(this->restartRequired, asking.count(id) == 1) << "box " << id;
+        }
+    }
+    EXPECT_EQ(this->host.doneCount, 0);
+}
+
+TYPED_TEST(SettingsPage, ResetPutsTheValuesBackAndClearsEveryBox)
+{
+    this->CreatePage();
+    for (const auto& row : this->Catalogue().rows)
+        if (this->Check(row.controlId) != BST_CHECKED)
+            Click(this->Box(row.controlId));
+    for (const auto& row : this->Catalogue().rows)
+        ASSERT_EQ(this->Check(row.controlId), BST_CHECKED);
+    const auto expected = AfterSteps(this->State(), this->Catalogue().reset);
+    this->restartRequired = false;
+    Click(this->page->GetDlgItem(IDCANCEL));
+    EXPECT_EQ(this->State(), expected);
+    for (int id : TypeParam::kLayout.boxIds)
+        EXPECT_EQ(this->Check(id), BST_UNCHECKED) << "box " << id;
+    EXPECT_FALSE(this->restartRequired);
+    EXPECT_EQ(this->host.doneCount, 0);
+}
+
+TYPED_TEST(SettingsPage, DoneTellsTheHostAndChangesNothing)
+{
+    this->CreatePage();
+    const auto before = this->State();
+    Click(this->page->GetDlgItem(IDOK));
+    EXPECT_EQ(this->host.doneCount, 1);
+    EXPECT_EQ(this->State(), before);
+    EXPECT_FALSE(this->restartRequired);
+    // The page stays as it is; hiding it is the host's business.
+    EXPECT_TRUE(this->page->IsWindowVisible());
+}
+
+TYPED_TEST(SettingsPage, BoxesTakeTheSkinColourAndTextsTheirFonts)
+{
+    this->CreatePage();
+    const Gdiplus::ARGB boxText = theSkin.GetColor(L"general/checkbox/text");
+    for (int id : TypeParam::kLayout.boxIds) {
+        auto* box = dynamic_cast<CTransButton*>(CWnd::FromHandlePermanent(this->Box(id)));
+        ASSERT_NE(box, nullptr) << "box " << id;
+        EXPECT_EQ(box->GetTextColor(), boxText);
+        EXPECT_TRUE(box->IsCheckBox());
+    }
+    std::unique_ptr<Gdiplus::Font> eight(CreateMessageFont(8, false, false, false));
+    auto labelFont = [&](int id) {
+        auto* label = dynamic_cast<CThemeLabel*>(CWnd::FromHandlePermanent(this->page->GetDlgItem(id)));
+        return label ? label->GetLabelFont() : nullptr;
+    };
+    for (int id : TypeParam::kLayout.textIds) {
+        Gdiplus::Font* font = labelFont(id);
+        ASSERT_NE(font, nullptr) << "text " << id;
+        EXPECT_EQ(font->GetStyle(), Gdiplus::FontStyleItalic) << "text " << id;
+        EXPECT_FLOAT_EQ(font->GetSize(), eight->GetSize());
+    }
+    if (TypeParam::kLayout.introductionId) {
+        Gdiplus::Font* font = labelFont(TypeParam::kLayout.introductionId);
+        ASSERT_NE(font, nullptr);
+        EXPECT_EQ(font->GetStyle(), Gdiplus::FontStyleRegular);
+        EXPECT_FLOAT_EQ(font->GetSize(), eight->GetSize());
+    }
+}
+
+TYPED_TEST(SettingsPage, DrawsTheHeaderOverBlueAndAWhitePanel)
+{
+    this->CreatePage();
+    ASSERT_NE(this->page->GetHeaderImage(), nullptr);
+    const INT headerHeight = static_cast<INT>(this->page->GetHeaderImage()->GetHeight());
+    WindowCapture shot = CaptureWindow(*this->page);
+    ASSERT_FALSE(shot.Empty());
+    const int below = headerHeight + 10;
+    EXPECT_EQ(shot.At(10, below), kPageBlue);
+    EXPECT_EQ(shot.At(shot.Width() - 10, below), kPageBlue);
+    EXPECT_EQ(shot.At(22, below), kWhite);
+    // No control sits in the panel's bottom left corner.
+    EXPECT_EQ(shot.At(22, shot.Height() - 22), kWhite);
+}
+
+// --- Page by page ---------------------------------------------------------------
+
+using PrivacyPage = SettingsPage<CPrivacyDlg>;
+using SecurityPage = SettingsPage<CSecurityDlg>;
+using ThemePage = SettingsPage<CThemeDlg>;
+using LocationPage = SettingsPage<CLocationDlg>;
+
+TEST_F(PrivacyPage, TickingCameraAccessWritesDenyForTheCurrentUser)
+{
+    CreatePage();
+    const EntryPlace camera = PlaceOf<Model>(*reference, &Model::cameraAccess);
+    EXPECT_EQ(camera.root, HKEY_CURRENT_USER);
+    Click(Box(1009));
+    EXPECT_TRUE(ReadStored(HKEY_CURRENT_USER, camera.path, L"Value").IsString(L"Deny"));
+    Click(Box(1009));
+    EXPECT_TRUE(ReadStored(HKEY_CURRENT_USER, camera.path, L"Value").IsString(L"Allow"));
+}
+
+TEST_F(PrivacyPage, ScrollsWhenTheClientIsLowerThanTheContent)
+{
+    UINT savedLines = 3;
+    ::SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &savedLines, 0);
+    ::SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, 3, nullptr, 0);
+    CreatePage();
+    const RECT client = page->GetClientRect();
+    ASSERT_LT(client.bottom, CPrivacyDlg::kContentHeight);
+    EXPECT_EQ(page->GetContentHeight(), 950);
+    EXPECT_TRUE(page->GetStyle() & WS_VSCROLL);
+    SCROLLINFO info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_ALL;
+    ASSERT_TRUE(::GetScrollInfo(*page, SB_VERT, &info));
+    EXPECT_EQ(info.nMin, 0);
+    EXPECT_EQ(info.nMax, 949);
+    EXPECT_EQ(info.nPos, 0);
+    // The content is narrower than the window: no horizontal bar.
+    EXPECT_FALSE(page->GetStyle() & WS_HSCROLL);
+
+    const RECT before = RectInParent(Box(1001));
+    EXPECT_TRUE(MouseWheel(*page, -WHEEL_DELTA));
+    EXPECT_EQ(page->GetScrollHelper().GetScrollPos().cy, 60);
+    EXPECT_EQ(::GetScrollPos(*page, SB_VERT), 60);
+    EXPECT_EQ(RectInParent(Box(1001)).top, before.top - 60);
+    EXPECT_TRUE(MouseWheel(*page, WHEEL_DELTA));
+    EXPECT_EQ(page->GetScrollHelper().GetScrollPos().cy, 0);
+    EXPECT_EQ(RectInParent(Box(1001)).top, before.top);
+
+    // To the end: the last box and its text come into view over the panel.
+    for (int notch = 0; notch < 10; ++notch)
+        MouseWheel(*page, -WHEEL_DELTA);
+    PumpMessages();
+    const int end = page->GetScrollHelper().GetScrollPos().cy;
+    EXPECT_GT(end, 0);
+    const RECT lastText = RectInParent(page->GetDlgItem(1059));
+    EXPECT_LE(lastText.bottom, page->GetClientRect().bottom);
+    WindowCapture shot = CaptureWindow(*page);
+    EXPECT_EQ(shot.At(22, shot.Height() - 30), kWhite);
+    SaveScreenshot(host, L"page-Privacy-scrolled-to-end");
+    ::SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, savedLines, nullptr, 0);
+}
+
+TEST_F(PrivacyPage, ScrollBarAndThumbAlsoScroll)
+{
+    CreatePage();
+    page->SendMessage(WM_VSCROLL, SB_LINEDOWN, 0);
+    EXPECT_EQ(page->GetScrollHelper().GetScrollPos().cy, 60);
+    page->SendMessage(WM_VSCROLL, SB_LINEUP, 0);
+    page->SendMessage(WM_VSCROLL, SB_LINEUP, 0);
+    EXPECT_EQ(page->GetScrollHelper().GetScrollPos().cy, 0);
+}
+
+TEST_F(SecurityPage, ResetLeavesTheFivePolicyValuesAlone)
+{
+    CreatePage();
+    for (const auto& row : Catalogue().rows)
+        Click(Box(row.controlId));
+    Tavrin::Core::NumberProperty Model::*const kept[] = {
+        &Model::disablePasswordReveal, &Model::disableStepsRecorder, &Model::allowTelemetry,
+        &Model::hotspotReporting, &Model::autoConnectHotspots};
+    std::vector<std::string> before;
+    for (auto member : kept) {
+        const EntryPlace place = PlaceOf<Model>(*reference, member);
+        before.push_back(StateText(ReadStored(place.root, place.path, place.name)));
+    }
+    // Entries 1, 2, 6, 8 and 10 as the ticks left them.
+    EXPECT_EQ(before, (std::vector<std::string>{"1", "1", "0", "1", "1"}));
+    Click(page->GetDlgItem(IDCANCEL));
+    for (size_t i = 0; i < std::size(kept); ++i) {
+        const EntryPlace place = PlaceOf<Model>(*reference, kept[i]);
+        EXPECT_EQ(StateText(ReadStored(place.root, place.path, place.name)), before[i]) << place.name.c_str();
+    }
+    // Telemetry's service goes back to automatic start.
+    const EntryPlace diagTrack = PlaceOf<Model>(*reference, &Model::diagTrackStart);
+    EXPECT_TRUE(ReadStored(diagTrack.root, diagTrack.path, diagTrack.name).IsDword(2));
+}
+
+TEST_F(ThemePage, DarkThemeWritesBothLightThemeValuesAndAsksForARestart)
+{
+    CreatePage();
+    const wchar_t* personalize = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+    Click(Box(1006));
+    EXPECT_TRUE(ReadStored(HKEY_CURRENT_USER, personalize, L"AppsUseLightTheme").IsDword(0));
+    EXPECT_TRUE(ReadStored(HKEY_LOCAL_MACHINE, personalize, L"AppsUseLightTheme").IsDword(0));
+    EXPECT_TRUE(restartRequired);
+    restartRequired = false;
+    Click(Box(1006));
+    EXPECT_FALSE(ReadStored(HKEY_CURRENT_USER, personalize, L"AppsUseLightTheme").present);
+    EXPECT_FALSE(ReadStored(HKEY_LOCAL_MACHINE, personalize, L"AppsUseLightTheme").present);
+    EXPECT_TRUE(restartRequired);
+}
+
+TEST_F(ThemePage, ClearingTheNetworkFlyoutWritesZero)
+{
+    CreatePage();
+    const wchar_t* network =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Settings\\Network";
+    Click(Box(1010));
+    EXPECT_TRUE(ReadStored(HKEY_LOCAL_MACHINE, network, L"ReplaceVan").IsDword(2));
+    Click(Box(1010));
+    EXPECT_TRUE(ReadStored(HKEY_LOCAL_MACHINE, network, L"ReplaceVan").IsDword(0));
+}
+
+TEST_F(ThemePage, LogonBackgroundBoxOnlyTogglesItself)
+{
+    CreatePage();
+    const auto before = State();
+    ASSERT_EQ(Check(1011), BST_UNCHECKED);
+    Click(Box(1011));
+    EXPECT_EQ(Check(1011), BST_CHECKED);
+    Click(Box(1011));
+    EXPECT_EQ(Check(1011), BST_UNCHECKED);
+    EXPECT_EQ(State(), before);
+    EXPECT_FALSE(restartRequired);
+    // Not bound to the page: a plain box of the template.
+    EXPECT_EQ(CWnd::FromHandlePermanent(Box(1011)), nullptr);
+    // The reset leaves it alone.
+    Click(Box(1011));
+    Click(page->GetDlgItem(IDCANCEL));
+    EXPECT_EQ(Check(1011), BST_CHECKED);
+}
+
+TEST_F(ThemePage, AccentGroupIsCreatedHidden)
+{
+    CreatePage();
+    for (int id : {1014, 1015, 1076}) {
+        ASSERT_NE(page->GetDlgItem(id), nullptr) << id;
+        EXPECT_FALSE(::IsWindowVisible(page->GetDlgItem(id))) << id;
+    }
+    EXPECT_TRUE(::IsWindowVisible(Box(1006)));
+}
+
+TEST_F(ThemePage, ResetLeavesTheActionCenterOffAndItsBoxCleared)
+{
+    CreatePage();
+    Click(Box(1009));
+    ASSERT_EQ(Check(1009), BST_CHECKED);
+    Click(page->GetDlgItem(IDCANCEL));
+    const EntryPlace center = PlaceOf<Model>(*reference, &Model::disableNotificationCenter);
+    ASSERT_TRUE(center.policyBound);
+    EXPECT_TRUE(ReadStored(center.root, center.path, center.name).IsDword(0));
+    EXPECT_EQ(Check(1009), BST_UNCHECKED);
+}
+
+TEST_F(LocationPage, ShownAgainTheBoxesKeepTheUsersState)
+{
+    CreatePage();
+    Click(Box(1005));
+    ASSERT_EQ(Check(1005), BST_CHECKED);
+    page->ShowWindow(SW_HIDE);
+    // Someone else changes the registry meanwhile; the page does not look again.
+    const EntryPlace sensors = PlaceOf<Model>(*reference, &Model::disableSensors);
+    DeleteStored(sensors.root, sensors.path, sensors.name);
+    page->ShowWindow(SW_SHOW);
+    PumpMessages();
+    EXPECT_EQ(Check(1005), BST_CHECKED);
+}
