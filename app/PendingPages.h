@@ -1,12 +1,12 @@
 #pragma once
-// The Device & App Compatibility and Reclamation sections are still being
-// written. Until their page classes arrive the main window hosts these
-// stand-ins: the page's template with its own controls and nothing else,
-// whose "Done" returns to the home view. Swapping in a real page means
+// The Reclamation section is still being written. Until its page class
+// arrives the main window hosts this stand-in: the page's template with its
+// own controls and nothing else, whose "Done" returns to the home view. Swapping in a real page means
 // replacing one alias here (and the construction in CTavrinDlg when the
 // page takes arguments).
 #include "res/resource.h"
 #include "ui/controls/CBaseWnd.h"
+#include "ui/pages/CCompatibilityDlg.h"
 #include "ui/pages/PageMessages.h"
 
 template <UINT PageTemplate> class CTemplateOnlyPage : public CBaseWnd {
@@ -34,5 +34,5 @@ protected:
     void DrawContent(Gdiplus::Graphics& graphics) override { graphics.Clear(Gdiplus::Color(0xFFFFFFFF)); }
 };
 
-using CompatibilityPage = CTemplateOnlyPage<IDD_COMPATIBILITY>;
+using CompatibilityPage = CCompatibilityDlg;
 using ReclamationPage = CTemplateOnlyPage<IDD_RECLAMATION>;
