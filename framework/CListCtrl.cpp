@@ -10,12 +10,14 @@ BOOL CListCtrl::GetItemRect(int item, RECT& rect, UINT area) const
 {
     rect = {};
     rect.left = static_cast<LONG>(area);
-    return static_cast<BOOL>(SendMessage(LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&rect)));
+    return static_cast<BOOL>(
+        SendMessage(LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&rect)));
 }
 
 UINT CListCtrl::GetItemState(int item, UINT mask) const
 {
-    return static_cast<UINT>(SendMessage(LVM_GETITEMSTATE, static_cast<WPARAM>(item), static_cast<LPARAM>(mask)));
+    return static_cast<UINT>(
+        SendMessage(LVM_GETITEMSTATE, static_cast<WPARAM>(item), static_cast<LPARAM>(mask)));
 }
 
 BOOL CListCtrl::SetItemState(int item, UINT state, UINT mask) const
@@ -23,7 +25,8 @@ BOOL CListCtrl::SetItemState(int item, UINT state, UINT mask) const
     LVITEMW info = {};
     info.stateMask = mask;
     info.state = state;
-    return static_cast<BOOL>(SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&info)));
+    return static_cast<BOOL>(
+        SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&info)));
 }
 
 void CListCtrl::DrawItem(DRAWITEMSTRUCT*) {}

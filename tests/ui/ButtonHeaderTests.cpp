@@ -31,7 +31,8 @@ class ButtonHeaderTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(theSkin.Load(Tavrin::Platform::JoinPath(BinFolder(), L"ui.xml"), ::GetModuleHandleW(nullptr)));
+        ASSERT_TRUE(
+            theSkin.Load(Tavrin::Platform::JoinPath(BinFolder(), L"ui.xml"), ::GetModuleHandleW(nullptr)));
         ASSERT_TRUE(host.CreateIndirect(form.Get(), nullptr));
         ASSERT_TRUE(host.header.Create(&host));
         host.header.SetWindowPos(nullptr, 20, 20, kWidth, kHeight, SWP_NOZORDER);

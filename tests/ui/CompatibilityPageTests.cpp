@@ -52,7 +52,8 @@ void SetCurrentInventories(Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT& re
 {
     result.installedApps = {App(L"{A}", L"Alpha Suite 2"), App(L"{Z}", L"Zeta")};
     result.drivers.current = {{L"Network", L"PCI\\VEN_8086&DEV_100E", L""}};
-    result.extensions.current = {{L".txt", L"txtfile", L"other", L"other"}, {L".mp3", L"VLC.mp3", L"h", L"vlc.exe"}};
+    result.extensions.current = {{L".txt", L"txtfile", L"other", L"other"},
+                                 {L".mp3", L"VLC.mp3", L"h", L"vlc.exe"}};
 }
 
 // An upgrade as the page sees it: the saved files an older system left in
@@ -61,7 +62,8 @@ class CompatibilityPageTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(theSkin.Load(Tavrin::Platform::JoinPath(BinFolder(), L"ui.xml"), ::GetModuleHandleW(nullptr)));
+        ASSERT_TRUE(
+            theSkin.Load(Tavrin::Platform::JoinPath(BinFolder(), L"ui.xml"), ::GetModuleHandleW(nullptr)));
         wchar_t current[MAX_PATH] = {};
         ::GetCurrentDirectoryW(MAX_PATH, current);
         previousFolder = current;
@@ -82,9 +84,10 @@ protected:
                                              App(L"{C}", L"C:\\Program Files\\Gamma\\Editor\\")};
         ASSERT_TRUE(Tavrin::Core::SaveInstalledApps(savedApps));
         Drivers savedDrivers;
-        savedDrivers.current = {{L"USB Camera", L"USB\\VID_1234&PID_0001", L"{ca3e7ab9-b4c3-4ae6-8251-579ef933890f}"},
-                                {L"PCI Network Adapter", L"PCI\\VEN_8086&DEV_100E", L"{4d36e972-e325-11ce-bfc1}"},
-                                {L"HD Audio Device", L"HDAUDIO\\FUNC_01", L"{4d36e96c-e325-11ce-bfc1}"}};
+        savedDrivers.current = {
+            {L"USB Camera", L"USB\\VID_1234&PID_0001", L"{ca3e7ab9-b4c3-4ae6-8251-579ef933890f}"},
+            {L"PCI Network Adapter", L"PCI\\VEN_8086&DEV_100E", L"{4d36e972-e325-11ce-bfc1}"},
+            {L"HD Audio Device", L"HDAUDIO\\FUNC_01", L"{4d36e96c-e325-11ce-bfc1}"}};
         ASSERT_TRUE(savedDrivers.SaveDrivers());
         Extensions savedExtensions;
         savedExtensions.current = {{L".pdf", L"AcroExch.Document", L"h1", L"acrobat.exe \"%1\""},
@@ -193,7 +196,8 @@ TEST_F(CompatibilityPageTest, ListsHaveTheirColumnsLinkAreasAndDoubleBuffering)
 
     ASSERT_EQ(p.GetDriversList().cellButtons.size(), 1u);
     RECT driverLink = p.GetDriversList().cellButtons.at(1);
-    EXPECT_TRUE(driverLink.left == 0 && driverLink.top == 0 && driverLink.right == 200 && driverLink.bottom == 20);
+    EXPECT_TRUE(driverLink.left == 0 && driverLink.top == 0 && driverLink.right == 200 &&
+                driverLink.bottom == 20);
     RECT extensionLink = p.GetExtensionsList().cellButtons.at(1);
     EXPECT_TRUE(extensionLink.right == 250 && extensionLink.bottom == 20);
     EXPECT_TRUE(p.GetApplicationsList().cellButtons.empty());
@@ -369,7 +373,6 @@ TEST_F(CompatibilityPageTest, APageHigherThanItsWindowScrolls)
     SaveScreenshot(host, L"CompatibilityPage_Scrolled");
 }
 
-
 TEST_F(CompatibilityPageTest, LinksStartTheDeviceManagerAndTheAssociationPage)
 {
     WriteSavedFiles();
@@ -400,8 +403,8 @@ TEST_F(CompatibilityPageTest, ClicksOnNamesBelowTheLinkAreaOrOnApplicationsStart
     LinkStandIns standIns(folder.Path());
     ASSERT_TRUE(standIns.Ready());
     CreatePage();
-    for (CButtonHeader* header : {&page->GetDriversHeader(), &page->GetApplicationsHeader(),
-                                  &page->GetExtensionsHeader()})
+    for (CButtonHeader* header :
+         {&page->GetDriversHeader(), &page->GetApplicationsHeader(), &page->GetExtensionsHeader()})
         Toggle(*header);
     CVirtualListCtrl& applications = page->GetApplicationsList();
     ASSERT_TRUE(applications.IsWindowVisible());

@@ -31,8 +31,8 @@ public:
             Replaced replaced;
             replaced.path = Tavrin::Platform::JoinPath(system, name);
             replaced.backup = replaced.path + L".tavrin-test";
-            replaced.existed =
-                ::MoveFileExW(replaced.path.c_str(), replaced.backup.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+            replaced.existed = ::MoveFileExW(replaced.path.c_str(), replaced.backup.c_str(),
+                                             MOVEFILE_REPLACE_EXISTING) != FALSE;
             ready_ = ready_ && ::CopyFileW(Tavrin::Platform::JoinPath(standIns, name).c_str(),
                                            replaced.path.c_str(), FALSE);
             replaced_.push_back(replaced);
@@ -42,10 +42,10 @@ public:
         // Wine prefers its built-in control panel to a file of that name
         // unless the prefix's load order says otherwise.
         const std::wstring nativeFirst = L"native";
-        ready_ = ready_ && ::RegSetKeyValueW(HKEY_CURRENT_USER, kOverridesKey, L"control.exe", REG_SZ,
-                                             nativeFirst.c_str(),
-                                             static_cast<DWORD>((nativeFirst.size() + 1) * sizeof(wchar_t))) ==
-                               ERROR_SUCCESS;
+        ready_ =
+            ready_ && ::RegSetKeyValueW(
+                          HKEY_CURRENT_USER, kOverridesKey, L"control.exe", REG_SZ, nativeFirst.c_str(),
+                          static_cast<DWORD>((nativeFirst.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
     }
     ~LinkStandIns()
     {

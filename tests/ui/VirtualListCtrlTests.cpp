@@ -32,7 +32,10 @@ public:
             return names[static_cast<size_t>(row)];
         return column == 1 ? L"Link" : L"";
     }
-    void OnCellButtonClick(int row, int column, UINT listId) override { clicks.emplace_back(row, column, listId); }
+    void OnCellButtonClick(int row, int column, UINT listId) override
+    {
+        clicks.emplace_back(row, column, listId);
+    }
     void DrawListItem(DRAWITEMSTRUCT* item) override
     {
         ++draws;

@@ -5,7 +5,8 @@
 const wchar_t CButtonHeader::kClosedImage[] = L"images/windows/tab-closed.png";
 const wchar_t CButtonHeader::kOpenedImage[] = L"images/windows/tab-opened.png";
 
-CButtonHeader::CButtonHeader(IHeaderParent* headerParent) : CBaseWnd(IDD_BUTTON_HEADER), m_headerParent(headerParent)
+CButtonHeader::CButtonHeader(IHeaderParent* headerParent)
+    : CBaseWnd(IDD_BUTTON_HEADER), m_headerParent(headerParent)
 {
 }
 

@@ -236,7 +236,8 @@ void CVirtualListCtrl::StartWatchingOutsideMoves()
     if (!IsWatched(this))
         t_watch.lists.push_back(this);
     if (!t_watch.hook.IsValid())
-        t_watch.hook.Reset(::SetWindowsHookExW(WH_GETMESSAGE, OutsideMoveHook, nullptr, ::GetCurrentThreadId()));
+        t_watch.hook.Reset(
+            ::SetWindowsHookExW(WH_GETMESSAGE, OutsideMoveHook, nullptr, ::GetCurrentThreadId()));
 }
 
 void CVirtualListCtrl::StopWatchingOutsideMoves()
@@ -293,7 +294,8 @@ BOOL CVirtualListCtrl::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam,
         if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
             std::wstring text;
             if (m_listParent)
-                text = m_listParent->GetCellText(item.iItem, item.iSubItem, static_cast<UINT>(GetDlgCtrlID()));
+                text =
+                    m_listParent->GetCellText(item.iItem, item.iSubItem, static_cast<UINT>(GetDlgCtrlID()));
             size_t length = std::min(text.size(), static_cast<size_t>(item.cchTextMax) - 1);
             std::copy_n(text.begin(), length, item.pszText);
             item.pszText[length] = L'\0';

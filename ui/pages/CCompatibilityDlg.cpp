@@ -106,8 +106,8 @@ BOOL CCompatibilityDlg::OnInitDialog()
         RECT headerRect = section.header.GetRectInParent();
         m_headerHeight = std::max(m_headerHeight, static_cast<int>(headerRect.bottom - headerRect.top));
         section.header.SetWindowPos(nullptr, section.listRect.left, section.listRect.top,
-                                    section.listRect.right - section.listRect.left, headerRect.bottom - headerRect.top,
-                                    SWP_NOZORDER | SWP_NOACTIVATE);
+                                    section.listRect.right - section.listRect.left,
+                                    headerRect.bottom - headerRect.top, SWP_NOZORDER | SWP_NOACTIVATE);
         section.header.SetTitle(kSectionInfo[i].title);
         section.list.ShowWindow(SW_HIDE);
         section.label.ShowWindow(SW_HIDE);
@@ -197,12 +197,13 @@ void CCompatibilityDlg::Layout()
         if (section.header.opened) {
             y += kInnerGap;
             const RECT& label = section.labelRect;
-            section.label.SetWindowPos(nullptr, label.left - scroll.cx, y - scroll.cy, label.right - label.left,
-                                       label.bottom - label.top, flags);
+            section.label.SetWindowPos(nullptr, label.left - scroll.cx, y - scroll.cy,
+                                       label.right - label.left, label.bottom - label.top, flags);
             right = std::max(right, static_cast<int>(label.right));
             y += label.bottom - label.top + kInnerGap;
             const RECT& list = section.listRect;
-            section.list.SetWindowPos(nullptr, left - scroll.cx, y - scroll.cy, width, list.bottom - list.top, flags);
+            section.list.SetWindowPos(nullptr, left - scroll.cx, y - scroll.cy, width, list.bottom - list.top,
+                                      flags);
             y += list.bottom - list.top;
         }
         y += kSectionGap;
@@ -248,10 +249,11 @@ void CCompatibilityDlg::OnCellButtonClick(int row, int /*column*/, UINT listId)
     // Only the link column has a cell button, so the list alone decides.
     // A row the page does not have is ignored rather than trusted.
     if (listId == IDC_LIST_DRIVERS && IsRowOf(row, missingDrivers)) {
-        ::ShellExecuteW(nullptr, L"open", L"C:\\Windows\\System32\\mmc.exe", L"devmgmt.msc", nullptr, SW_SHOW);
+        ::ShellExecuteW(nullptr, L"open", L"C:\\Windows\\System32\\mmc.exe", L"devmgmt.msc", nullptr,
+                        SW_SHOW);
     } else if (listId == IDC_LIST_EXTENSIONS && IsRowOf(row, lostAssociations)) {
-        ::ShellExecuteW(nullptr, L"open", L"control.exe", L"/name Microsoft.DefaultPrograms /page pageFileAssoc",
-                        nullptr, SW_SHOW);
+        ::ShellExecuteW(nullptr, L"open", L"control.exe",
+                        L"/name Microsoft.DefaultPrograms /page pageFileAssoc", nullptr, SW_SHOW);
     }
 }
 
@@ -290,13 +292,15 @@ void CCompatibilityDlg::DrawListItem(DRAWITEMSTRUCT* item)
         Gdiplus::SolidBrush brush{Gdiplus::Color(kTextColor)};
         Gdiplus::RectF box(static_cast<Gdiplus::REAL>(rect.left + kTextIndent), top,
                            static_cast<Gdiplus::REAL>(nameWidth), height);
-        graphics.DrawString(name.c_str(), static_cast<INT>(name.size()), m_textFont.get(), box, &format, &brush);
+        graphics.DrawString(name.c_str(), static_cast<INT>(name.size()), m_textFont.get(), box, &format,
+                            &brush);
     }
     if (!link.empty() && m_linkFont) {
         Gdiplus::SolidBrush brush{Gdiplus::Color(kLinkColor)};
         Gdiplus::RectF box(static_cast<Gdiplus::REAL>(rect.left + nameColumn + kTextIndent), top,
                            static_cast<Gdiplus::REAL>(section->list.GetColumnWidth(1)), height);
-        graphics.DrawString(link.c_str(), static_cast<INT>(link.size()), m_linkFont.get(), box, &format, &brush);
+        graphics.DrawString(link.c_str(), static_cast<INT>(link.size()), m_linkFont.get(), box, &format,
+                            &brush);
     }
 }
 
