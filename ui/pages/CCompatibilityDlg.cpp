@@ -172,12 +172,14 @@ void CCompatibilityDlg::FillDifferences()
 {
     if (!m_result)
         return;
+    // Indexed by row from here on; the rows are moved, not copied.
     auto drivers = m_result->drivers.MissingDrivers();
-    missingDrivers.assign(drivers.begin(), drivers.end());
+    missingDrivers.assign(std::make_move_iterator(drivers.begin()), std::make_move_iterator(drivers.end()));
     auto apps = Tavrin::Core::MissingApplications(m_result->installedApps);
-    removedApps.assign(apps.begin(), apps.end());
+    removedApps.assign(std::make_move_iterator(apps.begin()), std::make_move_iterator(apps.end()));
     auto associations = m_result->extensions.LostAssociations();
-    lostAssociations.assign(associations.begin(), associations.end());
+    lostAssociations.assign(std::make_move_iterator(associations.begin()),
+                            std::make_move_iterator(associations.end()));
 }
 
 void CCompatibilityDlg::Layout()
