@@ -27,7 +27,7 @@ bool* ApplicationRestartFlag()
 } // namespace
 
 CTavrinDlg::CTavrinDlg(COMPATIBILITY_RESULT* result)
-    : CBaseWnd(IDD_TAVRIN_DIALOG), m_result(result),
+    : CBaseWnd(IDD_TAVRIN_DIALOG), m_result(result), m_compatibilityPage(result),
       m_icon(::LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME))),
       m_restartRequired(ApplicationRestartFlag()), m_restart([] { RestartSystem(); })
 {

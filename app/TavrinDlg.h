@@ -2,7 +2,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/PendingPages.h"
+#include "app/SectionPages.h"
 #include "core/compat/CompatibilityResult.h"
 #include "ui/controls/CBaseWnd.h"
 #include "ui/controls/CThemeButton.h"

@@ -5,6 +5,10 @@
 
 // The common controls' list view, with the few requests the program's
 // owner-data report lists use. Everything else is a SendMessage away.
+//
+// An owner-drawn list (LVS_OWNERDRAWFIXED) draws its rows in DrawItem,
+// which receives the WM_DRAWITEM the list sends to its parent, reflected
+// back to the list (so the parent must be a CWnd).
 class CListCtrl : public CWnd {
 public:
     // Creates a child list view; `style` adds to WS_CHILD (for example
@@ -38,7 +42,19 @@ public:
     {
         return static_cast<BOOL>(SendMessage(LVM_SETITEMCOUNT, count, flags));
     }
+    BOOL SetItemCount(int count) const { return SetItemCountEx(count, 0); }
     int GetItemCount() const { return static_cast<int>(SendMessage(LVM_GETITEMCOUNT)); }
+    int GetColumnCount() const;
+    // `area` is LVIR_BOUNDS, LVIR_ICON, LVIR_LABEL or LVIR_SELECTBOUNDS.
+    BOOL GetItemRect(int item, RECT& rect, UINT area) const;
+    UINT GetItemState(int item, UINT mask) const;
+    BOOL SetItemState(int item, UINT state, UINT mask) const;
+    UINT GetSelectedCount() const { return static_cast<UINT>(SendMessage(LVM_GETSELECTEDCOUNT)); }
+    int GetTopIndex() const { return static_cast<int>(SendMessage(LVM_GETTOPINDEX)); }
+    BOOL EnsureVisible(int item, BOOL partialOk) const
+    {
+        return static_cast<BOOL>(SendMessage(LVM_ENSUREVISIBLE, item, partialOk));
+    }
     // Row and column under info->pt (client coordinates); -1 for no row.
     int SubItemHitTest(LVHITTESTINFO* info) const
     {
@@ -56,4 +72,9 @@ public:
         return reinterpret_cast<HWND>(SendMessage(LVM_SETTOOLTIPS, reinterpret_cast<WPARAM>(tooltip)));
     }
     HWND GetHeaderCtrl() const { return reinterpret_cast<HWND>(SendMessage(LVM_GETHEADER)); }
+
+protected:
+    // One row of an owner-drawn list.
+    virtual void DrawItem(DRAWITEMSTRUCT* item);
+    BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 };

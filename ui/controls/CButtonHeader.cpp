@@ -1,0 +1,94 @@
+#include "ui/controls/CButtonHeader.h"
+
+#include "res/resource.h"
+
+const wchar_t CButtonHeader::kClosedImage[] = L"images/windows/tab-closed.png";
+const wchar_t CButtonHeader::kOpenedImage[] = L"images/windows/tab-opened.png";
+
+CButtonHeader::CButtonHeader(IHeaderParent* headerParent)
+    : CBaseWnd(IDD_BUTTON_HEADER), m_headerParent(headerParent)
+{
+}
+
+BOOL CButtonHeader::Create(CWnd* parent)
+{
+    return CDialogEx::Create(IDD_BUTTON_HEADER, parent);
+}
+
+void CButtonHeader::DoDataExchange()
+{
+    CBaseWnd::DoDataExchange();
+    BindControl(IDC_HEADER_TITLE, m_title);
+    BindControl(IDOK, m_button);
+}
+
+BOOL CButtonHeader::OnInitDialog()
+{
+    CBaseWnd::OnInitDialog();
+    // The bar's colour is fixed, so the title's colour is too.
+    m_title.SetTextColor(kTitleColor);
+    m_title.SetFont(CreateMessageFont(kTitlePoints, false, false, false));
+    SetButtonImage(kClosedImage);
+    m_button.SizeToImage();
+    PlaceButton();
+    return TRUE;
+}
+
+void CButtonHeader::SetTitle(const std::wstring& title)
+{
+    m_title.SetText(title);
+}
+
+void CButtonHeader::SetButtonImage(const wchar_t* path)
+{
+    m_button.SetImages(path, path, path, L"");
+}
+
+void CButtonHeader::Toggle()
+{
+    SetButtonImage(opened ? kClosedImage : kOpenedImage);
+    opened = !opened;
+    if (m_headerParent)
+        m_headerParent->OnHeaderToggled(this);
+}
+
+void CButtonHeader::PlaceButton()
+{
+    if (!m_button.GetSafeHwnd())
+        return;
+    RECT client = GetClientRect();
+    RECT button = m_button.GetClientRect();
+    int left = client.right - button.right - kButtonMargin;
+    int top = (client.bottom - button.bottom) / 2;
+    m_button.SetWindowPos(nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    m_button.Invalidate();
+}
+
+BOOL CButtonHeader::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    if (LOWORD(wParam) == IDOK && HIWORD(wParam) == BN_CLICKED) {
+        Toggle();
+        return TRUE;
+    }
+    return CBaseWnd::OnCommand(wParam, lParam);
+}
+
+LRESULT CButtonHeader::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_SIZE: {
+        LRESULT result = CBaseWnd::WindowProc(message, wParam, lParam);
+        PlaceButton();
+        return result;
+    }
+    case WM_LBUTTONUP:
+        Toggle();
+        return 0;
+    }
+    return CBaseWnd::WindowProc(message, wParam, lParam);
+}
+
+void CButtonHeader::DrawContent(Gdiplus::Graphics& graphics)
+{
+    graphics.Clear(Gdiplus::Color(kBarColor));
+}

@@ -1,0 +1,387 @@
+#include "ui/pages/CCompatibilityDlg.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <iterator>
+
+#include "framework/CWinApp.h"
+#include "res/resource.h"
+#include "ui/pages/PageMessages.h"
+
+using Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT;
+
+namespace {
+
+// The sections in display order, with their columns: the name column and,
+// where rows carry a link, the link column (0 = none).
+struct SectionInfo {
+    UINT listId;
+    int labelId;
+    const wchar_t* title;
+    int nameWidth;
+    int linkWidth;
+};
+constexpr SectionInfo kSectionInfo[] = {
+    {IDC_LIST_DRIVERS, IDC_LABEL_DRIVERS, L"Drivers", 405, 200},
+    {IDC_LIST_APPLICATIONS, IDC_LABEL_APPLICATIONS, L"Applications", 810, 0},
+    {IDC_LIST_EXTENSIONS, IDC_LABEL_EXTENSIONS, L"Extensions", 405, 250},
+};
+constexpr size_t kSectionCount = std::size(kSectionInfo);
+
+// Space between a section's header, its label and its list.
+constexpr int kInnerGap = 6;
+
+template <typename T> bool IsRowOf(int row, const std::vector<T>& rows)
+{
+    return row >= 0 && static_cast<size_t>(row) < rows.size();
+}
+
+} // namespace
+
+const wchar_t CCompatibilityDlg::kTitleImage[] = L"images/headers/compatability-title.png";
+const wchar_t CCompatibilityDlg::kDeviceManagerLink[] = L"Link to Device Manager";
+const wchar_t CCompatibilityDlg::kAssociationLink[] = L"Choose New Association";
+
+CCompatibilityDlg::CCompatibilityDlg(const COMPATIBILITY_RESULT* result)
+    : CBaseWnd(IDD_COMPATIBILITY), m_result(result)
+{
+}
+
+CCompatibilityDlg::~CCompatibilityDlg()
+{
+    // The scroll helper must not touch a window that is going.
+    m_scroller.DetachWnd();
+}
+
+CCompatibilityDlg::Section* CCompatibilityDlg::Sections(size_t index)
+{
+    Section* sections[kSectionCount] = {&m_drivers, &m_applications, &m_extensions};
+    return index < kSectionCount ? sections[index] : nullptr;
+}
+
+CCompatibilityDlg::Section* CCompatibilityDlg::SectionOf(UINT listId)
+{
+    for (size_t i = 0; i < kSectionCount; ++i)
+        if (kSectionInfo[i].listId == listId)
+            return Sections(i);
+    return nullptr;
+}
+
+CCompatibilityDlg::Section* CCompatibilityDlg::SectionOf(const CButtonHeader* header)
+{
+    for (size_t i = 0; i < kSectionCount; ++i)
+        if (&Sections(i)->header == header)
+            return Sections(i);
+    return nullptr;
+}
+
+void CCompatibilityDlg::DoDataExchange()
+{
+    CBaseWnd::DoDataExchange();
+    for (size_t i = 0; i < kSectionCount; ++i)
+        BindControl(kSectionInfo[i].labelId, Sections(i)->label);
+}
+
+BOOL CCompatibilityDlg::OnInitDialog()
+{
+    CBaseWnd::OnInitDialog();
+    if (HWND done = GetDlgItem(IDOK)) {
+        ::GetWindowRect(done, &m_doneRect);
+        ScreenToClient(m_doneRect);
+    }
+    for (size_t i = 0; i < kSectionCount; ++i) {
+        Section& section = *Sections(i);
+        section.header.Create(this);
+        section.header.ShowWindow(SW_SHOW);
+        section.labelRect = section.label.GetRectInParent();
+    }
+    CreateList(m_applications, IDC_LIST_APPLICATIONS);
+    CreateList(m_drivers, IDC_LIST_DRIVERS);
+    CreateList(m_extensions, IDC_LIST_EXTENSIONS);
+
+    // Every section starts collapsed: only its header shows.
+    for (size_t i = 0; i < kSectionCount; ++i) {
+        Section& section = *Sections(i);
+        RECT headerRect = section.header.GetRectInParent();
+        m_headerHeight = std::max(m_headerHeight, static_cast<int>(headerRect.bottom - headerRect.top));
+        section.header.SetWindowPos(nullptr, section.listRect.left, section.listRect.top,
+                                    section.listRect.right - section.listRect.left,
+                                    headerRect.bottom - headerRect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        section.header.SetTitle(kSectionInfo[i].title);
+        section.list.ShowWindow(SW_HIDE);
+        section.label.ShowWindow(SW_HIDE);
+    }
+
+    m_titleImage.reset(LoadImageFile(AfxGetInstanceHandle(), kTitleImage));
+    m_textFont.reset(CreateMessageFont(kTextPoints, false, false, false));
+    m_linkFont.reset(CreateMessageFont(kTextPoints, false, false, true));
+    m_scroller.AttachWnd(this);
+    m_initialised = true;
+    Layout();
+
+    FillDifferences();
+    m_drivers.list.SetItemCount(static_cast<int>(missingDrivers.size()));
+    m_applications.list.SetItemCount(static_cast<int>(removedApps.size()));
+    m_extensions.list.SetItemCount(static_cast<int>(lostAssociations.size()));
+    SetUpColumns(m_extensions, IDC_LIST_EXTENSIONS);
+    SetUpColumns(m_applications, IDC_LIST_APPLICATIONS);
+    SetUpColumns(m_drivers, IDC_LIST_DRIVERS);
+    return TRUE;
+}
+
+void CCompatibilityDlg::CreateList(Section& section, UINT listId)
+{
+    // The template's list view only marks the place: it goes, and an owner-
+    // data list with the same identifier takes its place in the tab order.
+    DWORD style = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_ALIGNLEFT;
+    HWND insertAfter = HWND_TOP;
+    if (HWND placeholder = GetDlgItem(static_cast<int>(listId))) {
+        ::GetWindowRect(placeholder, &section.listRect);
+        ScreenToClient(section.listRect);
+        style = static_cast<DWORD>(::GetWindowLongPtrW(placeholder, GWL_STYLE));
+        if (HWND previous = ::GetWindow(placeholder, GW_HWNDPREV))
+            insertAfter = previous;
+        // The new list must be the only window with this identifier before
+        // it is created: its first messages are routed by identifier.
+        ::DestroyWindow(placeholder);
+    }
+    if (!section.list.Create(style, section.listRect, this, listId))
+        return;
+    section.list.SetFont(GetFont(), FALSE);
+    section.list.SetExtendedStyle(LVS_EX_DOUBLEBUFFER);
+    section.list.SetWindowPos(insertAfter, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void CCompatibilityDlg::SetUpColumns(Section& section, UINT listId)
+{
+    const SectionInfo* info = nullptr;
+    for (const SectionInfo& candidate : kSectionInfo)
+        if (candidate.listId == listId)
+            info = &candidate;
+    if (!info || !section.list.GetSafeHwnd())
+        return;
+    section.list.InsertColumn(0, L"", LVCFMT_LEFT, info->nameWidth);
+    if (info->linkWidth > 0) {
+        section.list.InsertColumn(1, L"", LVCFMT_LEFT, info->linkWidth);
+        section.list.cellButtons[1] = RECT{0, 0, info->linkWidth, kLinkHeight};
+    }
+}
+
+void CCompatibilityDlg::FillDifferences()
+{
+    if (!m_result)
+        return;
+    // Indexed by row from here on; the rows are moved, not copied.
+    auto drivers = m_result->drivers.MissingDrivers();
+    missingDrivers.assign(std::make_move_iterator(drivers.begin()), std::make_move_iterator(drivers.end()));
+    auto apps = Tavrin::Core::MissingApplications(m_result->installedApps);
+    removedApps.assign(std::make_move_iterator(apps.begin()), std::make_move_iterator(apps.end()));
+    auto associations = m_result->extensions.LostAssociations();
+    lostAssociations.assign(std::make_move_iterator(associations.begin()),
+                            std::make_move_iterator(associations.end()));
+}
+
+void CCompatibilityDlg::Layout()
+{
+    if (!m_initialised)
+        return;
+    const SIZE scroll = m_scroller.GetScrollPos();
+    const int left = m_drivers.listRect.left;
+    const int width = m_drivers.listRect.right - m_drivers.listRect.left;
+    int right = std::max(static_cast<int>(m_doneRect.right), left + width);
+    int y = m_doneRect.bottom + kSectionGap;
+    for (size_t i = 0; i < kSectionCount; ++i) {
+        Section& section = *Sections(i);
+        const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+        section.header.SetWindowPos(nullptr, left - scroll.cx, y - scroll.cy, width, m_headerHeight, flags);
+        y += m_headerHeight;
+        if (section.header.opened) {
+            y += kInnerGap;
+            const RECT& label = section.labelRect;
+            section.label.SetWindowPos(nullptr, label.left - scroll.cx, y - scroll.cy,
+                                       label.right - label.left, label.bottom - label.top, flags);
+            right = std::max(right, static_cast<int>(label.right));
+            y += label.bottom - label.top + kInnerGap;
+            const RECT& list = section.listRect;
+            section.list.SetWindowPos(nullptr, left - scroll.cx, y - scroll.cy, width, list.bottom - list.top,
+                                      flags);
+            y += list.bottom - list.top;
+        }
+        y += kSectionGap;
+    }
+    // Room for the white frame's margin below and beside the sections.
+    m_contentHeight = y + kWhiteMargin;
+    m_contentWidth = right + 2 * kWhiteMargin;
+    if (m_titleImage)
+        m_contentWidth = std::max(m_contentWidth, static_cast<int>(m_titleImage->GetWidth()));
+    m_scroller.SetDisplaySize(m_contentWidth, m_contentHeight);
+    m_scroller.UpdateScrollInfo();
+}
+
+std::wstring CCompatibilityDlg::GetCellText(int row, int column, UINT listId)
+{
+    switch (listId) {
+    case IDC_LIST_DRIVERS:
+        if (!IsRowOf(row, missingDrivers))
+            break;
+        if (column == 0)
+            return missingDrivers[static_cast<size_t>(row)].name;
+        if (column == 1)
+            return kDeviceManagerLink;
+        break;
+    case IDC_LIST_APPLICATIONS:
+        if (IsRowOf(row, removedApps) && column == 0)
+            return removedApps[static_cast<size_t>(row)].displayName;
+        break;
+    case IDC_LIST_EXTENSIONS:
+        if (!IsRowOf(row, lostAssociations))
+            break;
+        if (column == 0)
+            return lostAssociations[static_cast<size_t>(row)].extension;
+        if (column == 1)
+            return kAssociationLink;
+        break;
+    }
+    return {};
+}
+
+void CCompatibilityDlg::OnCellButtonClick(int row, int /*column*/, UINT listId)
+{
+    // Only the link column has a cell button, so the list alone decides.
+    // A row the page does not have is ignored rather than trusted.
+    if (listId == IDC_LIST_DRIVERS && IsRowOf(row, missingDrivers)) {
+        ::ShellExecuteW(nullptr, L"open", L"C:\\Windows\\System32\\mmc.exe", L"devmgmt.msc", nullptr,
+                        SW_SHOW);
+    } else if (listId == IDC_LIST_EXTENSIONS && IsRowOf(row, lostAssociations)) {
+        ::ShellExecuteW(nullptr, L"open", L"control.exe",
+                        L"/name Microsoft.DefaultPrograms /page pageFileAssoc", nullptr, SW_SHOW);
+    }
+}
+
+void CCompatibilityDlg::MeasureListItem(MEASUREITEMSTRUCT* item)
+{
+    if (!item)
+        return;
+    item->itemWidth = 10;
+    item->itemHeight = kRowHeight;
+}
+
+void CCompatibilityDlg::DrawListItem(DRAWITEMSTRUCT* item)
+{
+    if (!item || item->itemAction != ODA_DRAWENTIRE)
+        return;
+    Section* section = SectionOf(item->CtlID);
+    if (!section)
+        return;
+    const int row = static_cast<int>(item->itemID);
+    const std::wstring name = GetCellText(row, 0, item->CtlID);
+    const std::wstring link = GetCellText(row, 1, item->CtlID);
+
+    Gdiplus::Graphics graphics(item->hDC);
+    graphics.SetTextRenderingHint(Gdiplus::TextRenderingHintClearTypeGridFit);
+    Gdiplus::StringFormat format;
+    format.SetFormatFlags(Gdiplus::StringFormatFlagsNoWrap);
+    format.SetTrimming(Gdiplus::StringTrimmingEllipsisPath);
+    format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
+
+    const RECT& rect = item->rcItem;
+    const auto top = static_cast<Gdiplus::REAL>(rect.top);
+    const auto height = static_cast<Gdiplus::REAL>(rect.bottom - rect.top);
+    const int nameColumn = section->list.GetColumnWidth(0);
+    const int nameWidth = nameColumn - kTextIndent;
+    if (nameWidth > 0 && m_textFont) {
+        Gdiplus::SolidBrush brush{Gdiplus::Color(kTextColor)};
+        Gdiplus::RectF box(static_cast<Gdiplus::REAL>(rect.left + kTextIndent), top,
+                           static_cast<Gdiplus::REAL>(nameWidth), height);
+        graphics.DrawString(name.c_str(), static_cast<INT>(name.size()), m_textFont.get(), box, &format,
+                            &brush);
+    }
+    if (!link.empty() && m_linkFont) {
+        Gdiplus::SolidBrush brush{Gdiplus::Color(kLinkColor)};
+        Gdiplus::RectF box(static_cast<Gdiplus::REAL>(rect.left + nameColumn + kTextIndent), top,
+                           static_cast<Gdiplus::REAL>(section->list.GetColumnWidth(1)), height);
+        graphics.DrawString(link.c_str(), static_cast<INT>(link.size()), m_linkFont.get(), box, &format,
+                            &brush);
+    }
+}
+
+void CCompatibilityDlg::OnHeaderToggled(CButtonHeader* header)
+{
+    Section* section = SectionOf(header);
+    if (!section)
+        return;
+    const int show = header->opened ? SW_SHOW : SW_HIDE;
+    section->list.ShowWindow(show);
+    section->label.ShowWindow(show);
+    Layout();
+    RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+BOOL CCompatibilityDlg::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    if (LOWORD(wParam) == IDOK && HIWORD(wParam) == BN_CLICKED) {
+        ::SendMessageW(GetParent(), WM_PAGE_DONE, 0, 0);
+        return TRUE;
+    }
+    return CBaseWnd::OnCommand(wParam, lParam);
+}
+
+LRESULT CCompatibilityDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const bool scrolls = m_scroller.GetAttachedWnd() != nullptr;
+    switch (message) {
+    case WM_VSCROLL:
+        if (scrolls && !lParam) {
+            m_scroller.OnVScroll(LOWORD(wParam));
+            return 0;
+        }
+        break;
+    case WM_HSCROLL:
+        if (scrolls && !lParam) {
+            m_scroller.OnHScroll(LOWORD(wParam));
+            return 0;
+        }
+        break;
+    case WM_MOUSEWHEEL:
+        if (scrolls && m_scroller.OnMouseWheel(GET_WHEEL_DELTA_WPARAM(wParam)))
+            return 0;
+        break;
+    case WM_SIZE: {
+        // The host sizes the page to its client area after creating it.
+        LRESULT result = CBaseWnd::WindowProc(message, wParam, lParam);
+        Layout();
+        return result;
+    }
+    case WM_DESTROY:
+        m_scroller.DetachWnd();
+        break;
+    }
+    return CBaseWnd::WindowProc(message, wParam, lParam);
+}
+
+void CCompatibilityDlg::DrawContent(Gdiplus::Graphics& graphics)
+{
+    graphics.Clear(Gdiplus::Color(kPageColor));
+    const SIZE scroll = m_scroller.GetScrollPos();
+    const int scrollX = static_cast<int>(scroll.cx);
+    const int scrollY = static_cast<int>(scroll.cy);
+    const RECT client = GetClientRect();
+    const int areaWidth = std::max(static_cast<int>(client.right), m_contentWidth);
+    int imageBottom = -scrollY;
+    if (m_titleImage) {
+        const int width = static_cast<int>(m_titleImage->GetWidth());
+        const int height = static_cast<int>(m_titleImage->GetHeight());
+        graphics.DrawImage(m_titleImage.get(), (areaWidth - width) / 2 - scrollX, -scrollY, width, height);
+        imageBottom += height;
+    }
+    // While the page scrolls the white frame runs with the content, so that
+    // its bottom margin shows only at the content's end.
+    const int left = kWhiteMargin - scrollX;
+    const int right = areaWidth - scrollX - kWhiteMargin;
+    const int bottom = std::max(static_cast<int>(client.bottom), m_contentHeight - scrollY) - kWhiteMargin;
+    if (right > left && bottom > imageBottom) {
+        Gdiplus::SolidBrush white{Gdiplus::Color(0xFFFFFFFF)};
+        graphics.FillRectangle(&white, left, imageBottom, right - left, bottom - imageBottom);
+    }
+}
