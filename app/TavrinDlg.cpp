@@ -1,4 +1,5 @@
 #include "app/TavrinDlg.h"
+#include "ui/controls/PageDrawing.h"
 
 #include <initializer_list>
 #include <string>
@@ -241,12 +242,6 @@ void CTavrinDlg::DrawContent(Gdiplus::Graphics& graphics)
     const INT height = client.bottom - client.top;
     const Gdiplus::Color white(0xFFFFFFFF);
     graphics.Clear(white);
-    INT headerHeight = 0;
-    if (m_header) {
-        const INT imageWidth = static_cast<INT>(m_header->GetWidth());
-        headerHeight = static_cast<INT>(m_header->GetHeight());
-        graphics.DrawImage(m_header.get(), (width - imageWidth) / 2, 0, imageWidth, headerHeight);
-    }
-    Gdiplus::SolidBrush brush(white);
-    graphics.FillRectangle(&brush, 0, headerHeight, width, height - headerHeight);
+    const INT headerHeight = DrawCentredHeader(graphics, m_header.get(), width);
+    FillWhite(graphics, 0, headerHeight, width, height - headerHeight);
 }

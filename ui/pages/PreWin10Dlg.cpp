@@ -1,4 +1,5 @@
 #include "ui/pages/PreWin10Dlg.h"
+#include "ui/controls/PageDrawing.h"
 
 #include "framework/CWinApp.h"
 #include "res/resource.h"
@@ -132,15 +133,8 @@ void CPreWin10Dlg::DrawContent(Gdiplus::Graphics& graphics)
 {
     RECT client = GetClientRect();
     graphics.Clear(Gdiplus::Color(0xFF04234F));
-    int headerHeight = 0;
-    if (m_header) {
-        const int width = static_cast<int>(m_header->GetWidth());
-        headerHeight = static_cast<int>(m_header->GetHeight());
-        graphics.DrawImage(m_header.get(), static_cast<INT>(client.right - client.left - width) / 2, 0, width,
-                           headerHeight);
-    }
-    Gdiplus::SolidBrush white(Gdiplus::Color(0xFFFFFFFF));
-    graphics.FillRectangle(&white, static_cast<INT>(client.left), static_cast<INT>(client.top) + headerHeight,
-                           static_cast<INT>(client.right - client.left),
-                           static_cast<INT>(client.bottom - client.top) - headerHeight);
+    const int width = client.right - client.left;
+    const int headerHeight = DrawCentredHeader(graphics, m_header.get(), width);
+    FillWhite(graphics, client.left, client.top + headerHeight, width,
+              client.bottom - client.top - headerHeight);
 }

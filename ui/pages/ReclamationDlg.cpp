@@ -1,4 +1,5 @@
 #include "ui/pages/ReclamationDlg.h"
+#include "ui/controls/PageDrawing.h"
 
 #include "core/reclaim/DiskCleanup.h"
 #include "core/reclaim/Reclamation.h"
@@ -89,13 +90,7 @@ void CReclamationDlg::DrawContent(Gdiplus::Graphics& graphics)
 {
     RECT client = GetClientRect();
     graphics.Clear(Gdiplus::Color(0xFF0A70C5));
-    int headerHeight = 0;
-    if (m_header) {
-        int width = static_cast<int>(m_header->GetWidth());
-        headerHeight = static_cast<int>(m_header->GetHeight());
-        graphics.DrawImage(m_header.get(), (client.right - client.left - width) / 2, 0, width, headerHeight);
-    }
-    Gdiplus::SolidBrush white(Gdiplus::Color(0xFFFFFFFF));
-    graphics.FillRectangle(&white, client.left + 20, headerHeight, client.right - 20 - (client.left + 20),
-                           client.bottom - 20 - headerHeight);
+    const int headerHeight = DrawCentredHeader(graphics, m_header.get(), client.right - client.left);
+    FillWhite(graphics, client.left + 20, headerHeight, client.right - client.left - 40,
+              client.bottom - 20 - headerHeight);
 }

@@ -1,4 +1,5 @@
 #include "ui/pages/ResulstDlg.h"
+#include "ui/controls/PageDrawing.h"
 
 #include <shellapi.h>
 
@@ -246,11 +247,7 @@ void CResulstDlg::DrawContent(Gdiplus::Graphics& graphics)
 
     Gdiplus::Image* header =
         m_outcome != Tavrin::UI::kOutcomeReady ? m_issuesHeader.get() : m_passHeader.get();
-    if (header) {
-        const int width = static_cast<int>(header->GetWidth());
-        graphics.DrawImage(header, static_cast<INT>(client.right - client.left - width) / 2, 0, width,
-                           static_cast<int>(header->GetHeight()));
-    }
+    DrawCentredHeader(graphics, header, client.right - client.left);
 
     const int panelTop = (m_passHeader ? static_cast<int>(m_passHeader->GetHeight()) : 0) + 20;
     Gdiplus::SolidBrush white(Gdiplus::Color(0xFFFFFFFF));

@@ -1,4 +1,5 @@
 #include "ui/pages/ScanDlg.h"
+#include "ui/controls/PageDrawing.h"
 
 #include "framework/CWinApp.h"
 #include "res/resource.h"
@@ -41,17 +42,10 @@ void CScanDlg::DrawContent(Gdiplus::Graphics& graphics)
     RECT client = GetClientRect();
     graphics.Clear(Gdiplus::Color(0xFF0A70C5));
 
-    int headerHeight = 0;
-    if (m_header) {
-        const int width = static_cast<int>(m_header->GetWidth());
-        headerHeight = static_cast<int>(m_header->GetHeight());
-        graphics.DrawImage(m_header.get(), static_cast<INT>(client.right - client.left - width) / 2, 0, width,
-                           headerHeight);
-    }
-    Gdiplus::SolidBrush white(Gdiplus::Color(0xFFFFFFFF));
-    graphics.FillRectangle(&white, static_cast<INT>(client.left), static_cast<INT>(client.top) + headerHeight,
-                           static_cast<INT>(client.right - client.left),
-                           static_cast<INT>(client.bottom - client.top) - headerHeight);
+    const int width = client.right - client.left;
+    const int headerHeight = DrawCentredHeader(graphics, m_header.get(), width);
+    FillWhite(graphics, client.left, client.top + headerHeight, width,
+              client.bottom - client.top - headerHeight);
 
     // Both marks are drawn in the failed mark's size.
     if (!m_failedMark)
