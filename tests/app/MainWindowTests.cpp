@@ -496,12 +496,14 @@ TEST_F(MainWindow, ClosingAfterDarkThemeAsksAndNoClosesWithoutRestart)
     MessageBoxAnswerer answerer(IDNO, L"Orvane Tools", 15000);
     RunModal([](HWND main) {
         Click(::GetDlgItem(main, IDC_BTN_THEMES));
-        ::Sleep(200);
+        // The image button posts its click: wait for the page to come up.
         HWND page = nullptr;
-        for (HWND child = ::GetWindow(main, GW_CHILD); child && !page;
-             child = ::GetWindow(child, GW_HWNDNEXT))
-            if (::IsWindowVisible(child) && ::GetDlgItem(child, 1013))
-                page = child;
+        for (DWORD start = ::GetTickCount(); !page && ::GetTickCount() - start < 10000; ::Sleep(20)) {
+            for (HWND child = ::GetWindow(main, GW_CHILD); child && !page;
+                 child = ::GetWindow(child, GW_HWNDNEXT))
+                if (::IsWindowVisible(child) && ::GetDlgItem(child, 1013))
+                    page = child;
+        }
         ASSERT_NE(page, nullptr);
         Click(::GetDlgItem(page, 1006));
         ::PostMessageW(main, WM_CLOSE, 0, 0);
