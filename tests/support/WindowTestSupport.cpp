@@ -71,6 +71,16 @@ private:
 
 } // namespace
 
+void ParkPointer()
+{
+    ::SetCursorPos(::GetSystemMetrics(SM_CXSCREEN) - 1, ::GetSystemMetrics(SM_CYSCREEN) - 1);
+}
+
+namespace {
+// Runs when a test program that uses these helpers starts.
+[[maybe_unused]] const bool g_pointerParked = (ParkPointer(), true);
+} // namespace
+
 void PumpMessages()
 {
     MSG message;

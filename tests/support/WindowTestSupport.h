@@ -42,6 +42,13 @@ void PumpMessagesFor(DWORD milliseconds);
 // condition's last value.
 bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000);
 
+// --- The real pointer -----------------------------------------------------------
+// The X server keeps the pointer where the last test left it, and a real
+// pointer resting over a window sends it real mouse messages. Every test
+// program that uses these helpers parks it in the screen's bottom-right
+// corner when it starts; a test that moved it can park it again.
+void ParkPointer();
+
 // --- Mouse and keyboard as window messages -----------------------------------
 // These send the messages straight to the window (no real input), so they
 // neither depend on nor move the real pointer and focus. Points are in the
