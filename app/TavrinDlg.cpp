@@ -237,11 +237,5 @@ void CTavrinDlg::AskForRestart()
 
 void CTavrinDlg::DrawContent(Gdiplus::Graphics& graphics)
 {
-    const RECT client = GetClientRect();
-    const INT width = client.right - client.left;
-    const INT height = client.bottom - client.top;
-    const Gdiplus::Color white(0xFFFFFFFF);
-    graphics.Clear(white);
-    const INT headerHeight = DrawCentredHeader(graphics, m_header.get(), width);
-    FillWhite(graphics, 0, headerHeight, width, height - headerHeight);
+    DrawHeaderAndWhitePanel(graphics, m_header.get(), GetClientRect(), 0xFFFFFFFF);
 }

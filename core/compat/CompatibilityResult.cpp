@@ -15,12 +15,6 @@ const wchar_t kProcessorQuery[] = L"SELECT * FROM Win32_Processor ";
 
 namespace {
 
-// The byte values are 0.9, 1.9, 15.9 and 31.9 GiB, compared in double precision.
-constexpr double kMemory32 = 966367641.6;
-constexpr double kMemory64 = 2040109465.6;
-constexpr double kDisk32 = 17072495001.6;
-constexpr double kDisk64 = 34252364185.6;
-
 // Decimal text to a number; text that is no number gives 0.
 std::uint64_t ToNumber(const std::wstring& text)
 {
@@ -34,12 +28,12 @@ std::uint64_t ToNumber(const std::wstring& text)
 bool MemoryRequirementMet(std::uint64_t totalMemory, int is64Bit)
 {
     const double memory = static_cast<double>(totalMemory);
-    return is64Bit ? memory > kMemory64 : memory >= kMemory32;
+    return is64Bit ? memory > kMemoryThreshold64 : memory >= kMemoryThreshold32;
 }
 
 bool DiskRequirementMet(std::uint64_t systemDriveFree, int is64Bit)
 {
-    return static_cast<double>(systemDriveFree) > (is64Bit ? kDisk64 : kDisk32);
+    return static_cast<double>(systemDriveFree) > (is64Bit ? kDiskThreshold64 : kDiskThreshold32);
 }
 
 bool DirectXRequirementMet(int directXVersion)

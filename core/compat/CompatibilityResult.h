@@ -55,7 +55,14 @@ void RunCompatibilityCheck(COMPATIBILITY_RESULT& result);
 // end is CR LF). False when the file cannot be written.
 bool SaveCompatibilityResult(const COMPATIBILITY_RESULT& result, const std::wstring& path = kResultsFile);
 
-// The requirement thresholds.
+// The requirement thresholds in bytes: 0.9 and 1.9 GiB of memory, 15.9 and
+// 31.9 GiB free on the system drive (32-bit and 64-bit Windows), compared in
+// double precision.
+constexpr double kMemoryThreshold32 = 966367641.6;
+constexpr double kMemoryThreshold64 = 2040109465.6;
+constexpr double kDiskThreshold32 = 17072495001.6;
+constexpr double kDiskThreshold64 = 34252364185.6;
+
 bool MemoryRequirementMet(std::uint64_t totalMemory, int is64Bit);
 bool DiskRequirementMet(std::uint64_t systemDriveFree, int is64Bit);
 bool DirectXRequirementMet(int directXVersion);

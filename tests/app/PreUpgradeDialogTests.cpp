@@ -23,18 +23,15 @@ using std::min;
 #include "core/compat/Extensions.h"
 #include "core/compat/InstalledApp.h"
 #include "platform/RegKey.h"
-#include "platform/UniqueHandle.h"
-#include "resource.h"
+#include "res/resource.h"
+#include "tests/support/ProgramTestSupport.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/WindowTestSupport.h"
 
-using Tavrin::Platform::UniqueHandle;
-using Tavrin::Test::BinFolder;
-using Tavrin::Test::ReadFileBytes;
-using Tavrin::Test::TempFolder;
+using namespace Tavrin::Test;
 
 namespace {
 
-const wchar_t kX11Key[] = L"Software\\Wine\\AppDefaults\\tavrin.exe\\X11 Driver";
 const wchar_t kProbeAppKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TavrinScanProbe";
 const wchar_t kUpgradePage[] = L"https://www.microsoft.com/en-us/windows/windows-10-upgrade";
 const wchar_t* const kSavedFiles[] = {L"applications.saved", L"drivers.saved", L"extensions.saved",
@@ -62,123 +59,16 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs, DWORD step
     }
 }
 
-std::wstring TextOf(HWND window)
+// Pixels of a screen rectangle that are not plain white, in a capture of
+// the screen where `window` lies.
+int CountNotWhite(HWND window, const WindowCapture& shot, RECT screenArea)
 {
-    wchar_t text[1024] = {};
-    ::GetWindowTextW(window, text, 1024);
-    return text;
+    RECT origin = {};
+    ::GetWindowRect(window, &origin);
+    ::OffsetRect(&screenArea, -origin.left, -origin.top);
+    const int area = (screenArea.right - screenArea.left) * (screenArea.bottom - screenArea.top);
+    return area - shot.Count(RGB(255, 255, 255), screenArea);
 }
-
-std::wstring ClassOf(HWND window)
-{
-    wchar_t name[64] = {};
-    ::GetClassNameW(window, name, 64);
-    return name;
-}
-
-struct DialogSearch {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK FindPreUpgradeDialog(HWND window, LPARAM parameter)
-{
-    auto* search = reinterpret_cast<DialogSearch*>(parameter);
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(window, &owner);
-    if (owner == search->processId && ClassOf(window) == L"#32770" && ::IsWindowVisible(window) &&
-        TextOf(window) == L"Orvane Tools") {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL CALLBACK CollectChild(HWND window, LPARAM parameter)
-{
-    reinterpret_cast<std::vector<HWND>*>(parameter)->push_back(window);
-    return TRUE;
-}
-
-// The child page of the dialog that holds control `id`.
-HWND PageWith(HWND dialog, int id)
-{
-    std::vector<HWND> children;
-    ::EnumChildWindows(dialog, CollectChild, reinterpret_cast<LPARAM>(&children));
-    for (HWND child : children)
-        if (ClassOf(child) == L"#32770" && ::GetParent(child) == dialog && ::GetDlgItem(child, id))
-            return child;
-    return nullptr;
-}
-
-// What the screen shows of a window. The window belongs to another process,
-// whose contents cannot be printed from here, so they are read back from
-// the desktop's device context.
-class ScreenShot {
-public:
-    explicit ScreenShot(HWND window)
-    {
-        ::GetWindowRect(window, &rect_);
-        const int width = rect_.right - rect_.left, height = rect_.bottom - rect_.top;
-        if (width <= 0 || height <= 0)
-            return;
-        HDC screen = ::GetDC(nullptr);
-        HDC memory = ::CreateCompatibleDC(screen);
-        bitmap_ = ::CreateCompatibleBitmap(screen, width, height);
-        HGDIOBJ old = ::SelectObject(memory, bitmap_);
-        ::BitBlt(memory, 0, 0, width, height, screen, rect_.left, rect_.top, SRCCOPY);
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        pixels_.resize(static_cast<size_t>(width) * height);
-        ::SelectObject(memory, old);
-        ::GetDIBits(memory, bitmap_, 0, height, pixels_.data(), &info, DIB_RGB_COLORS);
-        ::DeleteDC(memory);
-        ::ReleaseDC(nullptr, screen);
-    }
-    ~ScreenShot()
-    {
-        if (bitmap_)
-            ::DeleteObject(bitmap_);
-    }
-    ScreenShot(const ScreenShot&) = delete;
-    ScreenShot& operator=(const ScreenShot&) = delete;
-
-    // Pixels of the screen rectangle that are not plain white.
-    int CountNotWhite(const RECT& screenArea) const
-    {
-        int count = 0;
-        const int width = rect_.right - rect_.left;
-        for (int y = screenArea.top; y < screenArea.bottom; ++y)
-            for (int x = screenArea.left; x < screenArea.right; ++x) {
-                const int px = x - rect_.left, py = y - rect_.top;
-                if (px < 0 || py < 0 || px >= width || py >= rect_.bottom - rect_.top)
-                    continue;
-                if ((pixels_[static_cast<size_t>(py) * width + px] & 0xFFFFFF) != 0xFFFFFF)
-                    ++count;
-            }
-        return count;
-    }
-
-    bool Save(const std::wstring& name) const
-    {
-        wchar_t folder[MAX_PATH] = {};
-        if (!bitmap_ || !::GetEnvironmentVariableW(L"TAVRIN_SCREENSHOTS", folder, MAX_PATH))
-            return false;
-        Gdiplus::Bitmap image(bitmap_, nullptr);
-        CLSID png = {};
-        ::CLSIDFromString(L"{557CF406-1A04-11D3-9A73-0000F81EF32E}", &png);
-        return image.Save((std::wstring(folder) + L"\\" + name).c_str(), &png, nullptr) == Gdiplus::Ok;
-    }
-
-private:
-    RECT rect_ = {};
-    HBITMAP bitmap_ = nullptr;
-    std::vector<uint32_t> pixels_;
-};
 
 RECT ScreenRect(HWND window)
 {
@@ -275,11 +165,6 @@ protected:
     {
         Gdiplus::GdiplusStartupInput input;
         Gdiplus::GdiplusStartup(&gdiplus, &input, nullptr);
-        // Without a window manager on the test display, Wine draws the frame
-        // and caption of unmanaged windows itself, so the screenshot shows them.
-        Tavrin::Platform::RegKey x11;
-        if (x11.Create(HKEY_CURRENT_USER, kX11Key, KEY_WRITE) == ERROR_SUCCESS)
-            x11.SetString(L"Managed", L"N");
         exe = folder.File(L"tavrin.exe");
         ASSERT_TRUE(::CopyFileW((BinFolder() + L"\\tavrin.exe").c_str(), exe.c_str(), FALSE));
         ASSERT_TRUE(::CopyFileW((BinFolder() + L"\\ui.xml").c_str(), folder.File(L"ui.xml").c_str(), FALSE));
@@ -287,12 +172,7 @@ protected:
     }
     void TearDown() override
     {
-        if (process && ::WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT) {
-            ::TerminateProcess(process.Get(), 1);
-            ::WaitForSingleObject(process.Get(), 5000);
-        }
-        process.Reset();
-        Tavrin::Test::DeleteTree(HKEY_CURRENT_USER, kX11Key);
+        program.reset();
         Gdiplus::GdiplusShutdown(gdiplus);
     }
 
@@ -300,34 +180,19 @@ protected:
     // receive the saved files, and waits for its dialog.
     HWND StartAndWaitForDialog()
     {
-        std::wstring commandLine = L"\"" + exe + L"\"";
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION info = {};
-        if (!::CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                              elsewhere.Path().c_str(), &startup, &info))
+        program = std::make_unique<RunningProgram>(L"", exe, elsewhere.Path());
+        if (!program->Started())
             return nullptr;
-        process.Reset(info.hProcess);
-        ::CloseHandle(info.hThread);
-        DialogSearch search = {info.dwProcessId, nullptr};
-        WaitFor(
-            [&] {
-                ::EnumWindows(FindPreUpgradeDialog, reinterpret_cast<LPARAM>(&search));
-                return search.found != nullptr;
-            },
-            90000, 100);
-        if (search.found) {
+        HWND dialog = WaitForWindowOf(program->Id(), ProgramWindow::PreUpgradeDialog, 90000);
+        if (dialog) {
             // Let the dialog finish painting before anyone looks at it.
             Wait(700);
-            ::SetForegroundWindow(search.found);
+            ::SetForegroundWindow(dialog);
         }
-        return search.found;
+        return dialog;
     }
 
-    bool ProcessEnded(DWORD timeoutMs) const
-    {
-        return ::WaitForSingleObject(process.Get(), timeoutMs) == WAIT_OBJECT_0;
-    }
+    bool ProcessEnded(DWORD timeoutMs) const { return program && program->WaitForExit(timeoutMs); }
 
     std::wstring SavedFile(const wchar_t* name) const { return folder.File(name); }
     bool Exists(const wchar_t* name) const
@@ -349,7 +214,8 @@ protected:
     TempFolder folder;
     TempFolder elsewhere;
     std::wstring exe;
-    UniqueHandle process;
+    FramedProgramWindows framed;
+    std::unique_ptr<RunningProgram> program;
     ULONG_PTR gdiplus = 0;
 };
 
@@ -363,7 +229,7 @@ public:
         if (key.Create(HKEY_CURRENT_USER, kProbeAppKey, KEY_WRITE) == ERROR_SUCCESS)
             key.SetString(L"DisplayName", L"Scan\nProbe");
     }
-    ~ProbeApplication() { Tavrin::Test::DeleteTree(HKEY_CURRENT_USER, kProbeAppKey); }
+    ~ProbeApplication() { DeleteTree(HKEY_CURRENT_USER, kProbeAppKey); }
     ProbeApplication(const ProbeApplication&) = delete;
     ProbeApplication& operator=(const ProbeApplication&) = delete;
 };
@@ -376,16 +242,16 @@ std::string Utf16Bytes(const std::wstring& text)
 void PreUpgradeDialog::ScanOn(const std::wstring& version, long long expectedCode)
 {
     ProbeApplication probe;
-    std::unique_ptr<Tavrin::Test::WindowsVersionOverride> override;
+    std::unique_ptr<WindowsVersionOverride> override;
     if (version.find(L'-') == std::wstring::npos)
-        override = std::make_unique<Tavrin::Test::WindowsVersionOverride>(L"tavrin.exe", version);
+        override = std::make_unique<WindowsVersionOverride>(L"tavrin.exe", version);
     HWND dialog = StartAndWaitForDialog();
     ASSERT_NE(dialog, nullptr) << "no pre-upgrade dialog on " << std::string(version.begin(), version.end());
 
     // Start view: the header and "Start Scan" only; both pages hidden.
     HWND startScan = ::GetDlgItem(dialog, IDC_START_SCAN);
-    HWND scanPage = PageWith(dialog, IDC_STEP_FIRST);
-    HWND resultsPage = PageWith(dialog, IDC_RESULT_TITLE);
+    HWND scanPage = FindChildDialogWith(dialog, IDC_STEP_FIRST);
+    HWND resultsPage = FindChildDialogWith(dialog, IDC_RESULT_TITLE);
     ASSERT_NE(scanPage, nullptr);
     ASSERT_NE(resultsPage, nullptr);
     EXPECT_TRUE(::IsWindowVisible(startScan));
@@ -393,7 +259,7 @@ void PreUpgradeDialog::ScanOn(const std::wstring& version, long long expectedCod
     EXPECT_FALSE(::IsWindowVisible(scanPage));
     EXPECT_FALSE(::IsWindowVisible(resultsPage));
     if (version == L"win81") {
-        EXPECT_TRUE(ScreenShot(dialog).Save(L"prewin10-start.png"));
+        EXPECT_TRUE(CaptureScreenOf(dialog).SavePng(ScreenshotPath(L"prewin10-start")));
     }
 
     // The scan: files appear one by one, the marks of the requirements
@@ -415,10 +281,10 @@ void PreUpgradeDialog::ScanOn(const std::wstring& version, long long expectedCod
                 inProgressChecked = true;
                 EXPECT_FALSE(::IsWindowVisible(startScan));
                 EXPECT_TRUE(::IsWindowVisible(scanPage));
-                ScreenShot shot(dialog);
+                const WindowCapture shot = CaptureScreenOf(dialog);
                 for (int step = 0; step < 9; ++step) {
-                    const int marked =
-                        shot.CountNotWhite(MarkArea(::GetDlgItem(scanPage, IDC_STEP_FIRST + step), mark));
+                    const int marked = CountNotWhite(
+                        dialog, shot, MarkArea(::GetDlgItem(scanPage, IDC_STEP_FIRST + step), mark));
                     if (step < 3) {
                         EXPECT_GT(marked, mark.cx * mark.cy / 4) << "step " << step << " has no mark";
                     }
@@ -427,7 +293,7 @@ void PreUpgradeDialog::ScanOn(const std::wstring& version, long long expectedCod
                     }
                 }
                 if (version == L"win81") {
-                    EXPECT_TRUE(shot.Save(L"prewin10-scanning.png"));
+                    EXPECT_TRUE(shot.SavePng(ScreenshotPath(L"prewin10-scanning")));
                 }
             }
             if (::IsWindowVisible(resultsPage)) {
@@ -505,15 +371,17 @@ void PreUpgradeDialog::ScanOn(const std::wstring& version, long long expectedCod
     EXPECT_EQ(TextOf(::GetDlgItem(resultsPage, IDC_RESULT_SUBTITLE)), kSubtitles[outcome]);
     EXPECT_EQ(::IsWindowVisible(::GetDlgItem(resultsPage, IDC_UPGRADE_NOW)) != FALSE, outcome == 0);
     Wait(500);
-    ScreenShot shot(dialog);
+    const WindowCapture shot = CaptureScreenOf(dialog);
     // The outcome mark beside the subtitle.
     const SIZE outcomeMark = ImageSize(L"images\\windows\\checked.png");
     RECT subtitle = ScreenRect(::GetDlgItem(resultsPage, IDC_RESULT_SUBTITLE));
     const int top = subtitle.top + (subtitle.bottom - subtitle.top - outcomeMark.cy) / 2;
-    EXPECT_GT(shot.CountNotWhite(
-                  {subtitle.left - 10 - outcomeMark.cx, top, subtitle.left - 10, top + outcomeMark.cy}),
-              outcomeMark.cx * outcomeMark.cy / 4);
-    EXPECT_TRUE(shot.Save(L"prewin10-results-" + version + L"-outcome" + std::to_wstring(outcome) + L".png"));
+    EXPECT_GT(
+        CountNotWhite(dialog, shot,
+                      {subtitle.left - 10 - outcomeMark.cx, top, subtitle.left - 10, top + outcomeMark.cy}),
+        outcomeMark.cx * outcomeMark.cy / 4);
+    EXPECT_TRUE(shot.SavePng(
+        ScreenshotPath(L"prewin10-results-" + version + L"-outcome" + std::to_wstring(outcome))));
 
     // Closing ends the process.
     ::PostMessageW(dialog, WM_CLOSE, 0, 0);
@@ -529,7 +397,7 @@ TEST_F(PreUpgradeDialog, ScanOnWindows7WithServicePack)
 
 TEST_F(PreUpgradeDialog, ScanOnWindows7WithoutServicePack)
 {
-    Tavrin::Test::PrefixVersionNumbers seven(6, 1, 7600, L"", 0);
+    PrefixVersionNumbers seven(6, 1, 7600, L"", 0);
     ScanOn(L"win7-without-sp", 5);
 }
 
@@ -550,12 +418,13 @@ TEST_F(PreUpgradeDialog, ScanOnVista)
 
 TEST_F(PreUpgradeDialog, ClosingDuringTheScanEndsTheProcessOnlyAfterTheScan)
 {
-    Tavrin::Test::WindowsVersionOverride override(L"tavrin.exe", L"win81");
+    WindowsVersionOverride override(L"tavrin.exe", L"win81");
     HWND dialog = StartAndWaitForDialog();
     ASSERT_NE(dialog, nullptr);
     const DWORD start = Now();
     ClickStartScan(dialog);
-    ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(PageWith(dialog, IDC_STEP_FIRST)) != FALSE; }, 5000));
+    ASSERT_TRUE(WaitFor(
+        [&] { return ::IsWindowVisible(FindChildDialogWith(dialog, IDC_STEP_FIRST)) != FALSE; }, 5000));
     Wait(1500);
     ::PostMessageW(dialog, WM_CLOSE, 0, 0);
 
@@ -569,14 +438,12 @@ TEST_F(PreUpgradeDialog, ClosingDuringTheScanEndsTheProcessOnlyAfterTheScan)
     // The scan ran to its end: every file is there.
     for (const wchar_t* name : kSavedFiles)
         EXPECT_TRUE(Exists(name)) << std::string(name, name + wcslen(name));
-    DWORD exitCode = 1;
-    ::GetExitCodeProcess(process.Get(), &exitCode);
-    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(program->ExitCode(), 0u);
 }
 
 TEST_F(PreUpgradeDialog, EscapeOnTheStartViewEndsTheProgramWithoutSaving)
 {
-    Tavrin::Test::WindowsVersionOverride override(L"tavrin.exe", L"win7");
+    WindowsVersionOverride override(L"tavrin.exe", L"win7");
     HWND dialog = StartAndWaitForDialog();
     ASSERT_NE(dialog, nullptr);
     ::PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
@@ -590,10 +457,8 @@ TEST_F(PreUpgradeDialog, UpgradeNowOpensTheUpgradePageWithTheWebHandler)
 {
     // A stand-in browser, registered for web addresses for this test only.
     const std::wstring handler = L"\"" + BinFolder() + L"\\standins\\urlhandler.exe\" \"%1\"";
-    Tavrin::Test::RegistryValueBackup http(HKEY_LOCAL_MACHINE,
-                                           L"Software\\Classes\\http\\shell\\open\\command", L"");
-    Tavrin::Test::RegistryValueBackup https(HKEY_LOCAL_MACHINE,
-                                            L"Software\\Classes\\https\\shell\\open\\command", L"");
+    RegistryValueBackup http(HKEY_LOCAL_MACHINE, L"Software\\Classes\\http\\shell\\open\\command", L"");
+    RegistryValueBackup https(HKEY_LOCAL_MACHINE, L"Software\\Classes\\https\\shell\\open\\command", L"");
     for (const wchar_t* key : {L"Software\\Classes\\http\\shell\\open\\command",
                                L"Software\\Classes\\https\\shell\\open\\command"}) {
         Tavrin::Platform::RegKey command;
@@ -603,12 +468,12 @@ TEST_F(PreUpgradeDialog, UpgradeNowOpensTheUpgradePageWithTheWebHandler)
     const std::wstring log = folder.File(L"opened.txt");
     ::SetEnvironmentVariableW(L"TAVRIN_URL_LOG", log.c_str());
 
-    Tavrin::Test::WindowsVersionOverride override(L"tavrin.exe", L"win81");
+    WindowsVersionOverride override(L"tavrin.exe", L"win81");
     HWND dialog = StartAndWaitForDialog();
     ::SetEnvironmentVariableW(L"TAVRIN_URL_LOG", nullptr);
     ASSERT_NE(dialog, nullptr);
     ClickStartScan(dialog);
-    HWND resultsPage = PageWith(dialog, IDC_RESULT_TITLE);
+    HWND resultsPage = FindChildDialogWith(dialog, IDC_RESULT_TITLE);
     ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(resultsPage) != FALSE; }, 30000));
     EXPECT_EQ(ReadFileBytes(log), "");
 

@@ -1,22 +1,33 @@
 #include "tests/support/ProgramTestSupport.h"
 
+#include "platform/RegKey.h"
 #include "res/resource.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/WindowTestSupport.h"
 
 namespace Tavrin::Test {
 
 namespace {
 
-std::wstring ClassOf(HWND window)
+const wchar_t kX11Key[] = L"Software\\Wine\\AppDefaults\\tavrin.exe\\X11 Driver";
+
+int MarkerOf(ProgramWindow kind)
 {
-    wchar_t name[64] = {};
-    ::GetClassNameW(window, name, 64);
-    return name;
+    switch (kind) {
+    case ProgramWindow::MessageBox:
+        return 0xFFFF;
+    case ProgramWindow::MainWindow:
+        return IDC_BTN_PRIVACY;
+    case ProgramWindow::PreUpgradeDialog:
+        return IDC_START_SCAN;
+    }
+    return 0;
 }
 
 } // namespace
 
-RunningProgram::RunningProgram(const std::wstring& arguments, const std::wstring& program)
+RunningProgram::RunningProgram(const std::wstring& arguments, const std::wstring& program,
+                               const std::wstring& workingFolder)
 {
     std::wstring path = program.empty() ? BinFolder() + L"\\tavrin.exe" : program;
     std::wstring commandLine = L"\"" + path + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
@@ -24,7 +35,8 @@ RunningProgram::RunningProgram(const std::wstring& arguments, const std::wstring
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
     started_ = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                BinFolder().c_str(), &startup, &info) != FALSE;
+                                workingFolder.empty() ? BinFolder().c_str() : workingFolder.c_str(), &startup,
+                                &info) != FALSE;
     if (started_) {
         process_.Reset(info.hProcess);
         ::CloseHandle(info.hThread);
@@ -45,6 +57,25 @@ bool RunningProgram::WaitForExit(DWORD timeoutMs) const
     return ::WaitForSingleObject(process_.Get(), timeoutMs) == WAIT_OBJECT_0;
 }
 
+FramedProgramWindows::FramedProgramWindows()
+{
+    Platform::RegKey x11;
+    if (x11.Create(HKEY_CURRENT_USER, kX11Key, KEY_WRITE) == ERROR_SUCCESS)
+        x11.SetString(L"Managed", L"N");
+}
+
+FramedProgramWindows::~FramedProgramWindows()
+{
+    DeleteTree(HKEY_CURRENT_USER, kX11Key);
+}
+
+DWORD RunningProgram::ExitCode() const
+{
+    DWORD code = STILL_ACTIVE;
+    ::GetExitCodeProcess(process_.Get(), &code);
+    return code;
+}
+
 HWND FindWindowOf(DWORD process, ProgramWindow kind)
 {
     struct Search {
@@ -59,8 +90,7 @@ HWND FindWindowOf(DWORD process, ProgramWindow kind)
             ::GetWindowThreadProcessId(window, &owner);
             if (owner != search->process || !::IsWindowVisible(window) || ClassOf(window) != L"#32770")
                 return TRUE;
-            const int marker = search->kind == ProgramWindow::MessageBox ? 0xFFFF : IDC_BTN_PRIVACY;
-            if (!::GetDlgItem(window, marker))
+            if (!::GetDlgItem(window, MarkerOf(search->kind)))
                 return TRUE;
             search->found = window;
             return FALSE;

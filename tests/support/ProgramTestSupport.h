@@ -10,10 +10,12 @@
 namespace Tavrin::Test {
 
 // tavrin.exe from the build's program folder (or another copy), started
-// without waiting; killed if it still runs when the object goes.
+// without waiting in the program folder (or another working folder); killed
+// if it still runs when the object goes.
 class RunningProgram {
 public:
-    explicit RunningProgram(const std::wstring& arguments = L"", const std::wstring& program = L"");
+    explicit RunningProgram(const std::wstring& arguments = L"", const std::wstring& program = L"",
+                            const std::wstring& workingFolder = L"");
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
@@ -21,6 +23,8 @@ public:
     bool Started() const { return started_; }
     DWORD Id() const { return id_; }
     bool WaitForExit(DWORD timeoutMs) const;
+    // The exit code once the process has ended; STILL_ACTIVE before.
+    DWORD ExitCode() const;
 
 private:
     bool started_ = false;
@@ -28,10 +32,22 @@ private:
     Platform::UniqueHandle process_;
 };
 
-enum class ProgramWindow { MessageBox, MainWindow };
+// While it lives, Wine draws the frame and caption of tavrin.exe's windows
+// itself (the test display has no window manager), so that screenshots of
+// them show a whole window.
+class FramedProgramWindows {
+public:
+    FramedProgramWindows();
+    ~FramedProgramWindows();
+    FramedProgramWindows(const FramedProgramWindows&) = delete;
+    FramedProgramWindows& operator=(const FramedProgramWindows&) = delete;
+};
 
-// A visible dialog of the process: a message box (it has the static text
-// 0xFFFF) or the main window (it has the privacy button). Null when none.
+enum class ProgramWindow { MessageBox, MainWindow, PreUpgradeDialog };
+
+// A visible top-level dialog of the process: a message box (it has the
+// static text 0xFFFF), the main window (it has the privacy button) or the
+// pre-upgrade dialog (it has "Start Scan"). Null when none.
 HWND FindWindowOf(DWORD process, ProgramWindow kind);
 HWND WaitForWindowOf(DWORD process, ProgramWindow kind, DWORD timeoutMs);
 // The direct child dialog of `parent` that holds a control `itemId`.

@@ -30,23 +30,6 @@ LPARAM PointParam(POINT point)
                       static_cast<WORD>(static_cast<short>(point.y)));
 }
 
-// Reads the stored window text without sending WM_GETTEXT: the watcher
-// thread must never wait on a window whose thread may be waiting for the
-// watcher (a test joining it, or a modal loop that is not pumping).
-std::wstring TextOf(HWND window)
-{
-    wchar_t buffer[1024] = {};
-    ::InternalGetWindowText(window, buffer, static_cast<int>(std::size(buffer)));
-    return buffer;
-}
-
-std::wstring ClassOf(HWND window)
-{
-    wchar_t buffer[256] = {};
-    ::GetClassNameW(window, buffer, static_cast<int>(std::size(buffer)));
-    return buffer;
-}
-
 // GDI+ for the lifetime of one call; nesting with the program's own start is fine.
 class GdiplusSession {
 public:
@@ -70,6 +53,33 @@ private:
 };
 
 } // namespace
+
+std::wstring TextOf(HWND window)
+{
+    wchar_t buffer[1024] = {};
+    ::InternalGetWindowText(window, buffer, static_cast<int>(std::size(buffer)));
+    return buffer;
+}
+
+std::wstring ClassOf(HWND window)
+{
+    wchar_t buffer[256] = {};
+    ::GetClassNameW(window, buffer, static_cast<int>(std::size(buffer)));
+    return buffer;
+}
+
+std::vector<HWND> ChildrenOf(HWND window)
+{
+    std::vector<HWND> children;
+    ::EnumChildWindows(
+        window,
+        [](HWND child, LPARAM param) -> BOOL {
+            reinterpret_cast<std::vector<HWND>*>(param)->push_back(child);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&children));
+    return children;
+}
 
 void ParkPointer()
 {
@@ -222,28 +232,15 @@ bool WindowCapture::SavePng(const std::wstring& path) const
     return bitmap.Save(path.c_str(), &pngEncoder, nullptr) == Gdiplus::Ok;
 }
 
-WindowCapture CaptureWindow(HWND window, bool wholeWindow)
+// Copies a rectangle of a device context into a capture.
+WindowCapture CopyPixels(HDC source, const RECT& area)
 {
     WindowCapture capture;
-    if (!::IsWindow(window))
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    if (!source || width <= 0 || height <= 0)
         return capture;
-    ::RedrawWindow(window, nullptr, nullptr,
-                   RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    PumpMessages();
-    RECT area = {};
-    if (wholeWindow) {
-        ::GetWindowRect(window, &area);
-        ::OffsetRect(&area, -area.left, -area.top);
-    } else {
-        ::GetClientRect(window, &area);
-    }
-    int width = area.right;
-    int height = area.bottom;
-    if (width <= 0 || height <= 0)
-        return capture;
-
-    WindowDc source(window, wholeWindow);
-    UniqueCreatedDc memory(::CreateCompatibleDC(source.Get()));
+    UniqueCreatedDc memory(::CreateCompatibleDC(source));
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = width;
@@ -252,12 +249,12 @@ WindowCapture CaptureWindow(HWND window, bool wholeWindow)
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    UniqueBitmap bitmap(::CreateDIBSection(source.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!source || !memory || !bitmap || !bits)
+    UniqueBitmap bitmap(::CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!memory || !bitmap || !bits)
         return capture;
     {
         SelectedObject selected(memory.Get(), bitmap.Get());
-        ::BitBlt(memory.Get(), 0, 0, width, height, source.Get(), 0, 0, SRCCOPY);
+        ::BitBlt(memory.Get(), 0, 0, width, height, source, area.left, area.top, SRCCOPY);
         ::GdiFlush();
     }
     const auto* pixels = static_cast<const uint32_t*>(bits);
@@ -269,18 +266,49 @@ WindowCapture CaptureWindow(HWND window, bool wholeWindow)
     return capture;
 }
 
-std::wstring SaveScreenshot(HWND window, const std::wstring& name)
+WindowCapture CaptureWindow(HWND window, bool wholeWindow)
+{
+    if (!::IsWindow(window))
+        return {};
+    ::RedrawWindow(window, nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    PumpMessages();
+    RECT area = {};
+    if (wholeWindow) {
+        ::GetWindowRect(window, &area);
+        ::OffsetRect(&area, -area.left, -area.top);
+    } else {
+        ::GetClientRect(window, &area);
+    }
+    WindowDc source(window, wholeWindow);
+    return CopyPixels(source.Get(), area);
+}
+
+WindowCapture CaptureScreenOf(HWND window)
+{
+    RECT area = {};
+    if (!::IsWindow(window) || !::GetWindowRect(window, &area))
+        return {};
+    WindowDc screen(nullptr);
+    return CopyPixels(screen.Get(), area);
+}
+
+std::wstring ScreenshotPath(const std::wstring& name)
 {
     wchar_t folder[MAX_PATH] = {};
     DWORD length = ::GetEnvironmentVariableW(L"TAVRIN_SCREENSHOTS", folder, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
         ::GetTempPathW(MAX_PATH, folder);
     ::CreateDirectoryW(folder, nullptr);
-    std::wstring path = Platform::JoinPath(folder, name + L".png");
+    return Platform::JoinPath(folder, name + L".png");
+}
+
+std::wstring SaveScreenshot(HWND window, const std::wstring& name)
+{
+    const std::wstring path = ScreenshotPath(name);
     // The client area: under Xvfb without a window manager the frame is
     // not part of what the window's device context shows.
-    WindowCapture capture = CaptureWindow(window);
-    return capture.SavePng(path) ? path : std::wstring();
+    return CaptureWindow(window).SavePng(path) ? path : std::wstring();
 }
 
 MessageBoxAnswerer::MessageBoxAnswerer(int button, std::wstring caption, DWORD timeoutMs)

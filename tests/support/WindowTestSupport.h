@@ -31,6 +31,16 @@
 //     EXPECT_EQ(answer.Text(), L"...");
 namespace Tavrin::Test {
 
+// --- Window facts -------------------------------------------------------------
+
+// The window's stored text, read without sending WM_GETTEXT, so it never
+// waits on the window's thread (which may belong to another process, or be
+// waiting for the caller).
+std::wstring TextOf(HWND window);
+std::wstring ClassOf(HWND window);
+// Every descendant of the window, in the order EnumChildWindows gives them.
+std::vector<HWND> ChildrenOf(HWND window);
+
 // --- Message pumping --------------------------------------------------------
 
 // Processes every message waiting for this thread, then returns. Paint
@@ -89,7 +99,7 @@ public:
     bool SavePng(const std::wstring& path) const;
 
 private:
-    friend WindowCapture CaptureWindow(HWND, bool);
+    friend WindowCapture CopyPixels(HDC, const RECT&);
     int width_ = 0;
     int height_ = 0;
     std::vector<uint32_t> pixels_;
@@ -103,6 +113,14 @@ WindowCapture CaptureWindow(HWND window, bool wholeWindow = false);
 // environment variable TAVRIN_SCREENSHOTS (the temporary folder when it is
 // not set) and returns the file's path, or an empty string on failure.
 std::wstring SaveScreenshot(HWND window, const std::wstring& name);
+// What the screen shows where the window lies, frame included, read back
+// from the desktop: the way to look at another process's window, whose
+// contents cannot be printed from here. Pixel (0, 0) is the window's
+// top-left corner on the screen.
+WindowCapture CaptureScreenOf(HWND window);
+// Where a screenshot called "<name>.png" goes: the folder named by
+// TAVRIN_SCREENSHOTS, else the temporary folder.
+std::wstring ScreenshotPath(const std::wstring& name);
 
 // --- Message boxes ------------------------------------------------------------
 

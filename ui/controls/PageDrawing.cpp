@@ -17,3 +17,14 @@ void FillWhite(Gdiplus::Graphics& graphics, int x, int y, int width, int height)
     Gdiplus::SolidBrush white(Gdiplus::Color(0xFFFFFFFF));
     graphics.FillRectangle(&white, x, y, width, height);
 }
+
+int DrawHeaderAndWhitePanel(Gdiplus::Graphics& graphics, Gdiplus::Image* header, const RECT& client,
+                            Gdiplus::ARGB background)
+{
+    graphics.Clear(Gdiplus::Color(background));
+    const int width = client.right - client.left;
+    const int headerHeight = DrawCentredHeader(graphics, header, width, client.left, client.top);
+    FillWhite(graphics, client.left, client.top + headerHeight, width,
+              client.bottom - client.top - headerHeight);
+    return headerHeight;
+}

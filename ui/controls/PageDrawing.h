@@ -11,3 +11,8 @@ int DrawCentredHeader(Gdiplus::Graphics& graphics, Gdiplus::Image* header, int w
 
 // Fills a rectangle with opaque white (nothing for an empty rectangle).
 void FillWhite(Gdiplus::Graphics& graphics, int x, int y, int width, int height);
+
+// The whole client area: `background`, the header centred at the top and a
+// white panel below it. Returns the header's height.
+int DrawHeaderAndWhitePanel(Gdiplus::Graphics& graphics, Gdiplus::Image* header, const RECT& client,
+                            Gdiplus::ARGB background);

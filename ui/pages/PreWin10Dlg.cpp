@@ -131,10 +131,5 @@ void CPreWin10Dlg::ShowResults()
 
 void CPreWin10Dlg::DrawContent(Gdiplus::Graphics& graphics)
 {
-    RECT client = GetClientRect();
-    graphics.Clear(Gdiplus::Color(0xFF04234F));
-    const int width = client.right - client.left;
-    const int headerHeight = DrawCentredHeader(graphics, m_header.get(), width);
-    FillWhite(graphics, client.left, client.top + headerHeight, width,
-              client.bottom - client.top - headerHeight);
+    DrawHeaderAndWhitePanel(graphics, m_header.get(), GetClientRect(), 0xFF04234F);
 }

@@ -25,12 +25,10 @@ const wchar_t kUpgradePageAddress[] = L"https://www.microsoft.com/en-us/windows/
 
 namespace {
 
-// The requirement thresholds in bytes: 0.9, 1.9, 15.9 and 31.9 GiB, compared
-// in double precision as the compatibility check compares them.
-constexpr double kMemory32 = 966367641.6;
-constexpr double kMemory64 = 2040109465.6;
-constexpr double kFree32 = 17072495001.6;
-constexpr double kFree64 = 34252364185.6;
+using Tavrin::Core::WindowsUpdate::kDiskThreshold32;
+using Tavrin::Core::WindowsUpdate::kDiskThreshold64;
+using Tavrin::Core::WindowsUpdate::kMemoryThreshold32;
+using Tavrin::Core::WindowsUpdate::kMemoryThreshold64;
 constexpr unsigned long long kSmallDrive = 34359738368ULL; // 32 GiB
 
 const wchar_t kStorageText[] =
@@ -64,18 +62,18 @@ const MessageRule kMessageRules[] = {
      L"A display screen or monitor that supports an 800x600 pixel resolution is required for a successful "
      L"upgrade to Windows 10."},
     {[](const COMPATIBILITY_RESULT& r) {
-         return static_cast<double>(r.systemDriveFree) < (r.is64Bit ? kFree64 : kFree32);
+         return static_cast<double>(r.systemDriveFree) < (r.is64Bit ? kDiskThreshold64 : kDiskThreshold32);
      },
      Target::Failures, true, kStorageText},
     {[](const COMPATIBILITY_RESULT& r) {
-         return r.is64Bit && static_cast<double>(r.totalMemory) < kMemory64;
+         return r.is64Bit && static_cast<double>(r.totalMemory) < kMemoryThreshold64;
      },
      Target::Failures, true,
      L"Your computer will need at least 2 GB of RAM (random-access memory) to run a 64-bit Windows 10 "
      L"operating "
      L"system."},
     {[](const COMPATIBILITY_RESULT& r) {
-         return !r.is64Bit && static_cast<double>(r.totalMemory) < kMemory32;
+         return !r.is64Bit && static_cast<double>(r.totalMemory) < kMemoryThreshold32;
      },
      Target::Failures, true,
      L"Your computer will need at least 1 GB of RAM (random-access memory) to run a 32-bit Windows 10 "

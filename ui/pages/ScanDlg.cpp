@@ -39,13 +39,7 @@ BOOL CScanDlg::OnInitDialog()
 
 void CScanDlg::DrawContent(Gdiplus::Graphics& graphics)
 {
-    RECT client = GetClientRect();
-    graphics.Clear(Gdiplus::Color(0xFF0A70C5));
-
-    const int width = client.right - client.left;
-    const int headerHeight = DrawCentredHeader(graphics, m_header.get(), width);
-    FillWhite(graphics, client.left, client.top + headerHeight, width,
-              client.bottom - client.top - headerHeight);
+    DrawHeaderAndWhitePanel(graphics, m_header.get(), GetClientRect(), 0xFF0A70C5);
 
     // Both marks are drawn in the failed mark's size.
     if (!m_failedMark)
