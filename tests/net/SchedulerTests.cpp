@@ -27,6 +27,17 @@ protected:
                                     L"C:\\Program Files\\Tavrin");
     }
 
+    // The task's file, opened the way a reader that does not share deletion
+    // opens it.
+    Tavrin::Platform::UniqueHandle OpenTaskFile() const
+    {
+        wchar_t windows[MAX_PATH];
+        ::GetWindowsDirectoryW(windows, MAX_PATH);
+        const std::wstring file = std::wstring(windows) + L"\\Tasks\\" + name + L".job";
+        return Tavrin::Platform::UniqueHandle(
+            ::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    }
+
     std::wstring name;
     Scheduler scheduler;
 };
@@ -124,12 +135,7 @@ TEST_F(SchedulerTest, DeleteRemovesTheTaskOnce)
 TEST_F(SchedulerTest, ATaskFileBrieflyInUseIsStillDeleted)
 {
     ASSERT_TRUE(Create());
-    wchar_t windows[MAX_PATH];
-    ::GetWindowsDirectoryW(windows, MAX_PATH);
-    std::wstring file = std::wstring(windows) + L"\\Tasks\\" + name + L".job";
-    // Opened the way a reader that does not share deletion opens it.
-    Tavrin::Platform::UniqueHandle reader(
-        ::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    Tavrin::Platform::UniqueHandle reader = OpenTaskFile();
     ASSERT_TRUE(reader);
     std::thread release([&] {
         ::Sleep(500);
@@ -144,11 +150,7 @@ TEST_F(SchedulerTest, ATaskFileBrieflyInUseIsStillDeleted)
 TEST_F(SchedulerTest, ATaskFileHeldOpenIsReportedAsNotDeleted)
 {
     ASSERT_TRUE(Create());
-    wchar_t windows[MAX_PATH];
-    ::GetWindowsDirectoryW(windows, MAX_PATH);
-    std::wstring file = std::wstring(windows) + L"\\Tasks\\" + name + L".job";
-    Tavrin::Platform::UniqueHandle reader(
-        ::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    Tavrin::Platform::UniqueHandle reader = OpenTaskFile();
     ASSERT_TRUE(reader);
     EXPECT_FALSE(scheduler.DeleteTask(name));
     EXPECT_EQ(scheduler.LastResult(), HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION));

@@ -8,36 +8,23 @@
 #include "res/resource.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WindowTestSupport.h"
+#include "tests/ui/SampleResults.h"
 #include "ui/pages/PreWin10Dlg.h"
 #include "ui/skin/Skin.h"
 
 using Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT;
 using Tavrin::Test::BinFolder;
 using Tavrin::Test::CaptureWindow;
+using Tavrin::Test::kGiB;
 using Tavrin::Test::PumpMessages;
 using Tavrin::Test::PumpMessagesFor;
 using Tavrin::Test::PumpUntil;
+using Tavrin::Test::ReadyPc;
 using Tavrin::Test::SaveScreenshot;
 using Tavrin::Test::TempFolder;
 using Tavrin::Test::WindowCapture;
 
 namespace {
-
-constexpr unsigned long long kGiB = 1073741824ULL;
-
-COMPATIBILITY_RESULT ReadyPc()
-{
-    COMPATIBILITY_RESULT r;
-    r.windowsVersion = 2;
-    r.totalMemory = 8 * kGiB;
-    r.systemDriveFree = 100 * kGiB;
-    r.systemDriveSize = 500 * kGiB;
-    r.directXVersion = 11;
-    r.processorSpeed = 2400;
-    r.is64Bit = 1;
-    r.osEligible = r.memoryOk = r.diskOk = r.directXOk = r.displayOk = r.processorOk = true;
-    return r;
-}
 
 SIZE ImageSize(const std::wstring& relativePath)
 {

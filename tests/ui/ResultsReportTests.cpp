@@ -4,9 +4,12 @@
 #include <list>
 #include <string>
 
+#include "tests/ui/SampleResults.h"
 #include "ui/pages/ResulstDlg.h"
 
 using Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT;
+using Tavrin::Test::kGiB;
+using Tavrin::Test::ReadyPc;
 using Tavrin::UI::BuildResultsReport;
 using Tavrin::UI::ResultsReport;
 
@@ -55,8 +58,6 @@ const std::wstring kReviewTitle = L"Review compatibility results";
 const std::wstring kIssuesSubtitle = L"Your system may have issues with the upgrade";
 const std::wstring kNotReadySubtitle = L"Your system is not ready for the Windows 10 upgrade.";
 
-constexpr unsigned long long kGiB = 1073741824ULL;
-
 using Lines = std::list<std::wstring>;
 
 Lines Prefixed(std::initializer_list<std::wstring> texts)
@@ -65,24 +66,6 @@ Lines Prefixed(std::initializer_list<std::wstring> texts)
     for (const std::wstring& text : texts)
         lines.push_back(kPrefix + text);
     return lines;
-}
-
-// Windows 8.1, 64-bit, 8 GB, a 500 GB drive with 100 GB free, DirectX 11,
-// 2.4 GHz: every requirement met.
-COMPATIBILITY_RESULT ReadyPc()
-{
-    COMPATIBILITY_RESULT r;
-    r.windowsVersion = 2;
-    r.totalMemory = 8 * kGiB;
-    r.systemDriveFree = 100 * kGiB;
-    r.systemDriveSize = 500 * kGiB;
-    r.directXVersion = 11;
-    r.screenWidth = 1920;
-    r.screenHeight = 1080;
-    r.processorSpeed = 2400;
-    r.is64Bit = 1;
-    r.osEligible = r.memoryOk = r.diskOk = r.directXOk = r.displayOk = r.processorOk = true;
-    return r;
 }
 
 bool FailsOnMemory(COMPATIBILITY_RESULT r)
