@@ -156,8 +156,12 @@ TEST(PolicyBinding, PrivacyAccountInfoRowGoesThroughThePolicyObject)
         Apply(privacy, *row, true);
         EXPECT_TRUE(ReadStored(HKEY_CURRENT_USER, key, name).IsDword(2));
         EXPECT_TRUE(IsTicked(privacy, *row));
+        // Written into the object's own copy: the stored policy is not what
+        // an open object reads.
+        const EntryPlace place =
+            PlaceOf(privacy, SettingEntry<CPrivacy>(&CPrivacy::letAppsAccessAccountInfo));
         for (DWORD shown : {0u, 1u, 3u}) {
-            WriteDword(HKEY_CURRENT_USER, key, name, shown);
+            WriteDword(place.root, place.path, name, shown);
             EXPECT_FALSE(IsTicked(privacy, *row)) << shown;
         }
         Apply(privacy, *row, false);
