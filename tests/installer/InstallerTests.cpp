@@ -99,8 +99,8 @@ std::wstring ProductInfo(const std::wstring& product, const wchar_t* property)
 std::optional<DWORD> ReadDword(const std::wstring& key, const std::wstring& name)
 {
     DWORD value = 0, size = sizeof(value);
-    if (::RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), RRF_RT_REG_DWORD, nullptr, &value, &size) !=
-        ERROR_SUCCESS)
+    if (::RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), RRF_RT_REG_DWORD, nullptr, &value,
+                       &size) != ERROR_SUCCESS)
         return std::nullopt;
     return value;
 }
@@ -109,8 +109,8 @@ std::wstring ReadString(const std::wstring& key, const std::wstring& name)
 {
     wchar_t text[MAX_PATH] = {};
     DWORD size = sizeof(text);
-    return ::RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, text, &size) ==
-                   ERROR_SUCCESS
+    return ::RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, text,
+                          &size) == ERROR_SUCCESS
                ? text
                : L"";
 }
@@ -165,7 +165,8 @@ std::vector<std::wstring> DeliveredFiles()
         std::wstring folder = folders.back();
         folders.pop_back();
         WIN32_FIND_DATAW found;
-        HANDLE search = ::FindFirstFileW((std::wstring(TAVRIN_TEST_SKIN) + L"\\" + folder + L"\\*").c_str(), &found);
+        HANDLE search =
+            ::FindFirstFileW((std::wstring(TAVRIN_TEST_SKIN) + L"\\" + folder + L"\\*").c_str(), &found);
         if (search == INVALID_HANDLE_VALUE)
             continue;
         do {
@@ -219,7 +220,8 @@ protected:
             EXPECT_TRUE(Exists(InstallFolder() + L"\\" + file)) << Narrow(file);
         const std::wstring shortcut = Shortcut();
         ASSERT_FALSE(shortcut.empty());
-        EXPECT_EQ(::CompareStringOrdinal(ShortcutTarget(shortcut).c_str(), -1, InstalledProgram().c_str(), -1, TRUE),
+        EXPECT_EQ(::CompareStringOrdinal(ShortcutTarget(shortcut).c_str(), -1, InstalledProgram().c_str(), -1,
+                                         TRUE),
                   CSTR_EQUAL);
 
         auto products = InstalledProducts();
