@@ -51,9 +51,10 @@ bool Exists(const std::wstring& path)
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-DWORD Msiexec(const std::wstring& action, const std::wstring& package)
+// Without any UI unless told: /qb is the basic UI, a progress window.
+DWORD Msiexec(const std::wstring& action, const std::wstring& package, const std::wstring& ui = L"/qn")
 {
-    ProcessResult result = RunProcess(L"msiexec " + action + L" \"" + package + L"\" /qn", 280000);
+    ProcessResult result = RunProcess(L"msiexec " + action + L" \"" + package + L"\" " + ui, 280000);
     EXPECT_FALSE(result.timedOut) << "msiexec " << std::string(action.begin(), action.end());
     return result.exitCode;
 }
@@ -305,7 +306,9 @@ TEST_F(Installer, MajorUpgradeReplacesTheOlderVersionAndKeepsOneTask)
     EXPECT_NE(ProductInfo(older[0], INSTALLPROPERTY_VERSIONSTRING), TAVRIN_VERSION);
     ExpectOneUpdateTask();
 
-    ASSERT_EQ(Msiexec(L"/i", TAVRIN_TEST_MSI), 0u);
+    // This time with a progress window: not a silent install.
+    ASSERT_EQ(Msiexec(L"/i", TAVRIN_TEST_MSI, L"/qb"), 0u);
+    EXPECT_EQ(ReadDword(kInstallerKey, L"Silent"), 0u);
     auto now = InstalledProducts();
     ASSERT_EQ(now.size(), 1u);
     EXPECT_NE(now[0], older[0]);
