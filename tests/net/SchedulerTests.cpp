@@ -144,6 +144,27 @@ TEST_F(SchedulerTest, TheWeeklyTriggerIsSavedWithTheTask)
     EXPECT_NE(registrations[1].find(L" flags=" + std::to_wstring(TASK_UPDATE) + L" "), std::wstring::npos);
 }
 
+// Only weekly triggers without repetition are carried over; anything else
+// leaves the task as it was rather than half converted.
+TEST_F(SchedulerTest, ATriggerOfAnotherKindChangesNothing)
+{
+    ASSERT_TRUE(Create());
+    TASK_TRIGGER daily = WeeklyUpdateTrigger();
+    daily.TriggerType = TASK_TIME_TRIGGER_DAILY;
+    TASK_TRIGGER repeating = WeeklyUpdateTrigger();
+    repeating.MinutesInterval = 60;
+    repeating.MinutesDuration = 120;
+    for (const TASK_TRIGGER& trigger : {daily, repeating}) {
+        scheduler.AddWeeklyTrigger(name, trigger);
+        EXPECT_EQ(scheduler.LastResult(), E_INVALIDARG);
+    }
+    auto task = FindScheduledTask(name);
+    ASSERT_TRUE(task);
+    EXPECT_TRUE(task->weeklyTriggers.empty());
+    EXPECT_EQ(task->otherTriggers, 0u);
+    EXPECT_EQ(Registrations().size(), 1u);
+}
+
 TEST_F(SchedulerTest, ATriggerForAMissingTaskChangesNothing)
 {
     scheduler.AddWeeklyTrigger(name, WeeklyUpdateTrigger());
