@@ -3,17 +3,26 @@
 #include <cstdio>
 #include <iterator>
 
+#define SECURITY_WIN32
+#include <security.h>
+#include <taskschd.h>
+
+#include "net/TaskDefinition.h"
 #include "platform/ComPtr.h"
+#include "platform/ComVariant.h"
 #include "platform/Module.h"
 
 namespace Tavrin::Net {
 
+using Platform::BStr;
 using Platform::ComPtr;
+using Platform::Variant;
 
 namespace {
 
 constexpr int kDeleteRetries = 20;
 constexpr DWORD kDeleteRetryDelayMs = 100;
+constexpr HRESULT kNotFound = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
 
 void Report(FILE* stream, const char* prefix, HRESULT hr)
 {
@@ -27,13 +36,77 @@ HRESULT CreateTaskScheduler(ComPtr<ITaskScheduler>& scheduler)
                               scheduler.PutVoid());
 }
 
+// The root folder of the Task Scheduler service of this computer, connected
+// as the calling user.
+HRESULT OpenRootFolder(ComPtr<ITaskFolder>& folder)
+{
+    ComPtr<ITaskService> service;
+    HRESULT hr = ::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
+                                    service.PutVoid());
+    if (FAILED(hr))
+        return hr;
+    Variant none;
+    hr = service->Connect(none.Get(), none.Get(), none.Get(), none.Get());
+    if (FAILED(hr))
+        return hr;
+    BStr root(L"\\");
+    return service->GetFolder(root.Get(), folder.Put());
+}
+
+// The account the task runs as: "DOMAIN\user" where the system can name it
+// so, since a bare user name may also exist in another domain.
 std::wstring CurrentUserName()
 {
     wchar_t name[1000] = {};
+    ULONG qualifiedLength = static_cast<ULONG>(std::size(name));
+    if (::GetUserNameExW(NameSamCompatible, name, &qualifiedLength))
+        return name;
     DWORD length = static_cast<DWORD>(std::size(name));
     if (!::GetUserNameW(name, &length))
         return {};
     return name;
+}
+
+// Registers the definition to run as the current user with the token of the
+// interactive logon, so no password is stored and the task runs only while
+// the user is logged on, as the tasks of the older interface did.
+HRESULT RegisterDefinition(ITaskFolder* folder, const std::wstring& taskName, const std::wstring& xml,
+                           TASK_CREATION creation)
+{
+    BStr path(taskName), text(xml);
+    Variant user, none;
+    VARIANT* userValue = user.Put();
+    userValue->vt = VT_BSTR;
+    userValue->bstrVal = ::SysAllocString(CurrentUserName().c_str());
+    ComPtr<IRegisteredTask> registered;
+    return folder->RegisterTask(path.Get(), text.Get(), creation, user.Get(), none.Get(),
+                                TASK_LOGON_INTERACTIVE_TOKEN, none.Get(), registered.Put());
+}
+
+std::wstring TakeBStr(BSTR text)
+{
+    std::wstring copy = text ? std::wstring(text, ::SysStringLen(text)) : std::wstring();
+    ::SysFreeString(text);
+    return copy;
+}
+
+// Deletes a task of the 1.0 interface. Where both interfaces share one store
+// (Windows itself) the service has already deleted it and this finds nothing.
+HRESULT DeleteOldTask(const std::wstring& taskName)
+{
+    ComPtr<ITaskScheduler> scheduler;
+    if (FAILED(CreateTaskScheduler(scheduler)))
+        return kNotFound;
+    // The scheduler service reads a task file for a moment after it appears
+    // or changes; deleting it then fails with a sharing violation, which a
+    // short wait resolves.
+    HRESULT hr = scheduler->Delete(taskName.c_str());
+    for (int attempt = 0; hr == HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION) && attempt < kDeleteRetries;
+         ++attempt) {
+        ::Sleep(kDeleteRetryDelayMs);
+        hr = scheduler->Delete(taskName.c_str());
+    }
+    return hr;
 }
 
 } // namespace
@@ -60,9 +133,16 @@ bool Scheduler::TaskExists(const std::wstring& taskName)
         return false;
     bool exists = false;
     {
-        ComPtr<ITaskScheduler> scheduler;
-        hr = CreateTaskScheduler(scheduler);
+        ComPtr<ITaskFolder> folder;
+        hr = OpenRootFolder(folder);
         if (SUCCEEDED(hr)) {
+            BStr path(taskName);
+            ComPtr<IRegisteredTask> task;
+            hr = folder->GetTask(path.Get(), task.Put());
+            exists = hr == S_OK;
+        }
+        ComPtr<ITaskScheduler> scheduler;
+        if (!exists && SUCCEEDED(hr = CreateTaskScheduler(scheduler))) {
             ComPtr<ITask> task;
             hr = scheduler->Activate(taskName.c_str(), IID_ITask, reinterpret_cast<IUnknown**>(task.Put()));
             exists = hr == S_OK;
@@ -75,43 +155,26 @@ bool Scheduler::TaskExists(const std::wstring& taskName)
 bool Scheduler::CreateTask(const std::wstring& taskName, const std::wstring& programPath,
                            const std::wstring& workingDirectory)
 {
-    const char* failure = nullptr;
     {
-        ComPtr<ITaskScheduler> scheduler;
-        hr = CreateTaskScheduler(scheduler);
+        ComPtr<ITaskFolder> folder;
+        hr = OpenRootFolder(folder);
         if (FAILED(hr)) {
             ::CoUninitialize();
             return false;
         }
-        ComPtr<ITask> task;
-        hr = scheduler->NewWorkItem(taskName.c_str(), CLSID_CTask, IID_ITask,
-                                    reinterpret_cast<IUnknown**>(task.Put()));
-        if (FAILED(hr)) {
-            failure = "Failed calling NewWorkItem, ";
-        } else {
-            // A task saved with some of these missing still runs or can be
-            // mended by hand, so their results are not acted upon.
-            task->SetApplicationName(programPath.c_str());
-            task->SetParameters(L"/update");
-            task->SetWorkingDirectory(workingDirectory.c_str());
-            task->SetFlags(TASK_FLAG_RUN_ONLY_IF_LOGGED_ON);
-            task->SetAccountInformation(CurrentUserName().c_str(), nullptr);
-            task->SetComment(L"Scheduled Tavrin Update Check");
-
-            ComPtr<IPersistFile> file;
-            hr = task.As(file);
-            if (FAILED(hr)) {
-                failure = "Failed calling QueryInterface, ";
-            } else {
-                hr = file->Save(nullptr, TRUE);
-                if (FAILED(hr))
-                    failure = "Failed calling Save, ";
-            }
-        }
+        hr = RegisterDefinition(folder.Get(), taskName,
+                                TaskDefinitionXml({programPath, L"/update", workingDirectory,
+                                                   L"Scheduled Tavrin Update Check", CurrentUserName()}),
+                                TASK_CREATE);
     }
     ::CoUninitialize();
-    if (failure) {
-        Report(stderr, failure, hr);
+    if (FAILED(hr)) {
+        // A name already taken is where the older interface's NewWorkItem
+        // failed; anything else is a failure to store the task.
+        Report(stderr,
+               hr == HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS) ? "Failed calling NewWorkItem, "
+                                                              : "Failed calling Save, ",
+               hr);
         return false;
     }
     return true;
@@ -124,34 +187,30 @@ void Scheduler::AddWeeklyTrigger(const std::wstring& taskName, const TASK_TRIGGE
         return;
     // Every interface is released before COM is uninitialised below.
     [&] {
-        ComPtr<ITask> task;
-        {
-            ComPtr<ITaskScheduler> scheduler;
-            hr = CreateTaskScheduler(scheduler);
-            if (FAILED(hr))
-                return;
-            hr = scheduler->Activate(taskName.c_str(), IID_ITask, reinterpret_cast<IUnknown**>(task.Put()));
-        }
+        ComPtr<ITaskFolder> folder;
+        hr = OpenRootFolder(folder);
+        if (FAILED(hr))
+            return;
+        BStr path(taskName);
+        ComPtr<IRegisteredTask> task;
+        hr = folder->GetTask(path.Get(), task.Put());
         if (FAILED(hr) || !task) {
             Report(stdout, "Failed calling ITaskScheduler::Activate: ", hr);
             return;
         }
-        ComPtr<ITaskTrigger> taskTrigger;
-        WORD index = 0;
-        hr = task->CreateTrigger(&index, taskTrigger.Put());
+        BSTR text = nullptr;
+        hr = task->get_Xml(&text);
+        std::wstring xml = TakeBStr(text);
         if (FAILED(hr)) {
             Report(stdout, "Failed calling ITask::CreatTrigger: ", hr);
             return;
         }
-        TASK_TRIGGER copy = trigger;
-        hr = taskTrigger->SetTrigger(&copy);
+        hr = AddTriggerToDefinition(xml, trigger);
         if (FAILED(hr)) {
             Report(stdout, "Failed calling ITaskTrigger::SetTrigger: ", hr);
             return;
         }
-        ComPtr<IPersistFile> file;
-        if (SUCCEEDED(task.As(file)))
-            hr = file->Save(nullptr, TRUE);
+        hr = RegisterDefinition(folder.Get(), taskName, xml, TASK_UPDATE);
         std::fputs("The trigger was created and IPersistFile::Save was \n", stdout);
         std::fputs("called to save the new trigger to disk.\n", stdout);
         std::fflush(stdout);
@@ -164,23 +223,20 @@ bool Scheduler::DeleteTask(const std::wstring& taskName)
     hr = ::CoInitialize(nullptr);
     if (FAILED(hr))
         return false;
-    bool deleted = false;
     {
-        ComPtr<ITaskScheduler> scheduler;
-        hr = CreateTaskScheduler(scheduler);
+        ComPtr<ITaskFolder> folder;
+        hr = OpenRootFolder(folder);
         if (SUCCEEDED(hr)) {
-            // The scheduler service reads a task file for a moment after it
-            // appears or changes; deleting it then fails with a sharing
-            // violation, which a short wait resolves.
-            hr = scheduler->Delete(taskName.c_str());
-            for (int attempt = 0;
-                 hr == HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION) && attempt < kDeleteRetries; ++attempt) {
-                ::Sleep(kDeleteRetryDelayMs);
-                hr = scheduler->Delete(taskName.c_str());
-            }
-            deleted = hr == S_OK;
+            BStr path(taskName);
+            hr = folder->DeleteTask(path.Get(), 0);
         }
     }
+    const HRESULT old = DeleteOldTask(taskName);
+    const bool deleted = hr == S_OK || old == S_OK;
+    // The result that tells why a task still exists: the older interface's
+    // when it found one.
+    if (hr != S_OK && old != kNotFound)
+        hr = old;
     ::CoUninitialize();
     return deleted;
 }

@@ -10,18 +10,24 @@ namespace Tavrin::Net {
 // from 1 January 2006 on, without end and without repetition.
 TASK_TRIGGER WeeklyUpdateTrigger();
 
-// Task Scheduler 1.0 tasks. Every operation brings up its own scheduler
-// object and releases it; failures are reported on the standard streams.
+// The update task, registered through the Task Scheduler 2.0 service so that
+// it starts with the user's full administrator token (a task of the 1.0
+// interface gets the limited one, which cannot start this program). Tasks an
+// older version made through the 1.0 interface are still found and deleted.
+// Every operation brings up its own scheduler objects and releases them;
+// failures are reported on the standard streams.
 class Scheduler {
 public:
     virtual ~Scheduler() = default;
 
     bool TaskExists(const std::wstring& taskName);
-    // Creates a task that runs programPath with "/update". The caller has
+    // Creates a task without triggers that runs programPath with "/update";
+    // fails when a task of that name exists. The caller has
     // initialised COM on this thread; this call uninitialises it once on
     // every path.
     bool CreateTask(const std::wstring& taskName, const std::wstring& programPath,
                     const std::wstring& workingDirectory);
+    // Adds a weekly trigger to a task this class created.
     void AddWeeklyTrigger(const std::wstring& taskName, const TASK_TRIGGER& trigger);
     bool DeleteTask(const std::wstring& taskName);
 

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
+#include <taskschd.h>
 
 #include <algorithm>
 
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/NetTestSupport.h"
+#include "tests/support/TaskTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 using namespace Tavrin::Test;
@@ -46,6 +48,12 @@ protected:
         return std::find(files.begin(), files.end(), std::wstring(kTask) + L".job") != files.end();
     }
 
+    std::vector<std::wstring> Registrations() const
+    {
+        return service.CallsStartingWith(L"register " + std::wstring(kTask) + L" ");
+    }
+
+    TaskServiceStandIn service;
     InstallerKey installer;
     LoopbackHttpServer server;
     TempFolder folder;
@@ -62,21 +70,17 @@ TEST_F(InstallModeTest, InstallCreatesTheWeeklyUpdateTaskAndSendsOneReport)
               std::string::npos)
         << result.output;
 
-    auto task = ReadTask(kTask);
+    auto task = FindScheduledTask(kTask);
     ASSERT_TRUE(task);
-    EXPECT_TRUE(HasTaskFile());
-    EXPECT_EQ(task->application, program);
-    EXPECT_EQ(task->parameters, L"/update");
-    EXPECT_EQ(task->comment, L"Scheduled Tavrin Update Check");
+    EXPECT_EQ(task->program, program);
+    EXPECT_EQ(task->arguments, L"/update");
+    EXPECT_EQ(task->description, L"Scheduled Tavrin Update Check");
     EXPECT_EQ(task->workingDirectory, folder.Path());
-    ASSERT_EQ(task->EnabledTriggers(), 1u);
-    for (const auto& entry : task->triggers) {
-        if (entry.enabled) {
-            EXPECT_EQ(entry.trigger.TriggerType, TASK_TIME_TRIGGER_WEEKLY);
-            EXPECT_EQ(entry.trigger.Type.Weekly.rgfDaysOfTheWeek, TASK_SUNDAY | TASK_WEDNESDAY);
-            EXPECT_EQ(entry.trigger.wStartHour, 20);
-        }
-    }
+    EXPECT_EQ(task->otherTriggers, 0u);
+    ASSERT_EQ(task->weeklyTriggers.size(), 1u);
+    EXPECT_TRUE(task->weeklyTriggers[0].enabled);
+    EXPECT_EQ(task->weeklyTriggers[0].days, TASK_SUNDAY | TASK_WEDNESDAY);
+    EXPECT_EQ(task->weeklyTriggers[0].start, L"2006-01-01T20:00:00");
 
     auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 1u);
@@ -85,17 +89,35 @@ TEST_F(InstallModeTest, InstallCreatesTheWeeklyUpdateTaskAndSendsOneReport)
     EXPECT_EQ(requests[0].Header("User-Agent").value_or(""), "SurveyRequest");
 }
 
+// The manifest demands administrator rights, so a task with the user's
+// limited token fails to start the program every week (0x800702E4).
+TEST_F(InstallModeTest, InstallRegistersATaskThatStartsTheProgramElevated)
+{
+    Run(L"/install");
+    auto task = FindScheduledTask(kTask);
+    ASSERT_TRUE(task);
+    EXPECT_FALSE(task->madeThroughOldInterface);
+    EXPECT_TRUE(task->RunsElevated()) << task->runLevel;
+    EXPECT_EQ(task->logonType, L"InteractiveToken");
+    EXPECT_TRUE(IsCurrentUser(task->user)) << task->user;
+    // Nothing was left behind through the older interface.
+    EXPECT_FALSE(HasTaskFile());
+}
+
 TEST_F(InstallModeTest, InstallingTwiceLeavesOneTaskWithOneEnabledTrigger)
 {
     Run(L"/install");
     ProcessResult second = Run(L"-INSTALL");
     // The second run leaves the task alone: no new trigger is reported.
     EXPECT_EQ(second.output.find("The trigger was created"), std::string::npos) << second.output;
-    auto task = ReadTask(kTask);
+    auto task = FindScheduledTask(kTask);
     ASSERT_TRUE(task);
-    EXPECT_EQ(task->EnabledTriggers(), 1u);
-    auto files = TaskFiles();
-    EXPECT_EQ(std::count(files.begin(), files.end(), std::wstring(kTask) + L".job"), 1);
+    EXPECT_EQ(task->weeklyTriggers.size(), 1u);
+    // One registration that creates the task and one that adds its trigger.
+    auto registrations = Registrations();
+    ASSERT_EQ(registrations.size(), 2u);
+    EXPECT_NE(registrations[0].find(L" flags=" + std::to_wstring(TASK_CREATE) + L" "), std::wstring::npos);
+    EXPECT_NE(registrations[1].find(L" flags=" + std::to_wstring(TASK_UPDATE) + L" "), std::wstring::npos);
     EXPECT_EQ(server.Requests().size(), 2u); // one report per run
 }
 
@@ -106,9 +128,30 @@ TEST_F(InstallModeTest, InstallKeepsAnExistingTaskAsItIs)
     std::wstring otherProgram = other.File(L"tavrin.exe");
     ASSERT_TRUE(::CopyFileW(program.c_str(), otherProgram.c_str(), FALSE));
     RunProcess(L"\"" + otherProgram + L"\" /install", 120000);
-    auto task = ReadTask(kTask);
+    auto task = FindScheduledTask(kTask);
     ASSERT_TRUE(task);
-    EXPECT_EQ(task->application, program);
+    EXPECT_EQ(task->program, program);
+}
+
+// An installer that upgrades removes the older version's task with that
+// version's "/uninstall"; until then "/install" leaves it alone.
+TEST_F(InstallModeTest, InstallKeepsATaskAnOlderVersionMade)
+{
+    ASSERT_TRUE(MakeOldTask(kTask, L"C:\\Old\\tavrin.exe"));
+    Run(L"/install");
+    auto task = FindScheduledTask(kTask);
+    ASSERT_TRUE(task);
+    EXPECT_EQ(task->program, L"C:\\Old\\tavrin.exe");
+    EXPECT_TRUE(Registrations().empty());
+}
+
+TEST_F(InstallModeTest, UninstallRemovesATaskAnOlderVersionMade)
+{
+    ASSERT_TRUE(MakeOldTask(kTask, L"C:\\Old\\tavrin.exe"));
+    ASSERT_TRUE(HasTaskFile());
+    Run(L"/uninstall");
+    EXPECT_FALSE(FindScheduledTask(kTask));
+    EXPECT_FALSE(HasTaskFile());
 }
 
 TEST_F(InstallModeTest, TheInstallReportCarriesTheInstallerFlagsAndOffers)
@@ -128,9 +171,9 @@ TEST_F(InstallModeTest, TheInstallReportCarriesTheInstallerFlagsAndOffers)
 TEST_F(InstallModeTest, UninstallRemovesTheTaskAndSendsNothing)
 {
     Run(L"/install");
-    ASSERT_TRUE(ReadTask(kTask));
+    ASSERT_TRUE(FindScheduledTask(kTask));
     Run(L"/uninstall");
-    EXPECT_FALSE(ReadTask(kTask));
+    EXPECT_FALSE(FindScheduledTask(kTask));
     EXPECT_FALSE(HasTaskFile());
     EXPECT_EQ(server.Requests().size(), 1u); // the install report only
 }
@@ -141,7 +184,7 @@ TEST_F(InstallModeTest, UninstallWithoutTheTaskChangesNothing)
     ProcessResult result = Run(L"/uninstall");
     EXPECT_FALSE(result.timedOut);
     EXPECT_EQ(TaskFiles(), before);
-    EXPECT_FALSE(ReadTask(kTask));
+    EXPECT_FALSE(FindScheduledTask(kTask));
     EXPECT_TRUE(server.Requests().empty());
 }
 
@@ -154,7 +197,7 @@ TEST_F(InstallModeTest, ASilentStatisticsServerDoesNotHoldTheInstallMode)
     ProcessResult result = Run(L"/install");
     EXPECT_FALSE(result.timedOut);
     EXPECT_LT(::GetTickCount() - start, 90000u);
-    EXPECT_TRUE(ReadTask(kTask));
+    EXPECT_TRUE(FindScheduledTask(kTask));
     EXPECT_GE(server.Requests().size(), 1u);
 }
 
@@ -166,7 +209,7 @@ TEST_F(InstallModeTest, AnUnreachableStatisticsServerStillInstallsTheTask)
     installer.SetString(L"StatsHost", address);
     ProcessResult result = Run(L"/install");
     EXPECT_FALSE(result.timedOut);
-    auto task = ReadTask(kTask);
+    auto task = FindScheduledTask(kTask);
     ASSERT_TRUE(task);
-    EXPECT_EQ(task->EnabledTriggers(), 1u);
+    EXPECT_EQ(task->weeklyTriggers.size(), 1u);
 }
