@@ -13,6 +13,7 @@
 #include "net/Scheduler.h"
 #include "platform/ComPtr.h"
 #include "tests/support/NetTestSupport.h"
+#include "tests/support/TaskTestSupport.h"
 #include "tests/support/ProgramTestSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WindowTestSupport.h"
@@ -208,12 +209,19 @@ protected:
     static void ExpectOneUpdateTask()
     {
         EXPECT_TRUE(Tavrin::Net::Scheduler().TaskExists(Tavrin::Net::kUpdateTaskName));
-        auto task = ReadTask(Tavrin::Net::kUpdateTaskName);
+        auto task = Tavrin::Test::FindScheduledTask(Tavrin::Net::kUpdateTaskName);
         ASSERT_TRUE(task);
-        EXPECT_EQ(task->application, InstalledProgram());
-        EXPECT_EQ(task->parameters, L"/update");
-        EXPECT_EQ(task->EnabledTriggers(), 1u);
+        EXPECT_FALSE(task->madeThroughOldInterface);
+        EXPECT_EQ(task->program, InstalledProgram());
+        EXPECT_EQ(task->arguments, L"/update");
+        EXPECT_TRUE(task->RunsElevated());
+        EXPECT_EQ(task->weeklyTriggers.size(), 1u);
+        EXPECT_EQ(task->otherTriggers, 0u);
     }
+
+    // Wine's own Task Scheduler 2.0 service keeps too little of a task to
+    // check; the programs msiexec starts register with this one instead.
+    Tavrin::Test::TaskServiceStandIn taskService;
 
     static void ExpectInstalled()
     {
