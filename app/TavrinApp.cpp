@@ -21,6 +21,7 @@ CTavrinApp::CTavrinApp()
 
 BOOL CTavrinApp::InitInstance()
 {
+    Tavrin::Platform::DebugLine(L"startup: program entered");
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&controls);
     CWinApp::InitInstance();

@@ -2,7 +2,9 @@
 // to its painted, idle main window, against a bare Win32 window measured the
 // same way, in runs interleaved so that a noisy machine affects both alike.
 //
-//   startup_bench.exe [runs]        (default 7; run under wine64 by hand)
+//   startup_bench.exe [runs [dlls]]   (default 7 runs; run under wine64 by hand)
+//
+// With "dlls" the breakdown also shows when each module was mapped.
 //
 // Both programs are started as debuggees; every debug line they write is
 // time-stamped on arrival. The end of a start is the line "modal loop idle"
@@ -14,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -73,9 +76,18 @@ std::wstring ReadDebugString(HANDLE process, const OUTPUT_DEBUG_STRING_INFO& inf
     return text;
 }
 
+std::wstring FileNameOf(HANDLE file)
+{
+    wchar_t path[MAX_PATH] = {};
+    if (!::GetFinalPathNameByHandleW(file, path, MAX_PATH, FILE_NAME_NORMALIZED))
+        return L"?";
+    const wchar_t* slash = std::wcsrchr(path, L'\\');
+    return slash ? slash + 1 : path;
+}
+
 // Starts `program` as a debuggee and follows it until its idle line, then
 // ends it.
-StartRecord TimeOneStart(const std::wstring& program, const std::wstring& folder)
+StartRecord TimeOneStart(const std::wstring& program, const std::wstring& folder, bool recordLoads)
 {
     StartRecord record;
     std::wstring commandLine = L"\"" + program + L"\"";
@@ -106,8 +118,11 @@ StartRecord TimeOneStart(const std::wstring& program, const std::wstring& folder
                 ::CloseHandle(event.u.CreateProcessInfo.hFile);
             break;
         case LOAD_DLL_DEBUG_EVENT:
-            if (event.u.LoadDll.hFile)
+            if (event.u.LoadDll.hFile) {
+                if (recordLoads)
+                    record.lines.push_back({Now() - start, L"(load) " + FileNameOf(event.u.LoadDll.hFile)});
                 ::CloseHandle(event.u.LoadDll.hFile);
+            }
             break;
         case EXCEPTION_DEBUG_EVENT:
             // Breakpoints are the loader's; everything else is the program's own.
@@ -178,6 +193,7 @@ void PrintBreakdown(const StartRecord& record)
 int wmain(int argc, wchar_t** argv)
 {
     const int runs = argc > 1 ? std::max(1, _wtoi(argv[1])) : 7;
+    const bool recordLoads = argc > 2 && std::wcscmp(argv[2], L"dlls") == 0;
     const std::wstring folder = Tavrin::Platform::FolderOf(Tavrin::Platform::ModuleFileName(nullptr));
     const std::wstring program = JoinPath(folder, L"tavrin.exe");
     const std::wstring bare = JoinPath(folder, L"bare_window.exe");
@@ -187,14 +203,14 @@ int wmain(int argc, wchar_t** argv)
     }
     // One start of each first, unmeasured: it warms the file cache and the
     // prefix's services, which a user's PC has long done.
-    TimeOneStart(bare, folder);
-    TimeOneStart(program, folder);
+    TimeOneStart(bare, folder, false);
+    TimeOneStart(program, folder, recordLoads);
 
     std::vector<double> bareTimes, programTimes;
     std::vector<StartRecord> programRecords;
     for (int i = 0; i < runs; ++i) {
-        StartRecord b = TimeOneStart(bare, folder);
-        StartRecord p = TimeOneStart(program, folder);
+        StartRecord b = TimeOneStart(bare, folder, false);
+        StartRecord p = TimeOneStart(program, folder, recordLoads);
         if (!b.finished || !p.finished) {
             std::fwprintf(stderr, L"run %d: a start did not reach its idle window\n", i + 1);
             return 1;

@@ -113,7 +113,7 @@ BOOL CCompatibilityDlg::OnInitDialog()
         section.label.ShowWindow(SW_HIDE);
     }
 
-    m_titleImage.reset(LoadImageFile(AfxGetInstanceHandle(), kTitleImage));
+    m_titleImage.SetPath(kTitleImage);
     m_textFont.reset(CreateMessageFont(kTextPoints, false, false, false));
     m_linkFont.reset(CreateMessageFont(kTextPoints, false, false, true));
     m_scroller.AttachWnd(this);
@@ -372,7 +372,7 @@ void CCompatibilityDlg::DrawContent(Gdiplus::Graphics& graphics)
     if (m_titleImage) {
         const int width = static_cast<int>(m_titleImage->GetWidth());
         const int height = static_cast<int>(m_titleImage->GetHeight());
-        graphics.DrawImage(m_titleImage.get(), (areaWidth - width) / 2 - scrollX, -scrollY, width, height);
+        graphics.DrawImage(m_titleImage.Get(), (areaWidth - width) / 2 - scrollX, -scrollY, width, height);
         imageBottom += height;
     }
     // While the page scrolls the white frame runs with the content, so that

@@ -36,7 +36,7 @@ void CReclamationDlg::DoDataExchange()
 BOOL CReclamationDlg::OnInitDialog()
 {
     CBaseWnd::OnInitDialog();
-    m_header.reset(LoadImageFile(AfxGetInstanceHandle(), L"images/headers/reclamation-title.PNG"));
+    m_header.SetPath(L"images/headers/reclamation-title.PNG");
     m_heading.SetTextColor(0xFF000000);
     m_heading.SetFont(CreateMessageFont(14, false, false, false));
     m_warning.SetTextColor(0xFF000000);
@@ -90,7 +90,7 @@ void CReclamationDlg::DrawContent(Gdiplus::Graphics& graphics)
 {
     RECT client = GetClientRect();
     graphics.Clear(Gdiplus::Color(0xFF0A70C5));
-    const int headerHeight = DrawCentredHeader(graphics, m_header.get(), client.right - client.left);
+    const int headerHeight = DrawCentredHeader(graphics, m_header.Get(), client.right - client.left);
     FillWhite(graphics, client.left + 20, headerHeight, client.right - client.left - 40,
               client.bottom - 20 - headerHeight);
 }

@@ -6,6 +6,7 @@
 #include "framework/CProgressCtrl.h"
 #include "ui/controls/CBaseWnd.h"
 #include "ui/controls/CThemeLabel.h"
+#include "ui/skin/LazyImage.h"
 
 // The Reclamation section: selects the upgrade's leftovers for the disk-cleanup
 // tool and runs it on a worker thread while a marquee moves. One run per
@@ -41,6 +42,6 @@ private:
     CButton m_doneButton;
     CThemeLabel m_heading;
     CThemeLabel m_warning;
-    std::unique_ptr<Gdiplus::Image> m_header;
+    CLazyImage m_header;
     std::thread m_cleanupThread;
 };
