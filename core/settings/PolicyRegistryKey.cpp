@@ -17,33 +17,67 @@ const GUID kRegistryExtension = {
 // {0F6B957E-509E-11D1-A7CC-0000F87571E3}, the tool that made the change.
 const GUID kPolicyToolId = {0x0F6B957E, 0x509E, 0x11D1, {0xA7, 0xCC, 0x00, 0x00, 0xF8, 0x75, 0x71, 0xE3}};
 
-PolicyRegistryKey::PolicyRegistryKey(bool userSection)
-    : apartment_(COINIT_APARTMENTTHREADED), userSection_(userSection)
+std::shared_ptr<LocalGroupPolicy> LocalGroupPolicy::Shared()
 {
+    static std::weak_ptr<LocalGroupPolicy> current;
+    std::shared_ptr<LocalGroupPolicy> policy = current.lock();
+    if (!policy) {
+        policy = std::make_shared<LocalGroupPolicy>();
+        current = policy;
+    }
+    return policy;
+}
+
+LocalGroupPolicy::~LocalGroupPolicy()
+{
+    // One more chance for a change whose save failed; nothing else is saved,
+    // so an exit without changes leaves the policy files alone.
+    for (bool userSection : {false, true})
+        if (SectionOf(userSection).unsaved)
+            Save(userSection);
+    for (Section& section : sections_)
+        section.key.Close();
+    object_.Reset();
+}
+
+void LocalGroupPolicy::Open()
+{
+    openTried_ = true;
+    apartment_.emplace(COINIT_APARTMENTTHREADED);
     if (FAILED(::CoCreateInstance(kGroupPolicyObjectClass, nullptr, CLSCTX_INPROC_SERVER,
                                   kGroupPolicyObjectInterface, object_.PutVoid())))
         return;
     if (FAILED(object_->OpenLocalMachineGPO(GPO_OPEN_LOAD_REGISTRY)))
-        return;
-    HKEY section = nullptr;
-    if (SUCCEEDED(object_->GetRegistryKey(userSection_ ? GPO_SECTION_USER : GPO_SECTION_MACHINE, &section)))
-        key_.Attach(section);
+        object_.Reset(); // an object without the local policy has nothing to save
 }
 
-PolicyRegistryKey::~PolicyRegistryKey()
+HKEY LocalGroupPolicy::SectionKey(bool userSection)
 {
-    Save();
-    key_.Close();
-    object_.Reset();
+    if (!openTried_)
+        Open();
+    Section& section = SectionOf(userSection);
+    if (object_ && !section.asked) {
+        section.asked = true;
+        HKEY key = nullptr;
+        if (SUCCEEDED(object_->GetRegistryKey(userSection ? GPO_SECTION_USER : GPO_SECTION_MACHINE, &key)))
+            section.key.Attach(key);
+    }
+    return section.key.Get();
 }
 
-void PolicyRegistryKey::Save()
+void LocalGroupPolicy::Save(bool userSection)
 {
-    if (!object_)
+    Section& section = SectionOf(userSection);
+    if (!object_ || !section.key.IsOpen())
         return;
     GUID extension = kRegistryExtension;
     GUID tool = kPolicyToolId;
-    object_->Save(userSection_ ? FALSE : TRUE, TRUE, &extension, &tool);
+    section.unsaved = FAILED(object_->Save(userSection ? FALSE : TRUE, TRUE, &extension, &tool));
+}
+
+PolicyRegistryKey::PolicyRegistryKey(bool userSection)
+    : policy_(LocalGroupPolicy::Shared()), userSection_(userSection)
+{
 }
 
 } // namespace Tavrin::Core

@@ -1,6 +1,9 @@
 #pragma once
 #include <windows.h>
 
+#include <memory>
+#include <optional>
+
 #include "platform/ComPtr.h"
 #include "platform/RegKey.h"
 
@@ -8,30 +11,68 @@ struct IGroupPolicyObject;
 
 namespace Tavrin::Core {
 
-// The local group policy object of the machine, opened with its registry
-// loaded, and the key of its machine or user section. Settings that Windows
-// reads from policy only take effect when the object is saved, so the owner
-// calls Save after every change. Where the object cannot be created (Wine,
-// Home editions without the editor) Key() is null and Save does nothing.
+// The local group policy object of the machine, one for the whole process.
+//
+// Each object holds its own copy of the policy, loaded when it is opened, and
+// its Save writes that copy back whole: two objects in one process would undo
+// each other's changes, and a save of a copy loaded long ago undoes what
+// another policy tool changed meanwhile. So every policy-bound property shares
+// this one object, it is opened only when a setting first needs it (building
+// the models does no COM work), saved after each change that went through it,
+// and not saved when it goes unless a save after a change failed.
+//
+// Where the object cannot be created (Wine, Home editions without the editor),
+// or cannot open the local policy or hand out a section, SectionKey() is null
+// for good and nothing is saved. Only the user-interface thread uses it.
+class LocalGroupPolicy {
+public:
+    // The process's object; made when first asked for, gone with the last
+    // holder. Asking does not open it.
+    static std::shared_ptr<LocalGroupPolicy> Shared();
+
+    LocalGroupPolicy() = default;
+    ~LocalGroupPolicy();
+    LocalGroupPolicy(const LocalGroupPolicy&) = delete;
+    LocalGroupPolicy& operator=(const LocalGroupPolicy&) = delete;
+
+    // The registry key of the machine or user section, opening the object on
+    // the calling thread first when that has not been tried yet.
+    HKEY SectionKey(bool userSection);
+    // Writes the section's registry into the policy files and lets the
+    // registry client-side extension apply it; call after each change.
+    void Save(bool userSection);
+
+private:
+    struct Section {
+        Platform::RegKey key;
+        bool asked = false;
+        bool unsaved = false; // changed, and the last save failed
+    };
+    void Open();
+    Section& SectionOf(bool userSection) { return sections_[userSection ? 1 : 0]; }
+
+    // Declared first so that COM stays initialised until the object is gone.
+    std::optional<Platform::ComApartment> apartment_;
+    Platform::ComPtr<IGroupPolicyObject> object_;
+    Section sections_[2]; // machine, user
+    bool openTried_ = false;
+};
+
+// A property's hold on the process's policy object and on one of its
+// sections. Building one does no COM work.
 class PolicyRegistryKey {
 public:
     explicit PolicyRegistryKey(bool userSection);
-    // Saves once more, closes the section key and releases the object.
-    ~PolicyRegistryKey();
     PolicyRegistryKey(const PolicyRegistryKey&) = delete;
     PolicyRegistryKey& operator=(const PolicyRegistryKey&) = delete;
 
-    HKEY Key() const { return key_.Get(); }
-    bool HasObject() const { return static_cast<bool>(object_); }
-    // Writes the section's registry into the policy files and lets the
-    // registry client-side extension apply it. The result is not looked at.
-    void Save();
+    // Null when the object or its section cannot be had.
+    HKEY Key() const { return policy_->SectionKey(userSection_); }
+    // After a change below Key(); the result is not looked at.
+    void Save() { policy_->Save(userSection_); }
 
 private:
-    // Declared first so that COM stays initialised until the object is gone.
-    Platform::ComApartment apartment_;
-    Platform::RegKey key_;
-    Platform::ComPtr<IGroupPolicyObject> object_;
+    std::shared_ptr<LocalGroupPolicy> policy_;
     bool userSection_;
 };
 

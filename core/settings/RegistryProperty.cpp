@@ -35,54 +35,59 @@ CRegistryProperty<T>::CRegistryProperty(Bind, HKEY root, std::wstring keyPath, s
                                         bool usePolicy, bool userSection)
     : rootKey_(root), keyPath_(std::move(keyPath)), valueName_(std::move(valueName))
 {
-    if (usePolicy) {
+    // The declared root is not used: the key path is below the policy
+    // object's section, which is had only when the value is first needed.
+    if (usePolicy)
         policyKey_ = std::make_unique<PolicyRegistryKey>(userSection);
-        rootKey_ = policyKey_->Key();
-    }
 }
 
-template <typename T> CRegistryProperty<T>::~CRegistryProperty()
+// Nothing is saved here: every change was saved when it was made.
+template <typename T> CRegistryProperty<T>::~CRegistryProperty() = default;
+
+template <typename T> HKEY CRegistryProperty<T>::RootKey() const
 {
-    // Saved here and once more by the holder as it goes: a save that failed
-    // after the last change gets two more chances before the object is gone.
-    SavePolicy();
+    return policyKey_ ? policyKey_->Key() : rootKey_;
 }
 
-template <typename T> void CRegistryProperty<T>::SavePolicy()
+template <typename T> void CRegistryProperty<T>::SavePolicy(LSTATUS change)
 {
-    if (policyKey_)
+    // A change that did not happen leaves the policy files as they are.
+    if (policyKey_ && change == ERROR_SUCCESS)
         policyKey_->Save();
 }
 
 template <typename T> void CRegistryProperty<T>::SetValue(const T& value)
 {
-    EnsureKey(rootKey_, keyPath_);
+    const HKEY root = RootKey();
+    EnsureKey(root, keyPath_);
     RegKey key;
-    if (OpenSettingsKey(key, rootKey_, keyPath_) == ERROR_SUCCESS) {
+    LSTATUS status = OpenSettingsKey(key, root, keyPath_);
+    if (status == ERROR_SUCCESS) {
         if constexpr (std::is_same_v<T, DWORD>)
-            key.SetDword(valueName_, value);
+            status = key.SetDword(valueName_, value);
         else
-            key.SetString(valueName_, value);
+            status = key.SetString(valueName_, value);
     }
     key.Close();
-    SavePolicy();
+    SavePolicy(status);
 }
 
 template <typename T> LSTATUS CRegistryProperty<T>::DeleteValue()
 {
     RegKey key;
-    LSTATUS status = OpenSettingsKey(key, rootKey_, keyPath_);
+    LSTATUS status = OpenSettingsKey(key, RootKey(), keyPath_);
     if (status != ERROR_SUCCESS)
         return status;
     status = key.DeleteValue(valueName_);
-    SavePolicy();
+    key.Close();
+    SavePolicy(status);
     return status;
 }
 
 template <typename T> T CRegistryProperty<T>::GetValue() const
 {
     RegKey key;
-    if (OpenSettingsKey(key, rootKey_, keyPath_) != ERROR_SUCCESS)
+    if (OpenSettingsKey(key, RootKey(), keyPath_) != ERROR_SUCCESS)
         return defaultValue;
     // A value of another type counts as absent (for numbers also a REG_DWORD
     // of the wrong size): its bytes are not a setting the page could show.

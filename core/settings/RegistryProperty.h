@@ -22,8 +22,9 @@ LSTATUS EnsureKey(HKEY root, const std::wstring& keyPath);
 // One registry value with a default: a 32-bit number stored as REG_DWORD or a
 // wide string stored as REG_SZ. Every operation opens its key, works and closes
 // it again; nothing is cached, so a read always sees the registry of the moment.
-// A property bound to the local group policy object writes below that object's
-// registry section and saves the object after every change.
+// A property bound to the local group policy object writes below a section of
+// the process's one policy object (opened when a value is first needed) and
+// saves the object after every change that went through it.
 template <typename T> class CRegistryProperty {
     static_assert(std::is_same_v<T, DWORD> || std::is_same_v<T, std::wstring>,
                   "registry properties hold REG_DWORD numbers or REG_SZ strings");
@@ -55,7 +56,10 @@ public:
     // Deletes the value, never its key; a missing key is not created.
     LSTATUS DeleteValue();
 
-    HKEY RootKey() const { return rootKey_; }
+    // The root the key path is below: the declared one, or for a
+    // policy-bound property the policy object's section (opening the object
+    // when that has not been tried; null when it cannot be had).
+    HKEY RootKey() const;
     const std::wstring& KeyPath() const { return keyPath_; }
     const std::wstring& ValueName() const { return valueName_; }
     bool IsPolicyBound() const { return policyKey_ != nullptr; }
@@ -66,9 +70,9 @@ private:
     struct Bind {};
     CRegistryProperty(Bind, HKEY root, std::wstring keyPath, std::wstring valueName, bool usePolicy,
                       bool userSection);
-    void SavePolicy();
+    void SavePolicy(LSTATUS change);
 
-    HKEY rootKey_;
+    HKEY rootKey_; // as declared; not used when policy-bound
     std::wstring keyPath_;
     std::wstring valueName_;
     std::unique_ptr<PolicyRegistryKey> policyKey_;

@@ -24,8 +24,10 @@
 // 1013, 1016, its buttons' member order).
 //
 // What a page does:
-//   initialisation   for (const auto& row : CatalogueOf<M>().rows)
+//   initialisation   for (const auto& row : CatalogueOf<M>().rows) {
 //                        SetCheck(row.controlId, IsTicked(model, row));
+//                        Enable(row.controlId, IsAvailable(model, row));
+//                    }
 //   BN_CLICKED id    if (const auto* row = FindRow<M>(id)) {
 //                        Apply(model, *row, GetCheck(id) == BST_CHECKED);
 //                        if (row->asksRestart) app.restartRequired = true;
@@ -35,9 +37,11 @@
 //                    (the hidden theme box 1015) are the page's own business.
 // Nothing here reads the registry at construction or caches a state: IsTicked
 // asks the registry each time, Apply and Reset change it at once. Failures are
-// silent; the box keeps the state the user gave it. The privacy and theme
-// models open the local group policy object when they are built, so build
-// them on the thread that uses them (COM is initialised there).
+// silent; the box keeps the state the user gave it, except that a row whose
+// values cannot be had at all (IsAvailable: the policy object missing) is
+// shown disabled. Building a model does no COM work; the privacy and theme
+// models share the process's local group policy object, which the first read
+// or write of a policy-bound value opens on the calling thread.
 
 namespace Tavrin::Core {
 
@@ -124,6 +128,22 @@ template <typename Model> bool IsTicked(const Model& model, const SettingRow<Mod
         return test.kind == SettingTest<Model>::Kind::NotZero ? value != 0 : value == test.number;
     }
     return (model.*std::get<StringProperty Model::*>(test.entry)).GetValue() == test.text;
+}
+
+// Whether every value the row reads or writes has a root; a row bound to a
+// policy object that cannot be had would tick and write nothing.
+template <typename Model> bool IsAvailable(const Model& model, const SettingRow<Model>& row)
+{
+    auto reachable = [&](const SettingEntry<Model>& entry) {
+        return std::visit([&](auto member) { return (model.*member).RootKey() != nullptr; }, entry);
+    };
+    if (!reachable(row.shownTicked.entry))
+        return false;
+    for (const auto* steps : {&row.tick, &row.clear})
+        for (const auto& step : *steps)
+            if (!reachable(step.entry))
+                return false;
+    return true;
 }
 
 template <typename Model> void RunStep(Model& model, const SettingStep<Model>& step)

@@ -5,6 +5,12 @@
 #include <cstring>
 #include <ostream>
 
+#include <prsht.h>
+#include <gpedit.h>
+#include <gtest/gtest.h>
+
+#include "core/settings/PolicyRegistryKey.h"
+#include "platform/ComPtr.h"
 #include "platform/RegKey.h"
 
 namespace Tavrin::Test {
@@ -154,6 +160,9 @@ PolicyServer::PolicyServer(Options options)
     settings.SetString(L"TestRoot", root_.Path());
     settings.SetDword(L"FailOpen", options.failOpen ? 1 : 0);
     settings.SetDword(L"FailKey", options.failKey ? 1 : 0);
+    RegKey root;
+    root.Create(HKEY_CURRENT_USER, root_.Path(), KEY_ALL_ACCESS);
+    root.SetDword(L"FailSaves", options.failSaves);
 }
 
 PolicyServer::~PolicyServer()
@@ -164,6 +173,39 @@ PolicyServer::~PolicyServer()
 std::wstring PolicyServer::SectionPath(bool machine) const
 {
     return root_.Path() + (machine ? L"\\Machine" : L"\\User");
+}
+
+DWORD PolicyServer::Version() const
+{
+    RegKey root;
+    if (root.Open(HKEY_CURRENT_USER, root_.Path(), KEY_READ) != ERROR_SUCCESS)
+        return 0;
+    return root.QueryDword(L"Version").value_or(0);
+}
+
+void PolicyServer::Unregister()
+{
+    DeleteTree(HKEY_LOCAL_MACHINE, std::wstring(kClassKey) + L"\\InprocServer32", KEY_WOW64_64KEY);
+}
+
+void PolicyServer::WriteAsAnotherTool(const std::wstring& keyPath, const std::wstring& name, DWORD value)
+{
+    Platform::ComApartment apartment;
+    Platform::ComPtr<IGroupPolicyObject> object;
+    ASSERT_HRESULT_SUCCEEDED(::CoCreateInstance(Core::kGroupPolicyObjectClass, nullptr, CLSCTX_INPROC_SERVER,
+                                                Core::kGroupPolicyObjectInterface, object.PutVoid()));
+    ASSERT_HRESULT_SUCCEEDED(object->OpenLocalMachineGPO(GPO_OPEN_LOAD_REGISTRY));
+    HKEY section = nullptr;
+    ASSERT_HRESULT_SUCCEEDED(object->GetRegistryKey(GPO_SECTION_MACHINE, &section));
+    RegKey owned;
+    owned.Attach(section);
+    RegKey key;
+    ASSERT_EQ(key.Create(owned.Get(), keyPath, KEY_ALL_ACCESS), ERROR_SUCCESS);
+    ASSERT_EQ(key.SetDword(name, value), ERROR_SUCCESS);
+    key.Close();
+    GUID extension = Core::kRegistryExtension;
+    GUID tool = Core::kPolicyToolId;
+    ASSERT_HRESULT_SUCCEEDED(object->Save(TRUE, TRUE, &extension, &tool));
 }
 
 std::vector<std::wstring> PolicyServer::Calls() const

@@ -91,15 +91,22 @@ template <typename Model> EntryPlace PlaceOf(const Model& model, const Core::Set
         entry);
 }
 
+template <typename Model> bool IsPolicyBound(const Model& model, const Core::SettingEntry<Model>& entry)
+{
+    return std::visit([&](auto member) { return (model.*member).IsPolicyBound(); }, entry);
+}
+
 // Tracks and clears every plain value of a catalogue. Policy-bound values live
 // in the policy object's section (a scratch key of PolicyServer, or nowhere)
-// and their root handle dies with the model, so they are left out.
+// and their root handle dies with the model, so they are left out; their
+// place is not even asked for, which would open the policy object.
 template <typename Model> void ClearCatalogue(RegistryRestorer& restorer, const Model& model)
 {
     for (const auto& entry : Core::CatalogueOf<Model>().members) {
+        if (IsPolicyBound(model, entry))
+            continue;
         EntryPlace place = PlaceOf(model, entry);
-        if (!place.policyBound)
-            restorer.TrackAndClear(place.root, place.path, place.name);
+        restorer.TrackAndClear(place.root, place.path, place.name);
     }
 }
 
@@ -187,13 +194,14 @@ std::vector<std::string> AfterSteps(std::vector<std::string> state,
 }
 
 // Registers tests\helpers\gpo_server as the local group policy object of the
-// prefix for as long as the object lives, with its sections and call log in a
-// scratch key of the current user.
+// prefix for as long as the object lives, with its stored policy, the copies
+// of the open objects and the call log in a scratch key of the current user.
 class PolicyServer {
 public:
     struct Options {
         bool failOpen = false;
         bool failKey = false;
+        DWORD failSaves = 0; // the first saves that fail and write nothing
     };
     PolicyServer() : PolicyServer(Options{}) {}
     explicit PolicyServer(Options options);
@@ -201,9 +209,18 @@ public:
     PolicyServer(const PolicyServer&) = delete;
     PolicyServer& operator=(const PolicyServer&) = delete;
 
-    // The machine ("Machine") or user ("User") section, below HKEY_CURRENT_USER.
+    // The stored policy of the machine ("Machine") or user ("User") section,
+    // below HKEY_CURRENT_USER: what the last save wrote, not what an open
+    // object holds.
     std::wstring SectionPath(bool machine) const;
     std::vector<std::wstring> Calls() const;
+    // How many saves wrote the stored policy (gpt.ini's version).
+    DWORD Version() const;
+    // From here on creating the object fails, as where no editor exists.
+    void Unregister();
+    // What another policy tool does while the program runs: opens an object
+    // of its own, sets one number of the machine section and saves.
+    static void WriteAsAnotherTool(const std::wstring& keyPath, const std::wstring& name, DWORD value);
 
     static const wchar_t* const kClassKey; // below HKEY_LOCAL_MACHINE
     static const std::wstring kSaveArguments;

@@ -32,24 +32,28 @@ template <> struct Expected<CPrivacyDlg> {
     static constexpr const wchar_t* kName = L"Privacy";
     static std::set<int> TickedOnEmptyRegistry() { return {1017}; }
     static std::set<int> AskingRestart() { return {}; }
+    static std::set<int> PolicyBound() { return {1005}; }
     static constexpr int kRows = 19;
 };
 template <> struct Expected<CSecurityDlg> {
     static constexpr const wchar_t* kName = L"Security";
     static std::set<int> TickedOnEmptyRegistry() { return {}; }
     static std::set<int> AskingRestart() { return {1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008}; }
+    static std::set<int> PolicyBound() { return {}; }
     static constexpr int kRows = 9;
 };
 template <> struct Expected<CLocationDlg> {
     static constexpr const wchar_t* kName = L"Location";
     static std::set<int> TickedOnEmptyRegistry() { return {}; }
     static std::set<int> AskingRestart() { return {}; }
+    static std::set<int> PolicyBound() { return {}; }
     static constexpr int kRows = 4;
 };
 template <> struct Expected<CThemeDlg> {
     static constexpr const wchar_t* kName = L"Theme";
     static std::set<int> TickedOnEmptyRegistry() { return {}; }
     static std::set<int> AskingRestart() { return {1006, 1013}; }
+    static std::set<int> PolicyBound() { return {1009}; }
     static constexpr int kRows = 8;
 };
 
@@ -232,6 +236,27 @@ TYPED_TEST(SettingsPage, ResetPutsTheValuesBackAndClearsEveryBox)
         EXPECT_EQ(this->Check(id), BST_UNCHECKED) << "box " << id;
     EXPECT_FALSE(this->restartRequired);
     EXPECT_EQ(this->host.doneCount, 0);
+}
+
+// Without the policy object a policy-bound box would tick and write nothing;
+// it is shown disabled instead, and the others work as before.
+TYPED_TEST(SettingsPage, PolicyBoundBoxesAreDisabledWithoutThePolicyObject)
+{
+    this->policy.Unregister();
+    this->CreatePage();
+    const auto bound = Expected<TypeParam>::PolicyBound();
+    for (int id : TypeParam::kLayout.boxIds)
+        EXPECT_EQ(::IsWindowEnabled(this->Box(id)) != FALSE, bound.count(id) == 0) << "box " << id;
+    for (int id : bound)
+        EXPECT_EQ(this->Check(id), BST_UNCHECKED) << "box " << id;
+    SaveScreenshot(this->host, std::wstring(L"page-") + Expected<TypeParam>::kName + L"-without-policy");
+}
+
+TYPED_TEST(SettingsPage, PolicyBoundBoxesAreEnabledWithThePolicyObject)
+{
+    this->CreatePage();
+    for (int id : TypeParam::kLayout.boxIds)
+        EXPECT_TRUE(::IsWindowEnabled(this->Box(id))) << "box " << id;
 }
 
 TYPED_TEST(SettingsPage, DoneTellsTheHostAndChangesNothing)

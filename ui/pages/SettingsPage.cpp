@@ -34,8 +34,11 @@ template <typename Model> BOOL CSettingsPage<Model>::OnInitDialog()
     for (size_t i = 0; i < m_boxes.size(); ++i) {
         // A bound box without a row (the theme page's hidden accent box) has
         // no registry state to show.
-        if (const auto* row = Tavrin::Core::FindRow<Model>(m_layout.boxIds[i]))
+        if (const auto* row = Tavrin::Core::FindRow<Model>(m_layout.boxIds[i])) {
             m_boxes[i].SetCheck(Tavrin::Core::IsTicked(m_model, *row) ? BST_CHECKED : BST_UNCHECKED);
+            // A tick that could write nothing must not look as if it worked.
+            m_boxes[i].EnableWindow(Tavrin::Core::IsAvailable(m_model, *row));
+        }
     }
     for (size_t i = 0; i < m_labels.size(); ++i) {
         const bool introduction = m_layout.introductionId && i + 1 == m_labels.size();

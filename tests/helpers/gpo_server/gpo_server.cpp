@@ -1,13 +1,27 @@
 // An in-process COM server for CLSID_GroupPolicyObject, used by the tests in
-// place of the editor's object. Its settings are values of its own class key
+// place of the editor's object. It keeps the policy as Windows does: the
+// policy files are shared, and each object works on a copy of its own.
+//
+// Its settings are values of its own class key
 // (HKEY_CLASSES_ROOT\CLSID\{EA502722-...}):
-//   "TestRoot"  (REG_SZ)    a key path below HKEY_CURRENT_USER; the sections
-//                           are its sub-keys "Machine" and "User", the call log
-//                           its sub-key "Log" (values "0001", "0002", ...);
+//   "TestRoot"  (REG_SZ)    a key path below HKEY_CURRENT_USER, laid out as
+//                           "Machine", "User"  the stored policy of each
+//                                              section (the Registry.pol files);
+//                           "Version"          REG_DWORD, raised by every save
+//                                              that wrote (gpt.ini's version);
+//                           "Objects\<n>"      object n's own copy of both
+//                                              sections while it is open;
+//                           "Log"              the call log ("0001", ...);
+//                           "FailSaves"        REG_DWORD n: the next n saves
+//                                              fail and write nothing;
 //   "FailOpen", "FailKey" (REG_DWORD 1) make OpenLocalMachineGPO or
 //                           GetRegistryKey fail.
-// Each Save records its arguments and the section's contents at that moment,
-// so a test sees which change each save came after.
+// OpenLocalMachineGPO loads the stored policy into the object's copy; the
+// keys GetRegistryKey hands out are the copy's, so a change is seen by that
+// object alone until it saves; Save replaces the stored section with the
+// object's copy, so the object that saves last wins; the copy goes with the
+// object. Each Save records its arguments and the copy's contents at that
+// moment, so a test sees which change each save came after.
 #include <windows.h>
 #include <prsht.h>
 #include <gpedit.h>
@@ -113,6 +127,33 @@ std::wstring SectionName(bool machine)
     return machine ? L"Machine" : L"User";
 }
 
+// Replaces the tree at `to` by a copy of the tree at `from` (nothing when
+// `from` does not exist).
+LSTATUS CopySection(const std::wstring& from, const std::wstring& to)
+{
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, to.c_str());
+    RegKey source;
+    if (source.Open(HKEY_CURRENT_USER, from, KEY_READ) != ERROR_SUCCESS)
+        return ERROR_SUCCESS;
+    RegKey target;
+    LSTATUS status = target.Create(HKEY_CURRENT_USER, to, KEY_ALL_ACCESS);
+    if (status != ERROR_SUCCESS)
+        return status;
+    return ::RegCopyTreeW(source.Get(), nullptr, target.Get());
+}
+
+// Reads a counter below the test root, stores it raised by `step` and
+// returns the new value.
+DWORD Advance(const std::wstring& root, const wchar_t* name, int step)
+{
+    RegKey key;
+    if (key.Create(HKEY_CURRENT_USER, root, KEY_ALL_ACCESS) != ERROR_SUCCESS)
+        return 0;
+    DWORD value = key.QueryDword(name).value_or(0) + static_cast<DWORD>(step);
+    key.SetDword(name, value);
+    return value;
+}
+
 class GroupPolicyObject final : public IGroupPolicyObject {
 public:
     GroupPolicyObject() : settings_(ReadSettings())
@@ -147,9 +188,12 @@ public:
     STDMETHODIMP OpenLocalMachineGPO(DWORD flags) override
     {
         Log(settings_.root, L"open " + std::to_wstring(flags));
-        if (settings_.failOpen || settings_.root.empty())
+        if (settings_.failOpen || settings_.root.empty() || !copy_.empty())
             return E_FAIL;
-        opened_ = true;
+        // The policy as stored now; later saves by other objects are not seen.
+        copy_ = settings_.root + L"\\Objects\\" + std::to_wstring(Advance(settings_.root, L"Objects", 1));
+        for (bool machine : {true, false})
+            CopySection(StoredSection(machine), CopiedSection(machine));
         return S_OK;
     }
 
@@ -159,12 +203,12 @@ public:
         if (!key)
             return E_POINTER;
         *key = nullptr;
-        if (!opened_ || settings_.failKey)
+        if (copy_.empty() || settings_.failKey)
             return E_FAIL;
         if (section != GPO_SECTION_MACHINE && section != GPO_SECTION_USER)
             return E_INVALIDARG;
         // Handed to the caller, who closes it, as with the real object.
-        const std::wstring path = settings_.root + L"\\" + SectionName(section == GPO_SECTION_MACHINE);
+        const std::wstring path = CopiedSection(section == GPO_SECTION_MACHINE);
         LSTATUS status = ::RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr,
                                            REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key, nullptr);
         if (status != ERROR_SUCCESS)
@@ -176,13 +220,23 @@ public:
     {
         std::wstring state;
         RegKey section;
-        if (section.Open(HKEY_CURRENT_USER, settings_.root + L"\\" + SectionName(machine != FALSE),
-                         KEY_READ) == ERROR_SUCCESS)
+        if (!copy_.empty() &&
+            section.Open(HKEY_CURRENT_USER, CopiedSection(machine != FALSE), KEY_READ) == ERROR_SUCCESS)
             Describe(section.Get(), L"", state);
         Log(settings_.root, L"save machine=" + std::to_wstring(machine != FALSE) + L" add=" +
                                 std::to_wstring(add != FALSE) + L" ext=" + GuidText(extension) + L" tool=" +
                                 GuidText(tool) + L" state=" + state);
-        return opened_ ? S_OK : E_FAIL;
+        if (copy_.empty())
+            return E_FAIL;
+        if (FailThisSave())
+            return HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION);
+        // Windows rewrites the section's policy file whole and raises the
+        // version, whether or not anything changed.
+        LSTATUS status = CopySection(CopiedSection(machine != FALSE), StoredSection(machine != FALSE));
+        if (status != ERROR_SUCCESS)
+            return HRESULT_FROM_WIN32(status);
+        Advance(settings_.root, L"Version", 1);
+        return S_OK;
     }
 
     STDMETHODIMP New(LPOLESTR, LPOLESTR, DWORD) override { return E_NOTIMPL; }
@@ -202,11 +256,31 @@ public:
     STDMETHODIMP GetPropertySheetPages(HPROPSHEETPAGE**, UINT*) override { return E_NOTIMPL; }
 
 private:
-    ~GroupPolicyObject() { --liveObjects; }
+    ~GroupPolicyObject()
+    {
+        // The loaded copy goes with the object; keys still open on it see a
+        // deleted key from now on.
+        if (!copy_.empty())
+            ::RegDeleteTreeW(HKEY_CURRENT_USER, copy_.c_str());
+        --liveObjects;
+    }
+
+    std::wstring StoredSection(bool machine) const { return settings_.root + L"\\" + SectionName(machine); }
+    std::wstring CopiedSection(bool machine) const { return copy_ + L"\\" + SectionName(machine); }
+
+    bool FailThisSave() const
+    {
+        RegKey key;
+        if (key.Open(HKEY_CURRENT_USER, settings_.root, KEY_READ) != ERROR_SUCCESS ||
+            key.QueryDword(L"FailSaves").value_or(0) == 0)
+            return false;
+        Advance(settings_.root, L"FailSaves", -1);
+        return true;
+    }
 
     std::atomic<ULONG> references_{1};
     ServerSettings settings_;
-    bool opened_ = false;
+    std::wstring copy_; // below HKEY_CURRENT_USER; empty until opened
 };
 
 class ClassFactory final : public IClassFactory {
