@@ -46,10 +46,15 @@ extern const wchar_t kResultsFile[];
 extern const wchar_t kMonitorQuery[];
 extern const wchar_t kProcessorQuery[];
 
+// How the check's independent probes run: side by side on worker threads
+// that all end before the check returns, or one after another on the caller's
+// thread. Both give the same result.
+enum class ProbeSchedule { Concurrent, Sequential };
+
 // Measures the PC, judges the six requirements and gathers the three
-// inventories, in that order. Reports nothing; what cannot be measured keeps
-// its previous value.
-void RunCompatibilityCheck(COMPATIBILITY_RESULT& result);
+// inventories. Reports nothing; what cannot be measured keeps its previous
+// value.
+void RunCompatibilityCheck(COMPATIBILITY_RESULT& result, ProbeSchedule schedule = ProbeSchedule::Concurrent);
 
 // Writes members 1 to 9 to "./results.saved" (text mode, so the closing line
 // end is CR LF). False when the file cannot be written.
