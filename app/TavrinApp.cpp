@@ -66,7 +66,7 @@ void CTavrinApp::RunInteractive()
     CTavrinDlg mainWindow(&compatibilityResult);
     // Destroyed before the main window; waits for a scan still running.
     CPreWin10Dlg preWin10(&compatibilityResult);
-    if (compatibilityResult.windowsVersion == 1) {
+    if (compatibilityResult.windowsVersion == Tavrin::Core::WindowsVersionCode::Windows10) {
         m_pMainWnd = &mainWindow;
         mainWindow.DoModal();
     } else {

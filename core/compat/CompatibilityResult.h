@@ -14,7 +14,7 @@ namespace Tavrin::Core::WindowsUpdate {
 // "./results.saved"; the six flags are consecutive and in the order the scan
 // page walks them.
 struct COMPATIBILITY_RESULT {
-    WindowsVersionCode windowsVersion = 0;
+    WindowsVersionCode windowsVersion = WindowsVersionCode::NotEligible;
     std::uint64_t totalMemory = 0;
     std::uint64_t systemDriveFree = 0;
     std::uint64_t systemDriveSize = 0;
