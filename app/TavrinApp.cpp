@@ -71,7 +71,7 @@ void CTavrinApp::RunInteractive()
     // Destroyed before the main window; waits for a scan still running.
     CPreWin10Dlg preWin10(&compatibilityResult);
     Tavrin::Platform::DebugLine(L"startup: windows constructed");
-    if (compatibilityResult.windowsVersion == 1) {
+    if (compatibilityResult.windowsVersion == Tavrin::Core::WindowsVersionCode::Windows10) {
         m_pMainWnd = &mainWindow;
         mainWindow.DoModal();
     } else {

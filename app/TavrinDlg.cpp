@@ -68,7 +68,7 @@ BOOL CTavrinDlg::OnInitDialog()
     Tavrin::Platform::DebugLine(L"startup: pages created");
     SetUpIssuesNote();
     DebugLine(L"running win10 check\n");
-    if (m_result && m_result->windowsVersion == 1)
+    if (m_result && m_result->windowsVersion == Tavrin::Core::WindowsVersionCode::Windows10)
         RunFirstRunCheck();
     return TRUE;
 }

@@ -70,13 +70,18 @@ void ApplySystemDrive(COMPATIBILITY_RESULT& result)
 
 bool QueryDisplay(COMPATIBILITY_RESULT& result, const wchar_t* query)
 {
-    return ForEachWmiObject(query, [&result](IWbemClassObject& monitor) {
+    const bool ran = ForEachWmiObject(query, [&result](IWbemClassObject& monitor) {
         if (auto height = ReadWmiUnsigned(monitor, L"ScreenHeight"))
             result.screenHeight = static_cast<int>(*height);
         if (auto width = ReadWmiUnsigned(monitor, L"ScreenWidth"))
             result.screenWidth = static_cast<int>(*width);
-        result.displayOk = DisplayRequirementMet(result.screenWidth, result.screenHeight);
     });
+    // Judged from what the members hold once the query is over: the last
+    // monitor's size, or, with no monitor data at all (no monitor returned,
+    // or a query that failed), the kept values, 0 x 0 on a fresh result,
+    // which passes.
+    result.displayOk = DisplayRequirementMet(result.screenWidth, result.screenHeight);
+    return ran;
 }
 
 bool QueryProcessor(COMPATIBILITY_RESULT& result, const wchar_t* query)

@@ -9,6 +9,7 @@
 
 #include "core/compat/CompatibilityResult.h"
 #include "core/compat/DirectXVersion.h"
+#include "core/compat/WmiQuery.h"
 #include "platform/RegKey.h"
 #include "tests/support/TestSupport.h"
 
@@ -296,7 +297,7 @@ TEST(WmiQueries, AQueryThatFailsLeavesTheValuesAsTheyWere)
 {
     COMPATIBILITY_RESULT result;
     result.screenWidth = 1234;
-    result.screenHeight = 567;
+    result.screenHeight = 767;
     result.displayOk = true;
     result.processorSpeed = 999;
     EXPECT_FALSE(QueryDisplay(result, L"THIS IS NOT WQL"));
@@ -304,7 +305,7 @@ TEST(WmiQueries, AQueryThatFailsLeavesTheValuesAsTheyWere)
     // A class with no objects visits nothing.
     QueryProcessor(result, L"SELECT * FROM Win32_NoSuchClassAtAll");
     EXPECT_EQ(result.screenWidth, 1234);
-    EXPECT_EQ(result.screenHeight, 567);
+    EXPECT_EQ(result.screenHeight, 767);
     EXPECT_TRUE(result.displayOk);
     EXPECT_EQ(result.processorSpeed, 999);
     EXPECT_FALSE(result.processorOk);
@@ -323,6 +324,54 @@ TEST(WmiQueries, MonitorsWithoutSizePropertiesKeepTheSizeButAreJudgedAgain)
     EXPECT_EQ(result.screenWidth, 1024);
     EXPECT_EQ(result.screenHeight, 600);
     EXPECT_FALSE(result.displayOk);
+}
+
+TEST(WmiQueries, NoMonitorDataCountsAsZeroByZeroWhichPasses)
+{
+    const wchar_t* const noMonitors[] = {
+        L"THIS IS NOT WQL",                                                   // the query fails
+        L"SELECT * FROM Win32_DesktopMonitor WHERE Name = 'no such monitor'", // it returns nothing
+    };
+    for (const wchar_t* query : noMonitors) {
+        COMPATIBILITY_RESULT result;
+        QueryDisplay(result, query);
+        EXPECT_EQ(result.screenWidth, 0) << query;
+        EXPECT_EQ(result.screenHeight, 0) << query;
+        EXPECT_TRUE(result.displayOk) << query;
+    }
+}
+
+namespace {
+
+struct SecurityCall {
+    int calls = 0;
+    LONG authenticationServices = 0;
+    DWORD authenticationLevel = 0, impersonationLevel = 0, capabilities = 0;
+} securityCall;
+
+HRESULT WINAPI RecordSecurity(PSECURITY_DESCRIPTOR, LONG services, SOLE_AUTHENTICATION_SERVICE*, void*,
+                              DWORD authenticationLevel, DWORD impersonationLevel, void*, DWORD capabilities,
+                              void*)
+{
+    ++securityCall.calls;
+    securityCall.authenticationServices = services;
+    securityCall.authenticationLevel = authenticationLevel;
+    securityCall.impersonationLevel = impersonationLevel;
+    securityCall.capabilities = capabilities;
+    return S_OK;
+}
+
+} // namespace
+
+TEST(WmiQueries, TheProcessSecurityAsksForPacketAuthenticationAndImpersonation)
+{
+    ASSERT_TRUE(ForEachWmiObject(
+        kProcessorQuery, [](IWbemClassObject&) {}, RecordSecurity));
+    EXPECT_EQ(securityCall.calls, 1);
+    EXPECT_EQ(securityCall.authenticationServices, -1);
+    EXPECT_EQ(securityCall.authenticationLevel, 4u); // RPC_C_AUTHN_LEVEL_PKT
+    EXPECT_EQ(securityCall.impersonationLevel, 3u);  // RPC_C_IMP_LEVEL_IMPERSONATE
+    EXPECT_EQ(securityCall.capabilities, 0u);        // EOAC_NONE
 }
 
 TEST(WmiQueries, TheProcessorQueryReportsTheMaximumClockSpeed)

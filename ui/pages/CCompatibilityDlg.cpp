@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "core/compat/SystemTool.h"
 #include "framework/CWinApp.h"
 #include "res/resource.h"
 #include "ui/pages/PageMessages.h"
@@ -251,8 +252,10 @@ void CCompatibilityDlg::OnCellButtonClick(int row, int /*column*/, UINT listId)
     // Only the link column has a cell button, so the list alone decides.
     // A row the page does not have is ignored rather than trusted.
     if (listId == IDC_LIST_DRIVERS && IsRowOf(row, missingDrivers)) {
-        ::ShellExecuteW(nullptr, L"open", L"C:\\Windows\\System32\\mmc.exe", L"devmgmt.msc", nullptr,
-                        SW_SHOW);
+        // The console of the system folder, by its full path: the program
+        // runs elevated, so nothing found by name may start in its place.
+        const std::wstring console = Tavrin::Core::SystemToolPath(L"mmc.exe");
+        Tavrin::Core::StartSystemTool(L"mmc.exe", L"\"" + console + L"\" devmgmt.msc", {});
     } else if (listId == IDC_LIST_EXTENSIONS && IsRowOf(row, lostAssociations)) {
         ::ShellExecuteW(nullptr, L"open", L"control.exe",
                         L"/name Microsoft.DefaultPrograms /page pageFileAssoc", nullptr, SW_SHOW);

@@ -72,10 +72,10 @@ void CReclamationDlg::StartRun()
 
 void CReclamationDlg::Run(RunWindows windows)
 {
-    bool toolRan = false;
+    DWORD startError = ERROR_SUCCESS;
     {
         Tavrin::Core::Reclamation selection;
-        toolRan = Tavrin::Core::RunDiskCleanup();
+        startError = Tavrin::Core::RunDiskCleanup();
     }
     // When the program was closed during the run these windows are gone and
     // the calls fail at once.
@@ -83,7 +83,21 @@ void CReclamationDlg::Run(RunWindows windows)
     ::SendMessageW(windows.progress, PBM_SETMARQUEE, FALSE, 0);
     ::EnableWindow(windows.progress, FALSE);
     if (::IsWindow(windows.page))
-        ::MessageBoxW(windows.page, toolRan ? kCompletedMessage : kNotStartedMessage, kMessageCaption, MB_OK);
+        ::MessageBoxW(windows.page, OutcomeMessage(startError), kMessageCaption, MB_OK);
+}
+
+const wchar_t* CReclamationDlg::OutcomeMessage(DWORD startError)
+{
+    switch (startError) {
+    case ERROR_SUCCESS:
+        return kCompletedMessage;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return kNotFoundMessage;
+    default:
+        // There, but not startable: a damaged file, no rights, no memory.
+        return kNotStartedMessage;
+    }
 }
 
 void CReclamationDlg::DrawContent(Gdiplus::Graphics& graphics)

@@ -18,9 +18,14 @@ public:
     ~CReclamationDlg() override;
 
     static constexpr wchar_t kCompletedMessage[] = L"Reclamation process successfully completed";
-    static constexpr wchar_t kNotStartedMessage[] =
+    static constexpr wchar_t kNotFoundMessage[] =
         L"Reclamation process could not be started: the Windows disk cleanup tool was not found";
+    static constexpr wchar_t kNotStartedMessage[] =
+        L"Reclamation process could not be started: the Windows disk cleanup tool could not be started";
     static constexpr wchar_t kMessageCaption[] = L"Orvane Tools";
+    // The message at the end of a run, by the error that kept the tool from
+    // starting (ERROR_SUCCESS: it ran).
+    static const wchar_t* OutcomeMessage(DWORD startError);
 
 protected:
     void DoDataExchange() override;
