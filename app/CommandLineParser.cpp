@@ -53,7 +53,10 @@ void CCommandLineParser::Parse(const std::wstring& commandLine)
 
         CommandLineOption option;
         size_t colon = piece.find(L':');
-        option.name = piece.substr(1, colon == std::wstring::npos ? std::wstring::npos : colon - 1);
+        // The text before the colon, less its first character; a piece that
+        // starts with the colon has no name at all.
+        const std::wstring beforeColon = piece.substr(0, colon);
+        option.name = beforeColon.empty() ? std::wstring() : beforeColon.substr(1);
         if (colon != std::wstring::npos)
             option.values = SplitValues(piece.substr(colon + 1));
         m_options.push_back(std::move(option));

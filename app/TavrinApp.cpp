@@ -10,6 +10,7 @@
 #include "net/SurveyReport.h"
 #include "net/UpdateCheck.h"
 #include "platform/Module.h"
+#include "platform/Text.h"
 #include "ui/pages/PreWin10Dlg.h"
 #include "ui/skin/Skin.h"
 
@@ -20,6 +21,7 @@ CTavrinApp::CTavrinApp()
 
 BOOL CTavrinApp::InitInstance()
 {
+    Tavrin::Platform::DebugLine(L"startup: program entered");
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&controls);
     CWinApp::InitInstance();
@@ -59,14 +61,17 @@ void CTavrinApp::RunInteractive()
     // shell. Its controls take the system's native look.
     CMFCVisualManager::SetDefaultManager<CMFCVisualManagerWindows>();
     SetRegistryKey(L"Tavrin");
+    Tavrin::Platform::DebugLine(L"startup: skin loaded");
 
     // Measured once, before any window exists, on every Windows version.
     Tavrin::Core::WindowsUpdate::RunCompatibilityCheck(compatibilityResult);
+    Tavrin::Platform::DebugLine(L"startup: compatibility check done");
 
     CTavrinDlg mainWindow(&compatibilityResult);
     // Destroyed before the main window; waits for a scan still running.
     CPreWin10Dlg preWin10(&compatibilityResult);
-    if (compatibilityResult.windowsVersion == 1) {
+    Tavrin::Platform::DebugLine(L"startup: windows constructed");
+    if (compatibilityResult.windowsVersion == Tavrin::Core::WindowsVersionCode::Windows10) {
         m_pMainWnd = &mainWindow;
         mainWindow.DoModal();
     } else {

@@ -7,6 +7,7 @@
 #include "app/RestartSystem.h"
 #include "app/TavrinApp.h"
 #include "platform/RegKey.h"
+#include "platform/Text.h"
 #include "res/resource.h"
 #include "ui/pages/PageMessages.h"
 
@@ -62,10 +63,12 @@ BOOL CTavrinDlg::OnInitDialog()
     m_title.SetTextColor(0xFF000000);
     m_title.SetFont(CreateMessageFont(14, false, false, false));
     SetUpButtons();
+    Tavrin::Platform::DebugLine(L"startup: main window controls set up");
     CreatePages();
+    Tavrin::Platform::DebugLine(L"startup: pages created");
     SetUpIssuesNote();
     DebugLine(L"running win10 check\n");
-    if (m_result && m_result->windowsVersion == 1)
+    if (m_result && m_result->windowsVersion == Tavrin::Core::WindowsVersionCode::Windows10)
         RunFirstRunCheck();
     return TRUE;
 }

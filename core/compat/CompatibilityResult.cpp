@@ -2,10 +2,14 @@
 
 #include <cwchar>
 #include <cwctype>
+#include <functional>
+#include <future>
+#include <vector>
 
 #include "core/compat/DirectXVersion.h"
 #include "core/compat/SavedFile.h"
 #include "core/compat/WmiQuery.h"
+#include "platform/Text.h"
 
 namespace Tavrin::Core::WindowsUpdate {
 
@@ -66,13 +70,18 @@ void ApplySystemDrive(COMPATIBILITY_RESULT& result)
 
 bool QueryDisplay(COMPATIBILITY_RESULT& result, const wchar_t* query)
 {
-    return ForEachWmiObject(query, [&result](IWbemClassObject& monitor) {
+    const bool ran = ForEachWmiObject(query, [&result](IWbemClassObject& monitor) {
         if (auto height = ReadWmiUnsigned(monitor, L"ScreenHeight"))
             result.screenHeight = static_cast<int>(*height);
         if (auto width = ReadWmiUnsigned(monitor, L"ScreenWidth"))
             result.screenWidth = static_cast<int>(*width);
-        result.displayOk = DisplayRequirementMet(result.screenWidth, result.screenHeight);
     });
+    // Judged from what the members hold once the query is over: the last
+    // monitor's size, or, with no monitor data at all (no monitor returned,
+    // or a query that failed), the kept values, 0 x 0 on a fresh result,
+    // which passes.
+    result.displayOk = DisplayRequirementMet(result.screenWidth, result.screenHeight);
+    return ran;
 }
 
 bool QueryProcessor(COMPATIBILITY_RESULT& result, const wchar_t* query)
@@ -85,27 +94,62 @@ bool QueryProcessor(COMPATIBILITY_RESULT& result, const wchar_t* query)
     });
 }
 
-void RunCompatibilityCheck(COMPATIBILITY_RESULT& result)
+void RunCompatibilityCheck(COMPATIBILITY_RESULT& result, ProbeSchedule schedule)
 {
+    // Every probe fills members of its own, so they can run side by side;
+    // each inventory is gathered by one probe, so its order stays. Only the
+    // WMI probe uses COM, so its security call is still the process's first.
+    const struct {
+        const wchar_t* name;
+        std::function<void()> run;
+    } probes[] = {
+        {L"DirectX",
+         [&result] {
+             result.directXVersion = DetectDirectXVersion();
+             result.directXOk = DirectXRequirementMet(result.directXVersion);
+         }},
+        {L"display and processor",
+         [&result] {
+             QueryDisplay(result);
+             QueryProcessor(result);
+         }},
+        {L"installed applications",
+         [&result] {
+             EnumerateInstalledApps(result.installedApps, true);
+             EnumerateInstalledApps(result.installedApps, false);
+         }},
+        {L"file associations", [&result] { result.extensions.CollectAssociations(); }},
+        {L"drivers", [&result] { result.drivers.CollectDrivers(); }},
+    };
+    auto runProbe = [](const auto& probe) {
+        probe.run();
+        Platform::DebugLine(std::wstring(L"check: ") + probe.name + L" done");
+    };
+
+    std::vector<std::future<void>> running;
+    if (schedule == ProbeSchedule::Concurrent) {
+        for (const auto& probe : probes)
+            running.push_back(std::async(std::launch::async, [&runProbe, &probe] { runProbe(probe); }));
+    }
+
     result.windowsVersion = ClassifyWindowsVersion(result.osEligible);
     CollectSystemInfo(result.systemInfo);
-
     result.is64Bit = IsWow64() ? 1 : 0;
     result.totalMemory = result.systemInfo.totalPhysicalMemory;
     result.memoryOk = MemoryRequirementMet(result.totalMemory, result.is64Bit);
-
     ApplySystemDrive(result);
+    Platform::DebugLine(L"check: version, memory and drives done");
 
-    result.directXVersion = DetectDirectXVersion();
-    result.directXOk = DirectXRequirementMet(result.directXVersion);
-
-    QueryDisplay(result);
-    QueryProcessor(result);
-
-    EnumerateInstalledApps(result.installedApps, true);
-    EnumerateInstalledApps(result.installedApps, false);
-    result.extensions.CollectAssociations();
-    result.drivers.CollectDrivers();
+    if (schedule == ProbeSchedule::Sequential) {
+        for (const auto& probe : probes)
+            runProbe(probe);
+    }
+    // Every probe ends before the result is used; a probe's exception comes
+    // out here, on the caller's thread, as it would from a plain call.
+    for (auto& probe : running)
+        probe.wait();
+    for (auto& probe : running)
+        probe.get();
 }
 
 bool SaveCompatibilityResult(const COMPATIBILITY_RESULT& result, const std::wstring& path)

@@ -14,7 +14,7 @@ namespace Tavrin::Core::WindowsUpdate {
 // "./results.saved"; the six flags are consecutive and in the order the scan
 // page walks them.
 struct COMPATIBILITY_RESULT {
-    WindowsVersionCode windowsVersion = 0;
+    WindowsVersionCode windowsVersion = WindowsVersionCode::NotEligible;
     std::uint64_t totalMemory = 0;
     std::uint64_t systemDriveFree = 0;
     std::uint64_t systemDriveSize = 0;
@@ -46,10 +46,15 @@ extern const wchar_t kResultsFile[];
 extern const wchar_t kMonitorQuery[];
 extern const wchar_t kProcessorQuery[];
 
+// How the check's independent probes run: side by side on worker threads
+// that all end before the check returns, or one after another on the caller's
+// thread. Both give the same result.
+enum class ProbeSchedule { Concurrent, Sequential };
+
 // Measures the PC, judges the six requirements and gathers the three
-// inventories, in that order. Reports nothing; what cannot be measured keeps
-// its previous value.
-void RunCompatibilityCheck(COMPATIBILITY_RESULT& result);
+// inventories. Reports nothing; what cannot be measured keeps its previous
+// value.
+void RunCompatibilityCheck(COMPATIBILITY_RESULT& result, ProbeSchedule schedule = ProbeSchedule::Concurrent);
 
 // Writes members 1 to 9 to "./results.saved" (text mode, so the closing line
 // end is CR LF). False when the file cannot be written.
@@ -63,6 +68,12 @@ constexpr double kMemoryThreshold64 = 2040109465.6;
 constexpr double kDiskThreshold32 = 17072495001.6;
 constexpr double kDiskThreshold64 = 34252364185.6;
 
+// The requirement rules, kept here alone: the check sets its flags by them and
+// the results page words its failures by them. Each is an "above" test (at
+// least, for memory on 32-bit Windows), the way the requirements are
+// published; a "below" test against these thresholds, which are no whole
+// byte counts, judges every measured value the same, but two spellings of
+// one rule drift apart.
 bool MemoryRequirementMet(std::uint64_t totalMemory, int is64Bit);
 bool DiskRequirementMet(std::uint64_t systemDriveFree, int is64Bit);
 bool DirectXRequirementMet(int directXVersion);
@@ -74,7 +85,9 @@ bool ProcessorRequirementMet(int processorSpeed);
 // left alone when there is no such drive.
 void ApplySystemDrive(COMPATIBILITY_RESULT& result);
 // The last monitor / processor the query returns decides; false when the
-// query could not be run, in which case nothing changed.
+// query could not be run, in which case the values stay as they were. The
+// display flag is judged from the values held after the query in every case,
+// so no monitor data at all on a fresh result is 0 x 0, which passes.
 bool QueryDisplay(COMPATIBILITY_RESULT& result, const wchar_t* query = kMonitorQuery);
 bool QueryProcessor(COMPATIBILITY_RESULT& result, const wchar_t* query = kProcessorQuery);
 

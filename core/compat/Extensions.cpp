@@ -92,7 +92,7 @@ std::list<SavedExtension> FindLostAssociations(const std::list<SavedExtension>& 
     std::list<SavedExtension> lost;
     for (const SavedExtension& entry : saved) {
         auto found = progIds.find(entry.extension);
-        if (found == progIds.end() || (!entry.progId.empty() && found->second != entry.progId))
+        if (found == progIds.end() || found->second != entry.progId)
             lost.push_back(entry);
     }
     return lost;

@@ -1,5 +1,6 @@
 #include "core/compat/SystemInfo.h"
 
+#include <atomic>
 #include <cwchar>
 #include <vector>
 
@@ -21,10 +22,13 @@ std::wstring Decimal(std::uint64_t value)
     return text;
 }
 
+std::atomic<FsRedirectionSwitch> replacedSwitch{nullptr};
+
 BOOLEAN EnableRedirection(BOOLEAN enable)
 {
-    using Function = BOOLEAN(WINAPI*)(BOOLEAN);
-    auto function = LookUp<Function>(L"kernel32", "Wow64EnableWow64FsRedirection");
+    FsRedirectionSwitch function = replacedSwitch.load();
+    if (!function)
+        function = LookUp<FsRedirectionSwitch>(L"kernel32", "Wow64EnableWow64FsRedirection");
     return function ? function(enable) : 0;
 }
 
@@ -33,18 +37,19 @@ BOOLEAN EnableRedirection(BOOLEAN enable)
 WindowsVersionCode ClassifyVersionNumbers(const OsVersion& version)
 {
     if (version.major == 10)
-        return 1;
+        return WindowsVersionCode::Windows10;
     if (version.major != 6)
-        return 0;
+        return WindowsVersionCode::NotEligible;
     switch (version.minor) {
     case 3:
-        return 2;
+        return WindowsVersionCode::Windows81;
     case 2:
-        return 3;
+        return WindowsVersionCode::Windows8;
     case 1:
-        return version.servicePackMajor != 0 ? 4 : 5;
+        return version.servicePackMajor != 0 ? WindowsVersionCode::Windows7WithServicePack
+                                             : WindowsVersionCode::Windows7WithoutServicePack;
     default:
-        return 0;
+        return WindowsVersionCode::NotEligible;
     }
 }
 
@@ -53,14 +58,14 @@ WindowsVersionCode ClassifyWindowsVersion(bool& eligible)
     using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOEXW*);
     auto rtlGetVersion = LookUp<RtlGetVersionFunction>(L"ntdll.dll", "RtlGetVersion");
     if (!rtlGetVersion)
-        return 0;
+        return WindowsVersionCode::NotEligible;
     OSVERSIONINFOEXW info = {};
     info.dwOSVersionInfoSize = sizeof(info);
     if (rtlGetVersion(&info) != 0)
-        return 0;
+        return WindowsVersionCode::NotEligible;
     WindowsVersionCode code =
         ClassifyVersionNumbers({info.dwMajorVersion, info.dwMinorVersion, info.wServicePackMajor});
-    eligible = code != 0;
+    eligible = code != WindowsVersionCode::NotEligible;
     return code;
 }
 
@@ -109,6 +114,11 @@ BOOLEAN DisableFsRedirection()
 BOOLEAN RestoreFsRedirection()
 {
     return EnableRedirection(TRUE);
+}
+
+FsRedirectionSwitch ReplaceFsRedirectionSwitch(FsRedirectionSwitch replacement)
+{
+    return replacedSwitch.exchange(replacement);
 }
 
 } // namespace Tavrin::Core

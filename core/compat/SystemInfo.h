@@ -18,9 +18,16 @@ struct SystemInfo {
     std::uint64_t totalPhysicalMemory = 0;
 };
 
-// 0 not eligible or unknown, 1 Windows 10, 2 Windows 8.1, 3 Windows 8,
-// 4 Windows 7 with a service pack, 5 Windows 7 without.
-using WindowsVersionCode = int;
+// The classification of the running Windows. The numbers are stored in
+// "./results.saved" and must not change.
+enum WindowsVersionCode : int {
+    NotEligible = 0,
+    Windows10 = 1,
+    Windows81 = 2,
+    Windows8 = 3,
+    Windows7WithServicePack = 4,
+    Windows7WithoutServicePack = 5,
+};
 
 // The numbers RtlGetVersion reports that the classification looks at.
 struct OsVersion {
@@ -57,5 +64,12 @@ bool IsWow64();
 // Wow64EnableWow64FsRedirection(FALSE / TRUE); 0 where the function is missing.
 BOOLEAN DisableFsRedirection();
 BOOLEAN RestoreFsRedirection();
+
+// The switch the two calls above throw: Wow64EnableWow64FsRedirection, looked
+// up in kernel32 when none was put in its place. It does nothing in a 64-bit
+// process, so tests put a recorder there to see when it is thrown. Returns the
+// switch it replaces (null: the looked-up one).
+using FsRedirectionSwitch = BOOLEAN(WINAPI*)(BOOLEAN enable);
+FsRedirectionSwitch ReplaceFsRedirectionSwitch(FsRedirectionSwitch replacement);
 
 } // namespace Tavrin::Core

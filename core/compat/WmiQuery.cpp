@@ -15,12 +15,13 @@ namespace {
 // already in another apartment keeps it and the query runs there.
 class QueryApartment {
 public:
-    QueryApartment() : hr_(::CoInitializeEx(nullptr, COINIT_MULTITHREADED))
+    explicit QueryApartment(ComSecurityInitializer initializeSecurity)
+        : hr_(::CoInitializeEx(nullptr, COINIT_MULTITHREADED))
     {
         if (SUCCEEDED(hr_)) {
             // Fails harmlessly when the process already chose its security.
-            ::CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT_PRIVACY,
-                                   RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
+            initializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT,
+                               RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
         }
     }
     ~QueryApartment()
@@ -64,9 +65,10 @@ bool RunQuery(const wchar_t* query, const std::function<void(IWbemClassObject&)>
 
 } // namespace
 
-bool ForEachWmiObject(const wchar_t* query, const std::function<void(IWbemClassObject&)>& visit)
+bool ForEachWmiObject(const wchar_t* query, const std::function<void(IWbemClassObject&)>& visit,
+                      ComSecurityInitializer initializeSecurity)
 {
-    QueryApartment apartment;
+    QueryApartment apartment(initializeSecurity);
     return RunQuery(query, visit); // every interface is released before the apartment goes
 }
 

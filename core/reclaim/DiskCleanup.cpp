@@ -1,32 +1,17 @@
 #include "core/reclaim/DiskCleanup.h"
 
-#include <windows.h>
-
-#include <string>
-
-#include "core/compat/SystemInfo.h"
-#include "platform/UniqueHandle.h"
+#include "core/compat/SystemTool.h"
 
 namespace Tavrin::Core {
 
-bool RunDiskCleanup()
+DWORD RunDiskCleanup()
 {
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    PROCESS_INFORMATION process = {};
-    std::wstring commandLine = kDiskCleanupCommand; // CreateProcessW may write into it
-
-    DisableFsRedirection();
-    bool started = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                    nullptr, nullptr, &startup, &process) != FALSE;
-    if (started) {
-        Platform::UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
-        ::WaitForSingleObject(processHandle.Get(), INFINITE);
-    }
-    RestoreFsRedirection();
-    return started;
+    SystemToolStart start;
+    start.show = SW_HIDE;
+    start.creationFlags = CREATE_NO_WINDOW;
+    start.inheritHandles = TRUE;
+    start.waitForEnd = true;
+    return StartSystemTool(L"cleanmgr.exe", kDiskCleanupCommand, start);
 }
 
 } // namespace Tavrin::Core

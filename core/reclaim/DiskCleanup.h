@@ -1,4 +1,5 @@
 #pragma once
+#include <windows.h>
 
 namespace Tavrin::Core {
 
@@ -6,9 +7,9 @@ namespace Tavrin::Core {
 // cleanup profile whose handlers Reclamation selects.
 inline constexpr wchar_t kDiskCleanupCommand[] = L"cleanmgr.exe /sagerun:1111";
 
-// Starts the disk-cleanup tool hidden, with the 32-bit file-system redirection
-// off so that a 32-bit process reaches the native tool, and waits for it to
-// end. Returns false when the tool could not be started at all.
-bool RunDiskCleanup();
+// Starts the disk-cleanup tool of the system folder hidden (the native one
+// for the 32-bit program), and waits for it to end. ERROR_SUCCESS when the tool ran; otherwise why it could
+// not be started (CreateProcessW's error).
+DWORD RunDiskCleanup();
 
 } // namespace Tavrin::Core

@@ -63,6 +63,17 @@ TEST(CommandLineParser, ValuesFollowAColonAndDoNotChangeTheName)
     EXPECT_EQ(ModeOf(L"/install now"), StartMode::Interactive);
 }
 
+TEST(CommandLineParser, AColonFirstLeavesTheNameEmptyAndTheRestAreValues)
+{
+    // The name is the text before the colon, here nothing, less its first
+    // character: still nothing, so no mode.
+    EXPECT_EQ(Names(L":install"), Names_t{L""});
+    EXPECT_EQ(Values(L":install"), Names_t{L"install"});
+    EXPECT_EQ(ModeOf(L":install"), StartMode::Interactive);
+    EXPECT_EQ(Names(L"/:update"), Names_t{L""});
+    EXPECT_EQ(ModeOf(L"/:update"), StartMode::Interactive);
+}
+
 TEST(CommandLineParser, SlashDashStartsEveryPieceAndDropsWhatPrecedesTheFirst)
 {
     EXPECT_EQ(Names(L"/-install"), Names_t{L"-install"});

@@ -59,7 +59,7 @@ protected:
                         std::wstring(L"Software\\Classes\\") + kKeptProgId + L"\\shell\\open\\command",
                         nullptr, L"notepad.exe \"%1\""));
 
-        result.windowsVersion = 1;
+        result.windowsVersion = Tavrin::Core::WindowsVersionCode::Windows10;
         Tavrin::Core::EnumerateInstalledApps(result.installedApps, true);
         Tavrin::Core::EnumerateInstalledApps(result.installedApps, false);
         result.extensions.CollectAssociations();
@@ -144,7 +144,7 @@ TEST_F(UpgradedSystem, TheCompatibilityPageListsExactlyWhatWentMissingAndItsLink
     Click(page.GetExtensionsList(), LinkPoint(page.GetExtensionsList(), 0));
     ASSERT_TRUE(standIns.WaitForRuns(2)) << standIns.Log();
     const std::string log = standIns.Log();
-    EXPECT_EQ(log.find("start \"C:\\Windows\\System32\\mmc.exe\" devmgmt.msc\nend\n"), 0u) << log;
+    EXPECT_EQ(log.find(LinkStandIns::DeviceManagerRun()), 0u) << log;
     EXPECT_NE(log.find("control.exe\" /name Microsoft.DefaultPrograms /page pageFileAssoc\nend\n"),
               std::string::npos)
         << log;

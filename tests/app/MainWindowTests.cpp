@@ -76,7 +76,7 @@ protected:
         CMFCVisualManager::SetDefaultManager<CMFCVisualManagerWindows>();
         app.m_appName = kAppName;
         app.SetRegistryKey(L"Tavrin");
-        result.windowsVersion = 1;
+        result.windowsVersion = Tavrin::Core::WindowsVersionCode::Windows10;
         // The saved inventory files are looked for in the current folder.
         wchar_t current[MAX_PATH] = {};
         ::GetCurrentDirectoryW(MAX_PATH, current);
@@ -414,7 +414,7 @@ TEST_F(MainWindow, MarkerPresentMeansNoCongratulation)
 TEST_F(MainWindow, OnlyWindows10IsCongratulated)
 {
     DeleteStored(HKEY_LOCAL_MACHINE, kFirstRunKey, L"");
-    result.windowsVersion = 2;
+    result.windowsVersion = Tavrin::Core::WindowsVersionCode::Windows81;
     MessageBoxAnswerer answerer(IDOK, L"", 3000);
     Open();
     PumpMessagesFor(300);

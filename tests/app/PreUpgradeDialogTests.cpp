@@ -22,11 +22,13 @@ using std::min;
 #include "core/compat/Drivers.h"
 #include "core/compat/Extensions.h"
 #include "core/compat/InstalledApp.h"
+#include "core/compat/SystemInfo.h"
 #include "platform/RegKey.h"
 #include "res/resource.h"
 #include "tests/support/ProgramTestSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WindowTestSupport.h"
+#include "tests/ui/LinkStandIns.h"
 
 using namespace Tavrin::Test;
 
@@ -125,7 +127,7 @@ bool ParseSavedResult(const std::string& bytes, SavedResult& result)
     std::smatch match;
     if (!std::regex_match(bytes, match, layout))
         return false;
-    result.windowsVersion = std::stoll(match[1]);
+    result.windowsVersion = static_cast<Tavrin::Core::WindowsVersionCode>(std::stoll(match[1]));
     result.totalMemory = std::stoull(match[2]);
     result.systemDriveFree = std::stoull(match[3]);
     result.systemDriveSize = std::stoull(match[4]);
@@ -456,35 +458,24 @@ TEST_F(PreUpgradeDialog, EscapeOnTheStartViewEndsTheProgramWithoutSaving)
 TEST_F(PreUpgradeDialog, UpgradeNowOpensTheUpgradePageWithTheWebHandler)
 {
     // A stand-in browser, registered for web addresses for this test only.
-    const std::wstring handler = L"\"" + BinFolder() + L"\\standins\\urlhandler.exe\" \"%1\"";
-    RegistryValueBackup http(HKEY_LOCAL_MACHINE, L"Software\\Classes\\http\\shell\\open\\command", L"");
-    RegistryValueBackup https(HKEY_LOCAL_MACHINE, L"Software\\Classes\\https\\shell\\open\\command", L"");
-    for (const wchar_t* key : {L"Software\\Classes\\http\\shell\\open\\command",
-                               L"Software\\Classes\\https\\shell\\open\\command"}) {
-        Tavrin::Platform::RegKey command;
-        ASSERT_EQ(command.Create(HKEY_LOCAL_MACHINE, key, KEY_WRITE), ERROR_SUCCESS);
-        ASSERT_EQ(command.SetString(L"", handler), ERROR_SUCCESS);
-    }
-    const std::wstring log = folder.File(L"opened.txt");
-    ::SetEnvironmentVariableW(L"TAVRIN_URL_LOG", log.c_str());
-
+    WebAddressStandIn browser(folder.Path());
+    ASSERT_TRUE(browser.Ready());
     WindowsVersionOverride override(L"tavrin.exe", L"win81");
     HWND dialog = StartAndWaitForDialog();
-    ::SetEnvironmentVariableW(L"TAVRIN_URL_LOG", nullptr);
     ASSERT_NE(dialog, nullptr);
     ClickStartScan(dialog);
     HWND resultsPage = FindChildDialogWith(dialog, IDC_RESULT_TITLE);
     ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(resultsPage) != FALSE; }, 30000));
-    EXPECT_EQ(ReadFileBytes(log), "");
+    EXPECT_EQ(browser.Log(), "");
 
     HWND upgradeNow = ::GetDlgItem(resultsPage, IDC_UPGRADE_NOW);
     EXPECT_EQ(TextOf(upgradeNow), L"Upgrade Now");
     ::PostMessageW(resultsPage, WM_COMMAND, MAKEWPARAM(IDC_UPGRADE_NOW, BN_CLICKED),
                    reinterpret_cast<LPARAM>(upgradeNow));
-    ASSERT_TRUE(WaitFor([&] { return !ReadFileBytes(log).empty(); }, 20000)) << "no web address was opened";
+    ASSERT_TRUE(WaitFor([&] { return !browser.Log().empty(); }, 20000)) << "no web address was opened";
     Wait(500);
     const std::string expected(kUpgradePage, kUpgradePage + wcslen(kUpgradePage));
-    EXPECT_EQ(ReadFileBytes(log), expected + "\n");
+    EXPECT_EQ(browser.Log(), expected + "\n");
 
     // Nothing else changes: the page stays, the program runs on.
     EXPECT_TRUE(::IsWindowVisible(resultsPage));

@@ -3,7 +3,9 @@
 #include <string>
 
 #include "platform/RegKey.h"
+#include "platform/Text.h"
 #include "res/resource.h"
+#include "tests/helpers/standins/SystemStandIns.h"
 #include "tests/support/ProgramTestSupport.h"
 #include "tests/support/TestSupport.h"
 
@@ -51,6 +53,7 @@ protected:
                 HKEY_LOCAL_MACHINE, std::wstring(kVolumeCaches) + handler, L"StateFlags1111"));
         ::SetEnvironmentVariableW(L"TAVRIN_STANDIN_LOG", folder.File(L"cleanmgr.log").c_str());
         ::SetEnvironmentVariableW(L"TAVRIN_STANDIN_DELAY_MS", L"5000");
+        ::SetEnvironmentVariableW(L"TAVRIN_STANDIN_IMAGES", folder.File(L"images.log").c_str());
     }
 
     std::string Log() const { return ReadFileBytes(folder.File(L"cleanmgr.log")); }
@@ -63,7 +66,12 @@ protected:
 
 TEST_F(ReclamationInTheProgram, ClosingDuringARunEndsTheProgramOnlyAfterTheTool)
 {
-    // The program finds the stand-in through the search path it inherits.
+    // The tool of the system folder runs elevated; copies beside the program
+    // (its current folder too) and on the search path are never taken.
+    SystemFolderStandIns system;
+    ASSERT_TRUE(system.Place(L"cleanmgr.exe"));
+    PlantedProgram beside(BinFolder(), L"cleanmgr.exe");
+    ASSERT_TRUE(beside.Planted());
     ScopedSearchPath path(BinFolder() + L"\\standins");
     RunningProgram program;
     ASSERT_TRUE(program.Started());
@@ -93,6 +101,8 @@ TEST_F(ReclamationInTheProgram, ClosingDuringARunEndsTheProgramOnlyAfterTheTool)
     EXPECT_FALSE(program.WaitForExit(0));
     ASSERT_TRUE(program.WaitForExit(30000));
     EXPECT_EQ(Log(), "start cleanmgr.exe /sagerun:1111\nend\n");
+    EXPECT_EQ(ReadFileBytes(folder.File(L"images.log")),
+              Tavrin::Platform::Narrow(SystemFolder() + L"\\cleanmgr.exe", CP_UTF8) + "\n");
 
     for (const wchar_t* handler : kHandlers) {
         Tavrin::Platform::RegKey key;

@@ -9,6 +9,7 @@
 
 #include "core/compat/CompatibilityResult.h"
 #include "core/compat/DirectXVersion.h"
+#include "core/compat/WmiQuery.h"
 #include "platform/RegKey.h"
 #include "tests/support/TestSupport.h"
 
@@ -296,7 +297,7 @@ TEST(WmiQueries, AQueryThatFailsLeavesTheValuesAsTheyWere)
 {
     COMPATIBILITY_RESULT result;
     result.screenWidth = 1234;
-    result.screenHeight = 567;
+    result.screenHeight = 767;
     result.displayOk = true;
     result.processorSpeed = 999;
     EXPECT_FALSE(QueryDisplay(result, L"THIS IS NOT WQL"));
@@ -304,7 +305,7 @@ TEST(WmiQueries, AQueryThatFailsLeavesTheValuesAsTheyWere)
     // A class with no objects visits nothing.
     QueryProcessor(result, L"SELECT * FROM Win32_NoSuchClassAtAll");
     EXPECT_EQ(result.screenWidth, 1234);
-    EXPECT_EQ(result.screenHeight, 567);
+    EXPECT_EQ(result.screenHeight, 767);
     EXPECT_TRUE(result.displayOk);
     EXPECT_EQ(result.processorSpeed, 999);
     EXPECT_FALSE(result.processorOk);
@@ -323,6 +324,54 @@ TEST(WmiQueries, MonitorsWithoutSizePropertiesKeepTheSizeButAreJudgedAgain)
     EXPECT_EQ(result.screenWidth, 1024);
     EXPECT_EQ(result.screenHeight, 600);
     EXPECT_FALSE(result.displayOk);
+}
+
+TEST(WmiQueries, NoMonitorDataCountsAsZeroByZeroWhichPasses)
+{
+    const wchar_t* const noMonitors[] = {
+        L"THIS IS NOT WQL",                                                   // the query fails
+        L"SELECT * FROM Win32_DesktopMonitor WHERE Name = 'no such monitor'", // it returns nothing
+    };
+    for (const wchar_t* query : noMonitors) {
+        COMPATIBILITY_RESULT result;
+        QueryDisplay(result, query);
+        EXPECT_EQ(result.screenWidth, 0) << query;
+        EXPECT_EQ(result.screenHeight, 0) << query;
+        EXPECT_TRUE(result.displayOk) << query;
+    }
+}
+
+namespace {
+
+struct SecurityCall {
+    int calls = 0;
+    LONG authenticationServices = 0;
+    DWORD authenticationLevel = 0, impersonationLevel = 0, capabilities = 0;
+} securityCall;
+
+HRESULT WINAPI RecordSecurity(PSECURITY_DESCRIPTOR, LONG services, SOLE_AUTHENTICATION_SERVICE*, void*,
+                              DWORD authenticationLevel, DWORD impersonationLevel, void*, DWORD capabilities,
+                              void*)
+{
+    ++securityCall.calls;
+    securityCall.authenticationServices = services;
+    securityCall.authenticationLevel = authenticationLevel;
+    securityCall.impersonationLevel = impersonationLevel;
+    securityCall.capabilities = capabilities;
+    return S_OK;
+}
+
+} // namespace
+
+TEST(WmiQueries, TheProcessSecurityAsksForPacketAuthenticationAndImpersonation)
+{
+    ASSERT_TRUE(ForEachWmiObject(
+        kProcessorQuery, [](IWbemClassObject&) {}, RecordSecurity));
+    EXPECT_EQ(securityCall.calls, 1);
+    EXPECT_EQ(securityCall.authenticationServices, -1);
+    EXPECT_EQ(securityCall.authenticationLevel, 4u); // RPC_C_AUTHN_LEVEL_PKT
+    EXPECT_EQ(securityCall.impersonationLevel, 3u);  // RPC_C_IMP_LEVEL_IMPERSONATE
+    EXPECT_EQ(securityCall.capabilities, 0u);        // EOAC_NONE
 }
 
 TEST(WmiQueries, TheProcessorQueryReportsTheMaximumClockSpeed)
@@ -347,12 +396,11 @@ TEST(WmiQueries, QueriesWorkFromAThreadAlreadyInASingleThreadedApartment)
     EXPECT_EQ(result.processorSpeed, static_cast<int>(FirstProcessorMaxMhz()));
 }
 
-TEST(CompatibilityCheck, MeasuresThisPcAndGathersTheInventories)
-{
-    // One application and one association of our own to look for.
-    const std::wstring tag = L"TavrinCheck" + std::to_wstring(::GetCurrentProcessId());
-    const std::wstring uninstall = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + tag;
-    const std::wstring choice = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.ICS";
+// One application and one association of our own for the check to find,
+// removed when the fixture goes.
+class CompatibilityCheck : public ::testing::Test {
+protected:
+    void SetUp() override
     {
         RegKey key;
         ASSERT_EQ(key.Create(HKEY_CURRENT_USER, uninstall, KEY_WRITE), ERROR_SUCCESS);
@@ -366,13 +414,63 @@ TEST(CompatibilityCheck, MeasuresThisPcAndGathersTheInventories)
                   ERROR_SUCCESS);
         command.SetString(L"", L"calendar.exe %1");
     }
+    void TearDown() override
+    {
+        DeleteTree(HKEY_CURRENT_USER, uninstall);
+        DeleteTree(HKEY_CURRENT_USER, choice);
+        DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\" + tag, KEY_WOW64_64KEY);
+    }
 
+    const std::wstring tag = L"TavrinCheck" + std::to_wstring(::GetCurrentProcessId());
+    const std::wstring uninstall = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + tag;
+    const std::wstring choice = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.ICS";
+};
+
+// Everything a result holds that is written to a file, as the files' bytes.
+std::string SavedBytesOf(const COMPATIBILITY_RESULT& result)
+{
+    TempFolder folder;
+    const std::wstring base = folder.Path() + L"\\";
+    EXPECT_TRUE(SaveCompatibilityResult(result, base + L"results.saved"));
+    EXPECT_TRUE(SaveInstalledApps(result.installedApps, base + L"applications.saved"));
+    EXPECT_TRUE(result.drivers.SaveDrivers(base + L"drivers.saved"));
+    EXPECT_TRUE(result.extensions.SaveAssociations(base + L"extensions.saved"));
+    std::string bytes;
+    for (const wchar_t* name :
+         {L"results.saved", L"applications.saved", L"drivers.saved", L"extensions.saved"})
+        bytes += Tavrin::Test::ReadFileBytes(base + name) + '\n';
+    return bytes;
+}
+
+TEST_F(CompatibilityCheck, ConcurrentProbesGiveTheSequentialResult)
+{
+    COMPATIBILITY_RESULT sequential, concurrent;
+    RunCompatibilityCheck(sequential, ProbeSchedule::Sequential);
+    RunCompatibilityCheck(concurrent, ProbeSchedule::Concurrent);
+
+    ASSERT_FALSE(concurrent.installedApps.empty());
+    ASSERT_FALSE(concurrent.drivers.current.empty());
+    ASSERT_FALSE(concurrent.extensions.current.empty());
+    // Free space is the one measurement that moves between two checks.
+    EXPECT_NEAR(static_cast<double>(concurrent.systemDriveFree),
+                static_cast<double>(sequential.systemDriveFree), 1e9);
+    concurrent.systemDriveFree = sequential.systemDriveFree;
+    EXPECT_EQ(SavedBytesOf(concurrent), SavedBytesOf(sequential));
+    EXPECT_EQ(concurrent.drivers.current, sequential.drivers.current);
+    EXPECT_EQ(concurrent.extensions.current, sequential.extensions.current);
+    EXPECT_EQ(concurrent.installedApps, sequential.installedApps);
+    const bool COMPATIBILITY_RESULT::*flags[] = {
+        &COMPATIBILITY_RESULT::osEligible, &COMPATIBILITY_RESULT::memoryOk,
+        &COMPATIBILITY_RESULT::diskOk,     &COMPATIBILITY_RESULT::directXOk,
+        &COMPATIBILITY_RESULT::displayOk,  &COMPATIBILITY_RESULT::processorOk};
+    for (auto flag : flags)
+        EXPECT_EQ(concurrent.*flag, sequential.*flag);
+}
+
+TEST_F(CompatibilityCheck, MeasuresThisPcAndGathersTheInventories)
+{
     COMPATIBILITY_RESULT result;
     RunCompatibilityCheck(result);
-
-    DeleteTree(HKEY_CURRENT_USER, uninstall);
-    DeleteTree(HKEY_CURRENT_USER, choice);
-    DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\" + tag, KEY_WOW64_64KEY);
 
     EXPECT_EQ(result.windowsVersion, 1); // the test prefix reports Windows 10
     EXPECT_TRUE(result.osEligible);

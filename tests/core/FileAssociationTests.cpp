@@ -209,11 +209,13 @@ TEST(LostAssociations, LetterCaseMattersAndTheFirstCurrentEntryDecides)
     EXPECT_EQ(FindLostAssociations(saved, current), (std::list<SavedExtension>{Entry(L".PNG", L"Viewer")}));
 }
 
-TEST(LostAssociations, ASavedEntryWithoutProgIdIsLostOnlyWhenTheExtensionIsGone)
+TEST(LostAssociations, ASavedEntryWithoutProgIdIsLostWhenGoneOrWhenAProgramIsNamedNow)
 {
-    const std::list<SavedExtension> saved = {Entry(L".PNG", L""), Entry(L".GIF", L"")};
-    EXPECT_EQ(FindLostAssociations(saved, {Entry(L".PNG", L"Anything")}),
-              (std::list<SavedExtension>{Entry(L".GIF", L"")}));
+    // An empty saved identifier is compared like any other: a program named
+    // now is another program.
+    const std::list<SavedExtension> saved = {Entry(L".PNG", L""), Entry(L".GIF", L""), Entry(L".BMP", L"")};
+    EXPECT_EQ(FindLostAssociations(saved, {Entry(L".PNG", L"Anything"), Entry(L".BMP", L"")}),
+              (std::list<SavedExtension>{Entry(L".PNG", L""), Entry(L".GIF", L"")}));
 }
 
 TEST(LostAssociations, EverySavedEntryIsLostWhenNothingIsAssociatedNow)

@@ -140,7 +140,7 @@ TEST(SavedFileLayout, ResultsFileHoldsNineNumbersAndEndsInCarriageReturnLineFeed
 {
     TempFolder folder;
     WindowsUpdate::COMPATIBILITY_RESULT result;
-    result.windowsVersion = 2;
+    result.windowsVersion = Tavrin::Core::WindowsVersionCode::Windows81;
     result.totalMemory = 8589934592ull;
     result.systemDriveFree = 53687091200ull;
     result.systemDriveSize = 255999127552ull;

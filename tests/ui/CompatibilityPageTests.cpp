@@ -385,7 +385,7 @@ TEST_F(CompatibilityPageTest, LinksStartTheDeviceManagerAndTheAssociationPage)
     CVirtualListCtrl& drivers = page->GetDriversList();
     Click(drivers, CellPoint(drivers, 1, 1));
     ASSERT_TRUE(standIns.WaitForRuns(1)) << standIns.Log();
-    EXPECT_EQ(standIns.Log(), "start \"C:\\Windows\\System32\\mmc.exe\" devmgmt.msc\nend\n");
+    EXPECT_EQ(standIns.Log(), LinkStandIns::DeviceManagerRun());
 
     CVirtualListCtrl& extensions = page->GetExtensionsList();
     Click(extensions, CellPoint(extensions, 0, 1, 19));

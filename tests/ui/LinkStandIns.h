@@ -4,9 +4,9 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
-#include "platform/Module.h"
+#include "platform/Text.h"
+#include "tests/helpers/standins/SystemStandIns.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WindowTestSupport.h"
 
@@ -14,48 +14,19 @@ namespace Tavrin::Test {
 
 // The links start programs that a test must not really run. Stand-ins that
 // record their command lines take their places in the system folder of the
-// test prefix for the test's duration (the prefix is thrown away after the
-// run; the files that were there are put back): the Device Manager console
-// is started by its full path there, and the control panel by name, which
-// Wine's shell resolves in the system folder before the program's own
-// folder (unlike Windows, which looks in the program's folder first).
+// test prefix for the test's duration: the Device Manager console is started
+// from there by its full path, and the control panel by name, which Wine's
+// shell resolves in the system folder before the program's own folder
+// (unlike Windows, which looks in the program's folder first).
 class LinkStandIns {
 public:
     explicit LinkStandIns(const std::wstring& logFolder)
+        : log_(Platform::JoinPath(logFolder, L"standins.log"))
     {
-        wchar_t system[MAX_PATH] = {};
-        ::GetSystemDirectoryW(system, MAX_PATH);
-        const std::wstring standIns = Tavrin::Platform::JoinPath(BinFolder(), L"standins");
-        ready_ = true;
-        for (const wchar_t* name : {L"mmc.exe", L"control.exe"}) {
-            Replaced replaced;
-            replaced.path = Tavrin::Platform::JoinPath(system, name);
-            replaced.backup = replaced.path + L".tavrin-test";
-            replaced.existed = ::MoveFileExW(replaced.path.c_str(), replaced.backup.c_str(),
-                                             MOVEFILE_REPLACE_EXISTING) != FALSE;
-            ready_ = ready_ && ::CopyFileW(Tavrin::Platform::JoinPath(standIns, name).c_str(),
-                                           replaced.path.c_str(), FALSE);
-            replaced_.push_back(replaced);
-        }
-        log_ = Tavrin::Platform::JoinPath(logFolder, L"standins.log");
+        ready_ = system_.Place(L"mmc.exe") && system_.Place(L"control.exe");
         ::SetEnvironmentVariableW(L"TAVRIN_STANDIN_LOG", log_.c_str());
-        // Wine prefers its built-in control panel to a file of that name
-        // unless the prefix's load order says otherwise.
-        const std::wstring nativeFirst = L"native";
-        ready_ =
-            ready_ && ::RegSetKeyValueW(
-                          HKEY_CURRENT_USER, kOverridesKey, L"control.exe", REG_SZ, nativeFirst.c_str(),
-                          static_cast<DWORD>((nativeFirst.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
     }
-    ~LinkStandIns()
-    {
-        ::SetEnvironmentVariableW(L"TAVRIN_STANDIN_LOG", nullptr);
-        for (const Replaced& replaced : replaced_) {
-            ::DeleteFileW(replaced.path.c_str());
-            if (replaced.existed)
-                ::MoveFileExW(replaced.backup.c_str(), replaced.path.c_str(), MOVEFILE_REPLACE_EXISTING);
-        }
-    }
+    ~LinkStandIns() { ::SetEnvironmentVariableW(L"TAVRIN_STANDIN_LOG", nullptr); }
     LinkStandIns(const LinkStandIns&) = delete;
     LinkStandIns& operator=(const LinkStandIns&) = delete;
 
@@ -67,12 +38,14 @@ public:
         return PumpUntil([&] { return Finished() >= count; }, timeoutMs);
     }
 
-private:
-    struct Replaced {
-        std::wstring path, backup;
-        bool existed = false;
-    };
+    // The log of one Device Manager run: the console of the system folder,
+    // by the path the system itself gives for that folder.
+    static std::string DeviceManagerRun()
+    {
+        return "start \"" + Platform::Narrow(SystemFolder(), CP_UTF8) + "\\mmc.exe\" devmgmt.msc\nend\n";
+    }
 
+private:
     size_t Finished() const
     {
         std::string log = Log();
@@ -82,10 +55,39 @@ private:
         return count;
     }
 
-    static constexpr wchar_t kOverridesKey[] = L"Software\\Wine\\DllOverrides";
-    // Put back after the files, once nothing can start them any more.
-    RegistryValueBackup loadOrder_{HKEY_CURRENT_USER, kOverridesKey, L"control.exe"};
-    std::vector<Replaced> replaced_;
+    std::wstring log_;
+    SystemFolderStandIns system_;
+    bool ready_ = false;
+};
+
+// While it lives, web addresses open in a stand-in browser that appends each
+// address it is given, one line each, to Log().
+class WebAddressStandIn {
+public:
+    explicit WebAddressStandIn(const std::wstring& logFolder)
+        : log_(Platform::JoinPath(logFolder, L"opened.txt"))
+    {
+        const std::wstring handler = L"\"" + StandInProgram(L"urlhandler.exe") + L"\" \"%1\"";
+        ready_ = true;
+        for (const wchar_t* key : kCommandKeys)
+            ready_ =
+                ready_ && ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key, nullptr, REG_SZ, handler.c_str(),
+                                            static_cast<DWORD>((handler.size() + 1) * sizeof(wchar_t))) ==
+                              ERROR_SUCCESS;
+        ::SetEnvironmentVariableW(L"TAVRIN_URL_LOG", log_.c_str());
+    }
+    ~WebAddressStandIn() { ::SetEnvironmentVariableW(L"TAVRIN_URL_LOG", nullptr); }
+    WebAddressStandIn(const WebAddressStandIn&) = delete;
+    WebAddressStandIn& operator=(const WebAddressStandIn&) = delete;
+
+    bool Ready() const { return ready_; }
+    std::string Log() const { return ReadFileBytes(log_); }
+
+private:
+    static constexpr const wchar_t* kCommandKeys[] = {L"Software\\Classes\\http\\shell\\open\\command",
+                                                      L"Software\\Classes\\https\\shell\\open\\command"};
+    RegistryValueBackup http_{HKEY_LOCAL_MACHINE, kCommandKeys[0], L""};
+    RegistryValueBackup https_{HKEY_LOCAL_MACHINE, kCommandKeys[1], L""};
     std::wstring log_;
     bool ready_ = false;
 };

@@ -8,6 +8,7 @@
 #include "res/resource.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WindowTestSupport.h"
+#include "tests/ui/LinkStandIns.h"
 #include "tests/ui/SampleResults.h"
 #include "ui/pages/PreWin10Dlg.h"
 #include "ui/skin/Skin.h"
@@ -156,11 +157,13 @@ TEST_F(PreWin10Window, ResultsPageShowsEachOutcome)
 {
     struct Case {
         const wchar_t* name;
-        int windowsVersion;
+        Tavrin::Core::WindowsVersionCode windowsVersion;
         int processorSpeed;
         int outcome;
     };
-    const Case cases[] = {{L"ready", 2, 2400, 0}, {L"issues", 5, 2400, 1}, {L"not-ready", 0, 900, 2}};
+    const Case cases[] = {{L"ready", Tavrin::Core::WindowsVersionCode::Windows81, 2400, 0},
+                          {L"issues", Tavrin::Core::WindowsVersionCode::Windows7WithoutServicePack, 2400, 1},
+                          {L"not-ready", Tavrin::Core::WindowsVersionCode::NotEligible, 900, 2}};
     const SIZE mark = ImageSize(L"images\\windows\\checked.png");
     std::vector<COLORREF> markCentres;
     for (const Case& c : cases) {
@@ -208,6 +211,27 @@ TEST_F(PreWin10Window, ResultsPageShowsEachOutcome)
     // Each outcome has its own mark.
     EXPECT_NE(markCentres[0], markCentres[1]);
     EXPECT_NE(markCentres[1], markCentres[2]);
+}
+
+TEST_F(PreWin10Window, UpgradeNowOpensTheWebAddressWithTheRedirectionLeftOn)
+{
+    // With the redirection off, the shell's own loads can fail in a 32-bit
+    // process on 64-bit Windows and the browser silently never opens.
+    Tavrin::Test::WebAddressStandIn browser(folder.Path());
+    ASSERT_TRUE(browser.Ready());
+    COMPATIBILITY_RESULT r = ReadyPc();
+    auto dialog = ShowDialog(&r);
+    ASSERT_TRUE(dialog);
+    CResulstDlg& page = dialog->ResultsPage();
+    page.FillResults(&r);
+    page.ShowWindow(SW_SHOW);
+    Tavrin::Test::RedirectionRecorder redirection;
+    page.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_UPGRADE_NOW, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(page.GetDlgItem(IDC_UPGRADE_NOW)));
+    ASSERT_TRUE(PumpUntil([&] { return !browser.Log().empty(); }, 20000)) << "no web address was opened";
+    const std::wstring address = Tavrin::UI::kUpgradePageAddress;
+    EXPECT_EQ(browser.Log(), std::string(address.begin(), address.end()) + "\n");
+    EXPECT_EQ(redirection.Seen(), std::vector<std::string>{});
 }
 
 TEST_F(PreWin10Window, ScanMarksTheStepsSavesTheFilesAndShowsTheResults)

@@ -3,6 +3,7 @@
 #include "platform/Module.h"
 #include "platform/RegKey.h"
 #include "res/resource.h"
+#include "tests/helpers/standins/SystemStandIns.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WindowTestSupport.h"
 #include "ui/pages/PageMessages.h"
@@ -76,7 +77,8 @@ protected:
 
 TEST_F(ReclamationPage, RunSelectsTheHandlersRunsTheToolAndReportsCompletion)
 {
-    ScopedSearchPath path(BinFolder() + L"\\standins");
+    SystemFolderStandIns system;
+    ASSERT_TRUE(system.Place(L"cleanmgr.exe"));
     EXPECT_TRUE(::IsWindowEnabled(Item(IDC_CLEANUP_START)));
     SaveScreenshot(*page, L"reclamation-idle");
 
@@ -114,14 +116,30 @@ TEST_F(ReclamationPage, RunSelectsTheHandlersRunsTheToolAndReportsCompletion)
 
 TEST_F(ReclamationPage, AToolThatCannotStartIsReportedHonestly)
 {
-    ScopedSearchPath path(L"");
-    MessageBoxAnswerer answer(IDOK, CReclamationDlg::kMessageCaption, 30000);
-    Click(Item(IDC_CLEANUP_START));
-    ASSERT_TRUE(answer.Wait(30000));
-    EXPECT_EQ(answer.Text(), CReclamationDlg::kNotStartedMessage);
-    PumpUntil([&] { return ::IsWindowEnabled(Item(IDOK)) != FALSE; });
-    EXPECT_TRUE(::IsWindowEnabled(Item(IDOK)));
-    EXPECT_FALSE(::IsWindowEnabled(Item(IDC_CLEANUP_START)));
+    // No tool in the system folder, and one that is no program.
+    const std::wstring notAProgram = folder.File(L"text.exe");
+    ASSERT_TRUE(WriteFileBytes(notAProgram, "this is not a program\r\n"));
+    struct Case {
+        bool placed;
+        const wchar_t* message;
+    };
+    for (const Case& c :
+         {Case{false, CReclamationDlg::kNotFoundMessage}, Case{true, CReclamationDlg::kNotStartedMessage}}) {
+        SystemFolderStandIns system;
+        if (c.placed) {
+            ASSERT_TRUE(system.Place(L"cleanmgr.exe", notAProgram));
+        }
+        page = std::make_unique<CReclamationDlg>();
+        ASSERT_TRUE(page->Create(IDD_RECLAMATION, &host));
+        MessageBoxAnswerer answer(IDOK, CReclamationDlg::kMessageCaption, 30000);
+        Click(Item(IDC_CLEANUP_START));
+        ASSERT_TRUE(answer.Wait(30000));
+        EXPECT_EQ(answer.Text(), c.message);
+        PumpUntil([&] { return ::IsWindowEnabled(Item(IDOK)) != FALSE; });
+        EXPECT_TRUE(::IsWindowEnabled(Item(IDOK)));
+        EXPECT_FALSE(::IsWindowEnabled(Item(IDC_CLEANUP_START)));
+        EXPECT_EQ(Log(), "");
+    }
 }
 
 TEST_F(ReclamationPage, DoneSendsThePageDoneMessageToTheHost)
@@ -132,7 +150,8 @@ TEST_F(ReclamationPage, DoneSendsThePageDoneMessageToTheHost)
 
 TEST_F(ReclamationPage, DestroyingThePageDuringARunWaitsForTheTool)
 {
-    ScopedSearchPath path(BinFolder() + L"\\standins");
+    SystemFolderStandIns system;
+    ASSERT_TRUE(system.Place(L"cleanmgr.exe"));
     Click(Item(IDC_CLEANUP_START));
     ASSERT_TRUE(PumpUntil([&] { return Log().find("start") != std::string::npos; }, 10000));
     EXPECT_FALSE(ToolFinished());

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <list>
 #include <string>
 
@@ -129,7 +130,7 @@ TEST(ResultsReport, DirectX10AndAboveAddNoGraphicsMessage)
 TEST(ResultsReport, Windows7WithoutServicePackHasAnIssueAndNoUpgradeButton)
 {
     COMPATIBILITY_RESULT r = ReadyPc();
-    r.windowsVersion = 5;
+    r.windowsVersion = Tavrin::Core::WindowsVersionCode::Windows7WithoutServicePack;
     ResultsReport report = BuildResultsReport(r);
     EXPECT_TRUE(report.failures.empty());
     EXPECT_EQ(report.issues, Prefixed({kServicePack}));
@@ -142,7 +143,7 @@ TEST(ResultsReport, Windows7WithoutServicePackHasAnIssueAndNoUpgradeButton)
 TEST(ResultsReport, Windows8HasTheWindows81Issue)
 {
     COMPATIBILITY_RESULT r = ReadyPc();
-    r.windowsVersion = 3;
+    r.windowsVersion = Tavrin::Core::WindowsVersionCode::Windows8;
     ResultsReport report = BuildResultsReport(r);
     EXPECT_EQ(report.issues, Prefixed({kWindows81}));
     EXPECT_EQ(report.outcome, Tavrin::UI::kOutcomeIssues);
@@ -150,7 +151,8 @@ TEST(ResultsReport, Windows8HasTheWindows81Issue)
 
 TEST(ResultsReport, Windows7WithServicePackAndWindows81AreReady)
 {
-    for (int version : {2, 4}) {
+    for (auto version : {Tavrin::Core::WindowsVersionCode::Windows81,
+                         Tavrin::Core::WindowsVersionCode::Windows7WithServicePack}) {
         COMPATIBILITY_RESULT r = ReadyPc();
         r.windowsVersion = version;
         EXPECT_EQ(BuildResultsReport(r).outcome, Tavrin::UI::kOutcomeReady) << version;
@@ -160,7 +162,7 @@ TEST(ResultsReport, Windows7WithServicePackAndWindows81AreReady)
 TEST(ResultsReport, IneligibleWindowsFails)
 {
     COMPATIBILITY_RESULT r = ReadyPc();
-    r.windowsVersion = 0;
+    r.windowsVersion = Tavrin::Core::WindowsVersionCode::NotEligible;
     ResultsReport report = BuildResultsReport(r);
     EXPECT_EQ(report.failures, Prefixed({kNotEligible}));
     EXPECT_TRUE(report.issues.empty());
@@ -170,7 +172,7 @@ TEST(ResultsReport, IneligibleWindowsFails)
 TEST(ResultsReport, FailuresOutweighIssues)
 {
     COMPATIBILITY_RESULT r = ReadyPc();
-    r.windowsVersion = 5;
+    r.windowsVersion = Tavrin::Core::WindowsVersionCode::Windows7WithoutServicePack;
     r.processorSpeed = 800;
     ResultsReport report = BuildResultsReport(r);
     EXPECT_EQ(report.failures, Prefixed({kProcessor}));
@@ -230,6 +232,39 @@ TEST(ResultsReport, MemoryThresholdsAreComparedInDoublePrecision)
     EXPECT_TRUE(FailsOnMemory(r));
 }
 
+TEST(ResultsReport, EveryRequirementFailsExactlyWhereTheCheckSaysItIsNotMet)
+{
+    namespace Check = Tavrin::Core::WindowsUpdate;
+    for (int is64Bit : {0, 1}) {
+        for (double threshold : {Check::kMemoryThreshold32, Check::kMemoryThreshold64,
+                                 Check::kDiskThreshold32, Check::kDiskThreshold64}) {
+            for (double bytes : {std::floor(threshold), std::ceil(threshold)}) {
+                COMPATIBILITY_RESULT r = ReadyPc();
+                r.is64Bit = is64Bit;
+                r.totalMemory = static_cast<std::uint64_t>(bytes);
+                EXPECT_EQ(FailsOnMemory(r), !Check::MemoryRequirementMet(r.totalMemory, is64Bit)) << bytes;
+                r = ReadyPc();
+                r.is64Bit = is64Bit;
+                r.systemDriveFree = static_cast<std::uint64_t>(bytes);
+                EXPECT_EQ(FailsOnFreeSpace(r), !Check::DiskRequirementMet(r.systemDriveFree, is64Bit))
+                    << bytes;
+            }
+        }
+    }
+    for (int speed : {1000, 1001}) {
+        COMPATIBILITY_RESULT r = ReadyPc();
+        r.processorSpeed = speed;
+        EXPECT_EQ(BuildResultsReport(r).failures == Prefixed({kProcessor}),
+                  !Check::ProcessorRequirementMet(speed));
+    }
+    for (int version : {8, 9}) {
+        COMPATIBILITY_RESULT r = ReadyPc();
+        r.directXVersion = version;
+        EXPECT_EQ(BuildResultsReport(r).failures == Prefixed({kDirectX9}),
+                  !Check::DirectXRequirementMet(version));
+    }
+}
+
 TEST(ResultsReport, FreeSpaceThresholdsDependOnTheWindowsWidth)
 {
     COMPATIBILITY_RESULT r = ReadyPc();
@@ -284,7 +319,7 @@ TEST(ResultsReport, EveryFailureInItsOrder)
 TEST(ResultsPage, FillResultsWithoutAWindowSetsTheTextsAndTheButton)
 {
     COMPATIBILITY_RESULT r = ReadyPc();
-    r.windowsVersion = 5;
+    r.windowsVersion = Tavrin::Core::WindowsVersionCode::Windows7WithoutServicePack;
     r.processorSpeed = 900;
     CResulstDlg page;
     page.FillResults(&r);
@@ -313,7 +348,7 @@ TEST(ResultsPage, FillingAgainReplacesTheLists)
 TEST(ResultsPage, NoResultLeavesThePageAsItWas)
 {
     COMPATIBILITY_RESULT r = ReadyPc();
-    r.windowsVersion = 3;
+    r.windowsVersion = Tavrin::Core::WindowsVersionCode::Windows8;
     CResulstDlg page;
     page.FillResults(&r);
     page.FillResults(nullptr);

@@ -10,7 +10,7 @@ constexpr unsigned long long kGiB = 1073741824ULL;
 inline Core::WindowsUpdate::COMPATIBILITY_RESULT ReadyPc()
 {
     Core::WindowsUpdate::COMPATIBILITY_RESULT r;
-    r.windowsVersion = 2;
+    r.windowsVersion = Tavrin::Core::WindowsVersionCode::Windows81;
     r.totalMemory = 8 * kGiB;
     r.systemDriveFree = 100 * kGiB;
     r.systemDriveSize = 500 * kGiB;

@@ -26,9 +26,9 @@ void CThemeButton::SetImages(const std::wstring& normal, const std::wstring& hov
                              const std::wstring& pressed, const std::wstring& disabled)
 {
     m_normal = LoadOptionalImage(normal);
-    m_hover = LoadOptionalImage(hover);
-    m_pressed = LoadOptionalImage(pressed);
-    m_disabled = LoadOptionalImage(disabled);
+    m_hover.SetPath(hover);
+    m_pressed.SetPath(pressed);
+    m_disabled.SetPath(disabled);
     if (m_hWnd)
         Invalidate();
 }
@@ -125,13 +125,13 @@ void CThemeButton::OnLButtonUp()
 Gdiplus::Image* CThemeButton::ChooseImage() const
 {
     if (!IsWindowEnabled() && m_disabled)
-        return m_disabled.get();
+        return m_disabled.Get();
     int state = (IsRadioButton() && GetCheckState() == BST_CHECKED) ? Pressed : m_state;
     switch (state) {
     case Hover:
-        return m_hover.get();
+        return m_hover.Get();
     case Pressed:
-        return m_pressed.get();
+        return m_pressed.Get();
     default:
         return m_normal.get();
     }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "framework/CMFCButton.h"
+#include "ui/skin/LazyImage.h"
 #include "ui/skin/Skin.h"
 
 // A button drawn from images only (normal, hover, pressed, disabled) over
@@ -17,8 +18,9 @@ public:
     CThemeButton() = default;
     ~CThemeButton() override;
 
-    // Loads the four images relative to the program's folder; an empty or
-    // unloadable path leaves that image empty.
+    // The four images relative to the program's folder; an empty or
+    // unloadable path leaves that image empty. The normal image, which sizes
+    // the button, is read at once, the others when first drawn.
     void SetImages(const std::wstring& normal, const std::wstring& hover, const std::wstring& pressed,
                    const std::wstring& disabled);
     // Sizes the window to the normal image; position and z-order stay.
@@ -40,9 +42,9 @@ private:
     Gdiplus::Image* ChooseImage() const;
 
     std::unique_ptr<Gdiplus::Image> m_normal;
-    std::unique_ptr<Gdiplus::Image> m_hover;
-    std::unique_ptr<Gdiplus::Image> m_pressed;
-    std::unique_ptr<Gdiplus::Image> m_disabled;
+    CLazyImage m_hover;
+    CLazyImage m_pressed;
+    CLazyImage m_disabled;
     bool m_tracking = false;
     int m_state = Normal;
 };

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "core/compat/SystemTool.h"
 #include "framework/CWinApp.h"
 #include "res/resource.h"
 #include "ui/pages/PageMessages.h"
@@ -113,7 +114,7 @@ BOOL CCompatibilityDlg::OnInitDialog()
         section.label.ShowWindow(SW_HIDE);
     }
 
-    m_titleImage.reset(LoadImageFile(AfxGetInstanceHandle(), kTitleImage));
+    m_titleImage.SetPath(kTitleImage);
     m_textFont.reset(CreateMessageFont(kTextPoints, false, false, false));
     m_linkFont.reset(CreateMessageFont(kTextPoints, false, false, true));
     m_scroller.AttachWnd(this);
@@ -251,8 +252,10 @@ void CCompatibilityDlg::OnCellButtonClick(int row, int /*column*/, UINT listId)
     // Only the link column has a cell button, so the list alone decides.
     // A row the page does not have is ignored rather than trusted.
     if (listId == IDC_LIST_DRIVERS && IsRowOf(row, missingDrivers)) {
-        ::ShellExecuteW(nullptr, L"open", L"C:\\Windows\\System32\\mmc.exe", L"devmgmt.msc", nullptr,
-                        SW_SHOW);
+        // The console of the system folder, by its full path: the program
+        // runs elevated, so nothing found by name may start in its place.
+        const std::wstring console = Tavrin::Core::SystemToolPath(L"mmc.exe");
+        Tavrin::Core::StartSystemTool(L"mmc.exe", L"\"" + console + L"\" devmgmt.msc", {});
     } else if (listId == IDC_LIST_EXTENSIONS && IsRowOf(row, lostAssociations)) {
         ::ShellExecuteW(nullptr, L"open", L"control.exe",
                         L"/name Microsoft.DefaultPrograms /page pageFileAssoc", nullptr, SW_SHOW);
@@ -372,7 +375,7 @@ void CCompatibilityDlg::DrawContent(Gdiplus::Graphics& graphics)
     if (m_titleImage) {
         const int width = static_cast<int>(m_titleImage->GetWidth());
         const int height = static_cast<int>(m_titleImage->GetHeight());
-        graphics.DrawImage(m_titleImage.get(), (areaWidth - width) / 2 - scrollX, -scrollY, width, height);
+        graphics.DrawImage(m_titleImage.Get(), (areaWidth - width) / 2 - scrollX, -scrollY, width, height);
         imageBottom += height;
     }
     // While the page scrolls the white frame runs with the content, so that

@@ -8,6 +8,7 @@
 #include "ui/controls/CButtonHeader.h"
 #include "ui/controls/CScrollHelper.h"
 #include "ui/controls/CThemeLabel.h"
+#include "ui/skin/LazyImage.h"
 #include "ui/controls/CVirtualListCtrl.h"
 
 // The "Device & App Compatibility" page of the main window: what the
@@ -97,7 +98,7 @@ private:
     std::vector<Tavrin::Core::InstalledApp> removedApps;
     std::vector<Tavrin::Core::SavedExtension> lostAssociations;
     CScrollHelper m_scroller;
-    std::unique_ptr<Gdiplus::Image> m_titleImage;
+    CLazyImage m_titleImage;
     std::unique_ptr<Gdiplus::Font> m_textFont;
     std::unique_ptr<Gdiplus::Font> m_linkFont;
     RECT m_doneRect = {};

@@ -36,7 +36,7 @@ void CReclamationDlg::DoDataExchange()
 BOOL CReclamationDlg::OnInitDialog()
 {
     CBaseWnd::OnInitDialog();
-    m_header.reset(LoadImageFile(AfxGetInstanceHandle(), L"images/headers/reclamation-title.PNG"));
+    m_header.SetPath(L"images/headers/reclamation-title.PNG");
     m_heading.SetTextColor(0xFF000000);
     m_heading.SetFont(CreateMessageFont(14, false, false, false));
     m_warning.SetTextColor(0xFF000000);
@@ -72,10 +72,10 @@ void CReclamationDlg::StartRun()
 
 void CReclamationDlg::Run(RunWindows windows)
 {
-    bool toolRan = false;
+    DWORD startError = ERROR_SUCCESS;
     {
         Tavrin::Core::Reclamation selection;
-        toolRan = Tavrin::Core::RunDiskCleanup();
+        startError = Tavrin::Core::RunDiskCleanup();
     }
     // When the program was closed during the run these windows are gone and
     // the calls fail at once.
@@ -83,14 +83,28 @@ void CReclamationDlg::Run(RunWindows windows)
     ::SendMessageW(windows.progress, PBM_SETMARQUEE, FALSE, 0);
     ::EnableWindow(windows.progress, FALSE);
     if (::IsWindow(windows.page))
-        ::MessageBoxW(windows.page, toolRan ? kCompletedMessage : kNotStartedMessage, kMessageCaption, MB_OK);
+        ::MessageBoxW(windows.page, OutcomeMessage(startError), kMessageCaption, MB_OK);
+}
+
+const wchar_t* CReclamationDlg::OutcomeMessage(DWORD startError)
+{
+    switch (startError) {
+    case ERROR_SUCCESS:
+        return kCompletedMessage;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return kNotFoundMessage;
+    default:
+        // There, but not startable: a damaged file, no rights, no memory.
+        return kNotStartedMessage;
+    }
 }
 
 void CReclamationDlg::DrawContent(Gdiplus::Graphics& graphics)
 {
     RECT client = GetClientRect();
     graphics.Clear(Gdiplus::Color(0xFF0A70C5));
-    const int headerHeight = DrawCentredHeader(graphics, m_header.get(), client.right - client.left);
+    const int headerHeight = DrawCentredHeader(graphics, m_header.Get(), client.right - client.left);
     FillWhite(graphics, client.left + 20, headerHeight, client.right - client.left - 40,
               client.bottom - 20 - headerHeight);
 }

@@ -6,6 +6,7 @@
 #include "framework/CProgressCtrl.h"
 #include "ui/controls/CBaseWnd.h"
 #include "ui/controls/CThemeLabel.h"
+#include "ui/skin/LazyImage.h"
 
 // The Reclamation section: selects the upgrade's leftovers for the disk-cleanup
 // tool and runs it on a worker thread while a marquee moves. One run per
@@ -17,9 +18,14 @@ public:
     ~CReclamationDlg() override;
 
     static constexpr wchar_t kCompletedMessage[] = L"Reclamation process successfully completed";
-    static constexpr wchar_t kNotStartedMessage[] =
+    static constexpr wchar_t kNotFoundMessage[] =
         L"Reclamation process could not be started: the Windows disk cleanup tool was not found";
+    static constexpr wchar_t kNotStartedMessage[] =
+        L"Reclamation process could not be started: the Windows disk cleanup tool could not be started";
     static constexpr wchar_t kMessageCaption[] = L"Orvane Tools";
+    // The message at the end of a run, by the error that kept the tool from
+    // starting (ERROR_SUCCESS: it ran).
+    static const wchar_t* OutcomeMessage(DWORD startError);
 
 protected:
     void DoDataExchange() override;
@@ -41,6 +47,6 @@ private:
     CButton m_doneButton;
     CThemeLabel m_heading;
     CThemeLabel m_warning;
-    std::unique_ptr<Gdiplus::Image> m_header;
+    CLazyImage m_header;
     std::thread m_cleanupThread;
 };

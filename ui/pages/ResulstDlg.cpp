@@ -25,10 +25,11 @@ const wchar_t kUpgradePageAddress[] = L"https://www.microsoft.com/en-us/windows/
 
 namespace {
 
-using Tavrin::Core::WindowsUpdate::kDiskThreshold32;
-using Tavrin::Core::WindowsUpdate::kDiskThreshold64;
-using Tavrin::Core::WindowsUpdate::kMemoryThreshold32;
-using Tavrin::Core::WindowsUpdate::kMemoryThreshold64;
+using Tavrin::Core::WindowsVersionCode;
+using Tavrin::Core::WindowsUpdate::DirectXRequirementMet;
+using Tavrin::Core::WindowsUpdate::DiskRequirementMet;
+using Tavrin::Core::WindowsUpdate::MemoryRequirementMet;
+using Tavrin::Core::WindowsUpdate::ProcessorRequirementMet;
 constexpr unsigned long long kSmallDrive = 34359738368ULL; // 32 GiB
 
 const wchar_t kStorageText[] =
@@ -47,46 +48,55 @@ struct MessageRule {
 };
 
 // Tried in this order; each rule that applies adds its message to its list.
+// The requirement rules are the check's own, so that the page never judges a
+// value differently from the flags the scan shows.
 const MessageRule kMessageRules[] = {
-    {[](const COMPATIBILITY_RESULT& r) { return r.processorSpeed <= 1000; }, Target::Failures, true,
+    {[](const COMPATIBILITY_RESULT& r) { return !ProcessorRequirementMet(r.processorSpeed); },
+     Target::Failures, true,
      L"A 1 GHz or higher processor is required for a successful upgrade to Windows 10."},
-    {[](const COMPATIBILITY_RESULT& r) { return r.directXVersion < 9; }, Target::Failures, true,
+    {[](const COMPATIBILITY_RESULT& r) { return !DirectXRequirementMet(r.directXVersion); }, Target::Failures,
+     true,
      L"Your graphics are not compatible with the upgrade. The upgrade requires that your graphics must "
      L"support "
      L"DirectX 9 or higher."},
-    {[](const COMPATIBILITY_RESULT& r) { return r.directXVersion >= 9 && r.directXVersion < 10; },
+    {[](const COMPATIBILITY_RESULT& r) {
+         return DirectXRequirementMet(r.directXVersion) && r.directXVersion < 10;
+     },
      Target::Notes, true,
      L"Your graphics may not be compatible with the upgrade. Some games and programs might require graphics "
      L"compatible with DirectX 10 or higher for optimal performance."},
     {[](const COMPATIBILITY_RESULT& r) { return !r.displayOk; }, Target::Failures, true,
      L"A display screen or monitor that supports an 800x600 pixel resolution is required for a successful "
      L"upgrade to Windows 10."},
-    {[](const COMPATIBILITY_RESULT& r) {
-         return static_cast<double>(r.systemDriveFree) < (r.is64Bit ? kDiskThreshold64 : kDiskThreshold32);
-     },
+    {[](const COMPATIBILITY_RESULT& r) { return !DiskRequirementMet(r.systemDriveFree, r.is64Bit); },
      Target::Failures, true, kStorageText},
     {[](const COMPATIBILITY_RESULT& r) {
-         return r.is64Bit && static_cast<double>(r.totalMemory) < kMemoryThreshold64;
+         return r.is64Bit && !MemoryRequirementMet(r.totalMemory, r.is64Bit);
      },
      Target::Failures, true,
      L"Your computer will need at least 2 GB of RAM (random-access memory) to run a 64-bit Windows 10 "
      L"operating "
      L"system."},
     {[](const COMPATIBILITY_RESULT& r) {
-         return !r.is64Bit && static_cast<double>(r.totalMemory) < kMemoryThreshold32;
+         return !r.is64Bit && !MemoryRequirementMet(r.totalMemory, r.is64Bit);
      },
      Target::Failures, true,
      L"Your computer will need at least 1 GB of RAM (random-access memory) to run a 32-bit Windows 10 "
      L"operating "
      L"system."},
-    {[](const COMPATIBILITY_RESULT& r) { return r.windowsVersion == 0; }, Target::Failures, true,
+    {[](const COMPATIBILITY_RESULT& r) { return r.windowsVersion == WindowsVersionCode::NotEligible; },
+     Target::Failures, true,
      L"Your current operating system is not eligible for the upgrade. Please contact Microsoft for more "
      L"details."},
-    {[](const COMPATIBILITY_RESULT& r) { return r.windowsVersion == 5; }, Target::Issues, true,
+    {[](const COMPATIBILITY_RESULT& r) {
+         return r.windowsVersion == WindowsVersionCode::Windows7WithoutServicePack;
+     },
+     Target::Issues, true,
      L"Your current operating system must first be upgraded to Windows Service Pack 1 (SP1) before "
      L"attempting "
      L"the Windows 10 upgrade."},
-    {[](const COMPATIBILITY_RESULT& r) { return r.windowsVersion == 3; }, Target::Issues, true,
+    {[](const COMPATIBILITY_RESULT& r) { return r.windowsVersion == WindowsVersionCode::Windows8; },
+     Target::Issues, true,
      L"Your current operating system must first be upgraded to Windows 8.1 before attempting the Windows 10 "
      L"upgrade."},
     {[](const COMPATIBILITY_RESULT& r) { return r.systemDriveSize <= kSmallDrive; }, Target::Notes, false,
@@ -231,11 +241,10 @@ BOOL CResulstDlg::OnCommand(WPARAM wParam, LPARAM lParam)
 
 void CResulstDlg::OnUpgradeNow()
 {
-    // A 32-bit program on 64-bit Windows would otherwise find the 32-bit
-    // view of the system folder when the shell starts the browser.
-    Tavrin::Core::DisableFsRedirection();
+    // The redirection stays on: a web address is no program of the system
+    // folder, and with it off the shell's own loads can fail in a 32-bit
+    // process on 64-bit Windows, so the browser would silently not open.
     ::ShellExecuteW(nullptr, L"open", Tavrin::UI::kUpgradePageAddress, nullptr, nullptr, SW_SHOW);
-    Tavrin::Core::RestoreFsRedirection();
 }
 
 void CResulstDlg::DrawContent(Gdiplus::Graphics& graphics)

@@ -30,7 +30,7 @@ template <typename Model> void CSettingsPage<Model>::DoDataExchange()
 template <typename Model> BOOL CSettingsPage<Model>::OnInitDialog()
 {
     CBaseWnd::OnInitDialog();
-    m_header.reset(LoadImageFile(AfxGetInstanceHandle(), m_layout.headerImage));
+    m_header.SetPath(m_layout.headerImage);
     for (size_t i = 0; i < m_boxes.size(); ++i) {
         // A bound box without a row (the theme page's hidden accent box) has
         // no registry state to show.
@@ -124,7 +124,7 @@ void CSettingsPage<Model>::DrawPageBackground(Gdiplus::Graphics& graphics, int s
     if (m_header) {
         const INT imageWidth = static_cast<INT>(m_header->GetWidth());
         headerHeight = static_cast<INT>(m_header->GetHeight());
-        graphics.DrawImage(m_header.get(), (width - imageWidth) / 2, -scroll, imageWidth, headerHeight);
+        graphics.DrawImage(m_header.Get(), (width - imageWidth) / 2, -scroll, imageWidth, headerHeight);
     }
     const INT top = headerHeight - scroll;
     const INT bottom = height - 20 + panelExtension;

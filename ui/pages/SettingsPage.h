@@ -5,6 +5,7 @@
 #include "core/settings/SettingsCatalogue.h"
 #include "ui/controls/CBaseWnd.h"
 #include "ui/controls/CThemeLabel.h"
+#include "ui/skin/LazyImage.h"
 #include "ui/controls/CTransButton.h"
 
 // What one settings page is made of; the rest of the pattern is shared.
@@ -33,7 +34,7 @@ public:
 
     void SetRestartFlag(bool* restartRequired) { m_restartRequired = restartRequired; }
     const Model& GetModel() const { return m_model; }
-    Gdiplus::Image* GetHeaderImage() const { return m_header.get(); }
+    Gdiplus::Image* GetHeaderImage() const { return m_header.Get(); }
     const SettingsPageLayout& GetLayout() const { return m_layout; }
 
     // The colour the page fills around its white panel.
@@ -59,7 +60,7 @@ private:
     const SettingsPageLayout& m_layout;
     std::vector<CTransButton> m_boxes;
     Model m_model;
-    std::unique_ptr<Gdiplus::Image> m_header;
+    CLazyImage m_header;
     std::vector<CThemeLabel> m_labels; // the explanations, then the introduction
     bool* m_restartRequired = nullptr;
 };

@@ -1,0 +1,126 @@
+#pragma once
+// Puts the stand-ins of this folder where the program looks for the system's
+// own tools: the system folder of the test prefix (thrown away after the run).
+// Also plants copies where a tool must NOT be taken from, and records when
+// the program switches the 32-bit file-system redirection.
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/compat/SystemInfo.h"
+#include "platform/Module.h"
+#include "tests/support/TestSupport.h"
+
+namespace Tavrin::Test {
+
+inline std::wstring SystemFolder()
+{
+    wchar_t folder[MAX_PATH] = {};
+    ::GetSystemDirectoryW(folder, MAX_PATH);
+    return folder;
+}
+
+// The stand-in program of that name (cleanmgr.exe, mmc.exe, control.exe).
+inline std::wstring StandInProgram(const std::wstring& name)
+{
+    return Platform::JoinPath(Platform::JoinPath(BinFolder(), L"standins"), name);
+}
+
+// While it lives, files copied into the system folder under the names given;
+// the files that were there are put back afterwards. The prefix's load order
+// says "native" for each name, so that Wine runs the file and not a built-in
+// program of the same name.
+class SystemFolderStandIns {
+public:
+    SystemFolderStandIns() = default;
+    ~SystemFolderStandIns()
+    {
+        for (const Placed& placed : placed_) {
+            ::DeleteFileW(placed.path.c_str());
+            if (placed.existed)
+                ::MoveFileExW(placed.backup.c_str(), placed.path.c_str(), MOVEFILE_REPLACE_EXISTING);
+        }
+        // The load order goes back after the files, when nothing starts them.
+    }
+    SystemFolderStandIns(const SystemFolderStandIns&) = delete;
+    SystemFolderStandIns& operator=(const SystemFolderStandIns&) = delete;
+
+    // Copies source (by default the stand-in of that name) in as name.
+    bool Place(const std::wstring& name, const std::wstring& source = L"")
+    {
+        Placed placed;
+        placed.path = Platform::JoinPath(SystemFolder(), name);
+        placed.backup = placed.path + L".tavrin-test";
+        placed.existed =
+            ::MoveFileExW(placed.path.c_str(), placed.backup.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+        placed_.push_back(placed);
+        loadOrder_.push_back(std::make_unique<RegistryValueBackup>(HKEY_CURRENT_USER, kOverridesKey, name));
+        const std::wstring nativeFirst = L"native";
+        return ::CopyFileW((source.empty() ? StandInProgram(name) : source).c_str(), placed.path.c_str(),
+                           FALSE) &&
+               ::RegSetKeyValueW(HKEY_CURRENT_USER, kOverridesKey, name.c_str(), REG_SZ, nativeFirst.c_str(),
+                                 static_cast<DWORD>((nativeFirst.size() + 1) * sizeof(wchar_t))) ==
+                   ERROR_SUCCESS;
+    }
+
+private:
+    struct Placed {
+        std::wstring path, backup;
+        bool existed = false;
+    };
+    static constexpr wchar_t kOverridesKey[] = L"Software\\Wine\\DllOverrides";
+    std::vector<std::unique_ptr<RegistryValueBackup>> loadOrder_;
+    std::vector<Placed> placed_;
+};
+
+// A copy of a stand-in where a search by bare name would find it (the
+// current folder, the program's folder), deleted again at the end.
+class PlantedProgram {
+public:
+    PlantedProgram(const std::wstring& folder, const std::wstring& name)
+        : path_(Platform::JoinPath(folder, name)),
+          planted_(::CopyFileW(StandInProgram(name).c_str(), path_.c_str(), FALSE) != FALSE)
+    {
+    }
+    ~PlantedProgram() { ::DeleteFileW(path_.c_str()); }
+    PlantedProgram(const PlantedProgram&) = delete;
+    PlantedProgram& operator=(const PlantedProgram&) = delete;
+    bool Planted() const { return planted_; }
+
+private:
+    std::wstring path_;
+    bool planted_;
+};
+
+// Every switch of the file-system redirection while it lives, in order:
+// "off" or "on". The real switch does nothing in a 64-bit process.
+class RedirectionRecorder {
+public:
+    RedirectionRecorder()
+    {
+        Switches().clear();
+        previous_ = Core::ReplaceFsRedirectionSwitch(&Record);
+    }
+    ~RedirectionRecorder() { Core::ReplaceFsRedirectionSwitch(previous_); }
+    RedirectionRecorder(const RedirectionRecorder&) = delete;
+    RedirectionRecorder& operator=(const RedirectionRecorder&) = delete;
+
+    std::vector<std::string> Seen() const { return Switches(); }
+
+private:
+    static std::vector<std::string>& Switches()
+    {
+        static std::vector<std::string> switches;
+        return switches;
+    }
+    static BOOLEAN WINAPI Record(BOOLEAN enable)
+    {
+        Switches().push_back(enable ? "on" : "off");
+        return TRUE;
+    }
+    Core::FsRedirectionSwitch previous_ = nullptr;
+};
+
+} // namespace Tavrin::Test
