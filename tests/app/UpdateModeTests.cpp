@@ -192,7 +192,7 @@ TEST_F(UpdateModeTest, AnInvalidParametersDownloadLeavesNoFile)
 
 TEST_F(UpdateModeTest, AnOldDownloadIsRemovedBeforeTheNextOne)
 {
-    ::CreateDirectoryW(temp.File(L"Tavrin").c_str(), nullptr);
+    ::CreateDirectoryW(UpdateFolder().c_str(), nullptr);
     ASSERT_TRUE(WriteFileBytes(Target(), "stale updater"));
     Offer(L"1.0.3", L"");
     server.Answer("/files/TavrinUpdater.exe", Reply(404));
@@ -271,6 +271,8 @@ TEST_F(UpdateModeTest, NeitherAnswerNorDownloadStaysInTheInternetCache)
 
 TEST_F(UpdateModeTest, ATricklingUpdateServerIsCutOffAtTheDeadline)
 {
+    if (RunningOnWine())
+        GTEST_SKIP() << "Wine's WinINet does not end a send when the request handle is closed";
     installer.SetDword(L"RequestDeadlineSeconds", kTestDeadlineSeconds);
     HttpAnswer trickle = Reply(200, Utf16Le(L"<version id=\"1.0.3\"/>"));
     trickle.headerByteMs = 2000;
@@ -306,6 +308,8 @@ TEST_F(UpdateModeTest, ADownloadBelowTheMinimumRateIsCutOff)
 
 TEST_F(UpdateModeTest, ATricklingStatisticsServerIsCutOffAtTheDeadline)
 {
+    if (RunningOnWine())
+        GTEST_SKIP() << "Wine's WinINet does not end a send when the request handle is closed";
     installer.SetDword(L"RequestDeadlineSeconds", kTestDeadlineSeconds);
     installer.SetString(L"StatsHost", server.Address());
     HttpAnswer trickle = Reply(200, "ok");
@@ -335,6 +339,8 @@ TEST_F(UpdateModeTest, TheUpdaterRunsFromAFolderOnlyAdministratorsCanWrite)
     Offer(L"1.0.3", L"test_updater_signed.exe");
     RunUpdate();
     EXPECT_EQ(WaitForRecord(20000), "params=/silent /from:1.0.2\npath=" + Narrow(Target()) + "\n");
+    if (!FileSystemKeepsSecurity())
+        GTEST_SKIP() << "this file system derives access lists from its own modes (Wine)";
     EXPECT_EQ(OthersCanWrite(UpdateFolder()), "");
 }
 
@@ -352,13 +358,21 @@ TEST_F(UpdateModeTest, TheUpdateFolderIsEmptiedBeforeEachDownload)
     EXPECT_FALSE(FileExists(planted));
 }
 
-TEST_F(UpdateModeTest, AnUpdateFolderOthersCanWriteIsNotUsed)
+TEST_F(UpdateModeTest, AnUpdateFolderSomeoneElseMadeIsReplacedNotUsed)
 {
     TrustedTestRoot root;
-    ::CreateDirectoryW(Tavrin::Platform::FolderOf(UpdateFolder()).c_str(), nullptr);
     ASSERT_TRUE(CreateOpenFolder(UpdateFolder()));
+    std::wstring planted = UpdateFolder() + L"\\version.dll";
+    ASSERT_TRUE(WriteFileBytes(planted, "planted"));
     Offer(L"1.0.3", L"test_updater_signed.exe");
     RunUpdate();
-    EXPECT_FALSE(FileExists(Target()));
-    EXPECT_EQ(WaitForRecord(3000), "");
+    EXPECT_EQ(WaitForRecord(20000), "params=/silent /from:1.0.2\npath=" + Narrow(Target()) + "\n");
+    EXPECT_FALSE(FileExists(planted));
+    // The folder moved aside was cleared out and removed.
+    std::wstring parent = Tavrin::Platform::FolderOf(UpdateFolder());
+    WIN32_FIND_DATAW found;
+    HANDLE find = ::FindFirstFileW((UpdateFolder() + L".old-*").c_str(), &found);
+    EXPECT_EQ(find, INVALID_HANDLE_VALUE) << Narrow(parent);
+    if (find != INVALID_HANDLE_VALUE)
+        ::FindClose(find);
 }

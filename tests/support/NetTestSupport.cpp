@@ -218,6 +218,20 @@ bool CreateOpenFolder(const std::wstring& path)
     return created;
 }
 
+bool RunningOnWine()
+{
+    HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
+}
+
+bool FileSystemKeepsSecurity()
+{
+    TempFolder folder;
+    std::wstring probe = folder.File(L"security-probe");
+    return CreateOpenFolder(probe) &&
+           OthersCanWrite(probe).find("inherits from the parent") == std::string::npos;
+}
+
 void RemoveFolder(const std::wstring& path)
 {
     WIN32_FIND_DATAW found;

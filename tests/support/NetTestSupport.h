@@ -73,6 +73,14 @@ std::string OthersCanWrite(const std::wstring& folder);
 
 // A folder whose access list lets everyone do everything.
 bool CreateOpenFolder(const std::wstring& path);
+// False where the file system does not keep the access list a folder was
+// made with (Wine derives one from the folder's modes).
+bool FileSystemKeepsSecurity();
+
+// True under Wine. Its WinINet goes on reading a trickled answer head in
+// HttpSendRequestW after another thread closed the request handle, where
+// Windows ends the call.
+bool RunningOnWine();
 
 // Removes a folder, the files in it and its empty subfolders.
 void RemoveFolder(const std::wstring& path);
