@@ -4,14 +4,63 @@
 #include <softpub.h>
 #include <wintrust.h>
 
+#include <algorithm>
+#include <cwchar>
+#include <cwctype>
+#include <optional>
+
+#include "net/InstallerSettings.h"
+
+#ifndef TAVRIN_UPDATER_SIGNERS_DEFAULT
+#define TAVRIN_UPDATER_SIGNERS_DEFAULT L""
+#endif
+
 namespace Tavrin::Net {
 
 namespace {
 
+std::optional<Thumbprint> ParseThumbprint(const std::wstring& hex)
+{
+    Thumbprint thumbprint;
+    if (hex.size() != 2 * thumbprint.size() ||
+        !std::all_of(hex.begin(), hex.end(), [](wchar_t c) { return std::iswxdigit(c) != 0; }))
+        return std::nullopt;
+    for (size_t i = 0; i < thumbprint.size(); ++i)
+        thumbprint[i] = static_cast<BYTE>(std::wcstoul(hex.substr(2 * i, 2).c_str(), nullptr, 16));
+    return thumbprint;
+}
+
+std::optional<Thumbprint> ThumbprintOf(PCCERT_CONTEXT certificate)
+{
+    Thumbprint thumbprint;
+    DWORD size = static_cast<DWORD>(thumbprint.size());
+    if (!certificate ||
+        !::CryptHashCertificate2(BCRYPT_SHA256_ALGORITHM, 0, nullptr, certificate->pbCertEncoded,
+                                 certificate->cbCertEncoded, thumbprint.data(), &size) ||
+        size != thumbprint.size())
+        return std::nullopt;
+    return thumbprint;
+}
+
+// The signing certificate is the chain's first element, the CA that issued
+// it the second.
+bool SignerIsAccepted(PCCERT_CHAIN_CONTEXT chain, const std::vector<Thumbprint>& accepted)
+{
+    if (chain->cChain == 0 || !chain->rgpChain[0])
+        return false;
+    const CERT_SIMPLE_CHAIN* simple = chain->rgpChain[0];
+    for (DWORD i = 0; i < simple->cElement && i < 2; ++i) {
+        std::optional<Thumbprint> thumbprint = ThumbprintOf(simple->rgpElement[i]->pCertContext);
+        if (thumbprint && std::find(accepted.begin(), accepted.end(), *thumbprint) != accepted.end())
+            return true;
+    }
+    return false;
+}
+
 // Some WinVerifyTrust implementations (Wine 8 among them) check the digest
 // but report success for a signer whose chain ends in an unknown root, so
 // the signer's chain is put through the Authenticode policy once more here.
-bool SignerChainIsTrusted(HANDLE stateData)
+bool SignersAreTrustedAndAccepted(HANDLE stateData, const std::vector<Thumbprint>& accepted)
 {
     CRYPT_PROVIDER_DATA* provider = ::WTHelperProvDataFromStateData(stateData);
     if (!provider || provider->csSigners == 0)
@@ -26,7 +75,7 @@ bool SignerChainIsTrusted(HANDLE stateData)
         status.cbSize = sizeof(status);
         if (!::CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_AUTHENTICODE, signer->pChainContext,
                                                 &policy, &status) ||
-            status.dwError != ERROR_SUCCESS)
+            status.dwError != ERROR_SUCCESS || !SignerIsAccepted(signer->pChainContext, accepted))
             return false;
     }
     return true;
@@ -34,8 +83,37 @@ bool SignerChainIsTrusted(HANDLE stateData)
 
 } // namespace
 
-bool VerifyCodeSignature(const std::wstring& path, HANDLE file)
+std::vector<Thumbprint> ParseThumbprints(const std::wstring& text)
 {
+    std::vector<Thumbprint> thumbprints;
+    const wchar_t* separators = L",; \t\r\n";
+    size_t start = text.find_first_not_of(separators);
+    while (start != std::wstring::npos) {
+        size_t end = text.find_first_of(separators, start);
+        if (std::optional<Thumbprint> thumbprint = ParseThumbprint(text.substr(start, end - start)))
+            thumbprints.push_back(*thumbprint);
+        start = text.find_first_not_of(separators, end);
+    }
+    return thumbprints;
+}
+
+std::vector<Thumbprint> BuiltInUpdaterSigners()
+{
+    return ParseThumbprints(TAVRIN_UPDATER_SIGNERS_DEFAULT);
+}
+
+std::vector<Thumbprint> AcceptedUpdaterSigners()
+{
+    // A value that names nothing valid accepts no updater, rather than
+    // falling back to the built-in signers the installation meant to replace.
+    std::optional<std::wstring> configured = InstallerString(L"UpdaterSigners");
+    return configured && !configured->empty() ? ParseThumbprints(*configured) : BuiltInUpdaterSigners();
+}
+
+bool VerifyCodeSignature(const std::wstring& path, HANDLE file, const std::vector<Thumbprint>& accepted)
+{
+    if (accepted.empty())
+        return false;
     WINTRUST_FILE_INFO fileInfo = {};
     fileInfo.cbStruct = sizeof(fileInfo);
     fileInfo.pcwszFilePath = path.c_str();
@@ -52,7 +130,7 @@ bool VerifyCodeSignature(const std::wstring& path, HANDLE file)
     GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
     HWND noWindow = static_cast<HWND>(INVALID_HANDLE_VALUE);
     LONG status = ::WinVerifyTrust(noWindow, &action, &data);
-    bool trusted = status == ERROR_SUCCESS && SignerChainIsTrusted(data.hWVTStateData);
+    bool trusted = status == ERROR_SUCCESS && SignersAreTrustedAndAccepted(data.hWVTStateData, accepted);
     data.dwStateAction = WTD_STATEACTION_CLOSE;
     ::WinVerifyTrust(noWindow, &action, &data);
     return trusted;

@@ -1,6 +1,6 @@
 #include "net/Endpoint.h"
 
-#include "platform/RegKey.h"
+#include "net/InstallerSettings.h"
 
 #ifndef TAVRIN_STATS_HOST_DEFAULT
 #define TAVRIN_STATS_HOST_DEFAULT L"stats.tavrin.invalid"
@@ -13,17 +13,10 @@ namespace Tavrin::Net {
 
 namespace {
 
-const wchar_t kInstallerKey[] = L"SOFTWARE\\Orvane\\Tavrin";
-
 std::wstring ConfiguredHost(const wchar_t* valueName, const wchar_t* builtIn)
 {
-    Platform::RegKey key;
-    if (key.Open(HKEY_LOCAL_MACHINE, kInstallerKey, KEY_READ) == ERROR_SUCCESS) {
-        std::optional<std::wstring> value = key.QueryString(valueName);
-        if (value && !value->empty())
-            return *value;
-    }
-    return builtIn;
+    std::optional<std::wstring> value = InstallerString(valueName);
+    return value && !value->empty() ? *value : builtIn;
 }
 
 } // namespace

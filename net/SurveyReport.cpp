@@ -1,10 +1,11 @@
 #include "net/SurveyReport.h"
 
+#include <algorithm>
 #include <iterator>
 #include <optional>
 
 #include "net/Endpoint.h"
-#include "net/InternetHandle.h"
+#include "net/WinInetRequest.h"
 #include "platform/RegKey.h"
 #include "platform/Text.h"
 
@@ -12,8 +13,9 @@ namespace Tavrin::Net {
 
 namespace {
 
-constexpr DWORD kPieceSize = 2048;
 constexpr size_t kBufferStep = 4096;
+// The report is one small request: a minute is plenty even on a slow line.
+constexpr RequestLimits kReportLimits = {60000};
 
 bool IsUnreserved(unsigned char c)
 {
@@ -43,23 +45,26 @@ void ReadOffers(const std::wstring& keyPath, std::string& names, std::string& se
     Platform::RegKey offers;
     if (offers.Open(HKEY_LOCAL_MACHINE, keyPath + L"\\Offers", KEY_READ) != ERROR_SUCCESS)
         return;
+    // A value name can be up to 16383 characters long, so a buffer of that
+    // size always takes the whole name; RegEnumValueW leaves a buffer it
+    // finds too short unfilled.
+    std::vector<wchar_t> name(16384);
     // Every value is listed once; the count bounds the walk even when the
     // key changes under it.
     for (DWORD index = 0; index < 16384; ++index) {
-        wchar_t name[1024];
-        DWORD nameLength = static_cast<DWORD>(std::size(name));
-        DWORD type = 0;
-        DWORD data = 0;
-        DWORD dataSize = sizeof(data);
-        LSTATUS status = ::RegEnumValueW(offers.Get(), index, name, &nameLength, nullptr, &type,
-                                         reinterpret_cast<BYTE*>(&data), &dataSize);
+        DWORD nameLength = static_cast<DWORD>(name.size());
+        LSTATUS status = ::RegEnumValueW(offers.Get(), index, name.data(), &nameLength, nullptr, nullptr,
+                                         nullptr, nullptr);
         if (status == ERROR_NO_MORE_ITEMS)
             break;
-        if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA)
+        if (status == ERROR_MORE_DATA)
+            continue; // cannot happen within the registry's limits; never list an unread name
+        if (status != ERROR_SUCCESS)
             break;
-        names += PercentEncode(std::wstring(name, nameLength)) + ",";
-        if (status == ERROR_SUCCESS && type == REG_DWORD && dataSize == sizeof(DWORD))
-            selections += data == 0 ? "0," : "1,";
+        std::wstring valueName(name.data(), nameLength);
+        names += PercentEncode(valueName) + ",";
+        if (std::optional<DWORD> selected = offers.QueryDword(valueName))
+            selections += *selected == 0 ? "0," : "1,";
     }
     if (!names.empty())
         names.pop_back();
@@ -89,61 +94,37 @@ int PostHttpRequest(const std::wstring& host, const std::wstring& objectPath, co
                     const std::wstring& textData, std::vector<char>& response, size_t& responseLength,
                     const void* body, DWORD bodyLength, bool secure, INTERNET_PORT port)
 {
-    InternetHandle session(::InternetOpenW(L"SurveyRequest", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr,
-                                           INTERNET_FLAG_NO_CACHE_WRITE));
-    if (!session)
-        return -1;
-    ApplyNetworkTimeouts(session.Get());
+    WinInetRequest request(L"SurveyRequest", ConfiguredLimits(kReportLimits));
     INTERNET_PORT connectPort =
         secure && port == INTERNET_DEFAULT_HTTP_PORT ? INTERNET_DEFAULT_HTTPS_PORT : port;
-    InternetHandle connection(::InternetConnectW(session.Get(), host.c_str(), connectPort, nullptr, nullptr,
-                                                 INTERNET_SERVICE_HTTP, INTERNET_FLAG_NO_AUTO_REDIRECT, 0));
-    if (!connection)
+    if (!request.Open(host, connectPort, L"POST", objectPath, secure ? INTERNET_FLAG_SECURE : 0))
         return -1;
-    ApplyNetworkTimeouts(connection.Get());
-    DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | (secure ? INTERNET_FLAG_SECURE : 0);
-    InternetHandle request(::HttpOpenRequestW(connection.Get(), L"POST", objectPath.c_str(), nullptr, nullptr,
-                                              nullptr, flags, 0));
-    if (!request)
-        return -1;
-    ApplyNetworkTimeouts(request.Get());
 
     if (!textData.empty()) {
         std::string data = Platform::Narrow(textData);
-        if (data.size() > kPieceSize)
-            data.resize(kPieceSize);
-        ::HttpSendRequestW(request.Get(), headers.c_str(), static_cast<DWORD>(headers.size()), data.data(),
-                           static_cast<DWORD>(data.size()));
+        request.Send(headers, data.data(), static_cast<DWORD>(data.size()));
     } else if (body) {
-        ::HttpSendRequestW(request.Get(), headers.c_str(), static_cast<DWORD>(headers.size()),
-                           const_cast<void*>(body), bodyLength);
+        request.Send(headers, body, bodyLength);
     } else {
-        ::HttpSendRequestW(request.Get(), nullptr, 0, nullptr, 0);
+        request.Send(L"", nullptr, 0);
     }
 
-    DWORD status = 0;
-    DWORD size = sizeof(status);
-    if (!::HttpQueryInfoW(request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
-                          nullptr))
-        return -1;
-    if (status != HTTP_STATUS_OK && status != HTTP_STATUS_CREATED)
+    std::optional<DWORD> status = request.QueryNumber(HTTP_QUERY_STATUS_CODE);
+    if (!status || (*status != HTTP_STATUS_OK && *status != HTTP_STATUS_CREATED))
         return -1;
 
     response.assign(kBufferStep, '\0');
     responseLength = 0;
-    for (;;) {
-        if (responseLength + kPieceSize > response.size()) {
+    request.ReadAll([&](const char* data, DWORD size) {
+        if (responseLength + size > response.size()) {
             if (response.size() >= kMaxResponseBytes)
-                break;
+                return false;
             response.resize(response.size() + kBufferStep);
         }
-        DWORD read = 0;
-        if (!::InternetReadFile(request.Get(), response.data() + responseLength, kPieceSize, &read))
-            break;
-        responseLength += read;
-        if (read < kPieceSize)
-            break;
-    }
+        std::copy(data, data + size, response.begin() + static_cast<std::ptrdiff_t>(responseLength));
+        responseLength += size;
+        return true;
+    });
     return 0;
 }
 

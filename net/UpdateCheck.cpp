@@ -4,12 +4,12 @@
 #include <shellapi.h>
 #include <wininet.h>
 
-#include <functional>
 #include <pugixml.hpp>
 
 #include "net/CodeSignature.h"
 #include "net/Endpoint.h"
-#include "net/InternetHandle.h"
+#include "net/UpdateFolder.h"
+#include "net/WinInetRequest.h"
 #include "platform/Module.h"
 #include "platform/Text.h"
 #include "platform/UniqueHandle.h"
@@ -17,8 +17,6 @@
 namespace Tavrin::Net {
 
 namespace {
-
-constexpr DWORD kPieceSize = 2048;
 
 template <size_t N> void CopyField(wchar_t (&field)[N], const std::wstring& text)
 {
@@ -35,71 +33,41 @@ template <size_t N> std::wstring FieldText(const wchar_t (&field)[N])
     return std::wstring(field, length);
 }
 
-// Takes one piece of the answer; false stops reading with a failure.
-using PieceSink = std::function<bool(const char* data, DWORD size)>;
+// The answer of the update endpoint is small; the updater may be large and
+// the line slow, but it must keep coming.
+constexpr RequestLimits kTextLimits = {60000};
+constexpr RequestLimits kDownloadLimits = {30 * 60 * 1000, 30000, 30 * 1024};
 
 // The request steps both operations share: GET, status, then the body in
-// pieces handed to sink. contentLength receives the announced length (0 when
-// none was announced).
-int RunGet(const UpdateServerRequest& record, DWORD& contentLength, const PieceSink& sink)
+// pieces handed to sink (false from sink stops with kUpdateNoConnection).
+// contentLength receives the announced length (0 when none was announced).
+int RunGet(const UpdateServerRequest& record, const RequestLimits& limits, DWORD& contentLength,
+           const PieceSink& sink)
 {
     contentLength = 0;
     std::optional<Endpoint> endpoint = ParseEndpoint(FieldText(record.host), INTERNET_DEFAULT_HTTP_PORT);
     if (!endpoint)
         return kUpdateNoConnection;
+    WinInetRequest request(L"Pellumo", ConfiguredLimits(limits));
+    if (!request.Open(endpoint->host, endpoint->port, L"GET", FieldText(record.path)))
+        return kUpdateNoConnection;
 
-    InternetHandle session(::InternetOpenW(L"Pellumo", INTERNET_OPEN_TYPE_PRECONFIG, L"", nullptr,
-                                           INTERNET_FLAG_NO_CACHE_WRITE));
-    if (!session)
-        return kUpdateNoConnection;
-    ApplyNetworkTimeouts(session.Get());
-    InternetHandle connection(::InternetConnectW(session.Get(), endpoint->host.c_str(), endpoint->port,
-                                                 nullptr, nullptr, INTERNET_SERVICE_HTTP,
-                                                 INTERNET_FLAG_NO_AUTO_REDIRECT, 0));
-    if (!connection)
-        return kUpdateNoConnection;
-    ApplyNetworkTimeouts(connection.Get());
-    std::wstring path = FieldText(record.path);
-    InternetHandle request(::HttpOpenRequestW(connection.Get(), L"GET", path.c_str(), nullptr, nullptr,
-                                              nullptr, INTERNET_FLAG_RELOAD, 0));
-    if (!request)
-        return kUpdateNoConnection;
-    ApplyNetworkTimeouts(request.Get());
-
-    ::HttpAddRequestHeadersW(request.Get(), L"Content-Type:application/x-www-form-urlencoded",
-                             static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD);
+    request.AddHeaders(L"Content-Type:application/x-www-form-urlencoded");
     std::string body = Platform::Narrow(FieldText(record.params));
-    BOOL sent = ::HttpSendRequestW(request.Get(), nullptr, 0, body.empty() ? nullptr : body.data(),
-                                   static_cast<DWORD>(body.size()));
-
-    DWORD status = 0;
-    DWORD size = sizeof(status);
-    if (!::HttpQueryInfoW(request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
-                          nullptr))
-        status = 0;
-    size = sizeof(contentLength);
-    if (!::HttpQueryInfoW(request.Get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &contentLength,
-                          &size, nullptr))
-        contentLength = 0;
+    bool sent = request.Send(L"", body.empty() ? nullptr : body.data(), static_cast<DWORD>(body.size()));
+    DWORD status = request.QueryNumber(HTTP_QUERY_STATUS_CODE).value_or(0);
+    contentLength = request.QueryNumber(HTTP_QUERY_CONTENT_LENGTH).value_or(0);
 
     if (status == HTTP_STATUS_OK) {
-        char piece[kPieceSize];
-        for (;;) {
-            DWORD read = 0;
-            // A read that fails (a time-out, a dropped connection) means the
-            // answer is incomplete, never that it ended.
-            if (!::InternetReadFile(request.Get(), piece, kPieceSize, &read))
-                return kUpdateNoConnection;
-            if (read > 0) {
-                if (Platform::EqualsIgnoreCase(Platform::Widen(std::string(piece, read)),
-                                               L"Invalid Parameters"))
-                    return kUpdateInvalidParams;
-                if (!sink(piece, read))
-                    return kUpdateNoConnection;
-            }
-            if (read < kPieceSize)
-                return kUpdateOk;
-        }
+        int result = kUpdateOk;
+        ReadEnd end = request.ReadAll([&](const char* data, DWORD size) {
+            if (Platform::EqualsIgnoreCase(Platform::Widen(std::string(data, size)), L"Invalid Parameters"))
+                result = kUpdateInvalidParams;
+            else if (!sink(data, size))
+                result = kUpdateNoConnection;
+            return result == kUpdateOk;
+        });
+        return end == ReadEnd::Failed ? kUpdateNoConnection : result;
     }
     if (status >= 400 && status <= 499)
         return kUpdateClientError;
@@ -130,18 +98,25 @@ int FetchText(const UpdateServerRequest* request, std::wstring& text)
         return kUpdateNoRequest;
     DWORD contentLength = 0;
     size_t received = 0;
-    return RunGet(*request, contentLength, [&](const char* data, DWORD size) {
+    // Pieces may end inside a code unit: an odd byte waits for the next
+    // piece. The text ends at the first zero code unit of the answer.
+    std::optional<unsigned char> pending;
+    bool ended = false;
+    return RunGet(*request, kTextLimits, contentLength, [&](const char* data, DWORD size) {
         received += size;
         if (received > kMaxFetchBytes)
             return false;
-        // The answer is UTF-16LE; a piece counts up to its first zero unit.
-        size_t units = size / sizeof(wchar_t);
-        for (size_t i = 0; i < units; ++i) {
-            wchar_t unit = static_cast<wchar_t>(static_cast<unsigned char>(data[2 * i]) |
-                                                (static_cast<unsigned char>(data[2 * i + 1]) << 8));
-            if (unit == L'\0')
-                break;
-            text.push_back(unit);
+        for (DWORD i = 0; i < size && !ended; ++i) {
+            unsigned char byte = static_cast<unsigned char>(data[i]);
+            if (!pending) {
+                pending = byte;
+                continue;
+            }
+            wchar_t unit = static_cast<wchar_t>(*pending | (byte << 8));
+            pending.reset();
+            ended = unit == L'\0';
+            if (!ended)
+                text.push_back(unit);
         }
         return true;
     });
@@ -164,7 +139,7 @@ int DownloadFile(const UpdateServerRequest* request, const std::wstring& filePat
         DWORD contentLength = 0;
         unsigned long long written = 0;
         bool writeFailed = false;
-        result = RunGet(*request, contentLength, [&](const char* data, DWORD size) {
+        result = RunGet(*request, kDownloadLimits, contentLength, [&](const char* data, DWORD size) {
             if (written + size > kMaxDownloadBytes)
                 return false;
             DWORD done = 0;
@@ -202,12 +177,8 @@ std::optional<UpdateOffer> ParseUpdateAnswer(const std::wstring& xml)
 
 std::wstring UpdateTargetFile()
 {
-    wchar_t temp[MAX_PATH + 1] = {};
-    DWORD length = ::GetTempPathW(MAX_PATH + 1, temp);
-    std::wstring folder = length > 0 && length <= MAX_PATH ? std::wstring(temp, length) : std::wstring();
-    if (!folder.empty() && folder.back() != L'\\')
-        folder += L'\\';
-    return folder + L"Tavrin\\update.exe";
+    std::optional<std::wstring> folder = UpdateFolder();
+    return folder ? *folder + L"\\update.exe" : std::wstring();
 }
 
 void CheckForUpdate()
@@ -220,8 +191,14 @@ void CheckForUpdate()
     if (!offer || offer->id == kProgramVersion)
         return;
 
+    // The updater runs elevated, so it and everything it may load beside it
+    // must come from a folder no unelevated process can write to.
+    std::optional<std::wstring> folder = UpdateFolder();
+    if (!folder || !PrepareUpdateFolder(*folder)) {
+        Platform::DebugLine(L"update refused: the update folder is missing or others can write to it");
+        return;
+    }
     std::wstring target = UpdateTargetFile();
-    ::DeleteFileW(target.c_str());
     UpdateServerRequest download = MakeUpdateServerRequest(offer->host, offer->path);
     if (DownloadFile(&download, target) != kUpdateOk)
         return;
@@ -231,7 +208,7 @@ void CheckForUpdate()
         // the check of its signature and its start.
         Platform::UniqueHandle held(::CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (held && VerifyCodeSignature(target, held.Get())) {
+        if (held && VerifyCodeSignature(target, held.Get(), AcceptedUpdaterSigners())) {
             SHELLEXECUTEINFOW execute = {};
             execute.cbSize = sizeof(execute);
             execute.fMask = SEE_MASK_NOCLOSEPROCESS;
@@ -246,7 +223,7 @@ void CheckForUpdate()
             return;
         }
     }
-    Platform::DebugLine(L"update refused: the downloaded updater is not validly signed");
+    Platform::DebugLine(L"update refused: the downloaded updater is not signed by the vendor");
     ::DeleteFileW(target.c_str());
 }
 

@@ -36,7 +36,9 @@ enum UpdateResult : int {
 constexpr size_t kMaxFetchBytes = 1024 * 1024;
 constexpr unsigned long long kMaxDownloadBytes = 256ull * 1024 * 1024;
 
-// GET whose UTF-16LE answer becomes text.
+// GET whose UTF-16LE answer becomes text, up to its first zero code unit.
+// Both requests end at their deadline; a download also ends when it arrives
+// more slowly than a minimum rate.
 int FetchText(const UpdateServerRequest* request, std::wstring& text);
 // GET whose answer is written to file; nothing is left behind on failure.
 int DownloadFile(const UpdateServerRequest* request, const std::wstring& filePath);
@@ -50,12 +52,14 @@ struct UpdateOffer {
 };
 std::optional<UpdateOffer> ParseUpdateAnswer(const std::wstring& xml);
 
-// %TEMP%\Tavrin\update.exe
+// update.exe in the update folder (see UpdateFolder.h); empty when that
+// folder is unknown.
 std::wstring UpdateTargetFile();
 
 // The update mode: asks the update endpoint for the current version and,
-// when it differs from this one, downloads the updater and starts it, but
-// only when its signature verifies.
+// when it differs from this one, downloads the updater into the emptied
+// update folder and starts it, but only when it is signed by one of the
+// accepted updater signers.
 void CheckForUpdate();
 
 } // namespace Tavrin::Net

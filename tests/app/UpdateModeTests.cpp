@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "net/UpdateCheck.h"
+#include "platform/Module.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/NetTestSupport.h"
 #include "tests/support/TestSupport.h"
@@ -18,8 +20,15 @@ std::string Narrow(const std::wstring& text)
     return std::string(text.begin(), text.end()); // the paths here are ASCII
 }
 
+// What the tests allow a mode beyond its deadline: the start and end of the
+// program under Wine.
+constexpr DWORD kStartSlackMs = 20000;
+// A deadline short enough for the tests; installations can only shorten it.
+constexpr DWORD kTestDeadlineSeconds = 5;
+
 // The real program in update mode against a loopback update endpoint that
-// also serves the updater, with a temporary folder of the test's own.
+// also serves the updater, with a temporary folder of the test's own. The
+// test signing root is trusted and its thumbprint is the accepted signer.
 class UpdateModeTest : public ::testing::Test {
 protected:
     UpdateModeTest()
@@ -34,7 +43,10 @@ protected:
         program = folder.File(L"tavrin.exe");
         ASSERT_TRUE(::CopyFileW((BinFolder() + L"\\tavrin.exe").c_str(), program.c_str(), FALSE));
         installer.SetString(L"UpdateHost", server.Address());
+        installer.SetString(L"UpdaterSigners", TestThumbprint(L"test_signing_root"));
+        RemoveFolder(UpdateFolder());
     }
+    void TearDown() override { RemoveFolder(UpdateFolder()); }
 
     // Answers the update check with one "version" element naming the
     // updater on this server, which serves the given program file.
@@ -52,11 +64,15 @@ protected:
                           Reply(200, ReadFileBytes(BinFolder() + L"\\" + updaterFile)));
     }
 
-    void RunUpdate()
+    // Runs a mode; returns how long it took.
+    DWORD Run(const wchar_t* mode = L"/update")
     {
-        ProcessResult result = RunProcess(L"\"" + program + L"\" /update", 120000);
+        DWORD start = ::GetTickCount();
+        ProcessResult result = RunProcess(L"\"" + program + L"\" " + mode, 120000);
         EXPECT_FALSE(result.timedOut);
+        return ::GetTickCount() - start;
     }
+    void RunUpdate() { Run(); }
 
     // The updater's record, waited for up to timeoutMs.
     std::string WaitForRecord(DWORD timeoutMs) const
@@ -68,7 +84,8 @@ protected:
         return ReadFileBytes(path);
     }
 
-    std::wstring Target() const { return temp.File(L"Tavrin\\update.exe"); }
+    static std::wstring Target() { return Tavrin::Net::UpdateTargetFile(); }
+    static std::wstring UpdateFolder() { return Tavrin::Platform::FolderOf(Target()); }
 
     TempFolder temp;
     EnvironmentOverride tmp;
@@ -175,7 +192,7 @@ TEST_F(UpdateModeTest, AnInvalidParametersDownloadLeavesNoFile)
 
 TEST_F(UpdateModeTest, AnOldDownloadIsRemovedBeforeTheNextOne)
 {
-    ::CreateDirectoryW(temp.File(L"Tavrin").c_str(), nullptr);
+    ::CreateDirectoryW(UpdateFolder().c_str(), nullptr);
     ASSERT_TRUE(WriteFileBytes(Target(), "stale updater"));
     Offer(L"1.0.3", L"");
     server.Answer("/files/TavrinUpdater.exe", Reply(404));
@@ -205,4 +222,157 @@ TEST_F(UpdateModeTest, ASilentDownloadServerDoesNotHoldTheUpdateMode)
     EXPECT_LT(::GetTickCount() - start, 90000u);
     EXPECT_EQ(server.Requests().size(), 2u);
     EXPECT_FALSE(FileExists(Target()));
+}
+
+TEST_F(UpdateModeTest, ARedirectedUpdateAnswerIsNotFollowed)
+{
+    TrustedTestRoot root;
+    LoopbackHttpServer elsewhere;
+    ASSERT_TRUE(elsewhere.Started());
+    std::wstring xml = L"<updates><version id=\"1.0.3\" host=\"" + elsewhere.Address() +
+                       L"\" path=\"u.exe\" params=\"x\"/></updates>";
+    elsewhere.Answer("/tools/tavrin/update", Reply(200, Utf16Le(xml)));
+    elsewhere.Answer("/u.exe", Reply(200, ReadFileBytes(BinFolder() + L"\\test_updater_signed.exe")));
+    server.Answer("/tools/tavrin/update",
+                  Redirect("http://" + Narrow(elsewhere.Address()) + "/tools/tavrin/update"));
+    RunUpdate();
+    EXPECT_EQ(server.Requests().size(), 1u);
+    EXPECT_TRUE(elsewhere.Requests().empty());
+    EXPECT_EQ(WaitForRecord(2000), "");
+}
+
+TEST_F(UpdateModeTest, ARedirectedDownloadIsNotFollowed)
+{
+    TrustedTestRoot root;
+    LoopbackHttpServer elsewhere;
+    ASSERT_TRUE(elsewhere.Started());
+    elsewhere.Answer("/files/TavrinUpdater.exe",
+                     Reply(200, ReadFileBytes(BinFolder() + L"\\test_updater_signed.exe")));
+    Offer(L"1.0.3", L"");
+    server.Answer("/files/TavrinUpdater.exe",
+                  Redirect("http://" + Narrow(elsewhere.Address()) + "/files/TavrinUpdater.exe"));
+    RunUpdate();
+    EXPECT_EQ(server.Requests().size(), 2u);
+    EXPECT_TRUE(elsewhere.Requests().empty());
+    EXPECT_FALSE(FileExists(Target()));
+    EXPECT_EQ(WaitForRecord(2000), "");
+}
+
+TEST_F(UpdateModeTest, NeitherAnswerNorDownloadStaysInTheInternetCache)
+{
+    TrustedTestRoot root;
+    for (const wchar_t* updater : {L"test_updater_signed.exe", L"test_updater.exe"}) {
+        Offer(L"1.0.3", updater);
+        RunUpdate();
+        EXPECT_EQ(CachedUrls(server.Address()), std::vector<std::wstring>()) << Narrow(updater);
+    }
+    EXPECT_EQ(server.Requests().size(), 4u);
+}
+
+TEST_F(UpdateModeTest, ATricklingUpdateServerIsCutOffAtTheDeadline)
+{
+    if (RunningOnWine())
+        GTEST_SKIP() << "Wine's WinINet does not end a send when the request handle is closed";
+    installer.SetDword(L"RequestDeadlineSeconds", kTestDeadlineSeconds);
+    HttpAnswer trickle = Reply(200, Utf16Le(L"<version id=\"1.0.3\"/>"));
+    trickle.headerByteMs = 2000;
+    server.Answer("/tools/tavrin/update", trickle);
+    EXPECT_LT(Run(), kTestDeadlineSeconds * 1000 + kStartSlackMs);
+    EXPECT_EQ(server.Requests().size(), 1u);
+}
+
+TEST_F(UpdateModeTest, AnEndlessDownloadIsCutOffAtTheDeadline)
+{
+    installer.SetDword(L"RequestDeadlineSeconds", kTestDeadlineSeconds);
+    Offer(L"1.0.3", L"");
+    HttpAnswer endless = Reply(200, std::string(4096, 'e'));
+    endless.endless = true;
+    endless.piecePauseMs = 20;
+    server.Answer("/files/TavrinUpdater.exe", endless);
+    EXPECT_LT(Run(), 2 * kTestDeadlineSeconds * 1000 + kStartSlackMs); // two requests
+    EXPECT_FALSE(FileExists(Target()));
+    EXPECT_EQ(WaitForRecord(1000), "");
+}
+
+TEST_F(UpdateModeTest, ADownloadBelowTheMinimumRateIsCutOff)
+{
+    installer.SetDword(L"DownloadRateWindowSeconds", 2);
+    Offer(L"1.0.3", L"");
+    HttpAnswer slow = Reply(200, std::string(1024 * 1024, 's'));
+    slow.pieceBytes = 64;
+    slow.piecePauseMs = 250;
+    server.Answer("/files/TavrinUpdater.exe", slow);
+    EXPECT_LT(Run(), 4000 + kStartSlackMs);
+    EXPECT_FALSE(FileExists(Target()));
+}
+
+TEST_F(UpdateModeTest, ATricklingStatisticsServerIsCutOffAtTheDeadline)
+{
+    if (RunningOnWine())
+        GTEST_SKIP() << "Wine's WinINet does not end a send when the request handle is closed";
+    installer.SetDword(L"RequestDeadlineSeconds", kTestDeadlineSeconds);
+    installer.SetString(L"StatsHost", server.Address());
+    HttpAnswer trickle = Reply(200, "ok");
+    trickle.headerByteMs = 2000;
+    server.Answer("/prodstats/", trickle);
+    DWORD elapsed = Run(L"/install");
+    Run(L"/uninstall");
+    EXPECT_LT(elapsed, kTestDeadlineSeconds * 1000 + kStartSlackMs);
+    EXPECT_EQ(server.Requests().size(), 1u);
+}
+
+TEST_F(UpdateModeTest, AnUpdaterOfAnotherSignerIsDeletedAndNotStarted)
+{
+    TrustedTestRoot root;
+    TrustedTestRoot otherRoot(L"test_other_root.der");
+    ASSERT_TRUE(root.Added() && otherRoot.Added());
+    Offer(L"1.0.3", L"test_updater_other.exe");
+    RunUpdate();
+    EXPECT_EQ(server.Requests().size(), 2u);
+    EXPECT_FALSE(FileExists(Target()));
+    EXPECT_EQ(WaitForRecord(3000), "");
+}
+
+TEST_F(UpdateModeTest, TheUpdaterRunsFromAFolderOnlyAdministratorsCanWrite)
+{
+    TrustedTestRoot root;
+    Offer(L"1.0.3", L"test_updater_signed.exe");
+    RunUpdate();
+    EXPECT_EQ(WaitForRecord(20000), "params=/silent /from:1.0.2\npath=" + Narrow(Target()) + "\n");
+    if (!FileSystemKeepsSecurity())
+        GTEST_SKIP() << "this file system derives access lists from its own modes (Wine)";
+    EXPECT_EQ(OthersCanWrite(UpdateFolder()), "");
+}
+
+TEST_F(UpdateModeTest, TheUpdateFolderIsEmptiedBeforeEachDownload)
+{
+    TrustedTestRoot root;
+    Offer(L"1.0.3", L"test_updater.exe"); // refused, so the folder stays
+    RunUpdate();
+    ::CreateDirectoryW(UpdateFolder().c_str(), nullptr);
+    std::wstring planted = UpdateFolder() + L"\\version.dll";
+    ASSERT_TRUE(WriteFileBytes(planted, "planted"));
+    Offer(L"1.0.3", L"test_updater_signed.exe");
+    RunUpdate();
+    EXPECT_EQ(WaitForRecord(20000).rfind("params=", 0), 0u);
+    EXPECT_FALSE(FileExists(planted));
+}
+
+TEST_F(UpdateModeTest, AnUpdateFolderSomeoneElseMadeIsReplacedNotUsed)
+{
+    TrustedTestRoot root;
+    ASSERT_TRUE(CreateOpenFolder(UpdateFolder()));
+    std::wstring planted = UpdateFolder() + L"\\version.dll";
+    ASSERT_TRUE(WriteFileBytes(planted, "planted"));
+    Offer(L"1.0.3", L"test_updater_signed.exe");
+    RunUpdate();
+    EXPECT_EQ(WaitForRecord(20000), "params=/silent /from:1.0.2\npath=" + Narrow(Target()) + "\n");
+    EXPECT_FALSE(FileExists(planted));
+    // The folder moved aside was cleared out and removed.
+    std::wstring parent = Tavrin::Platform::FolderOf(UpdateFolder());
+    WIN32_FIND_DATAW found;
+    HANDLE find = ::FindFirstFileW((UpdateFolder() + L".old-*").c_str(), &found);
+    EXPECT_EQ(find, INVALID_HANDLE_VALUE) << Narrow(parent);
+    if (find != INVALID_HANDLE_VALUE)
+        ::FindClose(find);
 }

@@ -1,18 +1,30 @@
 #include <gtest/gtest.h>
 
+#include <cwctype>
+
 #include "net/CodeSignature.h"
 #include "platform/UniqueHandle.h"
 #include "tests/support/NetTestSupport.h"
 #include "tests/support/TestSupport.h"
 
-using Tavrin::Net::VerifyCodeSignature;
+using Tavrin::Net::ParseThumbprints;
+using Tavrin::Net::Thumbprint;
 using Tavrin::Test::BinFolder;
+using Tavrin::Test::TestThumbprint;
 
 namespace {
 
 std::wstring Bin(const wchar_t* name)
 {
     return BinFolder() + L"\\" + name;
+}
+
+// The test signing root is the accepted issuing CA unless a test says
+// otherwise.
+bool VerifyCodeSignature(const std::wstring& path, HANDLE file = nullptr,
+                         const std::wstring& accepted = TestThumbprint(L"test_signing_root"))
+{
+    return Tavrin::Net::VerifyCodeSignature(path, file, ParseThumbprints(accepted));
 }
 
 } // namespace
@@ -64,4 +76,56 @@ TEST(CodeSignature, AnOpenHandleOfTheFileIsChecked)
         ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(file);
     EXPECT_TRUE(VerifyCodeSignature(path, file.Get()));
+}
+
+TEST(CodeSignature, OnlyTheAcceptedSignerOrItsIssuingCaIsAccepted)
+{
+    Tavrin::Test::TrustedTestRoot root;
+    Tavrin::Test::TrustedTestRoot otherRoot(L"test_other_root.der");
+    ASSERT_TRUE(root.Added() && otherRoot.Added());
+    std::wstring root1 = TestThumbprint(L"test_signing_root");
+    std::wstring signer1 = TestThumbprint(L"test_signer");
+    std::wstring root2 = TestThumbprint(L"test_other_root");
+    ASSERT_EQ(root1.size(), 64u);
+    struct Case {
+        std::wstring accepted;
+        bool ours;
+        bool others;
+    } cases[] = {
+        {root1, true, false},
+        {signer1, true, false},
+        {root2, false, true},
+        {L"", false, false},
+        {root1 + L"," + root2, true, true},
+        {L"  " + signer1 + L" ;", true, false},
+        {root1.substr(1), false, false},
+    };
+    for (const Case& c : cases) {
+        std::string label(c.accepted.begin(), c.accepted.end());
+        EXPECT_EQ(VerifyCodeSignature(Bin(L"test_updater_signed.exe"), nullptr, c.accepted), c.ours) << label;
+        EXPECT_EQ(VerifyCodeSignature(Bin(L"test_updater_other.exe"), nullptr, c.accepted), c.others)
+            << label;
+    }
+}
+
+TEST(CodeSignature, ThumbprintsAreSixtyFourHexDigitsWhateverTheirCase)
+{
+    std::wstring upper = TestThumbprint(L"test_signer");
+    std::wstring lower;
+    for (wchar_t c : upper)
+        lower += static_cast<wchar_t>(std::towlower(c));
+    auto parsed = ParseThumbprints(lower + L"\t" + upper + L",xyz," + upper + L"0");
+    ASSERT_EQ(parsed.size(), 2u);
+    EXPECT_EQ(parsed[0], parsed[1]);
+    EXPECT_TRUE(ParseThumbprints(L"").empty());
+}
+
+TEST(DeploymentSettings, TheInstallerValueReplacesTheBuiltInSigners)
+{
+    Tavrin::Test::InstallerKey key;
+    EXPECT_EQ(Tavrin::Net::AcceptedUpdaterSigners(), Tavrin::Net::BuiltInUpdaterSigners());
+    key.SetString(L"UpdaterSigners", TestThumbprint(L"test_other_root"));
+    EXPECT_EQ(Tavrin::Net::AcceptedUpdaterSigners(), ParseThumbprints(TestThumbprint(L"test_other_root")));
+    key.SetString(L"UpdaterSigners", L"not a thumbprint");
+    EXPECT_TRUE(Tavrin::Net::AcceptedUpdaterSigners().empty());
 }

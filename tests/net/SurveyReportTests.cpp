@@ -6,6 +6,7 @@
 #include "net/SurveyReport.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/NetTestSupport.h"
+#include "tests/support/TestSupport.h"
 
 using Tavrin::Net::CSurveyReport;
 using Tavrin::Net::PercentEncode;
@@ -13,6 +14,7 @@ using Tavrin::Net::PostHttpRequest;
 using Tavrin::Test::HttpAnswer;
 using Tavrin::Test::InstallerKey;
 using Tavrin::Test::LoopbackHttpServer;
+using Tavrin::Test::Redirect;
 using Tavrin::Test::Reply;
 
 namespace {
@@ -37,6 +39,15 @@ protected:
         auto requests = server.Requests();
         EXPECT_EQ(requests.size(), 1u);
         return requests.empty() ? std::string() : requests[0].target;
+    }
+
+    // PostHttpRequest to this server.
+    int Post(const std::wstring& path, const std::wstring& textData, std::vector<char>& response,
+             size_t& length) const
+    {
+        auto endpoint = Tavrin::Net::ParseEndpoint(server.Address(), 80);
+        return PostHttpRequest(endpoint->host, path, L"", textData, response, length, nullptr, 0, false,
+                               endpoint->port);
     }
 
     InstallerKey installer;
@@ -251,4 +262,61 @@ TEST_F(SurveyReportTest, AFailedStatusLeavesTheResponseBufferAsItWas)
         -1);
     EXPECT_EQ(length, 4u);
     EXPECT_EQ(std::string(response.begin(), response.end()), "kept");
+}
+
+TEST_F(SurveyReportTest, OfferNamesOf1024CharactersAndMoreAreListedInFull)
+{
+    for (size_t length : {1023u, 1024u, 4000u, 16383u}) {
+        Tavrin::Test::DeleteTree(HKEY_LOCAL_MACHINE, std::wstring(InstallerKey::kPath) + L"\\Offers");
+        std::wstring name(length, L'n');
+        name[0] = L'A';
+        installer.SetDword(name, 1, L"Offers");
+        std::wstring path = Report().ObjectPath(false);
+        EXPECT_NE(path.find(L"&Offers=" + name + L"&OffersSelected=1&"), std::wstring::npos) << length;
+    }
+}
+
+TEST_F(SurveyReportTest, AnAnswerThatArrivesInPiecesIsReadToTheEnd)
+{
+    std::string body;
+    for (int i = 0; i < 5000; ++i)
+        body += static_cast<char>('a' + i % 26);
+    for (bool chunked : {false, true}) {
+        HttpAnswer pieces = Reply(200, body);
+        pieces.pieceBytes = 700;
+        pieces.piecePauseMs = 150;
+        pieces.chunked = chunked;
+        server.Answer("/p", pieces);
+        std::vector<char> response;
+        size_t length = 0;
+        ASSERT_EQ(Post(L"p", L"", response, length), 0);
+        EXPECT_EQ(std::string(response.data(), length), body) << chunked;
+    }
+}
+
+TEST_F(SurveyReportTest, TextDataLongerThan2048BytesIsSentWhole)
+{
+    server.Answer("/p", Reply(200, ""));
+    std::wstring data;
+    for (int i = 0; i < 5000; ++i)
+        data += static_cast<wchar_t>(L'a' + i % 26);
+    std::vector<char> response;
+    size_t length = 0;
+    EXPECT_EQ(Post(L"p", data, response, length), 0);
+    auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].body, std::string(data.begin(), data.end()));
+}
+
+TEST_F(SurveyReportTest, ARedirectIsNotFollowed)
+{
+    LoopbackHttpServer elsewhere;
+    ASSERT_TRUE(elsewhere.Started());
+    elsewhere.Answer("/prodstats/", Reply(200, ""));
+    std::wstring address = elsewhere.Address();
+    server.Answer("/prodstats/",
+                  Redirect("http://" + std::string(address.begin(), address.end()) + "/prodstats/"));
+    EXPECT_FALSE(Report().Send(false));
+    EXPECT_EQ(server.Requests().size(), 1u);
+    EXPECT_TRUE(elsewhere.Requests().empty());
 }

@@ -1,7 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
+#include <algorithm>
+#include <vector>
+
 #include "net/UpdateCheck.h"
+#include "net/WinInetRequest.h"
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/NetTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 using namespace Tavrin::Net;
@@ -257,12 +264,105 @@ TEST(UpdateAnswer, AByteOrderMarkIsAccepted)
     EXPECT_EQ(offer->id, L"9");
 }
 
-TEST(UpdateAnswer, TheTargetIsTavrinUpdateExeInTheTemporaryFolder)
+TEST(UpdateAnswer, TheTargetIsUpdateExeInTheProgramDataUpdateFolder)
 {
-    wchar_t temp[MAX_PATH + 1];
-    ::GetTempPathW(MAX_PATH + 1, temp);
-    std::wstring expected = temp;
-    if (expected.back() != L'\\')
-        expected += L'\\';
-    EXPECT_EQ(UpdateTargetFile(), expected + L"Tavrin\\update.exe");
+    // Not the temporary folder: every process of the user may write there.
+    PWSTR programData = nullptr;
+    ASSERT_EQ(::SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &programData), S_OK);
+    std::wstring expected = programData;
+    ::CoTaskMemFree(programData);
+    EXPECT_EQ(UpdateTargetFile(), expected + L"\\TavrinUpdate\\update.exe");
+}
+
+TEST(RequestLimits, InstallerValuesCanOnlyShortenTheLimits)
+{
+    const RequestLimits builtIn = {60000, 30000, 1024};
+    struct Case {
+        DWORD deadlineSeconds;
+        DWORD windowSeconds;
+        DWORD deadlineMs;
+        DWORD windowMs;
+    } cases[] = {{5, 2, 5000, 2000}, {0, 0, 60000, 30000}, {600, 90, 60000, 30000}, {60, 30, 60000, 30000}};
+    for (const Case& c : cases) {
+        Tavrin::Test::InstallerKey key;
+        key.SetDword(L"RequestDeadlineSeconds", c.deadlineSeconds);
+        key.SetDword(L"DownloadRateWindowSeconds", c.windowSeconds);
+        RequestLimits limits = ConfiguredLimits(builtIn);
+        EXPECT_EQ(limits.deadlineMs, c.deadlineMs) << c.deadlineSeconds;
+        EXPECT_EQ(limits.rateWindowMs, c.windowMs) << c.windowSeconds;
+        EXPECT_EQ(limits.minBytesPerWindow, 1024u);
+        // A request without a minimum rate never gets one.
+        EXPECT_EQ(ConfiguredLimits({60000}).rateWindowMs, 0u);
+    }
+}
+
+TEST_F(UpdateClientTest, AnAnswerThatArrivesInPiecesIsReadToTheEnd)
+{
+    std::wstring xml = L"<update>";
+    for (int i = 0; i < 300; ++i)
+        xml += L"<item n=\"" + std::to_wstring(i) + L"\"/>";
+    xml += L"</update>";
+    std::string bytes;
+    for (int i = 0; i < 9000; ++i)
+        bytes += static_cast<char>(i * 13);
+    for (bool chunked : {false, true}) {
+        HttpAnswer text = Reply(200, Utf16Le(xml));
+        text.pieceBytes = 1000;
+        text.piecePauseMs = 150;
+        text.chunked = chunked;
+        server.Answer("/text", text);
+        HttpAnswer file = text;
+        file.body = bytes;
+        server.Answer("/file", file);
+
+        UpdateServerRequest textRequest = Request(L"text");
+        std::wstring received;
+        EXPECT_EQ(FetchText(&textRequest, received), kUpdateOk) << chunked;
+        EXPECT_EQ(received, xml) << chunked;
+        UpdateServerRequest fileRequest = Request(L"file");
+        std::wstring target = folder.File(L"f.bin");
+        int result = DownloadFile(&fileRequest, target);
+        EXPECT_TRUE(result == kUpdateOk && Tavrin::Test::ReadFileBytes(target) == bytes)
+            << chunked << " " << result << " " << Tavrin::Test::ReadFileBytes(target).size();
+    }
+}
+
+TEST(ReadPieces, OnlyAReadOfNoBytesEndsTheAnswer)
+{
+    // Windows' WinINet may return a short piece anywhere in an answer; the
+    // reads Wine gives back are always full until the end.
+    struct Case {
+        std::vector<DWORD> reads; // a size per read; kFail fails the read
+        size_t refuseAfter;       // pieces the sink takes before refusing
+        ReadEnd end;
+        size_t bytes;
+    };
+    const DWORD kFail = ~0u;
+    Case cases[] = {
+        {{2048, 100, 2048, 7, 0}, 99, ReadEnd::Complete, 4203},
+        {{2048, 2048, 0}, 99, ReadEnd::Complete, 4096},
+        {{0}, 99, ReadEnd::Complete, 0},
+        {{100, kFail}, 99, ReadEnd::Failed, 100},
+        {{100, 100, 100, 0}, 2, ReadEnd::Stopped, 300},
+    };
+    for (const Case& c : cases) {
+        size_t next = 0, pieces = 0, bytes = 0;
+        ReadEnd end = ReadPieces(
+            [&](char* buffer, DWORD size, DWORD& read) {
+                EXPECT_EQ(size, 2048u);
+                DWORD wanted = next < c.reads.size() ? c.reads[next++] : 0;
+                if (wanted == kFail)
+                    return false;
+                std::fill(buffer, buffer + wanted, 'x');
+                read = wanted;
+                return true;
+            },
+            [&](const char*, DWORD size) {
+                bytes += size;
+                return ++pieces <= c.refuseAfter;
+            },
+            2048);
+        EXPECT_EQ(end, c.end);
+        EXPECT_EQ(bytes, c.bytes);
+    }
 }

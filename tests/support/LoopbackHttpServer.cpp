@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 
 namespace Tavrin::Test {
 
@@ -26,6 +27,8 @@ const char* Reason(int status)
         return "Created";
     case 204:
         return "No Content";
+    case 302:
+        return "Found";
     case 400:
         return "Bad Request";
     case 404:
@@ -47,16 +50,24 @@ bool Readable(SOCKET socket, DWORD ms)
     return ::select(0, &set, nullptr, nullptr, &wait) == 1;
 }
 
-void SendAll(SOCKET socket, const std::string& data)
+bool SendAll(SOCKET socket, const char* data, size_t size)
 {
     size_t sent = 0;
     // Each send either makes progress or fails; the send time-out bounds it.
-    while (sent < data.size()) {
-        int n = ::send(socket, data.data() + sent, static_cast<int>(data.size() - sent), 0);
+    while (sent < size) {
+        int n = ::send(socket, data + sent, static_cast<int>(size - sent), 0);
         if (n <= 0)
-            return;
+            return false;
         sent += static_cast<size_t>(n);
     }
+    return true;
+}
+
+std::string Chunk(const std::string& data)
+{
+    char size[16];
+    std::snprintf(size, sizeof(size), "%zx\r\n", data.size());
+    return size + data + "\r\n";
 }
 
 } // namespace
@@ -238,14 +249,7 @@ void LoopbackHttpServer::Serve(Socket client)
         }
     }
 
-    std::string response = "HTTP/1.1 " + std::to_string(answer.status) + " " + Reason(answer.status) + "\r\n";
-    response +=
-        "Content-Length: " + std::to_string(answer.contentLength.value_or(answer.body.size())) + "\r\n";
-    for (const std::string& header : answer.headers)
-        response += header + "\r\n";
-    response += "Connection: close\r\n\r\n";
-    response += answer.body;
-    SendAll(client, response);
+    SendAnswer(client, answer);
     ::shutdown(client, SD_SEND);
     // Let the client read to the end before the socket goes.
     DWORD drainStart = ::GetTickCount();
@@ -254,6 +258,53 @@ void LoopbackHttpServer::Serve(Socket client)
             break;
     }
     ::closesocket(client);
+}
+
+bool LoopbackHttpServer::SendPaced(Socket client, const std::string& data, size_t pieceBytes, DWORD pauseMs,
+                                   DWORD start)
+{
+    if (pieceBytes == 0)
+        pieceBytes = data.size();
+    for (size_t offset = 0; offset < data.size(); offset += pieceBytes) {
+        if (stopping_ || ::GetTickCount() - start >= kStreamLimitMs)
+            return false;
+        if (!SendAll(client, data.data() + offset, std::min(pieceBytes, data.size() - offset)))
+            return false;
+        if (pauseMs > 0)
+            ::Sleep(pauseMs);
+    }
+    return true;
+}
+
+void LoopbackHttpServer::SendAnswer(Socket client, const HttpAnswer& answer)
+{
+    DWORD start = ::GetTickCount();
+    std::string head = "HTTP/1.1 " + std::to_string(answer.status) + " " + Reason(answer.status) + "\r\n";
+    if (answer.chunked || answer.endless)
+        head += "Transfer-Encoding: chunked\r\n";
+    else
+        head +=
+            "Content-Length: " + std::to_string(answer.contentLength.value_or(answer.body.size())) + "\r\n";
+    for (const std::string& header : answer.headers)
+        head += header + "\r\n";
+    head += "Connection: close\r\n\r\n";
+    if (!SendPaced(client, head, answer.headerByteMs ? 1 : 0, answer.headerByteMs, start))
+        return;
+
+    if (!answer.chunked && !answer.endless) {
+        SendPaced(client, answer.body, answer.pieceBytes, answer.piecePauseMs, start);
+        return;
+    }
+    size_t pieceBytes = answer.pieceBytes ? answer.pieceBytes : std::max<size_t>(answer.body.size(), 1);
+    for (size_t offset = 0; offset < answer.body.size(); offset += pieceBytes) {
+        if (!SendPaced(client, Chunk(answer.body.substr(offset, pieceBytes)), 0, answer.piecePauseMs, start))
+            return;
+    }
+    while (answer.endless && !answer.body.empty()) {
+        if (!SendPaced(client, Chunk(answer.body), 0, answer.piecePauseMs, start))
+            return;
+    }
+    SendPaced(client, "0\r\n\r\n", 0, 0, start);
 }
 
 std::string Utf16Le(const std::wstring& text)

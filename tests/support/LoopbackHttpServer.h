@@ -33,6 +33,19 @@ struct HttpAnswer {
     // Accept and read the request, then never answer (the connection is
     // held open until the server stops).
     bool silent = false;
+    // Sends the status line and the headers one byte every headerByteMs.
+    DWORD headerByteMs = 0;
+    // Sends the body in pieces of pieceBytes with piecePauseMs between them
+    // (0: all at once).
+    size_t pieceBytes = 0;
+    DWORD piecePauseMs = 0;
+    // Chunked transfer encoding, one chunk per piece, instead of a
+    // Content-Length.
+    bool chunked = false;
+    // A chunked answer that repeats its body as one more chunk every
+    // piecePauseMs and never ends (until the client goes, the server stops
+    // or kStreamLimitMs passed).
+    bool endless = false;
 };
 
 // A plain answer with a status and a body.
@@ -44,11 +57,20 @@ inline HttpAnswer Reply(int status, std::string body = {})
     return answer;
 }
 
+// A 302 to another place.
+inline HttpAnswer Redirect(const std::string& location)
+{
+    HttpAnswer answer = Reply(302, "moved");
+    answer.headers.push_back("Location: " + location);
+    return answer;
+}
+
 // An HTTP server on 127.0.0.1 owned by a test. It answers each request with
 // the answer scripted for its path (the target without its query), 404 for
 // any other path, and closes the connection after each answer. Its loop is
-// bounded: at most kMaxConnections connections, kLifetimeMs in all, and
-// kRequestTimeoutMs to read one request.
+// bounded: at most kMaxConnections connections, kLifetimeMs in all,
+// kRequestTimeoutMs to read one request and kStreamLimitMs to send one
+// answer, however slowly it is scripted to go.
 class LoopbackHttpServer {
 public:
     // A winsock SOCKET, kept as its underlying type so that this header
@@ -58,6 +80,7 @@ public:
     static constexpr int kMaxConnections = 64;
     static constexpr DWORD kLifetimeMs = 180000;
     static constexpr DWORD kRequestTimeoutMs = 5000;
+    static constexpr DWORD kStreamLimitMs = 60000;
     static constexpr size_t kMaxRequestBytes = 1024 * 1024;
 
     LoopbackHttpServer();
@@ -79,6 +102,10 @@ public:
 private:
     void Run();
     void Serve(Socket client);
+    void SendAnswer(Socket client, const HttpAnswer& answer);
+    // Sends data in pieces with a pause after each; false when the client
+    // went, the server stops or the answer ran out of time.
+    bool SendPaced(Socket client, const std::string& data, size_t pieceBytes, DWORD pauseMs, DWORD start);
     static constexpr Socket kNoSocket = ~Socket(0);
 
     Socket listener_ = kNoSocket;

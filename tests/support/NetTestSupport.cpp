@@ -1,12 +1,17 @@
 #include "tests/support/NetTestSupport.h"
 
 #include <wincrypt.h>
+#include <aclapi.h>
+#include <sddl.h>
+#include <wininet.h>
 
 #include "platform/ComPtr.h"
 #include "platform/Module.h"
 #include "platform/RegKey.h"
 #include "platform/UniqueHandle.h"
 #include "tests/support/TestSupport.h"
+
+#include <cctype>
 
 namespace Tavrin::Test {
 
@@ -77,7 +82,8 @@ EnvironmentOverride::~EnvironmentOverride()
     ::SetEnvironmentVariableW(name_.c_str(), previous_ ? previous_->c_str() : nullptr);
 }
 
-TrustedTestRoot::TrustedTestRoot() : der_(ReadFileBytes(BinFolder() + L"\\test_signing_root.der"))
+TrustedTestRoot::TrustedTestRoot(const std::wstring& derFile)
+    : der_(ReadFileBytes(BinFolder() + L"\\" + derFile))
 {
     if (der_.empty())
         return;
@@ -123,6 +129,127 @@ TrustedTestRoot::~TrustedTestRoot()
         DeleteTree(HKEY_LOCAL_MACHINE, key);
     }
     ::CertFreeCertificateContext(wanted);
+}
+
+std::wstring TestThumbprint(const std::wstring& name)
+{
+    std::string text = ReadFileBytes(BinFolder() + L"\\" + name + L".sha256");
+    std::wstring hex;
+    for (char c : text) {
+        if (std::isxdigit(static_cast<unsigned char>(c)))
+            hex += static_cast<wchar_t>(c);
+    }
+    return hex;
+}
+
+std::vector<std::wstring> CachedUrls(const std::wstring& text)
+{
+    std::vector<std::wstring> urls;
+    std::vector<BYTE> buffer(64 * 1024);
+    DWORD size = static_cast<DWORD>(buffer.size());
+    auto* entry = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer.data());
+    HANDLE find = ::FindFirstUrlCacheEntryW(nullptr, entry, &size);
+    if (!find)
+        return urls;
+    do {
+        std::wstring url = entry->lpszSourceUrlName ? entry->lpszSourceUrlName : L"";
+        if (url.find(text) != std::wstring::npos)
+            urls.push_back(url);
+        size = static_cast<DWORD>(buffer.size());
+    } while (::FindNextUrlCacheEntryW(find, entry, &size));
+    ::FindCloseUrlCache(find);
+    return urls;
+}
+
+std::string OthersCanWrite(const std::wstring& folder)
+{
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT,
+                                OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
+                                &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+        return "no security information\n";
+    auto isTrusted = [](PSID sid) {
+        return ::IsWellKnownSid(sid, WinLocalSystemSid) || ::IsWellKnownSid(sid, WinBuiltinAdministratorsSid);
+    };
+    std::string reasons;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ::GetSecurityDescriptorControl(descriptor, &control, &revision);
+    if (!(control & SE_DACL_PROTECTED))
+        reasons += "the access list inherits from the parent\n";
+    if (!owner || !isTrusted(owner))
+        reasons += "the owner is another account\n";
+    if (!dacl)
+        reasons += "no access list: everyone has every right\n";
+    const DWORD writeRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_DELETE_CHILD |
+                              FILE_WRITE_ATTRIBUTES | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE |
+                              GENERIC_ALL;
+    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+        ACE_HEADER* header = nullptr;
+        if (!::GetAce(dacl, i, reinterpret_cast<void**>(&header)) ||
+            header->AceType != ACCESS_ALLOWED_ACE_TYPE)
+            continue;
+        auto* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+        PSID sid = &ace->SidStart;
+        if ((ace->Mask & writeRights) && !isTrusted(sid)) {
+            LPWSTR name = nullptr;
+            ::ConvertSidToStringSidW(sid, &name);
+            std::wstring text = name ? name : L"?";
+            ::LocalFree(name);
+            reasons +=
+                "entry " + std::to_string(i) + " lets " + std::string(text.begin(), text.end()) + " write\n";
+        }
+    }
+    ::LocalFree(descriptor);
+    return reasons;
+}
+
+bool CreateOpenFolder(const std::wstring& path)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;FA;;;WD)", SDDL_REVISION_1,
+                                                                &descriptor, nullptr))
+        return false;
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+    bool created = ::CreateDirectoryW(path.c_str(), &attributes) != FALSE;
+    ::LocalFree(descriptor);
+    return created;
+}
+
+bool RunningOnWine()
+{
+    HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
+}
+
+bool FileSystemKeepsSecurity()
+{
+    TempFolder folder;
+    std::wstring probe = folder.File(L"security-probe");
+    return CreateOpenFolder(probe) &&
+           OthersCanWrite(probe).find("inherits from the parent") == std::string::npos;
+}
+
+void RemoveFolder(const std::wstring& path)
+{
+    WIN32_FIND_DATAW found;
+    Platform::UniqueFindHandle find(::FindFirstFileW((path + L"\\*").c_str(), &found));
+    if (find) {
+        do {
+            std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            std::wstring child = path + L"\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveFolder(child);
+            else
+                ::DeleteFileW(child.c_str());
+        } while (::FindNextFileW(find.Get(), &found));
+    }
+    find.Reset();
+    ::RemoveDirectoryW(path.c_str());
 }
 
 size_t TaskInfo::EnabledTriggers() const

@@ -42,11 +42,11 @@ private:
     std::optional<std::wstring> previous_;
 };
 
-// The test signing root (test_signing_root.der beside the tests) in the
-// machine's trusted roots until the object goes.
+// A test signing root (a DER file beside the tests, made by
+// sign-test-updater.sh) in the machine's trusted roots until the object goes.
 class TrustedTestRoot {
 public:
-    TrustedTestRoot();
+    explicit TrustedTestRoot(const std::wstring& derFile = L"test_signing_root.der");
     ~TrustedTestRoot();
     TrustedTestRoot(const TrustedTestRoot&) = delete;
     TrustedTestRoot& operator=(const TrustedTestRoot&) = delete;
@@ -56,6 +56,34 @@ private:
     std::string der_;
     bool added_ = false;
 };
+
+// The SHA-256 thumbprint, in hexadecimal, that sign-test-updater.sh wrote
+// beside the tests for one of its certificates ("test_signing_root",
+// "test_signer", "test_other_root").
+std::wstring TestThumbprint(const std::wstring& name);
+
+// The URLs of the user's WinINet cache entries that contain text.
+std::vector<std::wstring> CachedUrls(const std::wstring& text);
+
+// What lets anyone but SYSTEM and the administrators change a folder or
+// what is in it (an inherited access list, an entry that grants write,
+// delete or ownership rights to another account, an owner that is not one
+// of them), one reason a line; empty when only they can.
+std::string OthersCanWrite(const std::wstring& folder);
+
+// A folder whose access list lets everyone do everything.
+bool CreateOpenFolder(const std::wstring& path);
+// False where the file system does not keep the access list a folder was
+// made with (Wine derives one from the folder's modes).
+bool FileSystemKeepsSecurity();
+
+// True under Wine. Its WinINet goes on reading a trickled answer head in
+// HttpSendRequestW after another thread closed the request handle, where
+// Windows ends the call.
+bool RunningOnWine();
+
+// Removes a folder, the files in it and its empty subfolders.
+void RemoveFolder(const std::wstring& path);
 
 // A scheduled task as the Task Scheduler reports it.
 struct TaskTriggerInfo {
