@@ -53,7 +53,7 @@ run net-i686 "$i686/net_tests.exe" 'PercentEncode.*:SurveyReportConstruction.*:S
 # of two pages, the pre-upgrade scan on Windows 7.
 TAVRIN_SAVED_FILES_COPY=$(winpath "$out/saved-i686") \
   run app-i686 "$i686/app_tests.exe" \
-  'InstallModeTest.*:ProgramModes/*:ProgramOnWindows10.*:PreUpgradeDialog.ScanOnWindows7WithServicePack'
+  'InstallModeTest.*:*/ProgramModes.*:ProgramOnWindows10.*:PreUpgradeDialog.ScanOnWindows7WithServicePack'
 TAVRIN_SAVED_FILES_COPY=$(winpath "$out/saved-x86_64") \
   run app-x86_64 "$x86_64/app_tests.exe" 'PreUpgradeDialog.ScanOnWindows7WithServicePack'
 
