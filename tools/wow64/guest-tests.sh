@@ -27,13 +27,22 @@ cp -a /var/lib/tavrin/prefix "$WINEPREFIX"
 [ -d "$WINEPREFIX/drive_c/windows/syswow64" ] || { echo "guest: the prefix has no syswow64"; exit 1; }
 /usr/lib/wine/wineserver -p
 /usr/lib/wine/wine64 wineboot </dev/null >/dev/null 2>&1
+# A crashing program ends with Wine's report instead of waiting in a debugger.
+for view in 32 64; do
+  /usr/lib/wine/wine64 reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+    /v Debugger /f /reg:$view </dev/null >/dev/null 2>&1
+done
+
+# A first 32-bit program: Wine's own, then ours.
+echo "=== 32-bit smoke: $(/usr/lib/wine/wine64 'C:\windows\syswow64\cmd.exe' /c echo cmd runs 2>&1 | tr -d '\r')"
+echo "=== 32-bit smoke: probe.exe says $("$here/wine-exec" "$i686/probe.exe" 2>&1 | tr -d '\r')"
 
 status=0
 # run NAME PROGRAM FILTER: one process for all matching cases.
 run() {
   local name=$1 program=$2 filter=$3 start=$SECONDS rc
   echo "=== $name: $filter"
-  (cd "$(dirname "$program")" && "$here/wine-exec" "$program" --gtest_filter="$filter" \
+  (cd "$(dirname "$program")" && timeout 900 "$here/wine-exec" "$program" --gtest_filter="$filter" \
     --gtest_output="xml:$(winpath "$out/$name.xml")") >"$out/$name.log" 2>&1 </dev/null
   rc=$?
   grep -E '^\[ +(OK|FAILED|PASSED|SKIPPED) +\]|Failure$|^[^ ].*: error:|Expected|Which is|actual' \
