@@ -11,8 +11,14 @@ set -u
 share=/mnt/share
 out=$share/wow64
 here=$(cd "$(dirname "$0")" && pwd)
-i686=$share/i686/bin
-x86_64=$share/x86_64/bin
+# Wine maps the programs it loads; it gets them from the guest's own memory
+# rather than through the share.
+mkdir -p /tmp/i686 /tmp/x86_64
+cp -a "$share/i686/bin/." /tmp/i686/
+cp -a "$share/x86_64/bin/app_tests.exe" "$share/x86_64/bin/tavrin.exe" "$share/x86_64/bin/ui.xml" \
+  "$share/x86_64/bin/images" /tmp/x86_64/
+i686=/tmp/i686
+x86_64=/tmp/x86_64
 mkdir -p "$out/screenshots" "$out/saved-i686" "$out/saved-x86_64"
 
 winpath() { # a Linux path as Wine sees it (drive Z:)
