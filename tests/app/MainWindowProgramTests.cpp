@@ -15,6 +15,10 @@ using namespace Tavrin::Test;
 namespace {
 
 constexpr wchar_t kFirstRunKey[] = L"Software\\Tavrin";
+// The program keeps its first-run marker in the registry view of its own
+// width (the redirected one for the shipped 32-bit program on 64-bit
+// Windows), which is this test program's default view.
+constexpr REGSAM kMarkerView = 0;
 // The program's profile: the registry key "Tavrin", then its application
 // name, the base name of the program file.
 constexpr wchar_t kProfileKey[] = L"Software\\Tavrin\\tavrin";
@@ -25,7 +29,7 @@ class ProgramOnWindows10 : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        DeleteStored(HKEY_LOCAL_MACHINE, kFirstRunKey, L"");
+        DeleteStored(HKEY_LOCAL_MACHINE, kFirstRunKey, L"", kMarkerView);
         DeleteStored(HKEY_CURRENT_USER, kProfileKey, L"showCompatibility");
     }
 
@@ -55,7 +59,7 @@ TEST_F(ProgramOnWindows10, FirstStartCongratulatesThenOpensTheMainWindow)
         ::PostMessageW(main, WM_CLOSE, 0, 0);
         EXPECT_TRUE(program.WaitForExit(30000));
     }
-    EXPECT_TRUE(ReadStored(HKEY_LOCAL_MACHINE, kFirstRunKey, L"").IsString(L"notFirstRun"));
+    EXPECT_TRUE(ReadStored(HKEY_LOCAL_MACHINE, kFirstRunKey, L"", kMarkerView).IsString(L"notFirstRun"));
     EXPECT_TRUE(ReadStored(HKEY_CURRENT_USER, kProfileKey, L"showCompatibility").IsDword(1));
 
     // The second start goes straight to the main window, without the note.
@@ -108,7 +112,8 @@ template <typename Model> void TickInProgram(HWND page, int rowId)
 
 TEST_F(ProgramOnWindows10, PrivacyAndSecurityClicksLandInThe64BitView)
 {
-    WriteString(HKEY_LOCAL_MACHINE, kFirstRunKey, L"", L"notFirstRun");
+    const wchar_t marker[] = L"notFirstRun";
+    WriteStored(HKEY_LOCAL_MACHINE, kFirstRunKey, L"", REG_SZ, marker, sizeof(marker), kMarkerView);
     RegistryRestorer restorer;
     ClearCatalogue(restorer, Tavrin::Core::CPrivacy());
     ClearCatalogue(restorer, Tavrin::Core::CSecurity());
