@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "net/InstallerSettings.h"
+#include "platform/Text.h"
 
 namespace Tavrin::Net {
 
@@ -201,6 +202,14 @@ void WinInetRequest::Watch()
     if (request_) {
         ::InternetCloseHandle(request_);
         request_ = nullptr;
+    }
+    // Closing the handle ends a blocked call on Windows; a WinINet that
+    // leaves the call blocked (Wine's, in a send waiting for a trickling
+    // header) would hold the mode past every limit. The request is then
+    // given up together with the process.
+    if (!wake_.wait_for(lock, std::chrono::milliseconds(kStuckGraceMs), [this] { return finished_; })) {
+        Platform::DebugLine(L"request still blocked after its deadline: ending the process");
+        ::TerminateProcess(::GetCurrentProcess(), ERROR_TIMEOUT);
     }
 }
 

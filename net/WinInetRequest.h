@@ -58,10 +58,15 @@ ReadEnd ReadPieces(const PieceReader& read, const PieceSink& sink, DWORD pieceSi
 // made: no redirects followed, nothing written to the user's cache, no
 // cookies, no dialogs, the time-outs above, and a watchdog that closes the
 // request handle when its limits run out, so that a call blocked in it
-// returns.
+// returns. Requests are made only by the command-line modes, whose work ends
+// with them: a request that still blocks kStuckGraceMs after its handle was
+// closed ends the process (exit code ERROR_TIMEOUT).
 class WinInetRequest {
 public:
     static constexpr DWORD kPieceSize = 2048;
+    // A call on a closed handle that still waits for data returns at the
+    // latest when the network time-out runs out, unless data keeps trickling.
+    static constexpr DWORD kStuckGraceMs = kNetworkTimeoutMs;
 
     WinInetRequest(const wchar_t* agent, const RequestLimits& limits);
     ~WinInetRequest();

@@ -12,6 +12,7 @@ packages=(
   wine64 xvfb xauth cmake ninja-build dpkg-dev googletest
   fonts-dejavu-core fonts-wine osslsigncode openssl python3 python3-pil
   clang-format x11-apps msitools wixl
+  qemu-system-x86 debootstrap
 )
 
 need_install=()

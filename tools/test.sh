@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Sets up, builds both targets and runs every test of the 64-bit build under
-# wine64, in a throwaway Wine prefix and on a private Xvfb display.
-# Extra arguments go to ctest (for example -R Privacy).
+# wine64, in a throwaway Wine prefix and on a private Xvfb display; then the
+# width-sensitive tests of the shipped 32-bit build in a WoW64 guest machine
+# (tools/wow64-guest.sh).
+# Extra arguments go to ctest (for example -R Privacy); a run with them skips
+# the guest stage unless TAVRIN_WOW64=1. TAVRIN_WOW64=0 always skips it.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -41,4 +44,26 @@ export DISPLAY
 status=0
 ctest --test-dir "$build" --output-on-failure --no-tests=error "$@" || status=$?
 echo "Screenshots: $shots"
+
+# --- The shipped 32-bit build in a WoW64 guest ----------------------------
+wow64=${TAVRIN_WOW64:-}
+[ -z "$wow64" ] && { [ $# -eq 0 ] && wow64=1 || wow64=0; }
+if [ "$wow64" = 1 ]; then
+  builds="${TAVRIN_BUILD_ROOT:-$top/build}"
+  results="$builds/wow64"
+  rm -rf "$results"
+  mkdir -p "$results"
+  cp "$top/tools/wow64/guest-tests.sh" "$top/tools/wine-exec" "$results/"
+  echo "32-bit stage: the width-sensitive tests in a WoW64 guest machine"
+  guest=0
+  "$top/tools/wow64-guest.sh" "$builds" wow64/guest-tests.sh || guest=$?
+  if [ "$guest" -eq 77 ]; then
+    echo "32-bit stage: skipped (see the reason above)"
+  elif [ "$guest" -ne 0 ]; then
+    echo "32-bit stage: FAILED (exit $guest); reports and logs in $results"
+    status=1
+  else
+    echo "32-bit stage: passed; reports, logs and screenshots in $results"
+  fi
+fi
 exit $status

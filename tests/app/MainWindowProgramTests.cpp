@@ -2,26 +2,26 @@
 
 #include <string>
 
+#include "core/settings/Privacy.h"
+#include "core/settings/Security.h"
 #include "res/resource.h"
 #include "tests/core/SettingsTestSupport.h"
 #include "tests/support/ProgramTestSupport.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/WindowTestSupport.h"
 
 using namespace Tavrin::Test;
 
 namespace {
 
 constexpr wchar_t kFirstRunKey[] = L"Software\\Tavrin";
+// The program keeps its first-run marker in the registry view of its own
+// width (the redirected one for the shipped 32-bit program on 64-bit
+// Windows), which is this test program's default view.
+constexpr REGSAM kMarkerView = 0;
 // The program's profile: the registry key "Tavrin", then its application
 // name, the base name of the program file.
 constexpr wchar_t kProfileKey[] = L"Software\\Tavrin\\tavrin";
-
-std::wstring TextOf(HWND window)
-{
-    wchar_t text[512] = {};
-    ::GetWindowTextW(window, text, 512);
-    return text;
-}
 
 } // namespace
 
@@ -29,7 +29,7 @@ class ProgramOnWindows10 : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        DeleteStored(HKEY_LOCAL_MACHINE, kFirstRunKey, L"");
+        DeleteStored(HKEY_LOCAL_MACHINE, kFirstRunKey, L"", kMarkerView);
         DeleteStored(HKEY_CURRENT_USER, kProfileKey, L"showCompatibility");
     }
 
@@ -59,7 +59,7 @@ TEST_F(ProgramOnWindows10, FirstStartCongratulatesThenOpensTheMainWindow)
         ::PostMessageW(main, WM_CLOSE, 0, 0);
         EXPECT_TRUE(program.WaitForExit(30000));
     }
-    EXPECT_TRUE(ReadStored(HKEY_LOCAL_MACHINE, kFirstRunKey, L"").IsString(L"notFirstRun"));
+    EXPECT_TRUE(ReadStored(HKEY_LOCAL_MACHINE, kFirstRunKey, L"", kMarkerView).IsString(L"notFirstRun"));
     EXPECT_TRUE(ReadStored(HKEY_CURRENT_USER, kProfileKey, L"showCompatibility").IsDword(1));
 
     // The second start goes straight to the main window, without the note.
@@ -72,4 +72,70 @@ TEST_F(ProgramOnWindows10, FirstStartCongratulatesThenOpensTheMainWindow)
     EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(main, IDC_ISSUES_NOTE)));
     ::PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(again.WaitForExit(30000));
+}
+
+namespace {
+
+// Clicks a section button of the main window and waits for its page, known
+// by one of its controls; null when it does not show.
+HWND OpenPage(HWND main, int buttonId, int itemId)
+{
+    Click(::GetDlgItem(main, buttonId));
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 10000; ::Sleep(100))
+        for (HWND page = ::FindWindowExW(main, nullptr, L"#32770", nullptr); page;
+             page = ::FindWindowExW(main, page, L"#32770", nullptr))
+            if (::IsWindowVisible(page) && ::GetDlgItem(page, itemId))
+                return page;
+    return nullptr;
+}
+
+// Ticks a row of a page in the running program, as a user's click does, and
+// checks where its values landed: what the catalogue says in the 64-bit view,
+// nothing in the redirected 32-bit copy.
+template <typename Model> void TickInProgram(HWND page, int rowId)
+{
+    SCOPED_TRACE("row " + std::to_string(rowId));
+    const Model model; // only for the places of its values
+    const auto* row = Tavrin::Core::FindRow<Model>(rowId);
+    ASSERT_NE(row, nullptr);
+    const auto expected = AfterSteps(StateOf(model), row->tick);
+    const auto redirected = RedirectedStateOf(model);
+    Click(::GetDlgItem(page, rowId));
+    const DWORD start = ::GetTickCount();
+    while (StateOf(model) != expected && ::GetTickCount() - start < 10000)
+        ::Sleep(100);
+    EXPECT_EQ(StateOf(model), expected);
+    EXPECT_EQ(RedirectedStateOf(model), redirected);
+}
+
+} // namespace
+
+TEST_F(ProgramOnWindows10, PrivacyAndSecurityClicksLandInThe64BitView)
+{
+    const wchar_t marker[] = L"notFirstRun";
+    WriteStored(HKEY_LOCAL_MACHINE, kFirstRunKey, L"", REG_SZ, marker, sizeof(marker), kMarkerView);
+    RegistryRestorer restorer;
+    ClearCatalogue(restorer, Tavrin::Core::CPrivacy());
+    ClearCatalogue(restorer, Tavrin::Core::CSecurity());
+    FramedProgramWindows framed;
+    RunningProgram program;
+    ASSERT_TRUE(program.Started());
+    HWND main = WaitForWindowOf(program.Id(), ProgramWindow::MainWindow, 120000);
+    ASSERT_NE(main, nullptr);
+    ::Sleep(1000);
+    EXPECT_TRUE(CaptureScreenOf(main).SavePng(ScreenshotPath(L"program-main-window")));
+
+    HWND privacy = OpenPage(main, IDC_BTN_PRIVACY, 1004);
+    ASSERT_NE(privacy, nullptr);
+    TickInProgram<Tavrin::Core::CPrivacy>(privacy, 1004);
+    ::Sleep(500);
+    EXPECT_TRUE(CaptureScreenOf(main).SavePng(ScreenshotPath(L"program-privacy-page")));
+    Click(::GetDlgItem(privacy, IDOK));
+
+    HWND security = OpenPage(main, IDC_BTN_SECURITY, 1002);
+    ASSERT_NE(security, nullptr);
+    EXPECT_NE(security, privacy);
+    TickInProgram<Tavrin::Core::CSecurity>(security, 1002);
+    TickInProgram<Tavrin::Core::CSecurity>(security, 1003);
+    // The page's Done would ask for a restart; the program is simply ended.
 }

@@ -388,6 +388,15 @@ void PreUpgradeDialog::ScanOn(const std::wstring& version, long long expectedCod
     // Closing ends the process.
     ::PostMessageW(dialog, WM_CLOSE, 0, 0);
     EXPECT_TRUE(ProcessEnded(20000));
+
+    // With TAVRIN_SAVED_FILES_COPY naming a folder, the files stay there, so
+    // that the runs of both widths can be compared byte for byte.
+    wchar_t keep[MAX_PATH] = {};
+    if (::GetEnvironmentVariableW(L"TAVRIN_SAVED_FILES_COPY", keep, MAX_PATH)) {
+        for (const wchar_t* name : kSavedFiles)
+            EXPECT_TRUE(
+                ::CopyFileW(SavedFile(name).c_str(), (std::wstring(keep) + L"\\" + name).c_str(), FALSE));
+    }
 }
 
 } // namespace

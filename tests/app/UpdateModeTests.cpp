@@ -271,8 +271,6 @@ TEST_F(UpdateModeTest, NeitherAnswerNorDownloadStaysInTheInternetCache)
 
 TEST_F(UpdateModeTest, ATricklingUpdateServerIsCutOffAtTheDeadline)
 {
-    if (RunningOnWine())
-        GTEST_SKIP() << "Wine's WinINet does not end a send when the request handle is closed";
     installer.SetDword(L"RequestDeadlineSeconds", kTestDeadlineSeconds);
     HttpAnswer trickle = Reply(200, Utf16Le(L"<version id=\"1.0.3\"/>"));
     trickle.headerByteMs = 2000;
@@ -308,8 +306,6 @@ TEST_F(UpdateModeTest, ADownloadBelowTheMinimumRateIsCutOff)
 
 TEST_F(UpdateModeTest, ATricklingStatisticsServerIsCutOffAtTheDeadline)
 {
-    if (RunningOnWine())
-        GTEST_SKIP() << "Wine's WinINet does not end a send when the request handle is closed";
     installer.SetDword(L"RequestDeadlineSeconds", kTestDeadlineSeconds);
     installer.SetString(L"StatsHost", server.Address());
     HttpAnswer trickle = Reply(200, "ok");

@@ -43,10 +43,12 @@ template <typename Model> bool ShownTickedWhenAbsent(int controlId, const Model&
 // Ticks and clears every row in turn. Each click must leave exactly what its
 // steps say (values, types and sizes) and touch no other member; a box must
 // show ticked after its tick and cleared after its clear, unless its value has
-// no root (the policy object missing).
+// no root (the policy object missing). Every value goes to the 64-bit view,
+// also from the 32-bit program: the redirected copies never change.
 template <typename Model> void WalkEveryRow(Model& model)
 {
     const Model& constModel = model;
+    const auto redirected = RedirectedStateOf(constModel);
     for (const auto& row : CatalogueOf<Model>().rows) {
         SCOPED_TRACE("row " + std::to_string(row.controlId));
         const bool reachable = PlaceOf(constModel, row.shownTicked.entry).root != nullptr;
@@ -55,8 +57,10 @@ template <typename Model> void WalkEveryRow(Model& model)
         auto ticked = StateOf(constModel);
         EXPECT_EQ(ticked, AfterSteps(before, row.tick));
         EXPECT_EQ(IsTicked(constModel, row), reachable);
+        EXPECT_EQ(RedirectedStateOf(constModel), redirected);
         Apply(model, row, false);
         EXPECT_EQ(StateOf(constModel), AfterSteps(ticked, row.clear));
+        EXPECT_EQ(RedirectedStateOf(constModel), redirected);
         EXPECT_EQ(IsTicked(constModel, row), ShownTickedWhenAbsent(row.controlId, constModel));
     }
 }

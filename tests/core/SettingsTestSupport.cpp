@@ -151,12 +151,11 @@ const std::wstring PolicyServer::kSaveArguments =
 PolicyServer::PolicyServer(Options options)
 {
     RegKey server;
-    server.Create(HKEY_LOCAL_MACHINE, std::wstring(kClassKey) + L"\\InprocServer32",
-                  KEY_ALL_ACCESS | KEY_WOW64_64KEY);
+    server.Create(HKEY_LOCAL_MACHINE, std::wstring(kClassKey) + L"\\InprocServer32", KEY_ALL_ACCESS);
     server.SetString(L"", BinFolder() + L"\\gpo_server.dll");
     server.SetString(L"ThreadingModel", L"Both");
     RegKey settings;
-    settings.Open(HKEY_LOCAL_MACHINE, kClassKey, KEY_ALL_ACCESS | KEY_WOW64_64KEY);
+    settings.Open(HKEY_LOCAL_MACHINE, kClassKey, KEY_ALL_ACCESS);
     settings.SetString(L"TestRoot", root_.Path());
     settings.SetDword(L"FailOpen", options.failOpen ? 1 : 0);
     settings.SetDword(L"FailKey", options.failKey ? 1 : 0);
@@ -167,7 +166,7 @@ PolicyServer::PolicyServer(Options options)
 
 PolicyServer::~PolicyServer()
 {
-    DeleteTree(HKEY_LOCAL_MACHINE, kClassKey, KEY_WOW64_64KEY);
+    DeleteTree(HKEY_LOCAL_MACHINE, kClassKey);
 }
 
 std::wstring PolicyServer::SectionPath(bool machine) const

@@ -162,6 +162,21 @@ template <typename Model> std::string RowText(const Core::SettingRow<Model>& row
 // with its terminating zero; anything else spelled out ("type 1, 7 bytes").
 std::string StateText(const StoredValue& value);
 
+// HKEY_LOCAL_MACHINE\SOFTWARE has a second, redirected copy in the 32-bit
+// registry view, except SOFTWARE\Policies, which both views share. The
+// catalogue values of that copy, in member order.
+template <typename Model> std::vector<std::string> RedirectedStateOf(const Model& model)
+{
+    std::vector<std::string> state;
+    for (const auto& entry : Core::CatalogueOf<Model>().members) {
+        EntryPlace place = PlaceOf(model, entry);
+        if (place.root == HKEY_LOCAL_MACHINE && _wcsnicmp(place.path.c_str(), L"SOFTWARE\\", 9) == 0 &&
+            _wcsnicmp(place.path.c_str(), L"SOFTWARE\\Policies\\", 18) != 0)
+            state.push_back(StateText(ReadStored(place.root, place.path, place.name, KEY_WOW64_32KEY)));
+    }
+    return state;
+}
+
 // The state of every member of a model, in member order; "(no root)" for a
 // policy-bound member without a policy object.
 template <typename Model> std::vector<std::string> StateOf(const Model& model)

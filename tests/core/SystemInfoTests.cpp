@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -136,6 +137,11 @@ BOOL WINAPI FakeSpace(LPCWSTR root, PULARGE_INTEGER available, PULARGE_INTEGER t
     return TRUE;
 }
 
+DWORD WINAPI NoDriveStrings(DWORD, LPWSTR)
+{
+    return 0;
+}
+
 } // namespace
 
 TEST(SystemInfoProbe, KeepsOnlyFixedDrivesWhoseSpaceCanBeRead)
@@ -161,20 +167,50 @@ TEST(SystemInfoProbe, FailedDriveListKeepsMemoryAndEmptiesTheDrives)
     SystemInfo info;
     info.fixedDrives.push_back({L"X:\\", L"1", L"2"});
     DriveQueries broken;
-    broken.getLogicalDriveStrings = [](DWORD, LPWSTR) -> DWORD { return 0; };
+    broken.getLogicalDriveStrings = NoDriveStrings;
     CollectSystemInfo(info, broken);
     EXPECT_TRUE(info.fixedDrives.empty());
     EXPECT_GT(info.totalPhysicalMemory, 0u);
 }
 
-TEST(FsRedirection, DisableAndRestoreReachKernel32)
+namespace {
+
+// The machine field of a program file's header: IMAGE_FILE_MACHINE_I386 or
+// IMAGE_FILE_MACHINE_AMD64; 0 when the file is no program.
+WORD MachineOf(const std::wstring& path)
 {
-    // A 64-bit process has no redirection to switch; the calls must still be
-    // harmless and balanced.
-    DisableFsRedirection();
-    RestoreFsRedirection();
+    const std::string bytes = Tavrin::Test::ReadFileBytes(path);
+    if (bytes.size() < 0x40)
+        return 0;
+    DWORD header = 0;
+    std::memcpy(&header, bytes.data() + 0x3c, sizeof(header));
+    WORD machine = 0;
+    if (header > bytes.size() - 6 || bytes.compare(header, 4, std::string("PE\0\0", 4)) != 0)
+        return 0;
+    std::memcpy(&machine, bytes.data() + header + 4, sizeof(machine));
+    return machine;
+}
+
+} // namespace
+
+// The test prefix is 64-bit Windows: its native system folder holds 64-bit
+// programs, and a 32-bit process sees its own folder there until it turns
+// the redirection off. A 64-bit process has nothing to switch; the calls must
+// still be harmless and balanced.
+TEST(FsRedirection, TurningItOffReachesTheNativeSystemFolder)
+{
     wchar_t system[MAX_PATH];
     ASSERT_GT(::GetSystemDirectoryW(system, MAX_PATH), 0u);
-    EXPECT_NE(::GetFileAttributesW((std::wstring(system) + L"\\kernel32.dll").c_str()),
-              INVALID_FILE_ATTRIBUTES);
+    const std::wstring kernel32 = std::wstring(system) + L"\\kernel32.dll";
+    const WORD own = sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
+    EXPECT_EQ(MachineOf(kernel32), own);
+    const BOOLEAN turnedOff = DisableFsRedirection();
+    const WORD native = MachineOf(kernel32);
+    const BOOLEAN turnedOn = RestoreFsRedirection();
+    EXPECT_EQ(native, IMAGE_FILE_MACHINE_AMD64);
+    EXPECT_EQ(MachineOf(kernel32), own);
+    if (own == IMAGE_FILE_MACHINE_I386) {
+        EXPECT_TRUE(turnedOff);
+        EXPECT_TRUE(turnedOn);
+    }
 }

@@ -130,6 +130,23 @@ TEST_F(SurveyReportTest, InstallerFlagsBecomeTrueOrFalse)
         << path;
 }
 
+// The installer is a 32-bit program like the shipped one, so on 64-bit
+// Windows both meet in the 32-bit registry view; the other view is not read.
+TEST_F(SurveyReportTest, InstallerValuesComeFromTheViewOfTheProgramsOwnWidth)
+{
+    const bool shipped = sizeof(void*) == 4;
+    InstallerKey otherView(shipped ? KEY_WOW64_64KEY : KEY_WOW64_32KEY);
+    otherView.SetDword(L"Desktop", 1);
+    otherView.SetDword(L"Quick", 1);
+    otherView.SetDword(L"Other", 1, L"Offers");
+    installer.SetDword(L"Login", 1);
+    installer.SetDword(L"Quick", 0);
+    installer.SetDword(L"Own", 0, L"Offers");
+    std::wstring path = Report().ObjectPath(false);
+    EXPECT_NE(path.find(L"&Desktop=FALSE&Login=TRUE&Quick=FALSE&"), std::wstring::npos) << path;
+    EXPECT_NE(path.find(L"&Offers=Own&OffersSelected=0&"), std::wstring::npos) << path;
+}
+
 TEST_F(SurveyReportTest, OffersListNamesAndSelectionsInOrder)
 {
     installer.SetDword(L"A", 1, L"Offers");

@@ -35,28 +35,28 @@ std::wstring TakeCoString(LPWSTR text)
 
 } // namespace
 
-InstallerKey::InstallerKey()
+InstallerKey::InstallerKey(REGSAM view) : view_(view)
 {
     RegKey orvane;
-    createdOrvane_ = orvane.Open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Orvane", KEY_READ) != ERROR_SUCCESS;
+    createdOrvane_ = orvane.Open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Orvane", KEY_READ | view_) != ERROR_SUCCESS;
     CreateSubKey(L"");
 }
 
 InstallerKey::~InstallerKey()
 {
-    DeleteTree(HKEY_LOCAL_MACHINE, createdOrvane_ ? L"SOFTWARE\\Orvane" : kPath);
+    DeleteTree(HKEY_LOCAL_MACHINE, createdOrvane_ ? L"SOFTWARE\\Orvane" : kPath, view_);
 }
 
 void InstallerKey::CreateSubKey(const std::wstring& subKey) const
 {
     RegKey key;
-    key.Create(HKEY_LOCAL_MACHINE, KeyPath(subKey), KEY_WRITE);
+    key.Create(HKEY_LOCAL_MACHINE, KeyPath(subKey), KEY_WRITE | view_);
 }
 
 void InstallerKey::SetDword(const std::wstring& name, DWORD value, const std::wstring& subKey) const
 {
     RegKey key;
-    if (key.Create(HKEY_LOCAL_MACHINE, KeyPath(subKey), KEY_WRITE) == ERROR_SUCCESS)
+    if (key.Create(HKEY_LOCAL_MACHINE, KeyPath(subKey), KEY_WRITE | view_) == ERROR_SUCCESS)
         key.SetDword(name, value);
 }
 
@@ -64,7 +64,7 @@ void InstallerKey::SetString(const std::wstring& name, const std::wstring& value
                              const std::wstring& subKey) const
 {
     RegKey key;
-    if (key.Create(HKEY_LOCAL_MACHINE, KeyPath(subKey), KEY_WRITE) == ERROR_SUCCESS)
+    if (key.Create(HKEY_LOCAL_MACHINE, KeyPath(subKey), KEY_WRITE | view_) == ERROR_SUCCESS)
         key.SetString(name, value);
 }
 

@@ -10,10 +10,11 @@ namespace Tavrin::Test {
 
 // HKEY_LOCAL_MACHINE\SOFTWARE\Orvane\Tavrin, the installer's key, created
 // for a test and removed (with HKEY_LOCAL_MACHINE\SOFTWARE\Orvane when the
-// test made that too) when the object goes.
+// test made that too) when the object goes; in this process's registry view
+// unless another is given (KEY_WOW64_32KEY or KEY_WOW64_64KEY).
 class InstallerKey {
 public:
-    InstallerKey();
+    explicit InstallerKey(REGSAM view = 0);
     ~InstallerKey();
     InstallerKey(const InstallerKey&) = delete;
     InstallerKey& operator=(const InstallerKey&) = delete;
@@ -25,6 +26,7 @@ public:
     void CreateSubKey(const std::wstring& subKey) const;
 
 private:
+    REGSAM view_;
     bool createdOrvane_ = false;
 };
 

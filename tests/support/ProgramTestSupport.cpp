@@ -78,25 +78,14 @@ DWORD RunningProgram::ExitCode() const
 
 HWND FindWindowOf(DWORD process, ProgramWindow kind)
 {
-    struct Search {
-        DWORD process;
-        ProgramWindow kind;
-        HWND found;
-    } search{process, kind, nullptr};
-    ::EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* search = reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(window, &owner);
-            if (owner != search->process || !::IsWindowVisible(window) || ClassOf(window) != L"#32770")
-                return TRUE;
-            if (!::GetDlgItem(window, MarkerOf(search->kind)))
-                return TRUE;
-            search->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    for (HWND window : TopLevelWindows()) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if (owner == process && ::IsWindowVisible(window) && ClassOf(window) == L"#32770" &&
+            ::GetDlgItem(window, MarkerOf(kind)))
+            return window;
+    }
+    return nullptr;
 }
 
 HWND WaitForWindowOf(DWORD process, ProgramWindow kind, DWORD timeoutMs)

@@ -68,17 +68,29 @@ std::wstring ClassOf(HWND window)
     return buffer;
 }
 
+namespace {
+
+// Enumeration callbacks are stdcall functions on i686, which a lambda is not.
+BOOL CALLBACK CollectWindow(HWND window, LPARAM list)
+{
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
+} // namespace
+
 std::vector<HWND> ChildrenOf(HWND window)
 {
     std::vector<HWND> children;
-    ::EnumChildWindows(
-        window,
-        [](HWND child, LPARAM param) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(param)->push_back(child);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&children));
+    ::EnumChildWindows(window, CollectWindow, reinterpret_cast<LPARAM>(&children));
     return children;
+}
+
+std::vector<HWND> TopLevelWindows()
+{
+    std::vector<HWND> windows;
+    ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
 }
 
 void ParkPointer()
@@ -326,39 +338,32 @@ MessageBoxAnswerer::~MessageBoxAnswerer()
 
 void MessageBoxAnswerer::Watch(DWORD timeoutMs)
 {
-    struct Search {
-        const std::wstring* caption;
-        HWND found = nullptr;
-    };
     DWORD start = ::GetTickCount();
     while (!stop_ && ::GetTickCount() - start < timeoutMs) {
-        Search search{&wantedCaption_};
-        ::EnumWindows(
-            [](HWND window, LPARAM param) -> BOOL {
-                auto* search = reinterpret_cast<Search*>(param);
-                DWORD process = 0;
-                ::GetWindowThreadProcessId(window, &process);
-                if (process != ::GetCurrentProcessId() || !::IsWindowVisible(window))
-                    return TRUE;
-                if (ClassOf(window) != L"#32770")
-                    return TRUE;
-                if (!search->caption->empty() && TextOf(window) != *search->caption)
-                    return TRUE;
-                // A message box carries its text in the static item 0xFFFF.
-                if (!::GetDlgItem(window, 0xFFFF))
-                    return TRUE;
-                search->found = window;
-                return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        if (search.found) {
+        HWND found = nullptr;
+        for (HWND window : TopLevelWindows()) {
+            DWORD process = 0;
+            ::GetWindowThreadProcessId(window, &process);
+            if (process != ::GetCurrentProcessId() || !::IsWindowVisible(window))
+                continue;
+            if (ClassOf(window) != L"#32770")
+                continue;
+            if (!wantedCaption_.empty() && TextOf(window) != wantedCaption_)
+                continue;
+            // A message box carries its text in the static item 0xFFFF.
+            if (!::GetDlgItem(window, 0xFFFF))
+                continue;
+            found = window;
+            break;
+        }
+        if (found) {
             {
                 std::lock_guard<std::mutex> lock(g_answererMutex);
-                caption_ = TextOf(search.found);
-                text_ = TextOf(::GetDlgItem(search.found, 0xFFFF));
+                caption_ = TextOf(found);
+                text_ = TextOf(::GetDlgItem(found, 0xFFFF));
             }
-            HWND buttonWindow = ::GetDlgItem(search.found, button_);
-            ::PostMessageW(search.found, WM_COMMAND, MAKEWPARAM(button_, BN_CLICKED),
+            HWND buttonWindow = ::GetDlgItem(found, button_);
+            ::PostMessageW(found, WM_COMMAND, MAKEWPARAM(button_, BN_CLICKED),
                            reinterpret_cast<LPARAM>(buttonWindow));
             answered_ = true;
             return;

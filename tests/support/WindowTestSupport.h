@@ -40,6 +40,8 @@ std::wstring TextOf(HWND window);
 std::wstring ClassOf(HWND window);
 // Every descendant of the window, in the order EnumChildWindows gives them.
 std::vector<HWND> ChildrenOf(HWND window);
+// Every top-level window, in the order EnumWindows gives them (top first).
+std::vector<HWND> TopLevelWindows();
 
 // --- Message pumping --------------------------------------------------------
 
