@@ -78,24 +78,6 @@ TEST_F(DiskCleanupRun, ASystemsToolThatIsNoProgramReportsWhy)
     EXPECT_EQ(Log(), "");
 }
 
-// Turns this thread's file-system redirection off while it lives, where
-// there is one (a 32-bit process on 64-bit Windows).
-class NativeSystemFolder {
-public:
-    NativeSystemFolder() : turnedOff_(::Wow64DisableWow64FsRedirection(&previous_) != FALSE) {}
-    ~NativeSystemFolder()
-    {
-        if (turnedOff_)
-            ::Wow64RevertWow64FsRedirection(previous_);
-    }
-    NativeSystemFolder(const NativeSystemFolder&) = delete;
-    NativeSystemFolder& operator=(const NativeSystemFolder&) = delete;
-
-private:
-    PVOID previous_ = nullptr;
-    bool turnedOff_;
-};
-
 // The tool is the one in the native system folder, which a 32-bit process
 // reaches only with the redirection turned off. Nothing else holds the
 // stand-in: not the search path, not the process's own system folder.
@@ -110,7 +92,7 @@ TEST_F(DiskCleanupRun, StartsTheToolOfTheNativeSystemFolder)
         NativeSystemFolder native;
         ASSERT_TRUE(::CopyFileW((BinFolder() + L"\\standins\\cleanmgr.exe").c_str(), tool.c_str(), TRUE));
     }
-    EXPECT_TRUE(Tavrin::Core::RunDiskCleanup());
+    EXPECT_EQ(Tavrin::Core::RunDiskCleanup(), static_cast<DWORD>(ERROR_SUCCESS));
     {
         NativeSystemFolder native;
         EXPECT_TRUE(::DeleteFileW(tool.c_str()));

@@ -28,8 +28,27 @@ inline std::wstring StandInProgram(const std::wstring& name)
     return Platform::JoinPath(Platform::JoinPath(BinFolder(), L"standins"), name);
 }
 
-// While it lives, files copied into the system folder under the names given;
-// the files that were there are put back afterwards. The prefix's load order
+// Turns this thread's file-system redirection off while it lives, where
+// there is one (a 32-bit process on 64-bit Windows), so that the system
+// folder is the native one.
+class NativeSystemFolder {
+public:
+    NativeSystemFolder() : turnedOff_(::Wow64DisableWow64FsRedirection(&previous_) != FALSE) {}
+    ~NativeSystemFolder()
+    {
+        if (turnedOff_)
+            ::Wow64RevertWow64FsRedirection(previous_);
+    }
+    NativeSystemFolder(const NativeSystemFolder&) = delete;
+    NativeSystemFolder& operator=(const NativeSystemFolder&) = delete;
+
+private:
+    PVOID previous_ = nullptr;
+    bool turnedOff_;
+};
+
+// While it lives, files copied into the (native) system folder under the
+// names given; the files that were there are put back afterwards. The prefix's load order
 // says "native" for each name, so that Wine runs the file and not a built-in
 // program of the same name.
 class SystemFolderStandIns {
@@ -37,6 +56,7 @@ public:
     SystemFolderStandIns() = default;
     ~SystemFolderStandIns()
     {
+        NativeSystemFolder native;
         for (const Placed& placed : placed_) {
             ::DeleteFileW(placed.path.c_str());
             if (placed.existed)
@@ -50,6 +70,7 @@ public:
     // Copies source (by default the stand-in of that name) in as name.
     bool Place(const std::wstring& name, const std::wstring& source = L"")
     {
+        NativeSystemFolder native;
         Placed placed;
         placed.path = Platform::JoinPath(SystemFolder(), name);
         placed.backup = placed.path + L".tavrin-test";
@@ -102,6 +123,7 @@ public:
     {
         Switches().clear();
         previous_ = Core::ReplaceFsRedirectionSwitch(&Record);
+        Previous() = previous_;
     }
     ~RedirectionRecorder() { Core::ReplaceFsRedirectionSwitch(previous_); }
     RedirectionRecorder(const RedirectionRecorder&) = delete;
@@ -115,10 +137,19 @@ private:
         static std::vector<std::string> switches;
         return switches;
     }
+    // Recorded, then made: a 32-bit test program must still reach the
+    // native system folder.
     static BOOLEAN WINAPI Record(BOOLEAN enable)
     {
         Switches().push_back(enable ? "on" : "off");
+        if (Previous())
+            Previous()(enable);
         return TRUE;
+    }
+    static Core::FsRedirectionSwitch& Previous()
+    {
+        static Core::FsRedirectionSwitch previous = nullptr;
+        return previous;
     }
     Core::FsRedirectionSwitch previous_ = nullptr;
 };
