@@ -144,6 +144,8 @@ private:
         Switches().push_back(enable ? "on" : "off");
         if (Previous())
             Previous()(enable);
+        else
+            ::Wow64EnableWow64FsRedirection(enable);
         return TRUE;
     }
     static Core::FsRedirectionSwitch& Previous()
