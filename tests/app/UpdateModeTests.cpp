@@ -50,7 +50,17 @@ protected:
         installer.SetString(L"UpdaterSigners", TestThumbprint(L"test_signing_root"));
         RemoveFolder(UpdateFolder());
     }
-    void TearDown() override { RemoveFolder(UpdateFolder()); }
+    void TearDown() override
+    {
+        // An updater that wrote its record may still be running from the
+        // folder for a moment; the next case must not find the folder.
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            RemoveFolder(UpdateFolder());
+            if (::GetFileAttributesW(UpdateFolder().c_str()) == INVALID_FILE_ATTRIBUTES)
+                break;
+            ::Sleep(100);
+        }
+    }
 
     // Answers the update check with one "version" element naming the
     // updater on this server, which serves the given program file.
