@@ -131,27 +131,23 @@ size_t CTavrinDlg::CountCompatibilityIssues() const
 
 void CTavrinDlg::RunFirstRunCheck()
 {
-    HKEY opened = nullptr;
-    LSTATUS status = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kFirstRunKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                       nullptr, &opened, nullptr);
+    Tavrin::Platform::RegKey key;
+    LSTATUS status = key.Create(HKEY_LOCAL_MACHINE, kFirstRunKey, KEY_ALL_ACCESS);
     if (status != ERROR_SUCCESS) {
         DebugLine(L"error opening firstrun reg key\n");
         return;
     }
-    Tavrin::Platform::RegKey key;
-    key.Attach(opened);
 
-    // Room for 16 characters; one more keeps a value stored without its
-    // terminating zero from running past the buffer.
-    wchar_t text[17] = {};
-    DWORD size = 16 * sizeof(wchar_t);
-    status = ::RegQueryValueExW(key.Get(), nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
+    // The marker is read as into a buffer of 16 characters: a longer value
+    // is not the marker, however it begins.
+    std::wstring text;
+    status = key.QueryFixedText(L"", 16, text);
     bool firstRun = true;
     if (status != ERROR_SUCCESS) {
         DebugLine(L"error reading firstrun reg key: " + std::to_wstring(status) + L"\n");
     } else {
-        DebugLine(std::wstring(L"regData: ") + text + L"\n");
-        firstRun = std::wstring(text) != kFirstRunMarker;
+        DebugLine(L"regData: " + text + L"\n");
+        firstRun = text != kFirstRunMarker;
     }
     if (firstRun && key.SetString(L"", kFirstRunMarker) != ERROR_SUCCESS)
         DebugLine(L"error saving firstrun reg key\n");

@@ -91,7 +91,8 @@ StartRecord TimeOneStart(const std::wstring& program, const std::wstring& folder
 {
     StartRecord record;
     std::wstring commandLine = L"\"" + program + L"\"";
-    STARTUPINFOW startup = {sizeof(startup)};
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
     const double start = Now();
     if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,

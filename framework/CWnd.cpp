@@ -1,14 +1,21 @@
 #include "framework/CWnd.h"
 
+#include <windows.h>
+#include <commctrl.h>
+
 #include <vector>
 
 #include "framework/CWinApp.h"
+#include "platform/ExceptionBarrier.h"
 #include "platform/UniqueHook.h"
 
 namespace {
 
 // The window property that links a window to its object.
 const wchar_t kObjectProperty[] = L"Tavrin.CWnd";
+// Our subclass among any others of the same window (comctl32 keys them by
+// procedure and id).
+constexpr UINT_PTR kSubclassId = 1;
 
 // The object waiting for the window that CreateEx is making on this thread.
 thread_local CWnd* t_pendingCreation = nullptr;
@@ -136,7 +143,11 @@ LRESULT CALLBACK CWnd::CreationHook(int code, WPARAM wParam, LPARAM lParam)
         CWnd* wnd = t_pendingCreation;
         t_pendingCreation = nullptr;
         wnd->m_beingCreated = true;
-        wnd->Attach(reinterpret_cast<HWND>(wParam));
+        // A failure leaves the window unattached, and CreateAttached then
+        // destroys it and reports the creation failed.
+        Tavrin::Platform::Guarded(
+            L"CWnd::CreationHook", [&] { return wnd->Attach(reinterpret_cast<HWND>(wParam)); },
+            [] { return false; });
         wnd->m_beingCreated = false;
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
@@ -150,8 +161,10 @@ bool CWnd::Attach(HWND window)
         return false;
     m_hWnd = window;
     PreSubclassWindow();
-    m_previousProc = reinterpret_cast<WNDPROC>(
-        ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StaticWindowProc)));
+    if (!::SetWindowSubclass(window, SubclassProc, kSubclassId, 0)) {
+        Detach();
+        return false;
+    }
     return true;
 }
 
@@ -160,7 +173,6 @@ void CWnd::Detach()
     if (m_hWnd)
         ::RemovePropW(m_hWnd, kObjectProperty);
     m_hWnd = nullptr;
-    m_previousProc = nullptr;
     m_ownsWindow = false;
 }
 
@@ -181,33 +193,35 @@ HWND CWnd::UnsubclassWindow()
     HWND window = m_hWnd;
     if (!window)
         return nullptr;
-    // Only put the old procedure back when nobody subclassed on top of us;
-    // otherwise messages keep arriving here and fall through to the default.
-    auto current = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(window, GWLP_WNDPROC));
-    if (current == StaticWindowProc && m_previousProc)
-        ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_previousProc));
+    // comctl32 keeps the chain: subclasses made after ours stay in place.
+    ::RemoveWindowSubclass(window, SubclassProc, kSubclassId);
     Detach();
     return window;
 }
 
-LRESULT CALLBACK CWnd::StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK CWnd::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                    DWORD_PTR)
 {
     CWnd* wnd = FromHandlePermanent(window);
     if (!wnd)
-        return ::DefWindowProcW(window, message, wParam, lParam);
-    LRESULT result = wnd->WindowProc(message, wParam, lParam);
-    if (message == WM_NCDESTROY && wnd->m_hWnd == window) {
-        wnd->Detach();
-        wnd->PostNcDestroy();
+        return ::DefSubclassProc(window, message, wParam, lParam);
+    LRESULT result = Tavrin::Platform::Guarded(
+        L"CWnd::WindowProc", [&] { return wnd->WindowProc(message, wParam, lParam); },
+        [&] { return ::DefSubclassProc(window, message, wParam, lParam); });
+    if (message == WM_NCDESTROY) {
+        ::RemoveWindowSubclass(window, SubclassProc, kSubclassId);
+        if (wnd->m_hWnd == window) {
+            wnd->Detach();
+            Tavrin::Platform::Guarded(
+                L"CWnd::PostNcDestroy", [&] { wnd->PostNcDestroy(); }, [] {});
+        }
     }
     return result;
 }
 
 LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (m_previousProc)
-        return ::CallWindowProcW(m_previousProc, m_hWnd, message, wParam, lParam);
-    return ::DefWindowProcW(m_hWnd, message, wParam, lParam);
+    return ::DefSubclassProc(m_hWnd, message, wParam, lParam);
 }
 
 BOOL CWnd::ReflectToChild(HWND child, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)

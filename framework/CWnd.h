@@ -144,14 +144,14 @@ protected:
     BOOL CreateAttached(const std::function<HWND()>& create);
 
 private:
-    static LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                         DWORD_PTR data);
     static LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam);
     bool Attach(HWND window);
     void Detach();
     // Gives a child control's object the first look at its notification.
     BOOL ReflectToChild(HWND child, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
 
-    WNDPROC m_previousProc = nullptr;
     bool m_ownsWindow = false;
     bool m_beingCreated = false;
 };

@@ -2,11 +2,13 @@
 #include <optional>
 #include <string>
 
+#include "TavrinVersion.h"
+
 namespace Tavrin::Net {
 
 // The version this program is; any other version named by the update
 // endpoint counts as an update.
-constexpr wchar_t kProgramVersion[] = L"1.0.2";
+constexpr wchar_t kProgramVersion[] = TAVRIN_VERSION_WTEXT;
 constexpr wchar_t kUpdatePath[] = L"tools/tavrin/update";
 
 // One request of the update client. host may carry ":port".

@@ -14,17 +14,23 @@ RegKey& RegKey::operator=(RegKey&& other) noexcept
     return *this;
 }
 
+// Both open into a local handle: whatever the call leaves in it on failure is
+// never taken for a key, and the object ends up closed.
 LSTATUS RegKey::Open(HKEY parent, const std::wstring& path, REGSAM access)
 {
-    Close();
-    return ::RegOpenKeyExW(parent, path.c_str(), 0, access, &key_);
+    HKEY opened = nullptr;
+    const LSTATUS status = ::RegOpenKeyExW(parent, path.c_str(), 0, access, &opened);
+    Attach(status == ERROR_SUCCESS ? opened : nullptr);
+    return status;
 }
 
 LSTATUS RegKey::Create(HKEY parent, const std::wstring& path, REGSAM access)
 {
-    Close();
-    return ::RegCreateKeyExW(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
-                             &key_, nullptr);
+    HKEY created = nullptr;
+    const LSTATUS status = ::RegCreateKeyExW(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                             access, nullptr, &created, nullptr);
+    Attach(status == ERROR_SUCCESS ? created : nullptr);
+    return status;
 }
 
 void RegKey::Close()
@@ -77,6 +83,18 @@ std::optional<std::wstring> RegKey::QueryString(const std::wstring& name) const
         return text;
     }
     return std::nullopt;
+}
+
+LSTATUS RegKey::QueryFixedText(const std::wstring& name, size_t maxChars, std::wstring& text) const
+{
+    // One character more than the value may fill keeps a value stored without
+    // its terminating zero from running past the buffer.
+    std::vector<wchar_t> buffer(maxChars + 1, L'\0');
+    DWORD size = static_cast<DWORD>(maxChars * sizeof(wchar_t));
+    const LSTATUS status = ::RegQueryValueExW(key_, name.c_str(), nullptr, nullptr,
+                                              reinterpret_cast<BYTE*>(buffer.data()), &size);
+    text = status == ERROR_SUCCESS ? std::wstring(buffer.data()) : std::wstring();
+    return status;
 }
 
 LSTATUS RegKey::SetDword(const std::wstring& name, DWORD value) const

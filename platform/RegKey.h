@@ -31,6 +31,11 @@ public:
     // Typed reads return nothing when the value is absent or of another type.
     std::optional<DWORD> QueryDword(const std::wstring& name) const;
     std::optional<std::wstring> QueryString(const std::wstring& name) const;
+    // Reads a value into a buffer of maxChars characters, as a fixed-size
+    // buffer of that many characters would: a longer value fails with
+    // ERROR_MORE_DATA instead of growing, and the text ends at the first NUL
+    // or after maxChars characters. The value's type is not checked.
+    LSTATUS QueryFixedText(const std::wstring& name, size_t maxChars, std::wstring& text) const;
     LSTATUS SetDword(const std::wstring& name, DWORD value) const;
     LSTATUS SetString(const std::wstring& name, const std::wstring& value) const;
     LSTATUS DeleteValue(const std::wstring& name) const;

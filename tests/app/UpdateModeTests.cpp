@@ -144,7 +144,7 @@ TEST_F(UpdateModeTest, AnEmptyVersionIdCountsAsAnUpdate)
 
 TEST_F(UpdateModeTest, TheCurrentVersionStartsNothing)
 {
-    Offer(L"1.0.2", L"test_updater_signed.exe");
+    Offer(Tavrin::Net::kProgramVersion, L"test_updater_signed.exe");
     RunUpdate();
     EXPECT_EQ(server.Requests().size(), 1u);
     EXPECT_FALSE(FileExists(Target()));

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <commctrl.h>
+
+#include <stdexcept>
 #include <vector>
 
 #include "framework/CWnd.h"
@@ -127,6 +131,67 @@ TEST(CWnd, SubclassingRoutesMessagesAndUnsubclassingRestoresTheProcedure)
         EXPECT_EQ(wnd.m_hWnd, nullptr);
     }
     EXPECT_TRUE(::IsWindow(label));
+    ::DestroyWindow(label);
+}
+
+namespace {
+
+// Throws from its handling of one message, as a fault in a page's code would.
+class ThrowingWnd : public CWnd {
+public:
+    UINT throwOn = 0;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == throwOn)
+            throw std::runtime_error("fault in a handler");
+        return CWnd::WindowProc(message, wParam, lParam);
+    }
+};
+
+LRESULT CALLBACK CountingSubclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                  DWORD_PTR counter)
+{
+    if (message == WM_SETTEXT)
+        ++*reinterpret_cast<int*>(counter);
+    return ::DefSubclassProc(window, message, wParam, lParam);
+}
+
+} // namespace
+
+TEST(CWnd, AnExceptionInAHandlerBecomesTheDefaultProcessing)
+{
+    ThrowingWnd wnd;
+    ASSERT_TRUE(wnd.CreateEx(0, L"STATIC", L"twelve chars", WS_POPUP, Rect(0, 0, 50, 20), nullptr, 0));
+    // The control's own procedure answers in place of the failed handler.
+    wnd.throwOn = WM_GETTEXTLENGTH;
+    EXPECT_EQ(::SendMessageW(wnd.m_hWnd, WM_GETTEXTLENGTH, 0, 0), 12);
+    wnd.throwOn = WM_SETTEXT;
+    EXPECT_TRUE(::SetWindowTextW(wnd.m_hWnd, L"stored anyway"));
+    wnd.throwOn = 0;
+    EXPECT_EQ(wnd.GetWindowText(), L"stored anyway");
+}
+
+TEST(CWnd, ReleasingTheObjectKeepsASubclassMadeAfterIt)
+{
+    HWND label =
+        ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 50, 20, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(label, nullptr);
+    int seen = 0;
+    {
+        RecordingWnd wnd;
+        ASSERT_TRUE(wnd.SubclassWindow(label));
+        ASSERT_TRUE(::SetWindowSubclass(label, CountingSubclass, 7, reinterpret_cast<DWORD_PTR>(&seen)));
+        ::SetWindowTextW(label, L"one");
+        EXPECT_TRUE(wnd.Saw(WM_SETTEXT));
+    }
+    ::SetWindowTextW(label, L"two");
+    EXPECT_EQ(seen, 2);
+    wchar_t text[8] = {};
+    ::GetWindowTextW(label, text, 8);
+    EXPECT_STREQ(text, L"two");
+    ::RemoveWindowSubclass(label, CountingSubclass, 7);
     ::DestroyWindow(label);
 }
 

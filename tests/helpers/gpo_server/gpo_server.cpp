@@ -27,22 +27,21 @@
 #include <gpedit.h>
 
 #include <atomic>
-#include <cstdio>
 #include <cstring>
-#include <new>
 #include <string>
 
 #include "platform/RegKey.h"
+#include "tests/helpers/common/ComServer.h"
 
 using Tavrin::Platform::RegKey;
+namespace ComServer = Tavrin::Test::ComServer;
+using ComServer::liveObjects;
 
 namespace {
 
 const CLSID kClass = {0xEA502722, 0xA23D, 0x11D1, {0xA7, 0xD3, 0x00, 0x00, 0xF8, 0x75, 0x71, 0xE3}};
 const IID kInterface = {0xEA502723, 0xA23D, 0x11D1, {0xA7, 0xD3, 0x00, 0x00, 0xF8, 0x75, 0x71, 0xE3}};
 const wchar_t kClassKey[] = L"CLSID\\{EA502722-A23D-11D1-A7D3-0000F87571E3}";
-
-std::atomic<long> liveObjects{0};
 
 struct ServerSettings {
     std::wstring root;
@@ -64,17 +63,8 @@ ServerSettings ReadSettings()
 
 void Log(const std::wstring& root, const std::wstring& line)
 {
-    if (root.empty())
-        return;
-    RegKey log;
-    if (log.Create(HKEY_CURRENT_USER, root + L"\\Log", KEY_ALL_ACCESS) != ERROR_SUCCESS)
-        return;
-    DWORD count = 0;
-    ::RegQueryInfoKeyW(log.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr,
-                       nullptr, nullptr, nullptr);
-    wchar_t name[16];
-    std::swprintf(name, 16, L"%04lu", static_cast<unsigned long>(count + 1));
-    log.SetString(name, line);
+    if (!root.empty())
+        ComServer::AppendToLog(root + L"\\Log", line);
 }
 
 std::wstring GuidText(const GUID* guid)
@@ -283,56 +273,11 @@ private:
     std::wstring copy_; // below HKEY_CURRENT_USER; empty until opened
 };
 
-class ClassFactory final : public IClassFactory {
-public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** object) override
-    {
-        if (!object)
-            return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
-            *object = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    // The factory is a static object of the module.
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-
-    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** object) override
-    {
-        if (!object)
-            return E_POINTER;
-        *object = nullptr;
-        if (outer)
-            return CLASS_E_NOAGGREGATION;
-        auto* created = new (std::nothrow) GroupPolicyObject();
-        if (!created)
-            return E_OUTOFMEMORY;
-        HRESULT hr = created->QueryInterface(riid, object);
-        created->Release();
-        return hr;
-    }
-    STDMETHODIMP LockServer(BOOL lock) override
-    {
-        lock ? ++liveObjects : --liveObjects;
-        return S_OK;
-    }
-};
-
-ClassFactory factory;
-
 } // namespace
 
 extern "C" HRESULT __stdcall DllGetClassObject(REFCLSID clsid, REFIID riid, void** object)
 {
-    if (!object)
-        return E_POINTER;
-    *object = nullptr;
-    if (!IsEqualCLSID(clsid, kClass))
-        return CLASS_E_CLASSNOTAVAILABLE;
-    return factory.QueryInterface(riid, object);
+    return ComServer::GetClassObject<GroupPolicyObject>(kClass, clsid, riid, object);
 }
 
 extern "C" HRESULT __stdcall DllCanUnloadNow()
