@@ -9,6 +9,7 @@
 #include "app/RestartSystem.h"
 #include "app/TavrinApp.h"
 #include "core/settings/ChangeJournal.h"
+#include "platform/GdiHandles.h"
 #include "platform/RegKey.h"
 #include "platform/Text.h"
 #include "res/resource.h"
@@ -74,6 +75,7 @@ BOOL CTavrinDlg::OnInitDialog()
     CreatePages();
     Tavrin::Platform::DebugLine(L"startup: pages created");
     SetUpIssuesNote();
+    PlaceUndoLink();
     UpdateUndoLink(true);
     DebugLine(L"running win10 check\n");
     if (m_result && m_result->windowsVersion == Tavrin::Core::WindowsVersionCode::Windows10)
@@ -249,6 +251,30 @@ void CTavrinDlg::ShowHomeView(bool show)
                                  &m_reclamationButton, &m_compatibilityButton})
         button->ShowWindow(command);
     UpdateUndoLink(show);
+}
+
+void CTavrinDlg::PlaceUndoLink()
+{
+    // The buttons take the size of their images, so the place of the link
+    // is taken from them: on the title's line, its end under the end of the
+    // top row, as wide as its text, so that no part of it covers anything.
+    HWND link = ::GetDlgItem(m_hWnd, IDC_UNDO_LINK);
+    if (!link)
+        return;
+    Tavrin::Platform::WindowDc dc(link);
+    HGDIOBJ previous =
+        ::SelectObject(dc.Get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(link, WM_GETFONT, 0, 0)));
+    SIZE text = {};
+    const std::wstring shown = L"Undo all changes made by Tavrin";
+    ::GetTextExtentPoint32W(dc.Get(), shown.c_str(), static_cast<int>(shown.size()), &text);
+    ::SelectObject(dc.Get(), previous);
+    RECT button = {}, title = {};
+    ::GetWindowRect(m_securityButton.GetSafeHwnd(), &button);
+    ::GetWindowRect(m_title.GetSafeHwnd(), &title);
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&button), 2);
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&title), 2);
+    const int width = text.cx + 4, height = text.cy + 4;
+    ::MoveWindow(link, button.right - width, title.bottom - height, width, height, FALSE);
 }
 
 void CTavrinDlg::UpdateUndoLink(bool homeViewShown)

@@ -81,6 +81,7 @@ private:
     void ShowHomeView(bool show);
     void OnPageDone();
     void AskForRestart();
+    void PlaceUndoLink();
     void UpdateUndoLink(bool homeViewShown);
     void ReportJournalProblem();
     void OnUndoLink();

@@ -143,6 +143,14 @@ void ExportKey(HKEY root, const std::wstring& path, REGSAM view, bool recursive,
         ExportKey(root, path + L"\\" + child, view, true, out);
 }
 
+RECT RectIn(HWND parent, HWND child)
+{
+    RECT rect = {};
+    ::GetWindowRect(child, &rect);
+    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
 // Answers the program's message boxes in the order given, from a thread of
 // its own; a box with a screenshot name is saved before it is answered.
 class MessageBoxSequence {
@@ -377,6 +385,16 @@ TEST_F(UndoEverything, LinkAsksThenPutsEveryKeyBackAndThePagesShowIt)
     ASSERT_TRUE(window->IsUndoLinkShown());
     ASSERT_TRUE(::IsWindowVisible(link));
     EXPECT_EQ(TextOf(link), L"<a>Undo all changes made by Tavrin</a>");
+    // Inside the window, clear of everything else on the home view.
+    const RECT client = window->GetClientRect();
+    const RECT linkRect = RectIn(*window, link);
+    RECT overlap = {};
+    EXPECT_TRUE(::IntersectRect(&overlap, &linkRect, &client) && ::EqualRect(&overlap, &linkRect));
+    for (int id : {IDC_TITLE, IDC_ISSUES_NOTE, IDC_BTN_PRIVACY, IDC_BTN_LOCATION, IDC_BTN_SECURITY,
+                   IDC_BTN_THEMES, IDC_BTN_RECLAMATION, IDC_BTN_COMPATIBILITY}) {
+        const RECT other = RectIn(*window, window->GetDlgItem(id));
+        EXPECT_FALSE(::IntersectRect(&overlap, &linkRect, &other)) << id;
+    }
     SaveScreenshot(*window, L"undo-home-view-with-link");
 
     // No leaves everything as it is.

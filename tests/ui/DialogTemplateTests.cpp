@@ -54,7 +54,7 @@ const std::vector<ExpectedTemplate>& Templates()
              {1036, Kind::Push, L"Theme", 99, 245, 132, 56, true},
              {1021, Kind::Push, L"Reclamation", 261, 245, 132, 56, true},
              {1037, Kind::Text, L"Review and fix detected issues", 64, 336, 534, 19, true},
-             {1038, Kind::Link, L"<a>Undo all changes made by Tavrin</a>", 99, 312, 457, 12, false},
+             {1038, Kind::Link, L"<a>Undo all changes made by Tavrin</a>", 400, 135, 156, 12, false},
          }},
         {129,
          kChild,
