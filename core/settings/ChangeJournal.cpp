@@ -355,6 +355,9 @@ ResolvedPlace Resolve(const JournalEntry& entry, LocalGroupPolicy* policy)
         if (Platform::EqualsIgnoreCase(entry.userSid, CurrentUserSid()))
             resolved.root = HKEY_CURRENT_USER;
         else {
+            RegKey hive;
+            if (hive.Open(HKEY_USERS, entry.userSid, KEY_READ) != ERROR_SUCCESS)
+                break; // not loaded: no root, so not counted as restored
             resolved.root = HKEY_USERS;
             resolved.keyPath = entry.userSid + L"\\" + resolved.keyPath;
             if (!resolved.createdKey.empty())
