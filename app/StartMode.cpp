@@ -8,5 +8,7 @@ StartMode SelectStartMode(const CCommandLineParser& parser)
         return StartMode::Uninstall;
     if (parser.HasOption(L"update"))
         return StartMode::Update;
+    if (parser.HasOption(L"undo"))
+        return StartMode::Undo;
     return StartMode::Interactive;
 }

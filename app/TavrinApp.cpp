@@ -2,9 +2,13 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
+
 #include "app/CommandLineParser.h"
 #include "app/StartMode.h"
 #include "app/TavrinDlg.h"
+#include "core/settings/ChangeJournal.h"
+#include "core/settings/RestorePoint.h"
 #include "framework/CMFCVisualManager.h"
 #include "net/Scheduler.h"
 #include "net/SurveyReport.h"
@@ -14,9 +18,39 @@
 #include "ui/pages/PreWin10Dlg.h"
 #include "ui/skin/Skin.h"
 
+namespace {
+
+// "/undo": every journalled value back, without a window. Administrators
+// run it from a prompt or a script, so the outcome goes to the standard
+// streams and the exit code.
+int RunUndoMode()
+{
+    const Tavrin::Core::UndoResult result = Tavrin::Core::UndoAllChanges();
+    if (Tavrin::Core::TakeJournalProblem())
+        std::fputs("The journal of changes made by Tavrin is damaged or cannot be read; it is ignored.\n",
+                   stderr);
+    std::printf("Values restored: %u; not restored: %u\n", static_cast<unsigned>(result.restored),
+                static_cast<unsigned>(result.failed));
+    if (result.failed)
+        std::fputs("The values not restored stay in the journal; run /undo again to retry.\n", stderr);
+    if (result.restartNeeded)
+        std::fputs("Restart Windows for the restored settings to take effect.\n", stdout);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    return result.Succeeded() ? 0 : 1;
+}
+
+} // namespace
+
 CTavrinApp::CTavrinApp()
 {
     m_dwRestartManagerSupportFlags = RestartOnly;
+}
+
+int CTavrinApp::ExitInstance()
+{
+    CWinApp::ExitInstance();
+    return exitCode;
 }
 
 BOOL CTavrinApp::InitInstance()
@@ -43,10 +77,15 @@ BOOL CTavrinApp::InitInstance()
     case StartMode::Update:
         Tavrin::Net::CheckForUpdate();
         break;
+    case StartMode::Undo:
+        exitCode = RunUndoMode();
+        break;
     case StartMode::Interactive:
         RunInteractive();
         break;
     }
+    // Every change of the run is behind us (the cleanup thread is joined).
+    Tavrin::Core::RunRestorePoint::Instance().EndOfRun();
     return FALSE;
 }
 

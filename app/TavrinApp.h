@@ -11,6 +11,9 @@ public:
     // Runs one command-line mode or the interactive window, then returns
     // FALSE so that the process ends without a message loop.
     BOOL InitInstance() override;
+    // The exit code of the run: 0, or 1 when "/undo" could not put every
+    // value back.
+    int ExitInstance() override;
 
     // The measured system and the current inventories, filled once by the
     // interactive start and read by the windows through a pointer.
@@ -18,6 +21,7 @@ public:
     std::wstring programFolder;
     // Set by a settings page when a change needs a restart; never reset.
     bool restartRequired = false;
+    int exitCode = 0;
 
 private:
     void RunInteractive();

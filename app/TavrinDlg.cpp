@@ -1,11 +1,15 @@
 #include "app/TavrinDlg.h"
 #include "ui/controls/PageDrawing.h"
 
+#include <commctrl.h>
+
 #include <initializer_list>
 #include <string>
 
 #include "app/RestartSystem.h"
 #include "app/TavrinApp.h"
+#include "core/settings/ChangeJournal.h"
+#include "platform/GdiHandles.h"
 #include "platform/RegKey.h"
 #include "platform/Text.h"
 #include "res/resource.h"
@@ -37,6 +41,10 @@ CTavrinDlg::CTavrinDlg(COMPATIBILITY_RESULT* result)
     m_privacyPage.SetRestartFlag(m_restartRequired);
     m_locationPage.SetRestartFlag(m_restartRequired);
     m_themePage.SetRestartFlag(m_restartRequired);
+    // The undo link of the template is a SysLink, which the dialog manager
+    // can create only once its class is registered.
+    INITCOMMONCONTROLSEX link = {sizeof(link), ICC_LINK_CLASS};
+    ::InitCommonControlsEx(&link);
 }
 
 // Icons loaded from resources with LoadIcon are shared and never destroyed.
@@ -67,9 +75,12 @@ BOOL CTavrinDlg::OnInitDialog()
     CreatePages();
     Tavrin::Platform::DebugLine(L"startup: pages created");
     SetUpIssuesNote();
+    PlaceUndoLink();
+    UpdateUndoLink(true);
     DebugLine(L"running win10 check\n");
     if (m_result && m_result->windowsVersion == Tavrin::Core::WindowsVersionCode::Windows10)
         RunFirstRunCheck();
+    ReportJournalProblem();
     return TRUE;
 }
 
@@ -186,9 +197,29 @@ BOOL CTavrinDlg::OnCommand(WPARAM wParam, LPARAM lParam)
     return CBaseWnd::OnCommand(wParam, lParam);
 }
 
+BOOL CTavrinDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result)
+{
+    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    // A click on the link, or Enter while it has the focus.
+    if (header && header->idFrom == IDC_UNDO_LINK &&
+        (header->code == NM_CLICK || header->code == NM_RETURN)) {
+        OnUndoLink();
+        *result = 0;
+        return TRUE;
+    }
+    return CBaseWnd::OnNotify(wParam, lParam, result);
+}
+
 LRESULT CTavrinDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
+    case WM_CTLCOLORSTATIC:
+        // The link sits on the white part of the home view.
+        if (reinterpret_cast<HWND>(lParam) == ::GetDlgItem(m_hWnd, IDC_UNDO_LINK)) {
+            ::SetBkColor(reinterpret_cast<HDC>(wParam), RGB(0xFF, 0xFF, 0xFF));
+            return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
+        }
+        break;
     case WM_PAGE_DONE:
         OnPageDone();
         return 0;
@@ -215,6 +246,66 @@ void CTavrinDlg::ShowHomeView(bool show)
     for (CThemeButton* button : {&m_privacyButton, &m_locationButton, &m_securityButton, &m_themesButton,
                                  &m_reclamationButton, &m_compatibilityButton})
         button->ShowWindow(command);
+    UpdateUndoLink(show);
+}
+
+void CTavrinDlg::PlaceUndoLink()
+{
+    // The buttons take the size of their images, so the place of the link
+    // is taken from them: on the title's line, its end under the end of the
+    // top row, as wide as its text, so that no part of it covers anything.
+    HWND link = ::GetDlgItem(m_hWnd, IDC_UNDO_LINK);
+    if (!link)
+        return;
+    Tavrin::Platform::WindowDc dc(link);
+    HGDIOBJ previous =
+        ::SelectObject(dc.Get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(link, WM_GETFONT, 0, 0)));
+    SIZE text = {};
+    const std::wstring shown = L"Undo all changes made by Tavrin";
+    ::GetTextExtentPoint32W(dc.Get(), shown.c_str(), static_cast<int>(shown.size()), &text);
+    ::SelectObject(dc.Get(), previous);
+    RECT button = {}, title = {};
+    ::GetWindowRect(m_securityButton.GetSafeHwnd(), &button);
+    ::GetWindowRect(m_title.GetSafeHwnd(), &title);
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&button), 2);
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&title), 2);
+    const int width = text.cx + 4, height = text.cy + 4;
+    ::MoveWindow(link, button.right - width, title.bottom - height, width, height, FALSE);
+}
+
+void CTavrinDlg::UpdateUndoLink(bool homeViewShown)
+{
+    // Read afresh: the pages' changes fill the journal, an undo empties it.
+    if (homeViewShown)
+        m_showUndoLink = Tavrin::Core::JournalHoldsEntries();
+    ::ShowWindow(::GetDlgItem(m_hWnd, IDC_UNDO_LINK), homeViewShown && m_showUndoLink ? SW_SHOW : SW_HIDE);
+}
+
+void CTavrinDlg::ReportJournalProblem()
+{
+    if (Tavrin::Core::TakeJournalProblem())
+        MessageBox(kJournalProblem, kRestartCaption, MB_OK | MB_ICONWARNING);
+}
+
+void CTavrinDlg::OnUndoLink()
+{
+    if (MessageBox(kUndoQuestion, kRestartCaption, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+    const Tavrin::Core::UndoResult undone = Tavrin::Core::UndoAllChanges();
+    // The pages show the registry as the undo left it when they open next.
+    m_securityPage.ShowRegistryState();
+    m_privacyPage.ShowRegistryState();
+    m_locationPage.ShowRegistryState();
+    m_themePage.ShowRegistryState();
+    UpdateUndoLink(true);
+    ReportJournalProblem();
+    if (undone.failed)
+        MessageBox(kUndoIncomplete, kRestartCaption, MB_OK | MB_ICONWARNING);
+    if (undone.restartNeeded) {
+        if (m_restartRequired)
+            *m_restartRequired = true;
+        AskForRestart();
+    }
 }
 
 void CTavrinDlg::OnPageDone()

@@ -33,6 +33,15 @@ public:
     static constexpr wchar_t kFirstRunKey[] = L"Software\\Tavrin";
     static constexpr wchar_t kFirstRunMarker[] = L"notFirstRun";
     static constexpr wchar_t kShowCompatibilityEntry[] = L"showCompatibility";
+    static constexpr wchar_t kUndoQuestion[] =
+        L"Undo all changes made by Tavrin? Every Windows setting that Tavrin changed goes back to the value "
+        L"it had before Tavrin first changed it.";
+    static constexpr wchar_t kUndoIncomplete[] =
+        L"Some settings could not be restored. Tavrin keeps them recorded, so that undoing them can be tried "
+        L"again.";
+    static constexpr wchar_t kJournalProblem[] =
+        L"The record of the settings Tavrin changed is damaged or cannot be read, so it is ignored: the "
+        L"changes it held cannot be undone by Tavrin.";
 
     // What Yes to the restart question does; RestartSystem unless replaced
     // (the tests must not restart the machine they run on).
@@ -46,6 +55,7 @@ public:
     bool IsIssuesNoteShown() const { return m_showIssuesNote; }
     const CThemeLabel& GetIssuesNote() const { return m_issuesNote; }
     const CThemeLabel& GetTitleLabel() const { return m_title; }
+    bool IsUndoLinkShown() const { return m_showUndoLink; }
 
     CSecurityDlg& GetSecurityPage() { return m_securityPage; }
     CPrivacyDlg& GetPrivacyPage() { return m_privacyPage; }
@@ -58,6 +68,7 @@ protected:
     void DoDataExchange() override;
     BOOL OnInitDialog() override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     void DrawContent(Gdiplus::Graphics& graphics) override;
 
@@ -70,6 +81,10 @@ private:
     void ShowHomeView(bool show);
     void OnPageDone();
     void AskForRestart();
+    void PlaceUndoLink();
+    void UpdateUndoLink(bool homeViewShown);
+    void ReportJournalProblem();
+    void OnUndoLink();
 
     Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT* m_result;
     std::unique_ptr<Gdiplus::Image> m_header;
@@ -88,6 +103,7 @@ private:
     CThemeButton m_reclamationButton;
     CThemeButton m_compatibilityButton;
     bool m_showIssuesNote = false;
+    bool m_showUndoLink = false; // the journal holds something to undo
     HICON m_icon;
 
     bool* m_restartRequired = nullptr;

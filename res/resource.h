@@ -25,6 +25,7 @@
 #define IDC_BTN_THEMES             1036
 #define IDC_BTN_RECLAMATION        1021
 #define IDC_ISSUES_NOTE            1037
+#define IDC_UNDO_LINK              1038 // "Undo all changes made by Tavrin", shown while there is something to undo
 
 // Controls of the security page.
 #define IDC_SECURITY_INTRO         1058

@@ -4,8 +4,6 @@ namespace Tavrin::Core {
 
 namespace {
 
-const wchar_t kStateFlags[] = L"StateFlags1111";
-
 std::wstring HandlerKey(const wchar_t* handler)
 {
     return std::wstring(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\VolumeCaches\\") + handler;
@@ -13,11 +11,19 @@ std::wstring HandlerKey(const wchar_t* handler)
 
 } // namespace
 
+const std::vector<std::wstring>& Reclamation::HandlerKeys()
+{
+    static const std::vector<std::wstring> keys = {
+        HandlerKey(L"Previous Installations"), HandlerKey(L"Temporary Setup Files"),
+        HandlerKey(L"Upgrade Discarded Files"), HandlerKey(L"Update Cleanup")};
+    return keys;
+}
+
 Reclamation::Reclamation()
-    : previousInstallations(HKEY_LOCAL_MACHINE, HandlerKey(L"Previous Installations"), kStateFlags),
-      temporarySetupFiles(HKEY_LOCAL_MACHINE, HandlerKey(L"Temporary Setup Files"), kStateFlags),
-      upgradeDiscardedFiles(HKEY_LOCAL_MACHINE, HandlerKey(L"Upgrade Discarded Files"), kStateFlags),
-      updateCleanup(HKEY_LOCAL_MACHINE, HandlerKey(L"Update Cleanup"), kStateFlags)
+    : previousInstallations(HKEY_LOCAL_MACHINE, HandlerKeys()[0], kStateFlags),
+      temporarySetupFiles(HKEY_LOCAL_MACHINE, HandlerKeys()[1], kStateFlags),
+      upgradeDiscardedFiles(HKEY_LOCAL_MACHINE, HandlerKeys()[2], kStateFlags),
+      updateCleanup(HKEY_LOCAL_MACHINE, HandlerKeys()[3], kStateFlags)
 {
     for (NumberProperty* handler :
          {&previousInstallations, &temporarySetupFiles, &upgradeDiscardedFiles, &updateCleanup})

@@ -1,4 +1,7 @@
 #pragma once
+#include <string>
+#include <vector>
+
 #include "core/settings/RegistryProperty.h"
 
 namespace Tavrin::Core {
@@ -20,6 +23,9 @@ public:
     NumberProperty updateCleanup;
 
     static constexpr DWORD kSelected = 2;
+    static constexpr wchar_t kStateFlags[] = L"StateFlags1111";
+    // The handler keys below HKEY_LOCAL_MACHINE, in member order.
+    static const std::vector<std::wstring>& HandlerKeys();
 };
 
 } // namespace Tavrin::Core

@@ -65,14 +65,15 @@ HKEY LocalGroupPolicy::SectionKey(bool userSection)
     return section.key.Get();
 }
 
-void LocalGroupPolicy::Save(bool userSection)
+bool LocalGroupPolicy::Save(bool userSection)
 {
     Section& section = SectionOf(userSection);
     if (!object_ || !section.key.IsOpen())
-        return;
+        return false;
     GUID extension = kRegistryExtension;
     GUID tool = kPolicyToolId;
     section.unsaved = FAILED(object_->Save(userSection ? FALSE : TRUE, TRUE, &extension, &tool));
+    return !section.unsaved;
 }
 
 PolicyRegistryKey::PolicyRegistryKey(bool userSection)

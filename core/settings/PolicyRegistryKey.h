@@ -40,7 +40,8 @@ public:
     HKEY SectionKey(bool userSection);
     // Writes the section's registry into the policy files and lets the
     // registry client-side extension apply it; call after each change.
-    void Save(bool userSection);
+    // False when nothing was saved.
+    bool Save(bool userSection);
 
 private:
     struct Section {
@@ -70,6 +71,7 @@ public:
     HKEY Key() const { return policy_->SectionKey(userSection_); }
     // After a change below Key(); the result is not looked at.
     void Save() { policy_->Save(userSection_); }
+    bool UserSection() const { return userSection_; }
 
 private:
     std::shared_ptr<LocalGroupPolicy> policy_;

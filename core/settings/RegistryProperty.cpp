@@ -49,6 +49,22 @@ template <typename T> HKEY CRegistryProperty<T>::RootKey() const
     return policyKey_ ? policyKey_->Key() : rootKey_;
 }
 
+template <typename T> RegistryPlace CRegistryProperty<T>::Place() const
+{
+    RegistryPlace place;
+    if (policyKey_)
+        place.root =
+            policyKey_->UserSection() ? RegistryPlace::Root::PolicyUser : RegistryPlace::Root::PolicyMachine;
+    else if (rootKey_ == HKEY_LOCAL_MACHINE)
+        place.root = RegistryPlace::Root::Machine;
+    else if (rootKey_ == HKEY_CURRENT_USER)
+        place.root = RegistryPlace::Root::User;
+    place.view = kSettingsKeyAccess & KEY_WOW64_RES;
+    place.keyPath = keyPath_;
+    place.valueName = valueName_;
+    return place;
+}
+
 template <typename T> void CRegistryProperty<T>::SavePolicy(LSTATUS change)
 {
     // A change that did not happen leaves the policy files as they are.
@@ -59,6 +75,12 @@ template <typename T> void CRegistryProperty<T>::SavePolicy(LSTATUS change)
 template <typename T> void CRegistryProperty<T>::SetValue(const T& value)
 {
     const HKEY root = RootKey();
+    // Journalled before the key is created, so the journal knows which keys
+    // the write makes.
+    if constexpr (std::is_same_v<T, DWORD>)
+        BeforeRegistryChange(root, Place(), StoredState::Dword(value));
+    else
+        BeforeRegistryChange(root, Place(), StoredState::String(value));
     EnsureKey(root, keyPath_);
     RegKey key;
     LSTATUS status = OpenSettingsKey(key, root, keyPath_);
@@ -78,6 +100,7 @@ template <typename T> LSTATUS CRegistryProperty<T>::DeleteValue()
     LSTATUS status = OpenSettingsKey(key, RootKey(), keyPath_);
     if (status != ERROR_SUCCESS)
         return status;
+    BeforeRegistryChange(RootKey(), Place(), std::nullopt);
     status = key.DeleteValue(valueName_);
     key.Close();
     SavePolicy(status);

@@ -5,6 +5,8 @@
 #include <string>
 #include <type_traits>
 
+#include "core/settings/ChangeJournal.h"
+
 namespace Tavrin::Core {
 
 class PolicyRegistryKey;
@@ -63,6 +65,9 @@ public:
     const std::wstring& KeyPath() const { return keyPath_; }
     const std::wstring& ValueName() const { return valueName_; }
     bool IsPolicyBound() const { return policyKey_ != nullptr; }
+    // Where the value lives, as the change journal names it; does not open
+    // the policy object.
+    RegistryPlace Place() const;
 
     T defaultValue{};
 

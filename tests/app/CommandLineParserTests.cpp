@@ -47,6 +47,9 @@ TEST(CommandLineParser, AnyLeadingCharacterAndAnyCaseNameTheMode)
     EXPECT_EQ(ModeOf(L"/INSTALL"), StartMode::Install);
     EXPECT_EQ(ModeOf(L"  /uninstall  "), StartMode::Uninstall);
     EXPECT_EQ(ModeOf(L"/update"), StartMode::Update);
+    EXPECT_EQ(ModeOf(L"/undo"), StartMode::Undo);
+    EXPECT_EQ(ModeOf(L"-UNDO"), StartMode::Undo);
+    EXPECT_EQ(ModeOf(L"undo"), StartMode::Interactive);
 }
 
 TEST(CommandLineParser, TheFirstCharacterIsAlwaysDropped)

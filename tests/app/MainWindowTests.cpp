@@ -178,6 +178,7 @@ protected:
     TempFolder folder;
     std::wstring previousFolder;
     RegistryValueBackup firstRun{HKEY_LOCAL_MACHINE, kFirstRunKey, L""};
+    ClearedJournal journal; // the home view shows no undo link from other tests' changes
     PolicyServer policy;
     RegistryRestorer restorer;
     Tavrin::Core::CSecurity security;

@@ -9,6 +9,7 @@
 #include <gpedit.h>
 #include <gtest/gtest.h>
 
+#include "core/settings/ChangeJournal.h"
 #include "core/settings/PolicyRegistryKey.h"
 #include "platform/ComPtr.h"
 #include "platform/RegKey.h"
@@ -141,6 +142,12 @@ RegistryRestorer::~RegistryRestorer()
     }
     for (const auto& key : created_)
         DeleteTree(key.root, key.path, KEY_WOW64_64KEY);
+}
+
+void ClearedJournal::Clear()
+{
+    DeleteTree(HKEY_LOCAL_MACHINE, Core::kJournalKey, Core::kJournalView);
+    DeleteTree(HKEY_LOCAL_MACHINE, Core::kDamagedJournalKey, Core::kJournalView);
 }
 
 const wchar_t* const PolicyServer::kClassKey =

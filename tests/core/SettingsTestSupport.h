@@ -60,6 +60,18 @@ private:
     std::vector<CreatedKey> created_;
 };
 
+// While it lives the machine's change journal (and a journal set aside as
+// damaged) is gone: it is cleared when the object is made and when it goes,
+// so that a test sees only its own entries and leaves none behind.
+class ClearedJournal {
+public:
+    ClearedJournal() { Clear(); }
+    ~ClearedJournal() { Clear(); }
+    ClearedJournal(const ClearedJournal&) = delete;
+    ClearedJournal& operator=(const ClearedJournal&) = delete;
+    static void Clear();
+};
+
 // Where a member of a settings model lives, taken from its property.
 struct EntryPlace {
     HKEY root = nullptr;

@@ -13,7 +13,7 @@
 namespace {
 
 // Kinds of controls the templates use, as the dialog manager sees them.
-enum class Kind { Text, Push, DefaultPush, AutoCheck, ListView, MarqueeProgress };
+enum class Kind { Text, Push, DefaultPush, AutoCheck, ListView, MarqueeProgress, Link };
 
 struct ExpectedControl {
     int id;
@@ -54,6 +54,7 @@ const std::vector<ExpectedTemplate>& Templates()
              {1036, Kind::Push, L"Theme", 99, 245, 132, 56, true},
              {1021, Kind::Push, L"Reclamation", 261, 245, 132, 56, true},
              {1037, Kind::Text, L"Review and fix detected issues", 64, 336, 534, 19, true},
+             {1038, Kind::Link, L"<a>Undo all changes made by Tavrin</a>", 400, 135, 156, 12, false},
          }},
         {129,
          kChild,
@@ -589,6 +590,10 @@ void ExpectKind(const ParsedControl& control, Kind kind)
         EXPECT_TRUE(control.style & PBS_MARQUEE);
         EXPECT_TRUE(control.style & WS_BORDER);
         break;
+    case Kind::Link:
+        EXPECT_EQ(_wcsicmp(control.className.c_str(), WC_LINK), 0) << control.className;
+        EXPECT_TRUE(control.style & WS_TABSTOP);
+        break;
     }
     EXPECT_TRUE(control.style & WS_CHILD);
 }
@@ -642,7 +647,7 @@ INT_PTR CALLBACK QuietDialogProc(HWND, UINT message, WPARAM, LPARAM)
 TEST_P(DialogTemplate, CreatesARealDialogWithItsControls)
 {
     const ExpectedTemplate& expected = Templates()[GetParam()];
-    INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_WIN95_CLASSES};
+    INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_WIN95_CLASSES | ICC_LINK_CLASS};
     ASSERT_TRUE(::InitCommonControlsEx(&classes));
     // Pages are children: give them a top-level window to live in.
     HWND host = nullptr;

@@ -31,6 +31,16 @@ template <typename Model> BOOL CSettingsPage<Model>::OnInitDialog()
 {
     CBaseWnd::OnInitDialog();
     m_header.SetPath(m_layout.headerImage);
+    ShowRegistryState();
+    for (size_t i = 0; i < m_labels.size(); ++i) {
+        const bool introduction = m_layout.introductionId && i + 1 == m_labels.size();
+        m_labels[i].SetFont(CreateMessageFont(8, false, !introduction, false));
+    }
+    return TRUE;
+}
+
+template <typename Model> void CSettingsPage<Model>::ShowRegistryState()
+{
     for (size_t i = 0; i < m_boxes.size(); ++i) {
         // A bound box without a row (the theme page's hidden accent box) has
         // no registry state to show.
@@ -40,11 +50,6 @@ template <typename Model> BOOL CSettingsPage<Model>::OnInitDialog()
             m_boxes[i].EnableWindow(Tavrin::Core::IsAvailable(m_model, *row));
         }
     }
-    for (size_t i = 0; i < m_labels.size(); ++i) {
-        const bool introduction = m_layout.introductionId && i + 1 == m_labels.size();
-        m_labels[i].SetFont(CreateMessageFont(8, false, !introduction, false));
-    }
-    return TRUE;
 }
 
 template <typename Model> BOOL CSettingsPage<Model>::OnCommand(WPARAM wParam, LPARAM lParam)

@@ -36,6 +36,9 @@ public:
     const Model& GetModel() const { return m_model; }
     Gdiplus::Image* GetHeaderImage() const { return m_header.Get(); }
     const SettingsPageLayout& GetLayout() const { return m_layout; }
+    // Sets every box from the registry as it is now; the page does so when
+    // it is initialised, its host after the registry changed under it.
+    void ShowRegistryState();
 
     // The colour the page fills around its white panel.
     static constexpr Gdiplus::ARGB kPageBlue = 0xFF0A70C5;

@@ -1,0 +1,597 @@
+#include "core/settings/ChangeJournal.h"
+
+#include <sddl.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <cwchar>
+#include <mutex>
+
+#include "core/settings/PolicyRegistryKey.h"
+#include "core/settings/RestorePoint.h"
+#include "platform/RegKey.h"
+#include "platform/Text.h"
+
+namespace Tavrin::Core {
+
+using Platform::RegKey;
+
+namespace {
+
+constexpr wchar_t kHeader[] = L"Tavrin journal entry 1";
+constexpr wchar_t kUsersPrefix[] = L"HKU\\";
+
+// Everything that reads or writes the journal, and the report of its
+// problems, goes through this lock: the reclamation flags are written from
+// the cleanup thread.
+std::mutex journalLock;
+std::optional<Journal::State> pendingProblem;
+bool unreadableReported = false;
+
+void FlagProblem(Journal::State state)
+{
+    // An unreadable journal stays unreadable for the whole run; once is enough.
+    if (state == Journal::State::Unreadable) {
+        if (unreadableReported)
+            return;
+        unreadableReported = true;
+    }
+    pendingProblem = state;
+}
+
+const std::wstring& CurrentUserSid()
+{
+    static const std::wstring sid = [] {
+        std::wstring text;
+        HANDLE token = nullptr;
+        if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
+            return text;
+        DWORD size = 0;
+        ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+        std::vector<BYTE> buffer(size);
+        wchar_t* string = nullptr;
+        if (size && ::GetTokenInformation(token, TokenUser, buffer.data(), size, &size) &&
+            ::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &string)) {
+            text = string;
+            ::LocalFree(string);
+        }
+        ::CloseHandle(token);
+        return text;
+    }();
+    return sid;
+}
+
+std::wstring RootText(const JournalEntry& entry)
+{
+    switch (entry.place.root) {
+    case RegistryPlace::Root::Machine:
+        return L"HKLM";
+    case RegistryPlace::Root::User:
+        return kUsersPrefix + entry.userSid;
+    case RegistryPlace::Root::PolicyMachine:
+        return L"Policy machine";
+    case RegistryPlace::Root::PolicyUser:
+        return L"Policy user";
+    case RegistryPlace::Root::Other:
+        break;
+    }
+    return L"";
+}
+
+bool ParseRoot(const std::wstring& text, JournalEntry& entry)
+{
+    if (text == L"HKLM")
+        entry.place.root = RegistryPlace::Root::Machine;
+    else if (text == L"Policy machine")
+        entry.place.root = RegistryPlace::Root::PolicyMachine;
+    else if (text == L"Policy user")
+        entry.place.root = RegistryPlace::Root::PolicyUser;
+    else if (text.compare(0, 4, kUsersPrefix) == 0 && text.size() > 4) {
+        entry.place.root = RegistryPlace::Root::User;
+        entry.userSid = text.substr(4);
+    } else
+        return false;
+    return true;
+}
+
+std::wstring Hex(const std::vector<BYTE>& data)
+{
+    static const wchar_t digits[] = L"0123456789abcdef";
+    std::wstring text;
+    for (BYTE b : data) {
+        text += digits[b >> 4];
+        text += digits[b & 15];
+    }
+    return text;
+}
+
+bool ParseHex(const std::wstring& text, std::vector<BYTE>& data)
+{
+    if (text.size() % 2)
+        return false;
+    auto nibble = [](wchar_t c) -> int {
+        if (c >= L'0' && c <= L'9')
+            return c - L'0';
+        if (c >= L'a' && c <= L'f')
+            return c - L'a' + 10;
+        return -1;
+    };
+    data.clear();
+    for (size_t i = 0; i < text.size(); i += 2) {
+        int high = nibble(text[i]), low = nibble(text[i + 1]);
+        if (high < 0 || low < 0)
+            return false;
+        data.push_back(static_cast<BYTE>(high << 4 | low));
+    }
+    return true;
+}
+
+// FNV-1a over the lines before the check, so that an entry changed or cut
+// anywhere is seen as damaged rather than written back.
+std::wstring Check(const std::vector<std::wstring>& lines, size_t count)
+{
+    uint32_t hash = 2166136261u;
+    for (size_t i = 0; i < count; ++i) {
+        for (wchar_t c : lines[i] + L"\n") {
+            hash = (hash ^ static_cast<uint16_t>(c)) * 16777619u;
+        }
+    }
+    wchar_t text[16];
+    std::swprintf(text, 16, L"%08x", hash);
+    return text;
+}
+
+std::vector<std::wstring> EntryLines(const JournalEntry& entry)
+{
+    std::vector<std::wstring> lines = {
+        kHeader,
+        L"root=" + RootText(entry),
+        std::wstring(L"view=") + (entry.place.view == KEY_WOW64_32KEY ? L"32" : L"64"),
+        L"key=" + entry.place.keyPath,
+        L"value=" + entry.place.valueName,
+        L"created=" + entry.createdKey,
+        entry.previous.present
+            ? L"previous=" + std::to_wstring(entry.previous.type) + L":" + Hex(entry.previous.data)
+            : std::wstring(L"previous=absent"),
+    };
+    lines.push_back(L"check=" + Check(lines, lines.size()));
+    return lines;
+}
+
+// "name=" followed by the rest, or nothing.
+std::optional<std::wstring> Field(const std::wstring& line, const wchar_t* name)
+{
+    const size_t length = std::wcslen(name);
+    if (line.compare(0, length, name) != 0 || line.size() <= length || line[length] != L'=')
+        return std::nullopt;
+    return line.substr(length + 1);
+}
+
+std::optional<JournalEntry> ParseEntry(const std::wstring& name, DWORD type, const std::vector<BYTE>& data)
+{
+    if (type != REG_MULTI_SZ || data.size() % sizeof(wchar_t))
+        return std::nullopt;
+    std::wstring text(data.size() / sizeof(wchar_t), L'\0');
+    std::memcpy(text.data(), data.data(), data.size());
+    std::vector<std::wstring> lines;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find(L'\0', start);
+        if (end == std::wstring::npos)
+            return std::nullopt; // cut short
+        if (end == start)
+            break;
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    if (lines.size() != 8 || lines[0] != kHeader)
+        return std::nullopt;
+    auto root = Field(lines[1], L"root");
+    auto view = Field(lines[2], L"view");
+    auto key = Field(lines[3], L"key");
+    auto value = Field(lines[4], L"value");
+    auto created = Field(lines[5], L"created");
+    auto previous = Field(lines[6], L"previous");
+    auto check = Field(lines[7], L"check");
+    JournalEntry entry;
+    if (!root || !view || !key || !value || !created || !previous || !check || key->empty() ||
+        !ParseRoot(*root, entry) || *check != Check(lines, 7))
+        return std::nullopt;
+    if (*view == L"64")
+        entry.place.view = KEY_WOW64_64KEY;
+    else if (*view == L"32")
+        entry.place.view = KEY_WOW64_32KEY;
+    else
+        return std::nullopt;
+    entry.place.keyPath = *key;
+    entry.place.valueName = *value;
+    entry.createdKey = *created;
+    if (*previous != L"absent") {
+        const size_t colon = previous->find(L':');
+        if (colon == 0 || colon == std::wstring::npos ||
+            previous->find_first_not_of(L"0123456789") != colon ||
+            !ParseHex(previous->substr(colon + 1), entry.previous.data))
+            return std::nullopt;
+        entry.previous.present = true;
+        entry.previous.type = static_cast<DWORD>(std::wcstoul(previous->c_str(), nullptr, 10));
+    }
+    // The name is the entry's own, so two entries never describe one value.
+    if (!Platform::EqualsIgnoreCase(entry.Name(), name))
+        return std::nullopt;
+    return entry;
+}
+
+LSTATUS WriteEntry(const RegKey& journal, const JournalEntry& entry)
+{
+    std::wstring text;
+    for (const std::wstring& line : EntryLines(entry))
+        text += line + L'\0';
+    text += L'\0';
+    return ::RegSetValueExW(journal.Get(), entry.Name().c_str(), 0, REG_MULTI_SZ,
+                            reinterpret_cast<const BYTE*>(text.c_str()),
+                            static_cast<DWORD>(text.size() * sizeof(wchar_t)));
+}
+
+// The journal that cannot be trusted goes out of the way whole, kept for a
+// person to look at; the next change starts a new one.
+void SetAsideDamagedJournal()
+{
+    RegKey tavrin;
+    if (tavrin.Open(HKEY_LOCAL_MACHINE, L"Software\\Tavrin", KEY_ALL_ACCESS | kJournalView) != ERROR_SUCCESS)
+        return;
+    const wchar_t* damagedName = kDamagedJournalKey + std::wcslen(L"Software\\Tavrin\\");
+    ::RegDeleteTreeW(tavrin.Get(), damagedName);
+    RegKey journal, damaged;
+    if (journal.Open(tavrin.Get(), L"Journal", KEY_READ) == ERROR_SUCCESS &&
+        damaged.Create(tavrin.Get(), damagedName, KEY_ALL_ACCESS) == ERROR_SUCCESS)
+        ::RegCopyTreeW(journal.Get(), nullptr, damaged.Get());
+    journal.Close();
+    ::RegDeleteTreeW(tavrin.Get(), L"Journal");
+    Platform::DebugLine(L"journal: damaged, set aside");
+}
+
+Journal ReadJournalLocked()
+{
+    Journal journal;
+    RegKey key;
+    LSTATUS status = key.Open(HKEY_LOCAL_MACHINE, kJournalKey, KEY_READ | kJournalView);
+    if (status == ERROR_FILE_NOT_FOUND)
+        return journal;
+    if (status != ERROR_SUCCESS) {
+        journal.state = Journal::State::Unreadable;
+        FlagProblem(journal.state);
+        return journal;
+    }
+    DWORD count = 0, longestName = 0, longestData = 0;
+    status = ::RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
+                                &longestName, &longestData, nullptr, nullptr);
+    bool damaged = status != ERROR_SUCCESS;
+    for (DWORD index = 0; index < count && !damaged; ++index) {
+        std::vector<wchar_t> name(longestName + 2);
+        std::vector<BYTE> data(longestData + 2);
+        DWORD nameLength = static_cast<DWORD>(name.size()), size = static_cast<DWORD>(data.size()), type = 0;
+        if (::RegEnumValueW(key.Get(), index, name.data(), &nameLength, nullptr, &type, data.data(), &size) !=
+            ERROR_SUCCESS) {
+            damaged = true;
+            break;
+        }
+        data.resize(size);
+        auto entry = ParseEntry(std::wstring(name.data(), nameLength), type, data);
+        if (!entry)
+            damaged = true;
+        else
+            journal.entries.push_back(std::move(*entry));
+    }
+    key.Close();
+    if (damaged) {
+        SetAsideDamagedJournal();
+        journal.entries.clear();
+        journal.state = Journal::State::Damaged;
+        FlagProblem(journal.state);
+        return journal;
+    }
+    journal.state = journal.entries.empty() ? Journal::State::Empty : Journal::State::Holding;
+    return journal;
+}
+
+// The topmost key of the path that does not exist yet, which the change's
+// key creation will make; empty when the whole path exists.
+std::wstring FirstMissingKey(HKEY root, const std::wstring& keyPath, REGSAM view)
+{
+    for (size_t end = 0; end != std::wstring::npos;) {
+        end = keyPath.find(L'\\', end + 1);
+        const std::wstring prefix = keyPath.substr(0, end);
+        RegKey key;
+        if (key.Open(root, prefix, KEY_READ | view) == ERROR_FILE_NOT_FOUND)
+            return prefix;
+    }
+    return L"";
+}
+
+// Deletes the key when neither it nor a key below it holds a value; true
+// when it is gone (or was never there).
+bool DeleteIfEmpty(HKEY root, const std::wstring& path, REGSAM view)
+{
+    RegKey key;
+    LSTATUS status = key.Open(root, path, KEY_READ | view);
+    if (status != ERROR_SUCCESS)
+        return status == ERROR_FILE_NOT_FOUND;
+    DWORD subkeys = 0, values = 0, longest = 0;
+    if (::RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, &longest, nullptr, &values,
+                           nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS ||
+        values > 0)
+        return false;
+    std::vector<std::wstring> names;
+    for (DWORD index = 0; index < subkeys; ++index) {
+        std::vector<wchar_t> name(longest + 2);
+        DWORD length = static_cast<DWORD>(name.size());
+        if (::RegEnumKeyExW(key.Get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr) ==
+            ERROR_SUCCESS)
+            names.emplace_back(name.data(), length);
+    }
+    key.Close();
+    bool empty = true;
+    for (const std::wstring& name : names)
+        empty = DeleteIfEmpty(root, path + L"\\" + name, view) && empty;
+    return empty && ::RegDeleteKeyExW(root, path.c_str(), view, 0) == ERROR_SUCCESS;
+}
+
+// Where an entry's value is now: its root key and the key path below it.
+struct ResolvedPlace {
+    HKEY root = nullptr;
+    std::wstring keyPath, createdKey;
+};
+
+ResolvedPlace Resolve(const JournalEntry& entry, LocalGroupPolicy* policy)
+{
+    ResolvedPlace resolved{nullptr, entry.place.keyPath, entry.createdKey};
+    switch (entry.place.root) {
+    case RegistryPlace::Root::Machine:
+        resolved.root = HKEY_LOCAL_MACHINE;
+        break;
+    case RegistryPlace::Root::User:
+        // Another administrator's undo reaches the user's hive while it is
+        // loaded; otherwise the value waits in the journal.
+        if (Platform::EqualsIgnoreCase(entry.userSid, CurrentUserSid()))
+            resolved.root = HKEY_CURRENT_USER;
+        else {
+            RegKey hive;
+            if (hive.Open(HKEY_USERS, entry.userSid, KEY_READ) != ERROR_SUCCESS)
+                break; // not loaded: no root, so not counted as restored
+            resolved.root = HKEY_USERS;
+            resolved.keyPath = entry.userSid + L"\\" + resolved.keyPath;
+            if (!resolved.createdKey.empty())
+                resolved.createdKey = entry.userSid + L"\\" + resolved.createdKey;
+        }
+        break;
+    case RegistryPlace::Root::PolicyMachine:
+    case RegistryPlace::Root::PolicyUser:
+        if (policy)
+            resolved.root = policy->SectionKey(entry.place.root == RegistryPlace::Root::PolicyUser);
+        break;
+    case RegistryPlace::Root::Other:
+        break;
+    }
+    return resolved;
+}
+
+bool Restore(const JournalEntry& entry, const ResolvedPlace& where)
+{
+    const REGSAM view = entry.place.view;
+    RegKey key;
+    if (!entry.previous.present) {
+        LSTATUS status = key.Open(where.root, where.keyPath, KEY_SET_VALUE | view);
+        if (status == ERROR_FILE_NOT_FOUND)
+            return true;
+        if (status != ERROR_SUCCESS)
+            return false;
+        status = ::RegDeleteValueW(key.Get(), entry.place.valueName.c_str());
+        return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+    }
+    if (key.Create(where.root, where.keyPath, KEY_SET_VALUE | view) != ERROR_SUCCESS)
+        return false;
+    const auto& data = entry.previous.data;
+    return ::RegSetValueExW(key.Get(), entry.place.valueName.c_str(), 0, entry.previous.type,
+                            data.empty() ? nullptr : data.data(),
+                            static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
+}
+
+} // namespace
+
+StoredState StoredState::Dword(DWORD value)
+{
+    StoredState state{true, REG_DWORD, std::vector<BYTE>(sizeof(value))};
+    std::memcpy(state.data.data(), &value, sizeof(value));
+    return state;
+}
+
+StoredState StoredState::String(const std::wstring& text)
+{
+    const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
+    return {true, REG_SZ, std::vector<BYTE>(bytes, bytes + (text.size() + 1) * sizeof(wchar_t))};
+}
+
+bool StoredState::operator==(const StoredState& other) const
+{
+    if (present != other.present)
+        return false;
+    return !present || (type == other.type && data == other.data);
+}
+
+StoredState ReadState(HKEY root, const std::wstring& keyPath, const std::wstring& valueName, REGSAM view)
+{
+    StoredState state;
+    RegKey key;
+    if (!root || key.Open(root, keyPath, KEY_QUERY_VALUE | view) != ERROR_SUCCESS)
+        return state;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD size = 0;
+        if (::RegQueryValueExW(key.Get(), valueName.c_str(), nullptr, &state.type, nullptr, &size) !=
+            ERROR_SUCCESS)
+            return state;
+        state.data.resize(size);
+        LSTATUS status = ::RegQueryValueExW(key.Get(), valueName.c_str(), nullptr, &state.type,
+                                            size ? state.data.data() : nullptr, &size);
+        if (status == ERROR_MORE_DATA)
+            continue;
+        if (status != ERROR_SUCCESS)
+            return StoredState{};
+        state.data.resize(size);
+        state.present = true;
+        return state;
+    }
+    return StoredState{};
+}
+
+std::wstring JournalEntry::Name() const
+{
+    // The key path's length keeps the split between key and value name
+    // unambiguous; both may hold any character but the key path no "\\" at
+    // its ends.
+    return RootText(*this) + (place.view == KEY_WOW64_32KEY ? L"|32|" : L"|64|") +
+           std::to_wstring(place.keyPath.size()) + L"|" + place.keyPath + L"|" + place.valueName;
+}
+
+Journal ReadJournal()
+{
+    std::lock_guard<std::mutex> lock(journalLock);
+    return ReadJournalLocked();
+}
+
+bool JournalHoldsEntries()
+{
+    return ReadJournal().state == Journal::State::Holding;
+}
+
+std::optional<Journal::State> TakeJournalProblem()
+{
+    std::lock_guard<std::mutex> lock(journalLock);
+    auto problem = pendingProblem;
+    pendingProblem.reset();
+    return problem;
+}
+
+void BeforeRegistryChange(HKEY root, const RegistryPlace& place, const std::optional<StoredState>& next)
+{
+    if (!root || place.root == RegistryPlace::Root::Other)
+        return;
+    const StoredState current = ReadState(root, place.keyPath, place.valueName, place.view);
+    // Writing what is there, or deleting what is not, changes nothing.
+    if (next ? current == *next : !current.present)
+        return;
+    RunRestorePoint::Instance().BeforeChange();
+
+    std::lock_guard<std::mutex> lock(journalLock);
+    JournalEntry entry;
+    entry.place = place;
+    if (place.root == RegistryPlace::Root::User)
+        entry.userSid = CurrentUserSid();
+    entry.previous = current;
+    const std::wstring name = entry.Name();
+
+    RegKey journal;
+    if (journal.Create(HKEY_LOCAL_MACHINE, kJournalKey, KEY_READ | KEY_WRITE | kJournalView) !=
+        ERROR_SUCCESS) {
+        // The change still goes ahead, as every registry failure of the
+        // settings does; the restore point may still cover it.
+        Platform::DebugLine(L"journal: cannot be written");
+        FlagProblem(Journal::State::Unreadable);
+        return;
+    }
+    DWORD type = 0, size = 0;
+    if (::RegQueryValueExW(journal.Get(), name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+        std::vector<BYTE> data(size);
+        if (::RegQueryValueExW(journal.Get(), name.c_str(), nullptr, &type, data.data(), &size) ==
+                ERROR_SUCCESS &&
+            ParseEntry(name, type, data))
+            return; // the state before the first change is already kept
+        journal.Close();
+        SetAsideDamagedJournal();
+        FlagProblem(Journal::State::Damaged);
+        if (journal.Create(HKEY_LOCAL_MACHINE, kJournalKey, KEY_READ | KEY_WRITE | kJournalView) !=
+            ERROR_SUCCESS)
+            return;
+    }
+    entry.createdKey = current.present ? L"" : FirstMissingKey(root, place.keyPath, place.view);
+    if (WriteEntry(journal, entry) != ERROR_SUCCESS)
+        Platform::DebugLine(L"journal: entry not written");
+    // On disk before the change is made.
+    ::RegFlushKey(journal.Get());
+}
+
+UndoResult UndoAllChanges()
+{
+    UndoResult result;
+    std::lock_guard<std::mutex> lock(journalLock);
+    const Journal journal = ReadJournalLocked();
+    if (journal.state == Journal::State::Damaged || journal.state == Journal::State::Unreadable) {
+        result.journalProblem = true;
+        return result;
+    }
+    if (journal.entries.empty())
+        return result;
+
+    // The process's one policy object: the pages' own copy is the one that
+    // is put back and saved, so no later save of theirs brings the changes back.
+    std::shared_ptr<LocalGroupPolicy> policy;
+    for (const JournalEntry& entry : journal.entries)
+        if (entry.place.ViaPolicyObject())
+            policy = LocalGroupPolicy::Shared();
+
+    struct Restored {
+        const JournalEntry* entry;
+        ResolvedPlace where;
+    };
+    std::vector<Restored> restored;
+    for (const JournalEntry& entry : journal.entries) {
+        const ResolvedPlace where = Resolve(entry, policy.get());
+        if (!where.root) {
+            ++result.failed;
+            continue;
+        }
+        const bool changes =
+            ReadState(where.root, where.keyPath, entry.place.valueName, entry.place.view) != entry.previous;
+        if (!Restore(entry, where)) {
+            ++result.failed;
+            continue;
+        }
+        if (changes && ChangeNeedsRestart(entry.place))
+            result.restartNeeded = true;
+        restored.push_back({&entry, where});
+    }
+    // Only when every value is back: a key another value of the journal
+    // still keeps alive goes with that value.
+    for (const Restored& done : restored)
+        if (!done.where.createdKey.empty())
+            DeleteIfEmpty(done.where.root, done.where.createdKey, done.entry->place.view);
+
+    for (bool userSection : {false, true}) {
+        const auto root = userSection ? RegistryPlace::Root::PolicyUser : RegistryPlace::Root::PolicyMachine;
+        auto throughSection = [&](const Restored& done) { return done.entry->place.root == root; };
+        if (std::none_of(restored.begin(), restored.end(), throughSection))
+            continue;
+        if (!policy->Save(userSection)) {
+            // Not in the policy files yet: they stay journalled.
+            auto unsaved = std::remove_if(restored.begin(), restored.end(), throughSection);
+            result.failed += static_cast<size_t>(restored.end() - unsaved);
+            restored.erase(unsaved, restored.end());
+        }
+    }
+
+    RegKey key;
+    if (key.Open(HKEY_LOCAL_MACHINE, kJournalKey, KEY_READ | KEY_WRITE | kJournalView) == ERROR_SUCCESS) {
+        for (const Restored& done : restored)
+            ::RegDeleteValueW(key.Get(), done.entry->Name().c_str());
+        DWORD left = 0;
+        ::RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &left, nullptr,
+                           nullptr, nullptr, nullptr);
+        ::RegFlushKey(key.Get());
+        key.Close();
+        if (left == 0)
+            ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kJournalKey, kJournalView, 0);
+    }
+    result.restored = restored.size();
+    return result;
+}
+
+} // namespace Tavrin::Core

@@ -1,0 +1,53 @@
+#pragma once
+#include <windows.h>
+#include <srrestoreptapi.h>
+
+#include <functional>
+#include <mutex>
+
+namespace Tavrin::Core {
+
+// What the restore point of a run is called in System Restore.
+inline constexpr wchar_t kRestorePointName[] = L"Tavrin settings change";
+
+// SRSetRestorePointW of srclient.dll, or a stand-in for it.
+using SetRestorePointCall = std::function<BOOL(RESTOREPOINTINFOW&, STATEMGRSTATUS&)>;
+
+// The run's one system restore point, opened before the run's first change
+// to the registry (BEGIN_SYSTEM_CHANGE) and closed when the run ends
+// (END_SYSTEM_CHANGE), so that everything the run changed can be rolled back
+// by Windows as one step.
+//
+// Where System Restore is missing, switched off or refuses, the run goes on
+// without one: the change journal still protects the user. A failed begin is
+// not tried again in the same run.
+class RunRestorePoint {
+public:
+    static RunRestorePoint& Instance();
+
+    // Replaces srclient.dll's call; an empty call stands for a system
+    // without System Restore. Forgets what this run has done so far.
+    void SetCall(SetRestorePointCall call);
+    // Brings the default call back (srclient.dll of the system folder).
+    void UseSystemCall();
+
+    // Before a change: begins the restore point on the run's first change.
+    void BeforeChange();
+    // At the end of the run: ends a restore point that was begun.
+    void EndOfRun();
+
+    bool Attempted() const;
+    bool Open() const;
+
+private:
+    RunRestorePoint();
+
+    mutable std::mutex mutex_;
+    SetRestorePointCall call_;
+    bool usingSystem_ = true; // call_ is looked up in srclient.dll at the first change
+    bool attempted_ = false;
+    bool open_ = false;
+    INT64 sequence_ = 0;
+};
+
+} // namespace Tavrin::Core
