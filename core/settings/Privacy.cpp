@@ -6,12 +6,6 @@ namespace Tavrin::Core {
 
 using namespace RegistryRoots;
 
-namespace {
-
-constexpr bool kPolicy = true;
-
-} // namespace
-
 CPrivacy::CPrivacy()
     : preventHandwritingDataSharing(HKLM, L"SOFTWARE\\Policies\\Microsoft\\Windows\\TabletPC",
                                     L"PreventHandwritingDataSharing"),
@@ -22,7 +16,7 @@ CPrivacy::CPrivacy()
                              L"Enabled"),
       advertisingInfoUser(HKCU, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\AdvertisingInfo", L"Enabled"),
       letAppsAccessAccountInfo(HKLM, L"SOFTWARE\\Policies\\Microsoft\\Windows\\AppPrivacy",
-                               L"LetAppsAccessAccountInfo", kPolicy),
+                               L"LetAppsAccessAccountInfo", PolicyBinding::MachineSection),
       typingInfoEnabled(HKCU, L"SOFTWARE\\Microsoft\\Input\\TIPC", L"Enabled"),
       toastEnabled(HKCU, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\PushNotifications", L"ToastEnabled"),
       calendarAccess(DeviceAccessKey(L"{D89823BA-7180-4B81-B50C-7E471E6121A3}"), L"Value"),

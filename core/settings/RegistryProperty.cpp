@@ -32,13 +32,13 @@ LSTATUS EnsureKey(HKEY root, const std::wstring& keyPath)
 
 template <typename T>
 CRegistryProperty<T>::CRegistryProperty(Bind, HKEY root, std::wstring keyPath, std::wstring valueName,
-                                        bool usePolicy, bool userSection)
+                                        PolicyBinding binding)
     : rootKey_(root), keyPath_(std::move(keyPath)), valueName_(std::move(valueName))
 {
     // The declared root is not used: the key path is below the policy
     // object's section, which is had only when the value is first needed.
-    if (usePolicy)
-        policyKey_ = std::make_unique<PolicyRegistryKey>(userSection);
+    if (binding != PolicyBinding::None)
+        policyKey_ = std::make_unique<PolicyRegistryKey>(binding == PolicyBinding::UserSection);
 }
 
 // Nothing is saved here: every change was saved when it was made.

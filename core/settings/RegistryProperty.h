@@ -11,6 +11,10 @@ namespace Tavrin::Core {
 
 class PolicyRegistryKey;
 
+// Where a property's value is written: the registry as it is, or a section
+// (the computer's or the user's) of the local group policy object.
+enum class PolicyBinding { None, MachineSection, UserSection };
+
 // Every key a settings model touches is opened in the 64-bit view, so that the
 // 32-bit program changes the settings Windows actually reads; reads ask for
 // write access too, as the program always runs elevated.
@@ -34,17 +38,16 @@ template <typename T> class CRegistryProperty {
 public:
     // Numbers may live below any root.
     template <typename U = T, std::enable_if_t<std::is_same_v<U, DWORD>, int> = 0>
-    CRegistryProperty(HKEY root, std::wstring keyPath, std::wstring valueName, bool usePolicy = false,
-                      bool userSection = false)
-        : CRegistryProperty(Bind{}, root, std::move(keyPath), std::move(valueName), usePolicy, userSection)
+    CRegistryProperty(HKEY root, std::wstring keyPath, std::wstring valueName,
+                      PolicyBinding binding = PolicyBinding::None)
+        : CRegistryProperty(Bind{}, root, std::move(keyPath), std::move(valueName), binding)
     {
     }
     // Strings are always the current user's.
     template <typename U = T, std::enable_if_t<std::is_same_v<U, std::wstring>, int> = 0>
-    CRegistryProperty(std::wstring keyPath, std::wstring valueName, bool usePolicy = false,
-                      bool userSection = false)
-        : CRegistryProperty(Bind{}, HKEY_CURRENT_USER, std::move(keyPath), std::move(valueName), usePolicy,
-                            userSection)
+    CRegistryProperty(std::wstring keyPath, std::wstring valueName,
+                      PolicyBinding binding = PolicyBinding::None)
+        : CRegistryProperty(Bind{}, HKEY_CURRENT_USER, std::move(keyPath), std::move(valueName), binding)
     {
     }
     virtual ~CRegistryProperty();
@@ -73,8 +76,7 @@ public:
 
 private:
     struct Bind {};
-    CRegistryProperty(Bind, HKEY root, std::wstring keyPath, std::wstring valueName, bool usePolicy,
-                      bool userSection);
+    CRegistryProperty(Bind, HKEY root, std::wstring keyPath, std::wstring valueName, PolicyBinding binding);
     void SavePolicy(LSTATUS change);
 
     HKEY rootKey_; // as declared; not used when policy-bound

@@ -10,7 +10,6 @@ namespace {
 
 const wchar_t kPersonalize[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
 const wchar_t kImmersiveShell[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\ImmersiveShell";
-constexpr bool kPolicy = true;
 
 } // namespace
 
@@ -21,7 +20,7 @@ CThemeSettings::CThemeSettings()
       useWin32BatteryFlyout(HKLM, kImmersiveShell, L"UseWin32BatteryFlyout"),
       // The root is replaced by the policy object's machine section.
       disableNotificationCenter(HKCU, L"SOFTWARE\\Policies\\Microsoft\\Windows\\Explorer",
-                                L"DisableNotificationCenter", kPolicy),
+                                L"DisableNotificationCenter", PolicyBinding::MachineSection),
       replaceVan(HKLM, L"Software\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Settings\\Network",
                  L"ReplaceVan"),
       disableLogonBackgroundImage(HKLM, L"SOFTWARE\\Policies\\Microsoft\\Windows\\System",

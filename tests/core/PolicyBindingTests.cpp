@@ -37,8 +37,8 @@ void ExpectNothingDeclaredWritten()
 TEST(PolicyBinding, WithoutThePolicyObjectReadsTheDefaultAndNeverWrites)
 {
     ASSERT_FALSE(PolicyObjectRegistered());
-    NumberProperty number(HKEY_LOCAL_MACHINE, kPolicyPath, kValue, true);
-    StringProperty text(kPolicyPath, L"Value", true);
+    NumberProperty number(HKEY_LOCAL_MACHINE, kPolicyPath, kValue, PolicyBinding::MachineSection);
+    StringProperty text(kPolicyPath, L"Value", PolicyBinding::MachineSection);
     EXPECT_TRUE(number.IsPolicyBound());
     EXPECT_EQ(number.RootKey(), nullptr) << "the declared root is replaced even when the object is missing";
     EXPECT_EQ(text.RootKey(), nullptr);
@@ -69,7 +69,7 @@ TEST(PolicyBinding, MachineSectionSavesAfterEveryChangeAndNotAtTheEnd)
     PolicyServer server;
     const std::wstring section = server.SectionPath(true);
     {
-        NumberProperty property(HKEY_LOCAL_MACHINE, kPolicyPath, kValue, true);
+        NumberProperty property(HKEY_LOCAL_MACHINE, kPolicyPath, kValue, PolicyBinding::MachineSection);
         EXPECT_EQ(server.Calls(), std::vector<std::wstring>{}) << "opened when first needed";
         ASSERT_NE(property.RootKey(), nullptr);
         EXPECT_EQ(property.GetValue(), 0u);
@@ -99,7 +99,7 @@ TEST(PolicyBinding, UserSectionIsAskedForAndSavedAsUser)
 {
     PolicyServer server;
     {
-        StringProperty property(kPolicyPath, L"Value", true, true);
+        StringProperty property(kPolicyPath, L"Value", PolicyBinding::UserSection);
         property.SetValue(L"Deny");
         StoredValue stored =
             ReadStored(HKEY_CURRENT_USER, server.SectionPath(false) + L"\\" + kPolicyPath, L"Value");
@@ -118,7 +118,7 @@ TEST(PolicyBinding, ObjectThatCannotOpenTheLocalPolicyLeavesNoRoot)
 {
     PolicyServer server(PolicyServer::Options{true, false});
     {
-        NumberProperty property(HKEY_LOCAL_MACHINE, kPolicyPath, kValue, true);
+        NumberProperty property(HKEY_LOCAL_MACHINE, kPolicyPath, kValue, PolicyBinding::MachineSection);
         EXPECT_EQ(property.RootKey(), nullptr);
         property.defaultValue = 1;
         property.SetValue(5);
@@ -143,7 +143,7 @@ TEST(PolicyBinding, SectionKeyThatCannotBeHadLeavesNoRoot)
 {
     PolicyServer server(PolicyServer::Options{false, true});
     {
-        NumberProperty property(HKEY_LOCAL_MACHINE, kPolicyPath, kValue, true);
+        NumberProperty property(HKEY_LOCAL_MACHINE, kPolicyPath, kValue, PolicyBinding::MachineSection);
         EXPECT_EQ(property.RootKey(), nullptr);
         property.SetValue(5);
         EXPECT_EQ(property.GetValue(), 0u);
