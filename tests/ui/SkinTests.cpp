@@ -488,16 +488,6 @@ private:
     HWND dialog_;
 };
 
-bool SavePng(Gdiplus::Bitmap& bitmap, const std::wstring& name)
-{
-    wchar_t folder[MAX_PATH] = {};
-    if (!::GetEnvironmentVariableW(L"TAVRIN_SCREENSHOTS", folder, MAX_PATH))
-        return false;
-    CLSID png = {};
-    ::CLSIDFromString(L"{557CF406-1A04-11D3-9A73-0000F81EF32E}", &png);
-    return bitmap.Save((std::wstring(folder) + L"\\" + name).c_str(), &png, nullptr) == Gdiplus::Ok;
-}
-
 } // namespace
 
 TEST(DeliveredSkin, DescriptionBesideTheProgramHasEveryKey)
@@ -630,55 +620,6 @@ TEST(DeliveredSkin, MarksAndTabsHaveMatchingSizes)
     EXPECT_EQ(checked->GetHeight(), failed->GetHeight());
 }
 
-TEST(DeliveredSkin, HomeViewPreview)
-{
-    // The home view as the main window composes it: white, the header centred
-    // at the top, the tiles at the buttons' places, the two texts.
-    MainTemplate main;
-    ASSERT_NE(main.Get(), nullptr);
-    const RECT client = main.Client();
-    Gdiplus::Bitmap canvas(client.right, client.bottom, PixelFormat32bppARGB);
-    {
-        Gdiplus::Graphics graphics(&canvas);
-        graphics.Clear(Gdiplus::Color(0xFFFFFFFF));
-        graphics.SetTextRenderingHint(Gdiplus::TextRenderingHintClearTypeGridFit);
-        ImagePtr header = Load(L"images/headers/tools-title.PNG");
-        ASSERT_NE(header, nullptr);
-        graphics.DrawImage(header.get(),
-                           (static_cast<INT>(client.right) - static_cast<INT>(header->GetWidth())) / 2, 0,
-                           static_cast<INT>(header->GetWidth()), static_cast<INT>(header->GetHeight()));
-        for (size_t i = 0; i < std::size(kTiles); ++i) {
-            // One tile under the mouse, to show both states.
-            ImagePtr tile = Load(std::wstring(kTiles[i].image) + (i == 1 ? L"_over.png" : L".png"));
-            ASSERT_NE(tile, nullptr);
-            const RECT item = main.ItemRect(kTiles[i].id);
-            graphics.DrawImage(tile.get(), static_cast<INT>(item.left), static_cast<INT>(item.top),
-                               static_cast<INT>(tile->GetWidth()), static_cast<INT>(tile->GetHeight()));
-        }
-        std::unique_ptr<Gdiplus::Font> title(CreateMessageFont(14, false, false, false));
-        std::unique_ptr<Gdiplus::Font> note(CreateMessageFont(12, false, false, false));
-        Gdiplus::SolidBrush black(Gdiplus::Color(0xFF000000)), red(Gdiplus::Color(0xFFFF0000));
-        const RECT titleRect = main.ItemRect(1003), noteRect = main.ItemRect(1037);
-        EXPECT_EQ(graphics.DrawString(L"Windows 10 Settings", -1, title.get(),
-                                      Gdiplus::PointF(static_cast<Gdiplus::REAL>(titleRect.left),
-                                                      static_cast<Gdiplus::REAL>(titleRect.top)),
-                                      &black),
-                  Gdiplus::Ok);
-        graphics.DrawString(L"* You have 0 compatibility issues to review in the Devices & App Compatibility "
-                            L"section",
-                            -1, note.get(),
-                            Gdiplus::PointF(static_cast<Gdiplus::REAL>(noteRect.left),
-                                            static_cast<Gdiplus::REAL>(noteRect.top)),
-                            &red);
-    }
-    // The tiles really are there: the centre of the privacy tile is brand blue.
-    const RECT privacy = main.ItemRect(1033);
-    Gdiplus::Color sample;
-    canvas.GetPixel(privacy.left + 4, privacy.top + 4, &sample);
-    EXPECT_EQ(sample.GetValue(), 0xFF0A70C5u);
-    EXPECT_TRUE(SavePng(canvas, L"skin-home-view.png"));
-}
-
 namespace {
 
 // Page templates with their headers; `onlyId` limits the check to one
@@ -731,74 +672,4 @@ TEST(DeliveredSkin, PageControlsStartBelowThePageHeader)
         EXPECT_LE(static_cast<LONG>(header->GetHeight()), state.second) << page.header;
     }
     ::DestroyWindow(host);
-}
-
-TEST(DeliveredSkin, SettingsPagePreview)
-{
-    // A settings page laid over the main window as the pages draw themselves:
-    // brand blue, the header centred at the top, a white panel 20 pixels in.
-    MainTemplate main;
-    ASSERT_NE(main.Get(), nullptr);
-    const RECT client = main.Client();
-    HWND page = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(129), main.Get(),
-                                     PlainDialogProc, 0);
-    ASSERT_NE(page, nullptr);
-    Gdiplus::Bitmap canvas(client.right, client.bottom, PixelFormat32bppARGB);
-    ImagePtr header = Load(L"images/headers/security-title.png");
-    ASSERT_NE(header, nullptr);
-    const INT headerHeight = static_cast<INT>(header->GetHeight());
-    {
-        Gdiplus::Graphics graphics(&canvas);
-        graphics.Clear(Gdiplus::Color(0xFF0A70C5));
-        graphics.DrawImage(header.get(),
-                           (static_cast<INT>(client.right) - static_cast<INT>(header->GetWidth())) / 2, 0,
-                           static_cast<INT>(header->GetWidth()), headerHeight);
-        Gdiplus::SolidBrush white(Gdiplus::Color(0xFFFFFFFF));
-        graphics.FillRectangle(&white, 20, headerHeight, static_cast<INT>(client.right) - 40,
-                               static_cast<INT>(client.bottom) - 20 - headerHeight);
-        std::unique_ptr<Gdiplus::Font> italic(CreateMessageFont(8, false, true, false));
-        std::unique_ptr<Gdiplus::Font> upright(CreateMessageFont(8, false, false, false));
-        CSkin skin;
-        ASSERT_TRUE(skin.Load(BinFolder() + L"\\ui.xml", ::GetModuleHandleW(nullptr)));
-        Gdiplus::SolidBrush text(Gdiplus::Color(skin.GetColor(L"general/checkbox/text")));
-        Gdiplus::Pen frame(Gdiplus::Color(skin.GetColor(L"general/checkbox/border")));
-        // Texts of the page's controls that lie inside the main window.
-        for (HWND child = ::GetWindow(page, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-            RECT rect = {};
-            ::GetWindowRect(child, &rect);
-            ::MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&rect), 2);
-            if (rect.bottom > client.bottom - 20)
-                continue;
-            wchar_t label[512] = {};
-            ::GetWindowTextW(child, label, 512);
-            const LONG style = ::GetWindowLongW(child, GWL_STYLE);
-            wchar_t className[32] = {};
-            ::GetClassNameW(child, className, 32);
-            const bool isButton = _wcsicmp(className, L"Button") == 0;
-            const bool isCheck = isButton && (style & 0x0F) == BS_AUTOCHECKBOX;
-            Gdiplus::RectF area(static_cast<Gdiplus::REAL>(rect.left), static_cast<Gdiplus::REAL>(rect.top),
-                                static_cast<Gdiplus::REAL>(rect.right - rect.left),
-                                static_cast<Gdiplus::REAL>(rect.bottom - rect.top));
-            if (isCheck) {
-                graphics.DrawRectangle(&frame, rect.left, rect.top + 1, 12, 12);
-                area.X += 17;
-                area.Width -= 17;
-            } else if (isButton) {
-                Gdiplus::SolidBrush face(Gdiplus::Color(0xFFE1E1E1));
-                graphics.FillRectangle(&face, area);
-                graphics.DrawRectangle(&frame, area);
-            }
-            graphics.DrawString(label, -1,
-                                isButton || ::GetDlgCtrlID(child) == 1058 ? upright.get() : italic.get(),
-                                area, nullptr, &text);
-        }
-    }
-    ::DestroyWindow(page);
-    // The margin beside the panel stays brand blue, the panel is white.
-    Gdiplus::Color sample;
-    canvas.GetPixel(10, headerHeight + 50, &sample);
-    EXPECT_EQ(sample.GetValue(), 0xFF0A70C5u);
-    canvas.GetPixel(client.right - 30, client.bottom - 30, &sample);
-    EXPECT_EQ(sample.GetValue(), 0xFFFFFFFFu);
-    EXPECT_TRUE(SavePng(canvas, L"skin-settings-page.png"));
 }
