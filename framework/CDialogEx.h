@@ -1,4 +1,6 @@
 #pragma once
+#include <initializer_list>
+
 #include "framework/CWnd.h"
 
 // A dialog built from a dialog template, either run modally (DoModal) or
@@ -64,6 +66,12 @@ protected:
     virtual BOOL OnInitDialog();
     virtual void OnOK();
     virtual void OnCancel();
+    // Makes Tab visit the windows in the order given: each is placed right
+    // after the one before it in the z-order (the first stays where it is).
+    static void ArrangeTabOrder(std::initializer_list<HWND> windows);
+    // Moves the focus to `control` as the dialog manager does (the default
+    // push button follows), from this top-level dialog or a child dialog.
+    void FocusControl(HWND control) const;
 
 private:
     static INT_PTR CALLBACK StaticDialogProc(HWND, UINT, WPARAM, LPARAM);
