@@ -474,6 +474,24 @@ TEST_F(CompatibilityPageTest, LinksStartTheDeviceManagerAndTheAssociationPage)
     ASSERT_GT(log.size(), control.size());
     EXPECT_EQ(log.compare(log.size() - control.size(), control.size(), control), 0) << log;
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 4) << log;
+
+    // From the keyboard: Space on a focused row follows its link; the
+    // applications list has none.
+    for (CVirtualListCtrl* list : {&page->GetApplicationsList(), &drivers}) {
+        list->SetFocus();
+        LVITEMW focused = {};
+        focused.stateMask = focused.state = LVIS_FOCUSED | LVIS_SELECTED;
+        list->SendMessage(LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&focused));
+        list->SendMessage(WM_KEYDOWN, VK_SPACE, 0);
+        list->SendMessage(WM_KEYUP, VK_SPACE, 0xC0000001);
+    }
+    ASSERT_TRUE(standIns.WaitForRuns(3)) << standIns.Log();
+    log = standIns.Log();
+    EXPECT_EQ(log.compare(log.size() - LinkStandIns::DeviceManagerRun().size(),
+                          LinkStandIns::DeviceManagerRun().size(), LinkStandIns::DeviceManagerRun()),
+              0)
+        << log;
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 6) << log;
 }
 
 TEST_F(CompatibilityPageTest, ClicksOnNamesBelowTheLinkAreaOrOnApplicationsStartNothing)

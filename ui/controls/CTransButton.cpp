@@ -119,9 +119,11 @@ void CTransButton::OnDraw(HDC dc, const RECT& rect, UINT state)
         graphics.MeasureString(text.c_str(), static_cast<INT>(text.size()), font.get(), area, &format,
                                &bounds);
         graphics.Flush(Gdiplus::FlushIntentionSync);
-        RECT cue = {static_cast<LONG>(bounds.X) - 1, static_cast<LONG>(bounds.Y),
-                    static_cast<LONG>(bounds.X + bounds.Width) + 1,
-                    static_cast<LONG>(bounds.Y + bounds.Height)};
+        // Centred on the line as the text is (not every GDI+ measures
+        // with the line alignment).
+        const Gdiplus::REAL top = area.Y + (area.Height - bounds.Height) / 2;
+        RECT cue = {static_cast<LONG>(area.X) - 1, static_cast<LONG>(top),
+                    static_cast<LONG>(area.X + bounds.Width) + 1, static_cast<LONG>(top + bounds.Height)};
         RECT inside = {};
         ::IntersectRect(&inside, &cue, &rect);
         ::DrawFocusRect(dc, &inside);
