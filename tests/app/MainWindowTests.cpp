@@ -607,8 +607,15 @@ TEST_F(MainWindow, TheKeyboardReachesEverySectionTicksBoxesAndLeavesPagesAsDoneD
             const auto at = [&](HWND button) { return std::find(buttons.begin(), buttons.end(), button); };
             const HWND start = FocusOf(main);
             ASSERT_NE(at(start) + 1, buttons.end());
+            // As after a mouse start the focus cue is hidden; Tab shows it.
+            const auto showsCue = [](HWND button) {
+                return CWnd::FromHandlePermanent(button)->ShowsFocusCues();
+            };
+            ::SendMessageW(main, WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
+            EXPECT_FALSE(showsCue(start));
             ASSERT_TRUE(TypeKey(main, VK_TAB));
             EXPECT_TRUE(WaitFor([&] { return FocusOf(main) == *(at(start) + 1); }));
+            EXPECT_TRUE(WaitFor([&] { return showsCue(*(at(start) + 1)); }));
             ASSERT_TRUE(TypeKey(main, VK_TAB, {VK_SHIFT}));
             EXPECT_TRUE(WaitFor([&] { return FocusOf(main) == start; }));
             while (FocusOf(main) != target && at(FocusOf(main)) != buttons.end()) {
