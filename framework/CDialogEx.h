@@ -24,6 +24,11 @@
 // modal dialog itself runs the dialog keyboard handling for the messages
 // of its whole window tree, so a child dialog never sees Escape as its own
 // IDCANCEL: Escape always ends the modal dialog.
+//
+// Focus cues follow the UI state: a change (WM_CHANGEUISTATE) goes up to
+// the top-level dialog, which hands it down to its whole window tree as
+// WM_UPDATEUISTATE; the keys that move the focus (Tab, arrows) clear
+// UISF_HIDEFOCUS. Controls ask CWnd::ShowsFocusCues.
 class CDialogEx : public CWnd {
 public:
     explicit CDialogEx(UINT templateId = 0, CWnd* parent = nullptr);
