@@ -71,6 +71,10 @@ BOOL CTavrinDlg::OnInitDialog()
     m_title.SetTextColor(0xFF000000);
     m_title.SetFont(CreateMessageFont(14, false, false, false));
     SetUpButtons();
+    // The template lists the buttons column by column; Tab goes in reading order.
+    const std::vector<HWND> buttons = SectionButtons();
+    for (size_t i = 1; i < buttons.size(); ++i)
+        ArrangeTabOrder({buttons[i - 1], buttons[i]});
     Tavrin::Platform::DebugLine(L"startup: main window controls set up");
     CreatePages();
     Tavrin::Platform::DebugLine(L"startup: pages created");
@@ -175,22 +179,22 @@ BOOL CTavrinDlg::OnCommand(WPARAM wParam, LPARAM lParam)
     if (HIWORD(wParam) == BN_CLICKED) {
         switch (LOWORD(wParam)) {
         case IDC_BTN_PRIVACY:
-            ShowPage(m_privacyPage);
+            ShowPage(m_privacyPage, m_privacyButton);
             return TRUE;
         case IDC_BTN_LOCATION:
-            ShowPage(m_locationPage);
+            ShowPage(m_locationPage, m_locationButton);
             return TRUE;
         case IDC_BTN_SECURITY:
-            ShowPage(m_securityPage);
+            ShowPage(m_securityPage, m_securityButton);
             return TRUE;
         case IDC_BTN_THEMES:
-            ShowPage(m_themePage);
+            ShowPage(m_themePage, m_themesButton);
             return TRUE;
         case IDC_BTN_RECLAMATION:
-            ShowPage(m_reclamationPage);
+            ShowPage(m_reclamationPage, m_reclamationButton);
             return TRUE;
         case IDC_BTN_COMPATIBILITY:
-            ShowPage(m_compatibilityPage);
+            ShowPage(m_compatibilityPage, m_compatibilityButton);
             return TRUE;
         }
     }
@@ -231,11 +235,63 @@ LRESULT CTavrinDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     return CBaseWnd::WindowProc(message, wParam, lParam);
 }
 
-void CTavrinDlg::ShowPage(CWnd& page)
+std::vector<HWND> CTavrinDlg::SectionButtons() const
+{
+    return {m_privacyButton, m_locationButton,    m_securityButton,
+            m_themesButton,  m_reclamationButton, m_compatibilityButton};
+}
+
+CWnd* CTavrinDlg::VisiblePage()
+{
+    for (CWnd* page : std::initializer_list<CWnd*>{&m_privacyPage, &m_securityPage, &m_locationPage,
+                                                   &m_themePage, &m_compatibilityPage, &m_reclamationPage})
+        if (page->GetSafeHwnd() && page->IsWindowVisible())
+            return page;
+    return nullptr;
+}
+
+BOOL CTavrinDlg::PreTranslateMessage(MSG* message)
+{
+    const bool enterOrEscape =
+        message->message == WM_KEYDOWN && (message->wParam == VK_RETURN || message->wParam == VK_ESCAPE);
+    if (!enterOrEscape || (message->hwnd != m_hWnd && !::IsChild(m_hWnd, message->hwnd)))
+        return CBaseWnd::PreTranslateMessage(message);
+    // A held key repeats: one press, one action.
+    const bool repeated = (message->lParam & (1 << 30)) != 0;
+    if (CWnd* page = VisiblePage()) {
+        // Left to the dialog manager these keys would reach this window as
+        // IDOK or IDCANCEL (ending the program) or as the command of a
+        // focused page button such as "Reset to Windows Defaults".
+        if (!repeated)
+            PressDone(*page);
+        return TRUE;
+    }
+    if (message->wParam == VK_ESCAPE)
+        return CBaseWnd::PreTranslateMessage(message);
+    const HWND focus = ::GetFocus();
+    for (HWND button : SectionButtons())
+        if (button == focus && !repeated)
+            ::SendMessageW(button, BM_CLICK, 0, 0);
+    return TRUE;
+}
+
+void CTavrinDlg::PressDone(CWnd& page)
+{
+    // "Done" of a running reclamation is disabled, and so is its key.
+    HWND done = page.GetDlgItem(IDOK);
+    if (done && ::IsWindowEnabled(done))
+        page.SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(done));
+}
+
+void CTavrinDlg::ShowPage(CWnd& page, CThemeButton& from)
 {
     page.MoveWindow(GetClientRect(), TRUE);
     ShowHomeView(false);
     page.ShowWindow(SW_SHOW);
+    // The focus must not stay on a hidden section button, where keys would
+    // go nowhere: it starts on the page's first control.
+    m_openedFrom = &from;
+    FocusControl(::GetNextDlgTabItem(page, nullptr, FALSE));
 }
 
 void CTavrinDlg::ShowHomeView(bool show)
@@ -314,6 +370,7 @@ void CTavrinDlg::OnPageDone()
                                                    &m_themePage, &m_compatibilityPage, &m_reclamationPage})
         page->ShowWindow(SW_HIDE);
     ShowHomeView(true);
+    FocusControl(m_openedFrom ? m_openedFrom->GetSafeHwnd() : m_privacyButton.GetSafeHwnd());
     AskForRestart();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/SectionPages.h"
 #include "core/compat/CompatibilityResult.h"
@@ -64,6 +65,16 @@ public:
     CompatibilityPage& GetCompatibilityPage() { return m_compatibilityPage; }
     ReclamationPage& GetReclamationPage() { return m_reclamationPage; }
 
+    // The section buttons in reading order, which is also their tab order.
+    std::vector<HWND> SectionButtons() const;
+    // The page shown now, or null on the home view.
+    CWnd* VisiblePage();
+
+    // Enter and Escape: on a page both mean "Done"; on the home view Enter
+    // opens the focused section and Escape ends the window at once. The
+    // rest of the keyboard is the dialog manager's.
+    BOOL PreTranslateMessage(MSG* message) override;
+
 protected:
     void DoDataExchange() override;
     BOOL OnInitDialog() override;
@@ -77,7 +88,8 @@ private:
     void CreatePages();
     void SetUpIssuesNote();
     void RunFirstRunCheck();
-    void ShowPage(CWnd& page);
+    void ShowPage(CWnd& page, CThemeButton& from);
+    void PressDone(CWnd& page);
     void ShowHomeView(bool show);
     void OnPageDone();
     void AskForRestart();
@@ -104,6 +116,8 @@ private:
     CThemeButton m_compatibilityButton;
     bool m_showIssuesNote = false;
     bool m_showUndoLink = false; // the journal holds something to undo
+    // The button whose page is shown, where the focus goes back to.
+    CThemeButton* m_openedFrom = nullptr;
     HICON m_icon;
 
     bool* m_restartRequired = nullptr;

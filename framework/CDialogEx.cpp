@@ -3,6 +3,16 @@
 #include "framework/CWinApp.h"
 #include "platform/Text.h"
 
+namespace {
+
+BOOL CALLBACK SendUiState(HWND child, LPARAM state)
+{
+    ::SendMessageW(child, WM_UPDATEUISTATE, static_cast<WPARAM>(state), 0);
+    return TRUE;
+}
+
+} // namespace
+
 CDialogEx::CDialogEx(UINT templateId, CWnd* parent) : m_templateId(templateId), m_parent(parent) {}
 
 CDialogEx::~CDialogEx()
@@ -136,6 +146,19 @@ BOOL CDialogEx::PreTranslateMessage(MSG* message)
         return FALSE;
     if (message->message < WM_KEYFIRST || message->message > WM_KEYLAST)
         return FALSE;
+    // The keys that move the focus make its cue show, as the system's dialog
+    // manager does (not every system's does).
+    if (message->message == WM_KEYDOWN) {
+        switch (message->wParam) {
+        case VK_TAB:
+        case VK_LEFT:
+        case VK_RIGHT:
+        case VK_UP:
+        case VK_DOWN:
+            SendMessage(WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS));
+            break;
+        }
+    }
     return ::IsDialogMessageW(m_hWnd, message);
 }
 
@@ -144,6 +167,22 @@ LRESULT CDialogEx::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     switch (message) {
     case WM_INITDIALOG:
         return OnInitDialog();
+    case WM_CHANGEUISTATE:
+        // A change of the UI state goes up to the top-level window, which
+        // hands it down to its whole tree as WM_UPDATEUISTATE. The system's
+        // own handling runs as well; where it does nothing, this is all.
+        if (GetStyle() & WS_CHILD) {
+            if (HWND parent = GetParent())
+                return ::SendMessageW(parent, message, wParam, lParam);
+            break;
+        }
+        if (LOWORD(wParam) == UIS_SET || LOWORD(wParam) == UIS_CLEAR) {
+            DefWindowProc(message, wParam, lParam);
+            ::SendMessageW(m_hWnd, WM_UPDATEUISTATE, wParam, 0);
+            ::EnumChildWindows(m_hWnd, SendUiState, static_cast<LPARAM>(wParam));
+            return 0;
+        }
+        break;
     }
     return CWnd::WindowProc(message, wParam, lParam);
 }
@@ -186,4 +225,27 @@ void CDialogEx::OnOK()
 void CDialogEx::OnCancel()
 {
     EndDialog(IDCANCEL);
+}
+
+void CDialogEx::ArrangeTabOrder(std::initializer_list<HWND> windows)
+{
+    HWND previous = nullptr;
+    for (HWND window : windows) {
+        if (!window)
+            continue;
+        if (previous)
+            ::SetWindowPos(window, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        previous = window;
+    }
+}
+
+void CDialogEx::FocusControl(HWND control) const
+{
+    if (!control || !::IsWindow(control))
+        return;
+    // The top-level dialog keeps the default-button look of its whole tree.
+    HWND top = m_hWnd;
+    while ((::GetWindowLongPtrW(top, GWL_STYLE) & WS_CHILD) && ::GetParent(top))
+        top = ::GetParent(top);
+    ::SendMessageW(top, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include <initializer_list>
+
 #include "framework/CWnd.h"
 
 // A dialog built from a dialog template, either run modally (DoModal) or
@@ -22,6 +24,11 @@
 // modal dialog itself runs the dialog keyboard handling for the messages
 // of its whole window tree, so a child dialog never sees Escape as its own
 // IDCANCEL: Escape always ends the modal dialog.
+//
+// Focus cues follow the UI state: a change (WM_CHANGEUISTATE) goes up to
+// the top-level dialog, which hands it down to its whole window tree as
+// WM_UPDATEUISTATE; the keys that move the focus (Tab, arrows) clear
+// UISF_HIDEFOCUS. Controls ask CWnd::ShowsFocusCues.
 class CDialogEx : public CWnd {
 public:
     explicit CDialogEx(UINT templateId = 0, CWnd* parent = nullptr);
@@ -64,6 +71,12 @@ protected:
     virtual BOOL OnInitDialog();
     virtual void OnOK();
     virtual void OnCancel();
+    // Makes Tab visit the windows in the order given: each is placed right
+    // after the one before it in the z-order (the first stays where it is).
+    static void ArrangeTabOrder(std::initializer_list<HWND> windows);
+    // Moves the focus to `control` as the dialog manager does (the default
+    // push button follows), from this top-level dialog or a child dialog.
+    void FocusControl(HWND control) const;
 
 private:
     static INT_PTR CALLBACK StaticDialogProc(HWND, UINT, WPARAM, LPARAM);

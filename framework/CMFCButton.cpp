@@ -1,5 +1,8 @@
 #include "framework/CMFCButton.h"
 
+#include <oleacc.h>
+
+#include "framework/CAccessible.h"
 #include "framework/CMFCVisualManager.h"
 #include "platform/GdiHandles.h"
 
@@ -75,6 +78,51 @@ void CMFCButton::ResetTooltip() const
         return;
     m_toolTip.Activate(FALSE);
     m_toolTip.Activate(TRUE);
+}
+
+bool CMFCButton::GetAccessibleInfo(AccessibleInfo& info)
+{
+    info.name = StripMnemonics(GetWindowText());
+    LONG state = STATE_SYSTEM_FOCUSABLE;
+    if (::GetFocus() == m_hWnd)
+        state |= STATE_SYSTEM_FOCUSED;
+    if (!IsWindowEnabled())
+        state |= STATE_SYSTEM_UNAVAILABLE;
+    if (!IsWindowVisible())
+        state |= STATE_SYSTEM_INVISIBLE;
+    switch (m_kind) {
+    case Kind::CheckBox:
+        info.role = ROLE_SYSTEM_CHECKBUTTON;
+        if (m_checked == BST_CHECKED)
+            state |= STATE_SYSTEM_CHECKED;
+        else if (m_checked == BST_INDETERMINATE)
+            state |= STATE_SYSTEM_MIXED;
+        info.defaultAction = m_checked == BST_CHECKED ? L"Uncheck" : L"Check";
+        break;
+    case Kind::Radio:
+        info.role = ROLE_SYSTEM_RADIOBUTTON;
+        if (m_checked == BST_CHECKED)
+            state |= STATE_SYSTEM_CHECKED;
+        info.defaultAction = L"Check";
+        break;
+    case Kind::Push:
+        info.role = ROLE_SYSTEM_PUSHBUTTON;
+        if (m_defaultButton)
+            state |= STATE_SYSTEM_DEFAULT;
+        if (DefWindowProc(BM_GETSTATE, 0, 0) & BST_PUSHED)
+            state |= STATE_SYSTEM_PRESSED;
+        info.defaultAction = L"Press";
+        break;
+    }
+    info.state = state;
+    return true;
+}
+
+bool CMFCButton::DoAccessibleDefaultAction()
+{
+    if (!IsWindowEnabled())
+        return false;
+    return PostMessage(BM_CLICK) != FALSE;
 }
 
 LRESULT CMFCButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
@@ -227,7 +275,7 @@ UINT CMFCButton::GetDrawState()
         state |= ODS_CHECKED;
     if (m_highlighted)
         state |= ODS_HOTLIGHT;
-    if (SendMessage(WM_QUERYUISTATE) & UISF_HIDEFOCUS)
+    if (!ShowsFocusCues())
         state |= ODS_NOFOCUSRECT;
     return state;
 }

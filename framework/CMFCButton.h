@@ -40,6 +40,14 @@ public:
     // Hides a shown tip: deactivates and reactivates the tooltip.
     void ResetTooltip() const;
 
+    // Owner drawing hides the button's kind from the system; the button
+    // tells accessibility clients itself: its text, push button, check box
+    // or radio button, its checked, pressed and default states. The default
+    // action is a click (BM_CLICK, posted so that a client never waits on
+    // what the click opens).
+    bool GetAccessibleInfo(AccessibleInfo& info) override;
+    bool DoAccessibleDefaultAction() override;
+
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;

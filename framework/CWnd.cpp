@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "framework/CAccessible.h"
 #include "framework/CWinApp.h"
 #include "platform/ExceptionBarrier.h"
 #include "platform/UniqueHook.h"
@@ -279,6 +280,33 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         if (lParam && ReflectToChild(reinterpret_cast<HWND>(lParam), message, wParam, lParam, &result))
             return result;
         break;
+    case WM_UPDATEUISTATE:
+        switch (LOWORD(wParam)) {
+        case UIS_SET:
+            m_uiState = static_cast<WORD>(m_uiState | HIWORD(wParam));
+            break;
+        case UIS_CLEAR:
+            m_uiState = static_cast<WORD>(m_uiState & ~HIWORD(wParam));
+            break;
+        }
+        break;
+    case WM_GETOBJECT: {
+        // The identifier is a 32-bit value; on 64 bits lParam carries it
+        // sign-extended.
+        AccessibleInfo info;
+        if (static_cast<DWORD>(lParam) == static_cast<DWORD>(OBJID_CLIENT) && GetAccessibleInfo(info))
+            return AnswerAccessibleObject(m_hWnd, wParam);
+        break;
+    }
+    default:
+        if (message == AccessibleRequestMessage()) {
+            if (wParam == 0 && lParam)
+                return GetAccessibleInfo(*reinterpret_cast<AccessibleInfo*>(lParam)) ? 1 : 0;
+            if (wParam == 1)
+                return DoAccessibleDefaultAction() ? 1 : 0;
+            return 0;
+        }
+        break;
     }
     return DefWindowProc(message, wParam, lParam);
 }
@@ -296,6 +324,28 @@ BOOL CWnd::OnNotify(WPARAM, LPARAM, LRESULT*)
 BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*)
 {
     return FALSE;
+}
+
+bool CWnd::ShowsFocusCues() const
+{
+    const auto state = static_cast<WORD>(SendMessage(WM_QUERYUISTATE)) | m_uiState;
+    return (state & UISF_HIDEFOCUS) == 0;
+}
+
+bool CWnd::GetAccessibleInfo(AccessibleInfo&)
+{
+    return false;
+}
+
+bool CWnd::DoAccessibleDefaultAction()
+{
+    return false;
+}
+
+UINT CWnd::AccessibleRequestMessage()
+{
+    static const UINT message = ::RegisterWindowMessageW(L"Tavrin.AccessibleRequest");
+    return message;
 }
 
 void CWnd::PreSubclassWindow() {}

@@ -4,6 +4,17 @@
 #include <functional>
 #include <string>
 
+// What an accessibility client (a screen reader, UI automation) learns
+// about a window the system's own accessible objects cannot describe, such
+// as an owner-drawn button: role and state are the oleacc ROLE_SYSTEM_* and
+// STATE_SYSTEM_* values.
+struct AccessibleInfo {
+    std::wstring name;
+    LONG role = 0;
+    LONG state = 0;
+    std::wstring defaultAction;
+};
+
 // Base of every window object: owns the association with one HWND.
 //
 // A CWnd is attached to its window either when it creates it (CreateEx,
@@ -118,6 +129,23 @@ public:
     // ancestors up to and including `last`; true when one consumed it.
     static BOOL WalkPreTranslateTree(HWND last, MSG* message);
 
+    // Whether focus cues (focus rectangles) show in this window now, by the
+    // system's UI state (WM_QUERYUISTATE) and by the WM_UPDATEUISTATE
+    // messages the window has seen: hidden after a mouse start, shown once
+    // the keyboard moved the focus.
+    bool ShowsFocusCues() const;
+
+    // A window that describes itself to accessibility clients fills `info`
+    // and returns true; the window then answers WM_GETOBJECT itself.
+    virtual bool GetAccessibleInfo(AccessibleInfo& info);
+    // Runs the default action an accessibility client asked for (what a
+    // click does); true when there is one.
+    virtual bool DoAccessibleDefaultAction();
+    // The private message through which the accessible object asks the
+    // window's thread: wParam 0 fills the AccessibleInfo at lParam, 1 runs
+    // the default action. Answers 1 when the window took the request.
+    static UINT AccessibleRequestMessage();
+
     HWND m_hWnd = nullptr;
 
 protected:
@@ -152,6 +180,9 @@ private:
     // Gives a child control's object the first look at its notification.
     BOOL ReflectToChild(HWND child, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
 
+    // UISF_* flags set by the WM_UPDATEUISTATE messages seen; the system
+    // keeps its own, which some systems never change.
+    WORD m_uiState = 0;
     bool m_ownsWindow = false;
     bool m_beingCreated = false;
 };

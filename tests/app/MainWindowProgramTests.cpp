@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
+#include "app/TavrinDlg.h"
 #include "core/settings/Privacy.h"
 #include "core/settings/Security.h"
 #include "res/resource.h"
@@ -138,4 +140,67 @@ TEST_F(ProgramOnWindows10, PrivacyAndSecurityClicksLandInThe64BitView)
     TickInProgram<Tavrin::Core::CSecurity>(security, 1002);
     TickInProgram<Tavrin::Core::CSecurity>(security, 1003);
     // The page's Done would ask for a restart; the program is simply ended.
+}
+
+namespace {
+
+// The restart question of the running program, answered No; false when it
+// did not come.
+bool AnswerRestartQuestion(DWORD process, DWORD timeoutMs)
+{
+    HWND box = WaitForWindowOf(process, ProgramWindow::MessageBox, timeoutMs);
+    if (!box)
+        return false;
+    EXPECT_EQ(TextOf(::GetDlgItem(box, 0xFFFF)), std::wstring(CTavrinDlg::kRestartQuestion));
+    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(box, IDNO)));
+    return true;
+}
+
+} // namespace
+
+// The keyboard alone, in the running program: Tab to "Security", Enter,
+// Space on the first box, Enter back to the home view with the restart
+// question, and the program goes on; Alt+F4 asks again and ends it.
+TEST_F(ProgramOnWindows10, KeyboardOnlyTicksASecurityBoxAndEnterNeverEndsTheProgram)
+{
+    const wchar_t marker[] = L"notFirstRun";
+    WriteStored(HKEY_LOCAL_MACHINE, kFirstRunKey, L"", REG_SZ, marker, sizeof(marker), kMarkerView);
+    RegistryRestorer restorer;
+    const Tavrin::Core::CSecurity model;
+    ClearCatalogue(restorer, model);
+    RunningProgram program;
+    ASSERT_TRUE(program.Started());
+    HWND main = WaitForWindowOf(program.Id(), ProgramWindow::MainWindow, 120000);
+    ASSERT_NE(main, nullptr);
+    auto waitFor = [](const std::function<bool()>& condition) {
+        for (DWORD start = ::GetTickCount(); !condition(); ::Sleep(50))
+            if (::GetTickCount() - start > 10000)
+                return condition();
+        return true;
+    };
+    ASSERT_TRUE(waitFor([&] { return FocusOf(main) == ::GetDlgItem(main, IDC_BTN_PRIVACY); }));
+    for (int id : {IDC_BTN_LOCATION, IDC_BTN_SECURITY}) {
+        ASSERT_TRUE(TypeKey(main, VK_TAB));
+        ASSERT_TRUE(waitFor([&] { return FocusOf(main) == ::GetDlgItem(main, id); })) << id;
+    }
+    ASSERT_TRUE(TypeKey(main, VK_RETURN));
+    ASSERT_TRUE(waitFor([&] { return !::IsWindowVisible(::GetDlgItem(main, IDC_BTN_SECURITY)); }));
+    const HWND box = FocusOf(main);
+    const auto* row = Tavrin::Core::FindRow<Tavrin::Core::CSecurity>(::GetDlgCtrlID(box));
+    ASSERT_NE(row, nullptr) << "the focus is not on a box of the security page";
+    const auto ticked = AfterSteps(StateOf(model), row->tick);
+    ASSERT_TRUE(TypeKey(main, VK_SPACE));
+    EXPECT_TRUE(waitFor([&] { return StateOf(model) == ticked; }));
+
+    ASSERT_TRUE(TypeKey(main, VK_RETURN));
+    EXPECT_TRUE(AnswerRestartQuestion(program.Id(), 10000));
+    EXPECT_TRUE(waitFor([&] { return ::IsWindowVisible(::GetDlgItem(main, IDC_BTN_SECURITY)) != FALSE; }));
+    ::Sleep(300);
+    EXPECT_FALSE(program.WaitForExit(0)) << "Enter on the page ended the program";
+    EXPECT_EQ(StateOf(model), ticked);
+
+    ASSERT_TRUE(TypeKey(main, VK_F4, {VK_MENU}));
+    EXPECT_TRUE(AnswerRestartQuestion(program.Id(), 10000));
+    EXPECT_TRUE(program.WaitForExit(30000));
 }

@@ -5,7 +5,11 @@
 #include <functional>
 #include <list>
 #include <memory>
+#include <string>
 #include <thread>
+#include <vector>
+
+#include <oleacc.h>
 
 #include "app/TavrinApp.h"
 #include "app/TavrinDlg.h"
@@ -530,4 +534,201 @@ TEST_F(MainWindow, EscapeClosesAtOnceWithoutAsking)
     EXPECT_EQ(answer, IDCANCEL);
     EXPECT_FALSE(answerer.Answered());
     EXPECT_EQ(restarts, 0);
+}
+
+// --- The keyboard -------------------------------------------------------------------
+
+namespace {
+
+// What a page's catalogue says about its boxes, for whichever box the
+// keyboard reaches.
+struct Catalogue {
+    std::function<std::vector<std::string>()> state;
+    std::function<std::vector<std::string>(int box)> afterTick;
+    std::function<bool(int box)> asksRestart;
+};
+
+template <typename Model> Catalogue CatalogueOf()
+{
+    return {[] { return StateOf(Model()); },
+            [](int box) {
+                const auto* row = Tavrin::Core::FindRow<Model>(box);
+                return row ? AfterSteps(StateOf(Model()), row->tick) : std::vector<std::string>{};
+            },
+            [](int box) {
+                const auto* row = Tavrin::Core::FindRow<Model>(box);
+                return row && row->asksRestart;
+            }};
+}
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 5000)
+{
+    for (DWORD start = ::GetTickCount(); !condition(); ::Sleep(20))
+        if (::GetTickCount() - start > timeoutMs)
+            return condition();
+    return true;
+}
+
+} // namespace
+
+// Real key events through the window's own modal loop: Tab and Shift+Tab
+// move in reading order, Enter opens the focused section, Space ticks the
+// focused box as a click does, Enter and Escape on a page are "Done" (never
+// the reset, never the end of the program), Alt+F4 closes with the question.
+TEST_F(MainWindow, TheKeyboardReachesEverySectionTicksBoxesAndLeavesPagesAsDoneDoes)
+{
+    struct Case {
+        int section;
+        std::function<CWnd&(CTavrinDlg&)> page;
+        Catalogue catalogue;
+        UINT leaveKey;
+        bool focusResetFirst;
+    };
+    const Case cases[] = {
+        {IDC_BTN_SECURITY, [](CTavrinDlg& w) -> CWnd& { return w.GetSecurityPage(); },
+         CatalogueOf<Tavrin::Core::CSecurity>(), VK_RETURN, false},
+        {IDC_BTN_THEMES, [](CTavrinDlg& w) -> CWnd& { return w.GetThemePage(); },
+         CatalogueOf<Tavrin::Core::CThemeSettings>(), VK_ESCAPE, true},
+        {IDC_BTN_PRIVACY, [](CTavrinDlg& w) -> CWnd& { return w.GetPrivacyPage(); },
+         CatalogueOf<Tavrin::Core::CPrivacy>(), VK_RETURN, true},
+        {IDC_BTN_LOCATION, [](CTavrinDlg& w) -> CWnd& { return w.GetLocationPage(); },
+         CatalogueOf<Tavrin::Core::CLocation>(), VK_ESCAPE, false},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE("section " + std::to_string(test.section));
+        app.restartRequired = false;
+        bool asked = false;
+        const INT_PTR answer = RunModal([&](HWND main) {
+            const std::vector<HWND> buttons = window->SectionButtons();
+            const HWND target = ::GetDlgItem(main, test.section);
+            ASSERT_TRUE(WaitFor([&] {
+                return std::find(buttons.begin(), buttons.end(), FocusOf(main)) != buttons.end();
+            })) << "no section button has the focus at the start";
+            // Tab walks the buttons in reading order, Shift+Tab back.
+            const auto at = [&](HWND button) { return std::find(buttons.begin(), buttons.end(), button); };
+            const HWND start = FocusOf(main);
+            ASSERT_NE(at(start) + 1, buttons.end());
+            // As after a mouse start the focus cue is hidden; Tab shows it.
+            const auto showsCue = [](HWND button) {
+                return CWnd::FromHandlePermanent(button)->ShowsFocusCues();
+            };
+            ::SendMessageW(main, WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
+            EXPECT_FALSE(showsCue(start));
+            ASSERT_TRUE(TypeKey(main, VK_TAB));
+            EXPECT_TRUE(WaitFor([&] { return FocusOf(main) == *(at(start) + 1); }));
+            EXPECT_TRUE(WaitFor([&] { return showsCue(*(at(start) + 1)); }));
+            ASSERT_TRUE(TypeKey(main, VK_TAB, {VK_SHIFT}));
+            EXPECT_TRUE(WaitFor([&] { return FocusOf(main) == start; }));
+            while (FocusOf(main) != target && at(FocusOf(main)) != buttons.end()) {
+                const HWND before = FocusOf(main);
+                ASSERT_TRUE(TypeKey(main, VK_TAB));
+                ASSERT_TRUE(WaitFor([&] { return FocusOf(main) != before; }));
+                ASSERT_EQ(at(FocusOf(main)), at(before) + 1) << "Tab leaves the reading order";
+            }
+            ASSERT_EQ(FocusOf(main), target);
+
+            HWND page = test.page(*window).GetSafeHwnd();
+            ASSERT_TRUE(TypeKey(main, VK_RETURN));
+            ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(page) != FALSE; })) << "Enter opened nothing";
+            // The focus starts on the page's first box; Space ticks it.
+            HWND box = FocusOf(main);
+            ASSERT_TRUE(::IsChild(page, box));
+            const int boxId = ::GetDlgCtrlID(box);
+            const std::vector<std::string> ticked = test.catalogue.afterTick(boxId);
+            ASSERT_FALSE(ticked.empty()) << boxId << " has no row";
+            ASSERT_TRUE(TypeKey(main, VK_SPACE));
+            EXPECT_TRUE(WaitFor([&] { return test.catalogue.state() == ticked; })) << boxId;
+            EXPECT_EQ(::SendMessageW(box, BM_GETCHECK, 0, 0), BST_CHECKED);
+            const bool asks = test.catalogue.asksRestart(boxId);
+            EXPECT_TRUE(WaitFor([&] { return app.restartRequired == asks; }));
+
+            if (test.focusResetFirst) {
+                // Backwards from the first box: "Done", then the reset.
+                ASSERT_TRUE(TypeKey(main, VK_TAB, {VK_SHIFT}));
+                EXPECT_TRUE(WaitFor([&] { return FocusOf(main) == ::GetDlgItem(page, IDOK); }));
+                ASSERT_TRUE(TypeKey(main, VK_TAB, {VK_SHIFT}));
+                EXPECT_TRUE(WaitFor([&] { return FocusOf(main) == ::GetDlgItem(page, IDCANCEL); }));
+            }
+            {
+                MessageBoxAnswerer question(IDNO, L"Orvane Tools", 5000);
+                ASSERT_TRUE(TypeKey(main, test.leaveKey));
+                EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(target) != FALSE; }))
+                    << "the key did not lead back to the home view";
+                EXPECT_EQ(question.Wait(asks ? 5000 : 500), asks);
+            }
+            EXPECT_TRUE(::IsWindow(main)) << "the key ended the program";
+            EXPECT_FALSE(::IsWindowVisible(page));
+            // The reset never ran: the tick is still in the registry and on the box.
+            EXPECT_EQ(test.catalogue.state(), ticked);
+            EXPECT_EQ(::SendMessageW(box, BM_GETCHECK, 0, 0), BST_CHECKED);
+            EXPECT_TRUE(WaitFor([&] { return FocusOf(main) == target; }));
+
+            // Alt+F4 closes, with the question when a box asked for a restart.
+            MessageBoxAnswerer question(IDNO, L"Orvane Tools", 5000);
+            ASSERT_TRUE(TypeKey(main, VK_F4, {VK_MENU}));
+            asked = question.Wait(asks ? 5000 : 500);
+        });
+        EXPECT_EQ(answer, IDCANCEL);
+        EXPECT_EQ(asked, app.restartRequired);
+        EXPECT_EQ(restarts, 0);
+    }
+}
+
+// --- Screen readers ----------------------------------------------------------------
+
+TEST_F(MainWindow, ScreenReadersReadTheButtonsAndBoxesAndTheirDefaultActionsWork)
+{
+    Open();
+    // Each section button is a push button named by its text; its default
+    // action opens its page as a click does.
+    const struct {
+        int button;
+        CWnd* page;
+    } sections[] = {
+        {IDC_BTN_PRIVACY, &window->GetPrivacyPage()},
+        {IDC_BTN_LOCATION, &window->GetLocationPage()},
+        {IDC_BTN_SECURITY, &window->GetSecurityPage()},
+        {IDC_BTN_THEMES, &window->GetThemePage()},
+        {IDC_BTN_RECLAMATION, &window->GetReclamationPage()},
+        {IDC_BTN_COMPATIBILITY, &window->GetCompatibilityPage()},
+    };
+    for (const auto& section : sections) {
+        const AccessibleFacts facts = DescribeAccessible(Item(section.button));
+        ASSERT_TRUE(facts.found) << section.button;
+        EXPECT_EQ(facts.name, TextOf(Item(section.button)));
+        EXPECT_FALSE(facts.name.empty());
+        EXPECT_EQ(facts.role, ROLE_SYSTEM_PUSHBUTTON) << section.button;
+        EXPECT_EQ(facts.state & (STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_UNAVAILABLE), 0) << section.button;
+        EXPECT_EQ(facts.defaultAction, L"Press");
+        EXPECT_EQ(DoAccessibleDefaultAction(Item(section.button)), S_OK);
+        EXPECT_TRUE(PumpUntil([&] { return section.page->IsWindowVisible() != FALSE; })) << section.button;
+        EXPECT_TRUE(HomeViewHidden());
+        Done(*section.page);
+        EXPECT_TRUE(HomeViewShown());
+    }
+
+    // The security page's boxes are check boxes named by their texts that
+    // report their ticks; a box's default action ticks it as a click does.
+    CSecurityDlg& page = window->GetSecurityPage();
+    OpenSection(IDC_BTN_SECURITY, page);
+    Click(page.GetDlgItem(1002));
+    for (int id : page.GetLayout().boxIds) {
+        SCOPED_TRACE(id);
+        HWND box = page.GetDlgItem(id);
+        const AccessibleFacts facts = DescribeAccessible(box);
+        ASSERT_TRUE(facts.found);
+        EXPECT_EQ(facts.name, TextOf(box));
+        EXPECT_EQ(facts.role, ROLE_SYSTEM_CHECKBUTTON);
+        const bool ticked = page.IsDlgButtonChecked(id) == BST_CHECKED;
+        EXPECT_EQ((facts.state & STATE_SYSTEM_CHECKED) != 0, ticked);
+        EXPECT_EQ(facts.defaultAction, ticked ? L"Uncheck" : L"Check");
+    }
+    EXPECT_EQ(page.IsDlgButtonChecked(1003), BST_UNCHECKED);
+    const auto* row = Tavrin::Core::FindRow<Tavrin::Core::CSecurity>(1003);
+    ASSERT_NE(row, nullptr);
+    const auto expected = AfterSteps(StateOf(security), row->tick);
+    EXPECT_EQ(DoAccessibleDefaultAction(page.GetDlgItem(1003)), S_OK);
+    EXPECT_TRUE(PumpUntil([&] { return StateOf(security) == expected; }));
+    EXPECT_EQ(page.IsDlgButtonChecked(1003), BST_CHECKED);
+    EXPECT_NE(DescribeAccessible(page.GetDlgItem(1003)).state & STATE_SYSTEM_CHECKED, 0);
 }

@@ -492,3 +492,25 @@ TEST_F(PreUpgradeDialog, UpgradeNowOpensTheUpgradePageWithTheWebHandler)
     ::PostMessageW(dialog, WM_CLOSE, 0, 0);
     EXPECT_TRUE(ProcessEnded(20000));
 }
+
+TEST_F(PreUpgradeDialog, EnterOnTheStartViewStartsTheScanAndLaterEntersEndNothing)
+{
+    WindowsVersionOverride override(L"tavrin.exe", L"win81");
+    HWND dialog = StartAndWaitForDialog();
+    ASSERT_NE(dialog, nullptr);
+    // Real key events, as the user's keyboard sends them to the program.
+    ASSERT_TRUE(TypeKey(dialog, VK_RETURN));
+    ASSERT_TRUE(WaitFor(
+        [&] { return ::IsWindowVisible(FindChildDialogWith(dialog, IDC_STEP_FIRST)) != FALSE; }, 5000))
+        << "Enter did not start the scan";
+    EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(dialog, IDC_START_SCAN)));
+    Wait(600);
+    ASSERT_TRUE(TypeKey(dialog, VK_RETURN));
+    Wait(600);
+    EXPECT_FALSE(ProcessEnded(0)) << "Enter during the scan ended the program";
+    EXPECT_TRUE(::IsWindow(dialog));
+    // Escape still ends the dialog; the process follows once the scan is over.
+    ASSERT_TRUE(TypeKey(dialog, VK_ESCAPE));
+    EXPECT_TRUE(WaitFor([&] { return !::IsWindow(dialog); }, 3000));
+    EXPECT_TRUE(ProcessEnded(30000));
+}

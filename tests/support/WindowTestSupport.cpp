@@ -2,11 +2,13 @@
 
 // GDI+ headers need min/max, which NOMINMAX hides.
 #include <algorithm>
+#include <iterator>
 namespace Gdiplus {
 using std::max;
 using std::min;
 } // namespace Gdiplus
 #include <gdiplus.h>
+#include <oleacc.h>
 
 #include <mutex>
 
@@ -186,6 +188,102 @@ void PressKey(HWND window, UINT virtualKey)
     UINT scan = ::MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC);
     ::PostMessageW(window, WM_KEYDOWN, virtualKey, 1 | (static_cast<LPARAM>(scan) << 16));
     ::PostMessageW(window, WM_KEYUP, virtualKey, 1 | (static_cast<LPARAM>(scan) << 16) | (3LL << 30));
+}
+
+bool TypeKey(HWND window, UINT virtualKey, std::initializer_list<UINT> modifiers)
+{
+    HWND top = ::GetAncestor(window, GA_ROOT);
+    if (!top)
+        return false;
+    for (DWORD start = ::GetTickCount(); ::GetForegroundWindow() != top; ::Sleep(20)) {
+        if (::GetTickCount() - start > 3000)
+            return false;
+        ::SetForegroundWindow(top);
+    }
+    std::vector<INPUT> inputs;
+    auto add = [&](UINT key, bool up) {
+        INPUT input = {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = static_cast<WORD>(key);
+        input.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        inputs.push_back(input);
+    };
+    for (UINT modifier : modifiers)
+        add(modifier, false);
+    add(virtualKey, false);
+    add(virtualKey, true);
+    for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it)
+        add(*it, true);
+    return ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
+}
+
+HWND FocusOf(HWND window)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info))
+        return nullptr;
+    return info.hwndFocus;
+}
+
+namespace {
+
+IAccessible* AccessibleOf(HWND window)
+{
+    IAccessible* accessible = nullptr;
+    if (FAILED(::AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                            reinterpret_cast<void**>(&accessible))))
+        return nullptr;
+    return accessible;
+}
+
+std::wstring TakeBstr(BSTR text)
+{
+    std::wstring copy = text ? std::wstring(text, ::SysStringLen(text)) : std::wstring();
+    ::SysFreeString(text);
+    return copy;
+}
+
+} // namespace
+
+AccessibleFacts DescribeAccessible(HWND window)
+{
+    AccessibleFacts facts;
+    IAccessible* accessible = AccessibleOf(window);
+    if (!accessible)
+        return facts;
+    facts.found = true;
+    VARIANT self = {};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR text = nullptr;
+    if (SUCCEEDED(accessible->get_accName(self, &text)))
+        facts.name = TakeBstr(text);
+    VARIANT value = {};
+    if (SUCCEEDED(accessible->get_accRole(self, &value)) && value.vt == VT_I4)
+        facts.role = value.lVal;
+    value = {};
+    if (SUCCEEDED(accessible->get_accState(self, &value)) && value.vt == VT_I4)
+        facts.state = value.lVal;
+    text = nullptr;
+    if (SUCCEEDED(accessible->get_accDefaultAction(self, &text)))
+        facts.defaultAction = TakeBstr(text);
+    accessible->Release();
+    return facts;
+}
+
+HRESULT DoAccessibleDefaultAction(HWND window)
+{
+    IAccessible* accessible = AccessibleOf(window);
+    if (!accessible)
+        return E_NOINTERFACE;
+    VARIANT self = {};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    HRESULT result = accessible->accDoDefaultAction(self);
+    accessible->Release();
+    return result;
 }
 
 COLORREF WindowCapture::At(int x, int y) const

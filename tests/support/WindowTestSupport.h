@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <thread>
 #include <vector>
@@ -79,6 +80,34 @@ LRESULT MouseWheel(HWND window, int delta);
 // WM_KEYDOWN and WM_KEYUP posted to the window, then pumped, so that a
 // modal loop's dialog keyboard handling sees them as a real key would be.
 void PressKey(HWND window, UINT virtualKey);
+
+// --- The real keyboard ---------------------------------------------------------
+// Real key events (SendInput), as a user's keyboard makes them: the system
+// delivers them to the focus of the foreground window, through the message
+// loop of its thread. The window's top-level window is brought to the
+// foreground first; `modifiers` (VK_MENU, VK_SHIFT, VK_CONTROL) are held
+// while the key goes down and up. False when the window could not be made
+// the foreground window or the input was refused.
+bool TypeKey(HWND window, UINT virtualKey, std::initializer_list<UINT> modifiers = {});
+// The window with the keyboard focus on the thread of `window` (which may
+// be another thread's or another process's); null when none.
+HWND FocusOf(HWND window);
+
+// --- Accessibility ---------------------------------------------------------------
+// What an accessibility client (a screen reader) reads of a window through
+// oleacc: AccessibleObjectFromWindow (OBJID_CLIENT), then the name, role,
+// state and default action of the object itself. `found` is false when no
+// object came.
+struct AccessibleFacts {
+    bool found = false;
+    std::wstring name;
+    long role = 0;
+    long state = 0;
+    std::wstring defaultAction;
+};
+AccessibleFacts DescribeAccessible(HWND window);
+// Runs the object's default action as a screen reader does (accDoDefaultAction).
+HRESULT DoAccessibleDefaultAction(HWND window);
 
 // --- Pixels and screenshots ---------------------------------------------------
 

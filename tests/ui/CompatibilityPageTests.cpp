@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <oleacc.h>
+
 #include <algorithm>
 #include <list>
 #include <memory>
@@ -373,6 +375,83 @@ TEST_F(CompatibilityPageTest, APageHigherThanItsWindowScrolls)
     SaveScreenshot(host, L"CompatibilityPage_Scrolled");
 }
 
+TEST_F(CompatibilityPageTest, CollapsingAndExpandingWhileScrolledKeepsTheStackInPlace)
+{
+    WriteSavedFiles();
+    CreatePage(900, 420);
+    CCompatibilityDlg& p = *page;
+    CButtonHeader* headers[] = {&p.GetDriversHeader(), &p.GetApplicationsHeader(), &p.GetExtensionsHeader()};
+    CVirtualListCtrl* lists[] = {&p.GetDriversList(), &p.GetApplicationsList(), &p.GetExtensionsList()};
+    // Every section's header sits 10 pixels below what is above it: "Done"
+    // (which scrolls with the page), or the list of an open section, or the
+    // header of a closed one; the first is where the scroll position says.
+    auto expectStacked = [&](const char* when) {
+        SCOPED_TRACE(when);
+        RECT above = RectOf(::GetDlgItem(*page, IDOK));
+        for (size_t i = 0; i < std::size(headers); ++i) {
+            const RECT header = RectOf(*headers[i]);
+            EXPECT_EQ(header.top, above.bottom + 10) << i;
+            above = headers[i]->opened ? RectOf(*lists[i]) : header;
+        }
+        EXPECT_EQ(above.bottom + p.GetScroller().GetScrollPos().cy + 10 + 20, p.GetContentHeight());
+    };
+    for (CButtonHeader* header : headers)
+        Toggle(*header);
+    // To the end of the content, then collapse and expand each section in
+    // turn: the collapses take the scroll bar away on the way.
+    for (int i = 0; i < 20; ++i)
+        ::SendMessageW(p, WM_VSCROLL, SB_PAGEDOWN, 0);
+    PumpMessages();
+    ASSERT_GT(p.GetScroller().GetScrollPos().cy, 0);
+    expectStacked("scrolled to the end");
+    for (CButtonHeader* header : headers) {
+        Toggle(*header);
+        expectStacked("collapsed one more");
+    }
+    EXPECT_EQ(p.GetScroller().GetScrollPos().cy, 0);
+    EXPECT_EQ(p.GetStyle() & WS_VSCROLL, 0u);
+    for (CButtonHeader* header : headers) {
+        Toggle(*header);
+        ::SendMessageW(p, WM_VSCROLL, SB_PAGEDOWN, 0);
+        PumpMessages();
+        expectStacked("expanded one more and scrolled");
+    }
+    SaveScreenshot(host, L"CompatibilityPage_ReLaidWhileScrolled");
+}
+
+TEST_F(CompatibilityPageTest, HeaderBarsTellScreenReadersTheirTitleAndStateAndComeInReadingOrder)
+{
+    WriteSavedFiles();
+    CreatePage();
+    CCompatibilityDlg& p = *page;
+    CButtonHeader* headers[] = {&p.GetDriversHeader(), &p.GetApplicationsHeader(), &p.GetExtensionsHeader()};
+    CVirtualListCtrl* lists[] = {&p.GetDriversList(), &p.GetApplicationsList(), &p.GetExtensionsList()};
+    for (CButtonHeader* header : headers) {
+        const std::wstring title = header->GetTitle().GetText();
+        for (HWND window : {header->GetSafeHwnd(), header->GetButton().GetSafeHwnd()}) {
+            const AccessibleFacts facts = DescribeAccessible(window);
+            ASSERT_TRUE(facts.found);
+            EXPECT_EQ(facts.name, title);
+            EXPECT_EQ(facts.role, ROLE_SYSTEM_PUSHBUTTON);
+        }
+        EXPECT_NE(DescribeAccessible(*header).state & STATE_SYSTEM_COLLAPSED, 0);
+        EXPECT_EQ(DoAccessibleDefaultAction(*header), S_OK);
+        EXPECT_TRUE(PumpUntil([&] { return header->opened; }));
+        EXPECT_NE(DescribeAccessible(*header).state & STATE_SYSTEM_EXPANDED, 0);
+    }
+    // Tab from "Done": each header's button, then its list.
+    std::vector<HWND> expected = {::GetDlgItem(*page, IDOK)};
+    for (size_t i = 0; i < std::size(headers); ++i) {
+        expected.push_back(headers[i]->GetButton());
+        expected.push_back(*lists[i]);
+    }
+    HWND at = expected.front();
+    for (size_t i = 1; i < expected.size(); ++i) {
+        at = ::GetNextDlgTabItem(host, at, FALSE);
+        EXPECT_EQ(at, expected[i]) << i;
+    }
+}
+
 TEST_F(CompatibilityPageTest, LinksStartTheDeviceManagerAndTheAssociationPage)
 {
     WriteSavedFiles();
@@ -395,6 +474,24 @@ TEST_F(CompatibilityPageTest, LinksStartTheDeviceManagerAndTheAssociationPage)
     ASSERT_GT(log.size(), control.size());
     EXPECT_EQ(log.compare(log.size() - control.size(), control.size(), control), 0) << log;
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 4) << log;
+
+    // From the keyboard: Space on a focused row follows its link; the
+    // applications list has none.
+    for (CVirtualListCtrl* list : {&page->GetApplicationsList(), &drivers}) {
+        list->SetFocus();
+        LVITEMW focused = {};
+        focused.stateMask = focused.state = LVIS_FOCUSED | LVIS_SELECTED;
+        list->SendMessage(LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&focused));
+        list->SendMessage(WM_KEYDOWN, VK_SPACE, 0);
+        list->SendMessage(WM_KEYUP, VK_SPACE, 0xC0000001);
+    }
+    ASSERT_TRUE(standIns.WaitForRuns(3)) << standIns.Log();
+    log = standIns.Log();
+    EXPECT_EQ(log.compare(log.size() - LinkStandIns::DeviceManagerRun().size(),
+                          LinkStandIns::DeviceManagerRun().size(), LinkStandIns::DeviceManagerRun()),
+              0)
+        << log;
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 6) << log;
 }
 
 TEST_F(CompatibilityPageTest, ClicksOnNamesBelowTheLinkAreaOrOnApplicationsStartNothing)

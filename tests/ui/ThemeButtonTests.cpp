@@ -31,6 +31,8 @@ protected:
         ASSERT_TRUE(button.SubclassDlgItem(kButton, page));
         button.SetImages(normal, hover, pressed, L"");
         button.SizeToImage();
+        // The button has the focus; as after a mouse start, it shows no cue.
+        ::SendMessageW(page, WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
         PumpMessages();
     }
 
@@ -191,4 +193,45 @@ TEST_F(ThemeButtonTest, ACreatedButtonWithAnImageTakesItsSizeAtTheCorner)
     EXPECT_EQ(placed.top, -1);
     EXPECT_EQ(placed.right - placed.left, 40);
     EXPECT_EQ(placed.bottom - placed.top, 20);
+}
+
+TEST_F(ThemeButtonTest, ShowsAFocusCueOnlyWhenFocusedAndTheUiStateShowsCues)
+{
+    // The keyboard (Tab) clears UISF_HIDEFOCUS through WM_CHANGEUISTATE; a
+    // mouse start leaves it set.
+    const struct {
+        bool focused;
+        WORD action;
+        bool cue;
+    } steps[] = {{true, UIS_SET, false},
+                 {true, UIS_CLEAR, true},
+                 {false, UIS_CLEAR, false},
+                 {true, UIS_CLEAR, true},
+                 {true, UIS_SET, false}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(std::to_string(step.focused) + " " + std::to_string(step.action));
+        ::SetFocus(step.focused ? button.GetSafeHwnd() : page.GetDlgItem(kRadio));
+        ::SendMessageW(page, WM_CHANGEUISTATE, MAKEWPARAM(step.action, UISF_HIDEFOCUS), 0);
+        PumpMessages();
+        const int normal = Percent(button, kNormal);
+        if (step.cue)
+            EXPECT_LT(normal, 100);
+        else
+            EXPECT_EQ(normal, 100);
+        EXPECT_GT(normal, 80);
+    }
+}
+
+TEST_F(ThemeButtonTest, BmClickPostsTheClickWithoutAPointer)
+{
+    ::SendMessageW(button, BM_CLICK, 0, 0);
+    PumpMessages();
+    EXPECT_EQ(Clicks(kButton), 1);
+    EXPECT_FALSE(button.IsTracking());
+    EXPECT_EQ(button.GetVisualState(), CThemeButton::Normal);
+    // A disabled button does not click.
+    button.EnableWindow(FALSE);
+    ::SendMessageW(button, BM_CLICK, 0, 0);
+    PumpMessages();
+    EXPECT_EQ(Clicks(kButton), 1);
 }

@@ -144,3 +144,17 @@ TEST_F(TransButtonTest, APushButtonIsDrawnByTheFrameworkButton)
     EXPECT_LT(capture.Count(Gdi(kContent)), capture.Width() * capture.Height());
     EXPECT_TRUE(push.IsPushButton());
 }
+
+TEST_F(TransButtonTest, AFocusedBoxShowsItsCueOnlyWhileTheUiStateShowsCues)
+{
+    check.SetFocus();
+    auto contentPixels = [&](WORD action) {
+        ::SendMessageW(page, WM_CHANGEUISTATE, MAKEWPARAM(action, UISF_HIDEFOCUS), 0);
+        PumpMessages();
+        return CaptureWindow(check).Count(Gdi(kContent), TextArea(check));
+    };
+    const int hidden = contentPixels(UIS_SET);
+    const int shown = contentPixels(UIS_CLEAR);
+    EXPECT_LT(shown, hidden - 20) << "no focus cue around the text";
+    EXPECT_EQ(contentPixels(UIS_SET), hidden);
+}

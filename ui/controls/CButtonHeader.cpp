@@ -1,5 +1,7 @@
 #include "ui/controls/CButtonHeader.h"
 
+#include <oleacc.h>
+
 #include "res/resource.h"
 
 const wchar_t CButtonHeader::kClosedImage[] = L"images/windows/tab-closed.png";
@@ -37,6 +39,26 @@ BOOL CButtonHeader::OnInitDialog()
 void CButtonHeader::SetTitle(const std::wstring& title)
 {
     m_title.SetText(title);
+    // The open/close button is what the keyboard reaches; screen readers
+    // read its text.
+    m_button.SetWindowText(title);
+}
+
+bool CButtonHeader::GetAccessibleInfo(AccessibleInfo& info)
+{
+    info.name = m_title.GetText();
+    info.role = ROLE_SYSTEM_PUSHBUTTON;
+    info.state = opened ? STATE_SYSTEM_EXPANDED : STATE_SYSTEM_COLLAPSED;
+    if (!IsWindowVisible())
+        info.state |= STATE_SYSTEM_INVISIBLE;
+    info.defaultAction = opened ? L"Collapse" : L"Expand";
+    return true;
+}
+
+bool CButtonHeader::DoAccessibleDefaultAction()
+{
+    // Posted, so that the client does not wait for the page's re-layout.
+    return ::PostMessageW(m_hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) != FALSE;
 }
 
 void CButtonHeader::SetButtonImage(const wchar_t* path)

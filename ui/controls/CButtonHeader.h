@@ -21,6 +21,11 @@ public:
     // Opens a closed header and closes an open one, then tells the owner.
     void Toggle();
 
+    // To accessibility clients the bar is a button named by its title that
+    // reports whether its section is expanded; its default action toggles.
+    bool GetAccessibleInfo(AccessibleInfo& info) override;
+    bool DoAccessibleDefaultAction() override;
+
     CThemeLabel& GetTitle() { return m_title; }
     CThemeButton& GetButton() { return m_button; }
 

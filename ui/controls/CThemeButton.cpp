@@ -61,6 +61,13 @@ LRESULT CThemeButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_LBUTTONUP:
         OnLButtonUp();
         return 0;
+    case BM_CLICK:
+        // What accessibility tools, UI automation and the keyboard's default
+        // action send: the click a press and release over the button make,
+        // without the pointer, so the hover tracking stays the mouse's.
+        if (IsWindowEnabled())
+            PostClick();
+        return 0;
     case WM_CAPTURECHANGED:
         // Someone else took the mouse (a message box, a drag): without the
         // capture the button would never hear the pointer leave.
@@ -114,12 +121,16 @@ void CThemeButton::OnLButtonDown()
 
 void CThemeButton::OnLButtonUp()
 {
-    if (m_state == Pressed) {
-        if (HWND parent = GetParent())
-            ::PostMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(), 0), 0);
-    }
+    if (m_state == Pressed)
+        PostClick();
     if (m_tracking)
         StopTracking();
+}
+
+void CThemeButton::PostClick() const
+{
+    if (HWND parent = GetParent())
+        ::PostMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(), 0), 0);
 }
 
 Gdiplus::Image* CThemeButton::ChooseImage() const
@@ -162,10 +173,17 @@ void CThemeButton::OnPaint()
     }
     if (!m_normal)
         return;
-    Gdiplus::Image* image = ChooseImage();
-    if (!image)
-        return;
-    Gdiplus::Graphics graphics(dc);
-    graphics.DrawImage(image, Gdiplus::Rect(0, 0, static_cast<INT>(m_normal->GetWidth()),
-                                            static_cast<INT>(m_normal->GetHeight())));
+    const INT width = static_cast<INT>(m_normal->GetWidth());
+    const INT height = static_cast<INT>(m_normal->GetHeight());
+    if (Gdiplus::Image* image = ChooseImage()) {
+        Gdiplus::Graphics graphics(dc);
+        graphics.DrawImage(image, Gdiplus::Rect(0, 0, width, height));
+    }
+    // The focus cue shows only while the window's UI state says so: after
+    // the keyboard moved the focus, not after a click.
+    if (::GetFocus() == m_hWnd && ShowsFocusCues()) {
+        RECT cue = {0, 0, width, height};
+        ::InflateRect(&cue, -kFocusInset, -kFocusInset);
+        ::DrawFocusRect(dc, &cue);
+    }
 }

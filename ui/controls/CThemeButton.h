@@ -10,7 +10,8 @@
 // its parent's back buffer. It tracks the pointer by holding the mouse
 // capture while the pointer is over it, and reports a click by posting
 // WM_COMMAND (identifier, code 0, no control handle) to its parent after
-// the button is released over it.
+// the button is released over it, or when it receives BM_CLICK (the
+// keyboard's and the accessibility tools' way to press it).
 class CThemeButton : public CMFCButton {
 public:
     enum VisualState { Normal = 0, Hover = 1, Pressed = 2 };
@@ -30,6 +31,9 @@ public:
     bool IsTracking() const { return m_tracking; }
     Gdiplus::Image* GetNormalImage() const { return m_normal.get(); }
 
+    // How far inside the image the keyboard focus cue is drawn.
+    static constexpr int kFocusInset = 2;
+
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
@@ -39,6 +43,7 @@ private:
     void OnLButtonDown();
     void OnLButtonUp();
     void StopTracking();
+    void PostClick() const;
     Gdiplus::Image* ChooseImage() const;
 
     std::unique_ptr<Gdiplus::Image> m_normal;

@@ -91,9 +91,15 @@ void CTransButton::OnDraw(HDC dc, const RECT& rect, UINT state)
     if (!themed)
         DrawSkinGlyph(dc, glyph);
 
+    // The keyboard focus cue, around the text, only while the window's UI
+    // state shows focus cues (after the keyboard moved the focus).
+    const bool focusCue = (state & ODS_FOCUS) && !(state & ODS_NOFOCUSRECT);
     std::unique_ptr<Gdiplus::Font> font = MessageFont(dc, m_fontSize, m_bold);
-    if (!font || text.empty())
+    if (!font || text.empty()) {
+        if (focusCue)
+            ::DrawFocusRect(dc, &glyph);
         return;
+    }
     Gdiplus::Graphics graphics(dc);
     auto x = static_cast<Gdiplus::REAL>(rect.left + cx + 5);
     Gdiplus::RectF area(x, static_cast<Gdiplus::REAL>(rect.top), static_cast<Gdiplus::REAL>(rect.right) - x,
@@ -108,6 +114,20 @@ void CTransButton::OnDraw(HDC dc, const RECT& rect, UINT state)
     format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
     Gdiplus::SolidBrush brush{Gdiplus::Color(GetCurrentTextColor())};
     graphics.DrawString(text.c_str(), static_cast<INT>(text.size()), font.get(), area, &format, &brush);
+    if (focusCue) {
+        Gdiplus::RectF bounds;
+        graphics.MeasureString(text.c_str(), static_cast<INT>(text.size()), font.get(), area, &format,
+                               &bounds);
+        graphics.Flush(Gdiplus::FlushIntentionSync);
+        // Centred on the line as the text is (not every GDI+ measures
+        // with the line alignment).
+        const Gdiplus::REAL top = area.Y + (area.Height - bounds.Height) / 2;
+        RECT cue = {static_cast<LONG>(area.X) - 1, static_cast<LONG>(top),
+                    static_cast<LONG>(area.X + bounds.Width) + 1, static_cast<LONG>(top + bounds.Height)};
+        RECT inside = {};
+        ::IntersectRect(&inside, &cue, &rect);
+        ::DrawFocusRect(dc, &inside);
+    }
 }
 
 void CTransButton::DrawSkinGlyph(HDC dc, const RECT& glyph) const

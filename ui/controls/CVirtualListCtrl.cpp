@@ -335,6 +335,19 @@ LRESULT CVirtualListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         if (!OnLButtonUp(point))
             return 0;
         break;
+    case WM_KEYDOWN:
+        // Space follows the link of the focused row: the keyboard's click on
+        // a row's cell button, for lists whose rows have one.
+        if (wParam == VK_SPACE && !cellButtons.empty() && m_listParent) {
+            const auto row =
+                static_cast<int>(SendMessage(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+            if (row >= 0) {
+                m_listParent->OnCellButtonClick(row, cellButtons.begin()->first,
+                                                static_cast<UINT>(GetDlgCtrlID()));
+                return 0;
+            }
+        }
+        break;
     case WM_ERASEBKGND:
         // Rows are painted by the list and the drawing owner; an erase first
         // would only flicker.

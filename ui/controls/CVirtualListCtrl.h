@@ -21,7 +21,9 @@
 // Cell-button states: idle (all -1) -> hot (pointer over a button) ->
 // pressed (button down over it); a release over a button clicks. Leaving
 // every button area, or a press elsewhere, returns to idle. Each change
-// invalidates the list so that the drawing owner can show it.
+// invalidates the list so that the drawing owner can show it. From the
+// keyboard, Space clicks the focused row's button (of the first column that
+// has one).
 class CVirtualListCtrl : public CListCtrl {
 public:
     // Neither pointer is owned.

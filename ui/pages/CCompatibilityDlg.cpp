@@ -114,6 +114,11 @@ BOOL CCompatibilityDlg::OnInitDialog()
         section.label.ShowWindow(SW_HIDE);
     }
 
+    // Tab follows the page from top to bottom: "Done", then each section's
+    // header bar and its list.
+    ArrangeTabOrder({GetDlgItem(IDOK), m_drivers.header, m_drivers.list, m_applications.header,
+                     m_applications.list, m_extensions.header, m_extensions.list});
+
     m_titleImage.SetPath(kTitleImage);
     m_textFont.reset(CreateMessageFont(kTextPoints, false, false, false));
     m_linkFont.reset(CreateMessageFont(kTextPoints, false, false, true));
@@ -187,27 +192,37 @@ void CCompatibilityDlg::Layout()
 {
     if (!m_initialised)
         return;
-    const SIZE scroll = m_scroller.GetScrollPos();
+    // Showing or hiding a scroll bar during the update below sizes the page
+    // again; that nested layout would place the sections for a scroll
+    // position the window has not been scrolled to yet.
+    if (m_layingOut)
+        return;
+    m_layingOut = true;
+    // Where everything goes in content coordinates, first: the scroll
+    // position follows from the content size.
+    struct Placement {
+        CWnd* window;
+        RECT rect;
+    };
+    std::vector<Placement> placements;
     const int left = m_drivers.listRect.left;
     const int width = m_drivers.listRect.right - m_drivers.listRect.left;
     int right = std::max(static_cast<int>(m_doneRect.right), left + width);
     int y = m_doneRect.bottom + kSectionGap;
     for (size_t i = 0; i < kSectionCount; ++i) {
         Section& section = *Sections(i);
-        const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
-        section.header.SetWindowPos(nullptr, left - scroll.cx, y - scroll.cy, width, m_headerHeight, flags);
+        placements.push_back({&section.header, {left, y, left + width, y + m_headerHeight}});
         y += m_headerHeight;
         if (section.header.opened) {
             y += kInnerGap;
             const RECT& label = section.labelRect;
-            section.label.SetWindowPos(nullptr, label.left - scroll.cx, y - scroll.cy,
-                                       label.right - label.left, label.bottom - label.top, flags);
+            const int labelHeight = label.bottom - label.top;
+            placements.push_back({&section.label, {label.left, y, label.right, y + labelHeight}});
             right = std::max(right, static_cast<int>(label.right));
-            y += label.bottom - label.top + kInnerGap;
-            const RECT& list = section.listRect;
-            section.list.SetWindowPos(nullptr, left - scroll.cx, y - scroll.cy, width, list.bottom - list.top,
-                                      flags);
-            y += list.bottom - list.top;
+            y += labelHeight + kInnerGap;
+            const int listHeight = section.listRect.bottom - section.listRect.top;
+            placements.push_back({&section.list, {left, y, left + width, y + listHeight}});
+            y += listHeight;
         }
         y += kSectionGap;
     }
@@ -217,7 +232,17 @@ void CCompatibilityDlg::Layout()
     if (m_titleImage)
         m_contentWidth = std::max(m_contentWidth, static_cast<int>(m_titleImage->GetWidth()));
     m_scroller.SetDisplaySize(m_contentWidth, m_contentHeight);
+    // The update scrolls the whole client area (the template's controls
+    // with it) to the new position; the sections are then put where that
+    // position wants them.
     m_scroller.UpdateScrollInfo();
+    const SIZE scroll = m_scroller.GetScrollPos();
+    for (const Placement& placement : placements) {
+        const RECT& r = placement.rect;
+        placement.window->SetWindowPos(nullptr, r.left - scroll.cx, r.top - scroll.cy, r.right - r.left,
+                                       r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    m_layingOut = false;
 }
 
 std::wstring CCompatibilityDlg::GetCellText(int row, int column, UINT listId)

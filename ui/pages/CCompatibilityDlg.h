@@ -106,4 +106,5 @@ private:
     int m_contentWidth = 0;
     int m_contentHeight = 0;
     bool m_initialised = false;
+    bool m_layingOut = false;
 };

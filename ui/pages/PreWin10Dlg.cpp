@@ -73,6 +73,26 @@ LRESULT CPreWin10Dlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     return CBaseWnd::WindowProc(message, wParam, lParam);
 }
 
+BOOL CPreWin10Dlg::PreTranslateMessage(MSG* message)
+{
+    if (message->message != WM_KEYDOWN || message->wParam != VK_RETURN ||
+        (message->hwnd != m_hWnd && !::IsChild(m_hWnd, message->hwnd)))
+        return CBaseWnd::PreTranslateMessage(message);
+    if (message->lParam & (1 << 30))
+        return TRUE; // a held key: one press, one action
+    if (!m_scanThread.joinable()) {
+        StartScan();
+        return TRUE;
+    }
+    // The dialog manager would send a results-page button's command to this
+    // dialog, which does not know it, or IDOK, which would end the dialog.
+    const HWND focus = ::GetFocus();
+    if (focus && ::IsChild(m_resultsPage, focus) &&
+        (::SendMessageW(focus, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)))
+        ::SendMessageW(focus, BM_CLICK, 0, 0);
+    return TRUE;
+}
+
 void CPreWin10Dlg::StartScan()
 {
     // One scan per dialog: the button is gone once it has started.

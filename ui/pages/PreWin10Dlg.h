@@ -26,6 +26,11 @@ public:
     void StartScan();
     bool ScanStarted() const { return m_scanThread.joinable(); }
 
+    // Enter starts the scan on the start view and presses a focused push
+    // button of the results page; it never ends the dialog. Escape stays
+    // the dialog manager's (it ends the dialog in every view).
+    BOOL PreTranslateMessage(MSG* message) override;
+
     CScanDlg& ScanPage() { return m_scanPage; }
     CResulstDlg& ResultsPage() { return m_resultsPage; }
 

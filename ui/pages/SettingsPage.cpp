@@ -32,6 +32,11 @@ template <typename Model> BOOL CSettingsPage<Model>::OnInitDialog()
     CBaseWnd::OnInitDialog();
     m_header.SetPath(m_layout.headerImage);
     ShowRegistryState();
+    // Tab goes through the boxes first, then "Reset to Windows Defaults" and
+    // "Done", which the templates list first.
+    for (int id : {IDCANCEL, IDOK})
+        if (HWND button = GetDlgItem(id))
+            ::SetWindowPos(button, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     for (size_t i = 0; i < m_labels.size(); ++i) {
         const bool introduction = m_layout.introductionId && i + 1 == m_labels.size();
         m_labels[i].SetFont(CreateMessageFont(8, false, !introduction, false));

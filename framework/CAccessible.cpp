@@ -1,0 +1,241 @@
+#include "framework/CAccessible.h"
+
+#include <oleacc.h>
+
+#include "framework/CWnd.h"
+
+namespace {
+
+bool IsSelf(const VARIANT& child)
+{
+    return child.vt == VT_I4 && child.lVal == CHILDID_SELF;
+}
+
+HRESULT ToBstr(const std::wstring& text, BSTR* out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    if (text.empty())
+        return S_FALSE;
+    *out = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+// One window's accessible object. Name, role, state and default action are
+// the window object's; the rest is the system's standard object's.
+class AccessibleWindow final : public IAccessible {
+public:
+    AccessibleWindow(HWND window, IAccessible* standard) : window_(window), standard_(standard) {}
+    AccessibleWindow(const AccessibleWindow&) = delete;
+    AccessibleWindow& operator=(const AccessibleWindow&) = delete;
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        if (!out)
+            return E_POINTER;
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(IDispatch) || iid == __uuidof(IAccessible)) {
+            *out = static_cast<IAccessible*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&refs_)); }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        LONG left = ::InterlockedDecrement(&refs_);
+        if (left == 0)
+            delete this;
+        return static_cast<ULONG>(left);
+    }
+
+    // IDispatch: clients of IAccessible call the interface directly.
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
+    {
+        if (!count)
+            return E_POINTER;
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                     UINT*) override
+    {
+        return E_NOTIMPL;
+    }
+
+    // IAccessible: what the window object says about itself.
+    HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override
+    {
+        if (!IsSelf(child))
+            return standard_->get_accName(child, name);
+        AccessibleInfo info;
+        if (!Ask(info))
+            return RPC_E_DISCONNECTED;
+        return ToBstr(info.name, name);
+    }
+    HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override
+    {
+        if (!IsSelf(child))
+            return standard_->get_accRole(child, role);
+        if (!role)
+            return E_POINTER;
+        AccessibleInfo info;
+        if (!Ask(info))
+            return RPC_E_DISCONNECTED;
+        role->vt = VT_I4;
+        role->lVal = info.role;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override
+    {
+        if (!IsSelf(child))
+            return standard_->get_accState(child, state);
+        if (!state)
+            return E_POINTER;
+        AccessibleInfo info;
+        if (!Ask(info))
+            return RPC_E_DISCONNECTED;
+        state->vt = VT_I4;
+        state->lVal = info.state;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* action) override
+    {
+        if (!IsSelf(child))
+            return standard_->get_accDefaultAction(child, action);
+        AccessibleInfo info;
+        if (!Ask(info))
+            return RPC_E_DISCONNECTED;
+        return ToBstr(info.defaultAction, action);
+    }
+    HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override
+    {
+        if (!IsSelf(child))
+            return standard_->accDoDefaultAction(child);
+        if (!::IsWindow(window_))
+            return RPC_E_DISCONNECTED;
+        DWORD_PTR done = 0;
+        ::SendMessageTimeoutW(window_, CWnd::AccessibleRequestMessage(), 1, 0, SMTO_ABORTIFHUNG, 5000, &done);
+        return done ? S_OK : DISP_E_MEMBERNOTFOUND;
+    }
+
+    // IAccessible: the standard object's.
+    HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override
+    {
+        return standard_->get_accParent(parent);
+    }
+    HRESULT STDMETHODCALLTYPE get_accChildCount(LONG* count) override
+    {
+        return standard_->get_accChildCount(count);
+    }
+    HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** out) override
+    {
+        return standard_->get_accChild(child, out);
+    }
+    HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override
+    {
+        return standard_->get_accValue(child, value);
+    }
+    HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* text) override
+    {
+        return standard_->get_accDescription(child, text);
+    }
+    HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* text) override
+    {
+        return standard_->get_accHelp(child, text);
+    }
+    HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT child, LONG* topic) override
+    {
+        return standard_->get_accHelpTopic(file, child, topic);
+    }
+    HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* shortcut) override
+    {
+        return standard_->get_accKeyboardShortcut(child, shortcut);
+    }
+    HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* focus) override { return standard_->get_accFocus(focus); }
+    HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* selection) override
+    {
+        return standard_->get_accSelection(selection);
+    }
+    HRESULT STDMETHODCALLTYPE accSelect(LONG flags, VARIANT child) override
+    {
+        return standard_->accSelect(flags, child);
+    }
+    HRESULT STDMETHODCALLTYPE accLocation(LONG* left, LONG* top, LONG* width, LONG* height,
+                                          VARIANT child) override
+    {
+        return standard_->accLocation(left, top, width, height, child);
+    }
+    HRESULT STDMETHODCALLTYPE accNavigate(LONG direction, VARIANT start, VARIANT* end) override
+    {
+        return standard_->accNavigate(direction, start, end);
+    }
+    HRESULT STDMETHODCALLTYPE accHitTest(LONG x, LONG y, VARIANT* child) override
+    {
+        return standard_->accHitTest(x, y, child);
+    }
+    HRESULT STDMETHODCALLTYPE put_accName(VARIANT child, BSTR name) override
+    {
+        return standard_->put_accName(child, name);
+    }
+    HRESULT STDMETHODCALLTYPE put_accValue(VARIANT child, BSTR value) override
+    {
+        return standard_->put_accValue(child, value);
+    }
+
+private:
+    ~AccessibleWindow() { standard_->Release(); }
+
+    // Asks the window's own thread; false when the window is gone or no
+    // longer describes itself.
+    bool Ask(AccessibleInfo& info) const
+    {
+        if (!::IsWindow(window_))
+            return false;
+        DWORD_PTR answered = 0;
+        return ::SendMessageTimeoutW(window_, CWnd::AccessibleRequestMessage(), 0,
+                                     reinterpret_cast<LPARAM>(&info), SMTO_ABORTIFHUNG, 5000, &answered) &&
+               answered;
+    }
+
+    LONG refs_ = 1;
+    HWND window_;
+    IAccessible* standard_;
+};
+
+} // namespace
+
+LRESULT AnswerAccessibleObject(HWND window, WPARAM flags)
+{
+    IAccessible* standard = nullptr;
+    if (FAILED(::CreateStdAccessibleObject(window, OBJID_CLIENT, __uuidof(IAccessible),
+                                           reinterpret_cast<void**>(&standard))) ||
+        !standard)
+        return 0;
+    auto* accessible = new AccessibleWindow(window, standard);
+    // The client's reference is the one LresultFromObject takes.
+    LRESULT result = ::LresultFromObject(__uuidof(IAccessible), flags, accessible);
+    accessible->Release();
+    return result;
+}
+
+std::wstring StripMnemonics(const std::wstring& text)
+{
+    std::wstring plain;
+    plain.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'&' && i + 1 < text.size() && text[i + 1] != L' ') {
+            ++i;
+        }
+        plain += text[i];
+    }
+    return plain;
+}
