@@ -69,7 +69,7 @@ BOOL CTavrinDlg::OnInitDialog()
     SetIcon(m_icon, FALSE);
     m_header.reset(LoadImageFile(AfxGetInstanceHandle(), L"images/headers/tools-title.PNG"));
     m_title.SetTextColor(0xFF000000);
-    m_title.SetFont(CreateMessageFont(14, false, false, false));
+    m_title.SetFont(CreateMessageFont(kTitlePoints, false, false, false, GetDpi()));
     SetUpButtons();
     // The template lists the buttons column by column; Tab goes in reading order.
     const std::vector<HWND> buttons = SectionButtons();
@@ -131,7 +131,22 @@ void CTavrinDlg::SetUpIssuesNote()
     m_issuesNote.SetText(L"* You have " + std::to_wstring(count) +
                          L" compatibility issues to review in the Devices & App Compatibility section");
     m_issuesNote.SetTextColor(0xFFFF0000);
-    m_issuesNote.SetFont(CreateMessageFont(12, false, false, false));
+    m_issuesNote.SetFont(CreateMessageFont(kIssuesNotePoints, false, false, false, GetDpi()));
+}
+
+void CTavrinDlg::OnDpiChanged()
+{
+    m_title.SetFont(CreateMessageFont(kTitlePoints, false, false, false, GetDpi()));
+    if (m_showIssuesNote)
+        m_issuesNote.SetFont(CreateMessageFont(kIssuesNotePoints, false, false, false, GetDpi()));
+    for (CThemeButton* button : {&m_privacyButton, &m_locationButton, &m_securityButton, &m_themesButton,
+                                 &m_reclamationButton, &m_compatibilityButton})
+        button->SizeToImage();
+    // The page on show covers the client area at its new size.
+    for (CWnd* page : std::initializer_list<CWnd*>{&m_privacyPage, &m_securityPage, &m_locationPage,
+                                                   &m_themePage, &m_compatibilityPage, &m_reclamationPage})
+        if (page->GetSafeHwnd())
+            page->MoveWindow(GetClientRect(), page->IsWindowVisible());
 }
 
 size_t CTavrinDlg::CountCompatibilityIssues() const
@@ -384,5 +399,5 @@ void CTavrinDlg::AskForRestart()
 
 void CTavrinDlg::DrawContent(Gdiplus::Graphics& graphics)
 {
-    DrawHeaderAndWhitePanel(graphics, m_header.get(), GetClientRect(), 0xFFFFFFFF);
+    DrawHeaderAndWhitePanel(graphics, m_header.get(), GetClientRect(), 0xFFFFFFFF, GetDpi());
 }

@@ -78,12 +78,16 @@ public:
 protected:
     void DoDataExchange() override;
     BOOL OnInitDialog() override;
+    void OnDpiChanged() override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     void DrawContent(Gdiplus::Graphics& graphics) override;
 
 private:
+    static constexpr int kTitlePoints = 14;
+    static constexpr int kIssuesNotePoints = 12;
+
     void SetUpButtons();
     void CreatePages();
     void SetUpIssuesNote();

@@ -140,3 +140,47 @@ TEST_F(ThemeLabelTest, OnAParentWithoutBackBufferOnlyTheTextIsDrawn)
     EXPECT_GT(capture.CountNear(TestColors::kBodyText, 40), 5);
     SaveScreenshot(plain, L"ThemeLabel_PlainParent");
 }
+
+TEST_F(ThemeLabelTest, ShowsWhatItsBoxHoldsAndSignsWhatItCuts)
+{
+    const std::wstring longText =
+        L"A text far too long for its box, which goes on and on over several lines of the label's font, so "
+        L"that it cannot end where the box ends without being cut somewhere in the middle of a sentence.";
+    const struct {
+        const wchar_t* name;
+        std::wstring text;
+        int height; // pixels; less than a line of the 12-point font for the short box
+        bool cut;
+    } cases[] = {
+        {L"fits", L"Short text", 40, false},
+        {L"shorter than a line", L"Short text", 8, false},
+        {L"too long", longText, 40, true},
+    };
+    Open(L"");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        label.SetFont(CreateMessageFont(12, false, false, false));
+        label.SetWindowPos(nullptr, 0, 0, 200, c.height, SWP_NOMOVE | SWP_NOZORDER);
+        label.SetText(c.text);
+        const WindowCapture capture = CaptureWindow(page);
+        const RECT box = label.GetRectInParent();
+        // Something of the text shows, even in a box shorter than a line.
+        EXPECT_GT(capture.Count(Gdi(kContent), box), 0);
+        EXPECT_LT(capture.Count(Gdi(kContent), box), (box.right - box.left) * (box.bottom - box.top));
+        EXPECT_EQ(label.IsTextCut(), c.cut);
+        if (c.cut) {
+            // The beginning of the text, then an ellipsis; the tip has it whole.
+            ASSERT_FALSE(label.GetShownText().empty());
+            EXPECT_EQ(label.GetShownText().back(), L'\u2026');
+            EXPECT_EQ(c.text.compare(0, label.GetShownText().size() - 1, label.GetShownText(), 0,
+                                     label.GetShownText().size() - 1),
+                      0);
+            EXPECT_EQ(label.GetToolTip().GetToolCount(), 1);
+            EXPECT_EQ(::SendMessageW(label, WM_NCHITTEST, 0, 0), HTCLIENT);
+            SaveScreenshot(page, L"label-cut-with-ellipsis");
+        } else {
+            EXPECT_EQ(label.GetShownText(), c.text);
+            EXPECT_TRUE(!label.GetToolTip().GetSafeHwnd() || label.GetToolTip().GetToolCount() == 0);
+        }
+    }
+}

@@ -29,11 +29,18 @@ BOOL CButtonHeader::OnInitDialog()
     CBaseWnd::OnInitDialog();
     // The bar's colour is fixed, so the title's colour is too.
     m_title.SetTextColor(kTitleColor);
-    m_title.SetFont(CreateMessageFont(kTitlePoints, false, false, false));
+    m_title.SetFont(CreateMessageFont(kTitlePoints, false, false, false, GetDpi()));
     SetButtonImage(kClosedImage);
     m_button.SizeToImage();
     PlaceButton();
     return TRUE;
+}
+
+void CButtonHeader::OnDpiChanged()
+{
+    m_title.SetFont(CreateMessageFont(kTitlePoints, false, false, false, GetDpi()));
+    m_button.SizeToImage();
+    PlaceButton();
 }
 
 void CButtonHeader::SetTitle(const std::wstring& title)
@@ -80,7 +87,7 @@ void CButtonHeader::PlaceButton()
         return;
     RECT client = GetClientRect();
     RECT button = m_button.GetClientRect();
-    int left = client.right - button.right - kButtonMargin;
+    int left = client.right - button.right - Scaled(kButtonMargin);
     int top = (client.bottom - button.bottom) / 2;
     m_button.SetWindowPos(nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     m_button.Invalidate();

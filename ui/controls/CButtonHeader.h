@@ -42,6 +42,7 @@ public:
 protected:
     void DoDataExchange() override;
     BOOL OnInitDialog() override;
+    void OnDpiChanged() override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     void OnOK() override {}
     void OnCancel() override {}

@@ -4,6 +4,7 @@
 #include "platform/GdiHandles.h"
 #include "ui/controls/CMemDC2.h"
 #include "ui/controls/CTransparentParent.h"
+#include "ui/skin/Dpi.h"
 
 namespace {
 
@@ -33,12 +34,21 @@ void CThemeButton::SetImages(const std::wstring& normal, const std::wstring& hov
         Invalidate();
 }
 
+SIZE CThemeButton::GetImageSize() const
+{
+    if (!m_normal)
+        return SIZE{};
+    // The images are drawn for 96 DPI.
+    return Dpi::Scale(SIZE{static_cast<LONG>(m_normal->GetWidth()), static_cast<LONG>(m_normal->GetHeight())},
+                      Dpi::OfWindow(m_hWnd));
+}
+
 void CThemeButton::SizeToImage()
 {
     if (!m_hWnd || !m_normal)
         return;
-    SetWindowPos(nullptr, 0, 0, static_cast<int>(m_normal->GetWidth()),
-                 static_cast<int>(m_normal->GetHeight()), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const SIZE size = GetImageSize();
+    SetWindowPos(nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 LRESULT CThemeButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
@@ -76,9 +86,10 @@ LRESULT CThemeButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_CREATE: {
         LRESULT result = CMFCButton::WindowProc(message, wParam, lParam);
-        if (result != -1 && m_normal)
-            SetWindowPos(nullptr, -1, -1, static_cast<int>(m_normal->GetWidth()),
-                         static_cast<int>(m_normal->GetHeight()), SWP_NOZORDER | SWP_NOACTIVATE);
+        if (result != -1 && m_normal) {
+            const SIZE size = GetImageSize();
+            SetWindowPos(nullptr, -1, -1, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+        }
         return result;
     }
     }
@@ -173,10 +184,15 @@ void CThemeButton::OnPaint()
     }
     if (!m_normal)
         return;
-    const INT width = static_cast<INT>(m_normal->GetWidth());
-    const INT height = static_cast<INT>(m_normal->GetHeight());
+    const SIZE size = GetImageSize();
+    const INT width = static_cast<INT>(size.cx);
+    const INT height = static_cast<INT>(size.cy);
     if (Gdiplus::Image* image = ChooseImage()) {
         Gdiplus::Graphics graphics(dc);
+        // Scaled smoothly from the design size; the image's own edge pixels
+        // are not blended with the outside (PixelOffsetModeHighQuality).
+        graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+        graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHighQuality);
         graphics.DrawImage(image, Gdiplus::Rect(0, 0, width, height));
     }
     // The focus cue shows only while the window's UI state says so: after

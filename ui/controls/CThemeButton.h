@@ -24,8 +24,11 @@ public:
     // the button, is read at once, the others when first drawn.
     void SetImages(const std::wstring& normal, const std::wstring& hover, const std::wstring& pressed,
                    const std::wstring& disabled);
-    // Sizes the window to the normal image; position and z-order stay.
+    // Sizes the window to the normal image at the window's DPI; position
+    // and z-order stay.
     void SizeToImage();
+    // The normal image's size at the window's DPI; empty without an image.
+    SIZE GetImageSize() const;
 
     int GetVisualState() const { return m_state; }
     bool IsTracking() const { return m_tracking; }

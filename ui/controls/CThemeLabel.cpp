@@ -3,6 +3,8 @@
 #include "platform/GdiHandles.h"
 #include "ui/controls/CMemDC2.h"
 #include "ui/controls/CTransparentParent.h"
+#include "ui/controls/TextFit.h"
+#include "ui/skin/Dpi.h"
 
 CThemeLabel::CThemeLabel()
 {
@@ -21,6 +23,8 @@ CThemeLabel::~CThemeLabel()
 void CThemeLabel::SetText(const std::wstring& text)
 {
     m_text = text;
+    if (m_cut)
+        m_toolTip.UpdateTipText(m_text.c_str(), m_hWnd, 1);
     if (m_hWnd)
         Invalidate();
 }
@@ -68,6 +72,16 @@ LRESULT CThemeLabel::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_ENABLE:
         Invalidate(FALSE);
         return 0;
+    case WM_NCHITTEST:
+        // A static text lets the pointer through to its parent; a cut one
+        // keeps it, for its tooltip.
+        if (m_cut)
+            return HTCLIENT;
+        break;
+    case WM_DESTROY:
+        if (m_toolTip.GetSafeHwnd())
+            m_toolTip.DestroyWindow();
+        break;
     }
     return CWnd::WindowProc(message, wParam, lParam);
 }
@@ -101,15 +115,10 @@ void CThemeLabel::Draw(HDC dc, const RECT& client)
                         static_cast<Gdiplus::REAL>(width), static_cast<Gdiplus::REAL>(height));
 
     if (!m_font) {
-        NONCLIENTMETRICSW metrics = {};
-        metrics.cbSize = sizeof(metrics);
-        if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
-            LOGFONTW font = metrics.lfMessageFont;
-            font.lfWeight = FW_NORMAL;
-            font.lfItalic = FALSE;
-            font.lfStrikeOut = FALSE;
-            m_font.reset(new Gdiplus::Font(dc, &font));
-        }
+        std::unique_ptr<Gdiplus::Font> font(
+            CreateMessageFont(-1, false, false, false, Dpi::OfWindow(m_hWnd)));
+        if (font && font->IsAvailable())
+            m_font = std::move(font);
     }
 
     if (m_borderWidth > 0) {
@@ -130,14 +139,45 @@ void CThemeLabel::Draw(HDC dc, const RECT& client)
         area.Inflate(-m_borderWidth, -m_borderWidth);
     }
 
-    if (!m_font || m_text.empty())
+    if (!m_font || m_text.empty()) {
+        m_shownText.clear();
+        ShowWholeTextInToolTip(false);
         return;
-    // Whole lines only: a text longer than its box (fonts differ from system
-    // to system) ends with the trimming's ellipsis instead of a cut line.
+    }
+    // Whole lines only, but at least one, clipped by the label's edge: a
+    // box a little shorter than a line of the user's font still shows its
+    // text. A text longer than its box (fonts differ from system to system)
+    // ends with an ellipsis instead of a cut line.
     Gdiplus::StringFormat format(Gdiplus::StringFormatFlagsLineLimit);
-    format.SetTrimming(m_trimming);
+    format.SetTrimming(Gdiplus::StringTrimmingNone);
     format.SetAlignment(m_alignment);
     format.SetLineAlignment(m_lineAlignment);
+    area = AtLeastOneLine(graphics, *m_font, area);
+    FittedText fitted{m_text, false};
+    if (m_trimming != Gdiplus::StringTrimmingNone)
+        fitted = FitText(graphics, m_text, *m_font, area, format);
+    m_shownText = fitted.text;
     Gdiplus::SolidBrush brush{Gdiplus::Color(m_textColor)};
-    graphics.DrawString(m_text.c_str(), static_cast<INT>(m_text.size()), m_font.get(), area, &format, &brush);
+    graphics.DrawString(m_shownText.c_str(), static_cast<INT>(m_shownText.size()), m_font.get(), area,
+                        &format, &brush);
+    ShowWholeTextInToolTip(fitted.cut);
+}
+
+void CThemeLabel::ShowWholeTextInToolTip(bool cut)
+{
+    if (cut == m_cut || !m_hWnd)
+        return;
+    m_cut = cut;
+    if (!cut) {
+        if (m_toolTip.GetSafeHwnd())
+            m_toolTip.DelTool(m_hWnd, 1);
+        return;
+    }
+    if (!m_toolTip.GetSafeHwnd()) {
+        if (!m_toolTip.Create(this))
+            return;
+        // Long explanations wrap in the tip instead of running off the screen.
+        m_toolTip.SetMaxTipWidth(Dpi::Scale(m_hWnd, 400));
+    }
+    m_toolTip.AddTool(m_hWnd, m_text.c_str(), nullptr, 1, true);
 }

@@ -2,11 +2,16 @@
 #include <memory>
 #include <string>
 
+#include "framework/CToolTipCtrl.h"
 #include "framework/CWnd.h"
 #include "ui/skin/Skin.h"
 
 // A static text drawn with GDI+ over its parent's back buffer (see
 // CTransparentParent), optionally inside a rounded border.
+//
+// A text its box cannot hold ends with an ellipsis (or, with trimming
+// StringTrimmingNone, is cut at its last whole line), and the whole text
+// shows in a tooltip while the pointer rests on the label.
 //
 // The label draws its own text field, taken from the window when the label
 // is bound to a dialog item (or from the creation text). Setting the
@@ -41,6 +46,11 @@ public:
     void SetLineAlignment(Gdiplus::StringAlignment alignment) { m_lineAlignment = alignment; }
     Gdiplus::StringAlignment GetLineAlignment() const { return m_lineAlignment; }
 
+    // What the last paint drew and whether that was less than the text.
+    const std::wstring& GetShownText() const { return m_shownText; }
+    bool IsTextCut() const { return m_cut; }
+    const CToolTipCtrl& GetToolTip() const { return m_toolTip; }
+
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     void PreSubclassWindow() override;
@@ -48,6 +58,7 @@ protected:
 private:
     void OnPaint();
     void Draw(HDC dc, const RECT& client);
+    void ShowWholeTextInToolTip(bool cut);
 
     std::wstring m_text;
     Gdiplus::ARGB m_textColor = 0xFF000000;
@@ -58,4 +69,7 @@ private:
     Gdiplus::StringTrimming m_trimming = Gdiplus::StringTrimmingEllipsisCharacter;
     Gdiplus::StringAlignment m_alignment = Gdiplus::StringAlignmentNear;
     Gdiplus::StringAlignment m_lineAlignment = Gdiplus::StringAlignmentNear;
+    std::wstring m_shownText;
+    bool m_cut = false;
+    CToolTipCtrl m_toolTip;
 };

@@ -6,6 +6,8 @@
 #include "framework/CMFCVisualManager.h"
 #include "platform/GdiHandles.h"
 #include "ui/controls/CTransparentParent.h"
+#include "ui/controls/TextFit.h"
+#include "ui/skin/Dpi.h"
 
 namespace {
 
@@ -14,31 +16,17 @@ Gdiplus::Color Opaque(Gdiplus::ARGB color)
     return Gdiplus::Color(0xFF000000 | (color & 0x00FFFFFF));
 }
 
-// The message font at a point size, for one paint.
-std::unique_ptr<Gdiplus::Font> MessageFont(HDC dc, int points, bool bold)
+// The message font at a point size and DPI, for one paint.
+std::unique_ptr<Gdiplus::Font> MessageFont(int points, bool bold, UINT dpi)
 {
-    OSVERSIONINFOW version = {};
-    version.dwOSVersionInfoSize = sizeof(version);
-    NONCLIENTMETRICSW metrics = {};
-    // Systems before 6.0 know the record without its last field.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    bool old = ::GetVersionExW(&version) && version.dwMajorVersion < 6;
-#pragma GCC diagnostic pop
-    metrics.cbSize = old ? offsetof(NONCLIENTMETRICSW, iPaddedBorderWidth) : sizeof(metrics);
-    if (!::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0))
+    std::unique_ptr<Gdiplus::Font> font(CreateMessageFont(points, bold, false, false, dpi));
+    if (!font || !font->IsAvailable())
         return nullptr;
-    LOGFONTW font = metrics.lfMessageFont;
-    Tavrin::Platform::WindowDc screen(nullptr);
-    font.lfHeight = -::MulDiv(points, ::GetDeviceCaps(screen.Get(), LOGPIXELSY), 72);
-    font.lfWeight = bold ? FW_BOLD : FW_NORMAL;
-    font.lfItalic = FALSE;
-    font.lfUnderline = FALSE;
-    return std::unique_ptr<Gdiplus::Font>(new Gdiplus::Font(dc, &font));
+    return font;
 }
 
-// Wider than any label; the button's device context clips what is drawn.
-constexpr Gdiplus::REAL kOneLineLayoutWidth = 4096.0f;
+// Space between the glyph and the text, in design pixels.
+constexpr int kTextGap = 5;
 
 } // namespace
 
@@ -72,8 +60,9 @@ void CTransButton::OnDraw(HDC dc, const RECT& rect, UINT state)
         return;
     }
     std::wstring text = GetWindowText();
-    int cx = ::GetSystemMetrics(SM_CXMENUCHECK);
-    int cy = ::GetSystemMetrics(SM_CYMENUCHECK);
+    const UINT dpi = Dpi::OfWindow(m_hWnd);
+    int cx = Dpi::SystemMetric(SM_CXMENUCHECK, dpi);
+    int cy = Dpi::SystemMetric(SM_CYMENUCHECK, dpi);
     RECT glyph;
     glyph.left = rect.left;
     glyph.right = glyph.left + cx;
@@ -94,30 +83,35 @@ void CTransButton::OnDraw(HDC dc, const RECT& rect, UINT state)
     // The keyboard focus cue, around the text, only while the window's UI
     // state shows focus cues (after the keyboard moved the focus).
     const bool focusCue = (state & ODS_FOCUS) && !(state & ODS_NOFOCUSRECT);
-    std::unique_ptr<Gdiplus::Font> font = MessageFont(dc, m_fontSize, m_bold);
+    std::unique_ptr<Gdiplus::Font> font = MessageFont(m_fontSize, m_bold, dpi);
     if (!font || text.empty()) {
         if (focusCue)
             ::DrawFocusRect(dc, &glyph);
         return;
     }
     Gdiplus::Graphics graphics(dc);
-    auto x = static_cast<Gdiplus::REAL>(rect.left + cx + 5);
+    auto x = static_cast<Gdiplus::REAL>(rect.left + cx + Dpi::Scale(kTextGap, dpi));
     Gdiplus::RectF area(x, static_cast<Gdiplus::REAL>(rect.top), static_cast<Gdiplus::REAL>(rect.right) - x,
                         static_cast<Gdiplus::REAL>(rect.bottom - rect.top));
-    // A box's label is one line, drawn in full and cut only by the button's
-    // own edge. Where the system's font measures a little wider than the
-    // template allowed for, a layout as wide as the button would wrap it
-    // (half a second line in a box one line high) or drop its last letters.
-    area.Width = std::max(area.Width, kOneLineLayoutWidth);
+    // A box's label is one line. Where the system's font measures wider
+    // than the template allowed for, a layout as wide as the button would
+    // wrap it (half a second line in a box one line high) or drop its last
+    // letters without a sign: it ends with an ellipsis at the button's edge.
     Gdiplus::StringFormat format(Gdiplus::StringFormatFlagsNoWrap | Gdiplus::StringFormatFlagsNoClip);
     format.SetTrimming(Gdiplus::StringTrimmingNone);
     format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
+    const FittedText fitted = FitText(graphics, text, *font, area, format);
+    if (fitted.cut && !m_textCut)
+        SetTooltip(text.c_str());
+    m_textCut = m_textCut || fitted.cut;
+    area.Width = std::max(area.Width, 0.0f);
     Gdiplus::SolidBrush brush{Gdiplus::Color(GetCurrentTextColor())};
-    graphics.DrawString(text.c_str(), static_cast<INT>(text.size()), font.get(), area, &format, &brush);
+    graphics.DrawString(fitted.text.c_str(), static_cast<INT>(fitted.text.size()), font.get(), area, &format,
+                        &brush);
     if (focusCue) {
         Gdiplus::RectF bounds;
-        graphics.MeasureString(text.c_str(), static_cast<INT>(text.size()), font.get(), area, &format,
-                               &bounds);
+        graphics.MeasureString(fitted.text.c_str(), static_cast<INT>(fitted.text.size()), font.get(), area,
+                               &format, &bounds);
         graphics.Flush(Gdiplus::FlushIntentionSync);
         // Centred on the line as the text is (not every GDI+ measures
         // with the line alignment).

@@ -19,6 +19,8 @@ public:
     void SetTextColor(Gdiplus::ARGB color) { m_textColor = color; }
     // The colour the text is drawn in now (the disabled colour while disabled).
     Gdiplus::ARGB GetCurrentTextColor() const;
+    // The last paint could not show the whole text (which the tooltip shows).
+    bool IsTextCut() const { return m_textCut; }
 
 protected:
     void OnFillBackground(HDC dc, const RECT& client) override;
@@ -31,4 +33,5 @@ private:
     int m_fontSize = 8;
     bool m_bold = false;
     Gdiplus::ARGB m_textColor = 0xFF000000;
+    bool m_textCut = false;
 };

@@ -1,13 +1,37 @@
 #include "ui/controls/PageDrawing.h"
 
-int DrawCentredHeader(Gdiplus::Graphics& graphics, Gdiplus::Image* header, int width, int left, int top)
+#include "ui/skin/Dpi.h"
+
+SIZE ImageSizeAt(Gdiplus::Image* image, UINT dpi)
+{
+    if (!image)
+        return SIZE{};
+    return Dpi::Scale(SIZE{static_cast<LONG>(image->GetWidth()), static_cast<LONG>(image->GetHeight())}, dpi);
+}
+
+void DrawImageAt(Gdiplus::Graphics& graphics, Gdiplus::Image* image, int x, int y, UINT dpi)
+{
+    if (!image)
+        return;
+    const SIZE size = ImageSizeAt(image, dpi);
+    const Gdiplus::InterpolationMode interpolation = graphics.GetInterpolationMode();
+    const Gdiplus::PixelOffsetMode offset = graphics.GetPixelOffsetMode();
+    graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+    // Without it the scaled image's edges blend with what lies outside.
+    graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHighQuality);
+    graphics.DrawImage(image, x, y, static_cast<INT>(size.cx), static_cast<INT>(size.cy));
+    graphics.SetPixelOffsetMode(offset);
+    graphics.SetInterpolationMode(interpolation);
+}
+
+int DrawCentredHeader(Gdiplus::Graphics& graphics, Gdiplus::Image* header, int width, UINT dpi, int left,
+                      int top)
 {
     if (!header)
         return 0;
-    const int imageWidth = static_cast<int>(header->GetWidth());
-    const int imageHeight = static_cast<int>(header->GetHeight());
-    graphics.DrawImage(header, left + (width - imageWidth) / 2, top, imageWidth, imageHeight);
-    return imageHeight;
+    const SIZE size = ImageSizeAt(header, dpi);
+    DrawImageAt(graphics, header, left + (width - static_cast<int>(size.cx)) / 2, top, dpi);
+    return static_cast<int>(size.cy);
 }
 
 void FillWhite(Gdiplus::Graphics& graphics, int x, int y, int width, int height)
@@ -19,11 +43,11 @@ void FillWhite(Gdiplus::Graphics& graphics, int x, int y, int width, int height)
 }
 
 int DrawHeaderAndWhitePanel(Gdiplus::Graphics& graphics, Gdiplus::Image* header, const RECT& client,
-                            Gdiplus::ARGB background)
+                            Gdiplus::ARGB background, UINT dpi)
 {
     graphics.Clear(Gdiplus::Color(background));
     const int width = client.right - client.left;
-    const int headerHeight = DrawCentredHeader(graphics, header, width, client.left, client.top);
+    const int headerHeight = DrawCentredHeader(graphics, header, width, dpi, client.left, client.top);
     FillWhite(graphics, client.left, client.top + headerHeight, width,
               client.bottom - client.top - headerHeight);
     return headerHeight;

@@ -3,11 +3,15 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 
 #include "core/compat/SystemTool.h"
 #include "framework/CWinApp.h"
+#include "platform/GdiHandles.h"
 #include "res/resource.h"
+#include "ui/controls/PageDrawing.h"
+#include "ui/controls/TextFit.h"
 #include "ui/pages/PageMessages.h"
 
 using Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT;
@@ -97,6 +101,8 @@ BOOL CCompatibilityDlg::OnInitDialog()
         section.header.ShowWindow(SW_SHOW);
         section.labelRect = section.label.GetRectInParent();
     }
+    // The rows are measured by the text font when the lists are made.
+    CreateFonts();
     CreateList(m_applications, IDC_LIST_APPLICATIONS);
     CreateList(m_drivers, IDC_LIST_DRIVERS);
     CreateList(m_extensions, IDC_LIST_EXTENSIONS);
@@ -120,8 +126,7 @@ BOOL CCompatibilityDlg::OnInitDialog()
                      m_applications.list, m_extensions.header, m_extensions.list});
 
     m_titleImage.SetPath(kTitleImage);
-    m_textFont.reset(CreateMessageFont(kTextPoints, false, false, false));
-    m_linkFont.reset(CreateMessageFont(kTextPoints, false, false, true));
+    m_layoutDpi = GetDpi();
     m_scroller.AttachWnd(this);
     m_initialised = true;
     Layout();
@@ -134,6 +139,41 @@ BOOL CCompatibilityDlg::OnInitDialog()
     SetUpColumns(m_applications, IDC_LIST_APPLICATIONS);
     SetUpColumns(m_drivers, IDC_LIST_DRIVERS);
     return TRUE;
+}
+
+void CCompatibilityDlg::CreateFonts()
+{
+    m_textFont.reset(CreateMessageFont(kTextPoints, false, false, false, GetDpi()));
+    m_linkFont.reset(CreateMessageFont(kTextPoints, false, false, true, GetDpi()));
+}
+
+void CCompatibilityDlg::OnDpiChanged()
+{
+    // The template's controls are back at their places for the new DPI;
+    // what the page placed itself is scaled from the old one.
+    const UINT previous = m_layoutDpi;
+    m_layoutDpi = GetDpi();
+    auto rescale = [&](LONG value) { return static_cast<LONG>(::MulDiv(value, m_layoutDpi, previous)); };
+    if (HWND done = GetDlgItem(IDOK)) {
+        ::GetWindowRect(done, &m_doneRect);
+        ScreenToClient(m_doneRect);
+    }
+    m_headerHeight = rescale(m_headerHeight);
+    for (size_t i = 0; i < kSectionCount; ++i) {
+        Section& section = *Sections(i);
+        section.labelRect = section.label.GetRectInParent();
+        section.listRect = RECT{rescale(section.listRect.left), rescale(section.listRect.top),
+                                rescale(section.listRect.right), rescale(section.listRect.bottom)};
+        if (section.list.GetSafeHwnd()) {
+            for (int column = 0; column < 2; ++column)
+                if (const int width = section.list.GetColumnWidth(column))
+                    section.list.SetColumnWidth(column, rescale(width));
+            for (auto& [column, box] : section.list.cellButtons)
+                box = RECT{rescale(box.left), rescale(box.top), rescale(box.right), rescale(box.bottom)};
+        }
+    }
+    CreateFonts();
+    Layout();
 }
 
 void CCompatibilityDlg::CreateList(Section& section, UINT listId)
@@ -167,10 +207,10 @@ void CCompatibilityDlg::SetUpColumns(Section& section, UINT listId)
             info = &candidate;
     if (!info || !section.list.GetSafeHwnd())
         return;
-    section.list.InsertColumn(0, L"", LVCFMT_LEFT, info->nameWidth);
+    section.list.InsertColumn(0, L"", LVCFMT_LEFT, Scaled(info->nameWidth));
     if (info->linkWidth > 0) {
-        section.list.InsertColumn(1, L"", LVCFMT_LEFT, info->linkWidth);
-        section.list.cellButtons[1] = RECT{0, 0, info->linkWidth, kLinkHeight};
+        section.list.InsertColumn(1, L"", LVCFMT_LEFT, Scaled(info->linkWidth));
+        section.list.cellButtons[1] = RECT{0, 0, Scaled(info->linkWidth), Scaled(kLinkHeight)};
     }
 }
 
@@ -208,29 +248,32 @@ void CCompatibilityDlg::Layout()
     const int left = m_drivers.listRect.left;
     const int width = m_drivers.listRect.right - m_drivers.listRect.left;
     int right = std::max(static_cast<int>(m_doneRect.right), left + width);
-    int y = m_doneRect.bottom + kSectionGap;
+    const int sectionGap = Scaled(kSectionGap);
+    const int innerGap = Scaled(kInnerGap);
+    int y = m_doneRect.bottom + sectionGap;
     for (size_t i = 0; i < kSectionCount; ++i) {
         Section& section = *Sections(i);
         placements.push_back({&section.header, {left, y, left + width, y + m_headerHeight}});
         y += m_headerHeight;
         if (section.header.opened) {
-            y += kInnerGap;
+            y += innerGap;
             const RECT& label = section.labelRect;
             const int labelHeight = label.bottom - label.top;
             placements.push_back({&section.label, {label.left, y, label.right, y + labelHeight}});
             right = std::max(right, static_cast<int>(label.right));
-            y += labelHeight + kInnerGap;
+            y += labelHeight + innerGap;
             const int listHeight = section.listRect.bottom - section.listRect.top;
             placements.push_back({&section.list, {left, y, left + width, y + listHeight}});
             y += listHeight;
         }
-        y += kSectionGap;
+        y += sectionGap;
     }
     // Room for the white frame's margin below and beside the sections.
-    m_contentHeight = y + kWhiteMargin;
-    m_contentWidth = right + 2 * kWhiteMargin;
+    m_contentHeight = y + Scaled(kWhiteMargin);
+    m_contentWidth = right + 2 * Scaled(kWhiteMargin);
     if (m_titleImage)
-        m_contentWidth = std::max(m_contentWidth, static_cast<int>(m_titleImage->GetWidth()));
+        m_contentWidth =
+            std::max(m_contentWidth, static_cast<int>(ImageSizeAt(m_titleImage.Get(), GetDpi()).cx));
     m_scroller.SetDisplaySize(m_contentWidth, m_contentHeight);
     // The update scrolls the whole client area (the template's controls
     // with it) to the new position; the sections are then put where that
@@ -292,7 +335,15 @@ void CCompatibilityDlg::MeasureListItem(MEASUREITEMSTRUCT* item)
     if (!item)
         return;
     item->itemWidth = 10;
-    item->itemHeight = kRowHeight;
+    // A row holds a line of the text font, whatever the user's font.
+    int height = Scaled(kRowHeight);
+    if (m_textFont) {
+        Tavrin::Platform::WindowDc screen(nullptr);
+        Gdiplus::Graphics graphics(screen.Get());
+        const auto line = static_cast<int>(std::ceil(m_textFont->GetHeight(&graphics)));
+        height = std::max(height, line + Scaled(kRowPadding));
+    }
+    item->itemHeight = static_cast<UINT>(height);
 }
 
 void CCompatibilityDlg::DrawListItem(DRAWITEMSTRUCT* item)
@@ -310,27 +361,31 @@ void CCompatibilityDlg::DrawListItem(DRAWITEMSTRUCT* item)
     graphics.SetTextRenderingHint(Gdiplus::TextRenderingHintClearTypeGridFit);
     Gdiplus::StringFormat format;
     format.SetFormatFlags(Gdiplus::StringFormatFlagsNoWrap);
-    format.SetTrimming(Gdiplus::StringTrimmingEllipsisPath);
+    // The list's tooltip shows a cut cell's whole text.
+    format.SetTrimming(Gdiplus::StringTrimmingNone);
     format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
 
     const RECT& rect = item->rcItem;
     const auto top = static_cast<Gdiplus::REAL>(rect.top);
     const auto height = static_cast<Gdiplus::REAL>(rect.bottom - rect.top);
     const int nameColumn = section->list.GetColumnWidth(0);
-    const int nameWidth = nameColumn - kTextIndent;
+    const int indent = Scaled(kTextIndent);
+    const int nameWidth = nameColumn - indent;
     if (nameWidth > 0 && m_textFont) {
         Gdiplus::SolidBrush brush{Gdiplus::Color(kTextColor)};
-        Gdiplus::RectF box(static_cast<Gdiplus::REAL>(rect.left + kTextIndent), top,
+        Gdiplus::RectF box(static_cast<Gdiplus::REAL>(rect.left + indent), top,
                            static_cast<Gdiplus::REAL>(nameWidth), height);
-        graphics.DrawString(name.c_str(), static_cast<INT>(name.size()), m_textFont.get(), box, &format,
-                            &brush);
+        const FittedText fitted = FitText(graphics, name, *m_textFont, box, format);
+        graphics.DrawString(fitted.text.c_str(), static_cast<INT>(fitted.text.size()), m_textFont.get(), box,
+                            &format, &brush);
     }
     if (!link.empty() && m_linkFont) {
         Gdiplus::SolidBrush brush{Gdiplus::Color(kLinkColor)};
-        Gdiplus::RectF box(static_cast<Gdiplus::REAL>(rect.left + nameColumn + kTextIndent), top,
-                           static_cast<Gdiplus::REAL>(section->list.GetColumnWidth(1)), height);
-        graphics.DrawString(link.c_str(), static_cast<INT>(link.size()), m_linkFont.get(), box, &format,
-                            &brush);
+        Gdiplus::RectF box(static_cast<Gdiplus::REAL>(rect.left + nameColumn + indent), top,
+                           static_cast<Gdiplus::REAL>(section->list.GetColumnWidth(1) - indent), height);
+        const FittedText fitted = FitText(graphics, link, *m_linkFont, box, format);
+        graphics.DrawString(fitted.text.c_str(), static_cast<INT>(fitted.text.size()), m_linkFont.get(), box,
+                            &format, &brush);
     }
 }
 
@@ -398,16 +453,17 @@ void CCompatibilityDlg::DrawContent(Gdiplus::Graphics& graphics)
     const int areaWidth = std::max(static_cast<int>(client.right), m_contentWidth);
     int imageBottom = -scrollY;
     if (m_titleImage) {
-        const int width = static_cast<int>(m_titleImage->GetWidth());
-        const int height = static_cast<int>(m_titleImage->GetHeight());
-        graphics.DrawImage(m_titleImage.Get(), (areaWidth - width) / 2 - scrollX, -scrollY, width, height);
-        imageBottom += height;
+        const SIZE size = ImageSizeAt(m_titleImage.Get(), GetDpi());
+        DrawImageAt(graphics, m_titleImage.Get(), (areaWidth - static_cast<int>(size.cx)) / 2 - scrollX,
+                    -scrollY, GetDpi());
+        imageBottom += static_cast<int>(size.cy);
     }
     // While the page scrolls the white frame runs with the content, so that
     // its bottom margin shows only at the content's end.
-    const int left = kWhiteMargin - scrollX;
-    const int right = areaWidth - scrollX - kWhiteMargin;
-    const int bottom = std::max(static_cast<int>(client.bottom), m_contentHeight - scrollY) - kWhiteMargin;
+    const int margin = Scaled(kWhiteMargin);
+    const int left = margin - scrollX;
+    const int right = areaWidth - scrollX - margin;
+    const int bottom = std::max(static_cast<int>(client.bottom), m_contentHeight - scrollY) - margin;
     if (right > left && bottom > imageBottom) {
         Gdiplus::SolidBrush white{Gdiplus::Color(0xFFFFFFFF)};
         graphics.FillRectangle(&white, left, imageBottom, right - left, bottom - imageBottom);

@@ -52,6 +52,8 @@ public:
     static constexpr Gdiplus::ARGB kTextColor = 0xFF000000;
     static constexpr Gdiplus::ARGB kLinkColor = 0xFF0000FF;
     static constexpr int kRowHeight = 25;
+    // Space above and below a row's text when the user's font is taller.
+    static constexpr int kRowPadding = 6;
     static constexpr int kLinkHeight = 20;
     static constexpr int kSectionGap = 10;
     static constexpr int kWhiteMargin = 20;
@@ -64,6 +66,7 @@ public:
 protected:
     void DoDataExchange() override;
     BOOL OnInitDialog() override;
+    void OnDpiChanged() override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     void OnOK() override {}
     void OnCancel() override {}
@@ -81,6 +84,7 @@ private:
         RECT listRect = {};
     };
 
+    void CreateFonts();
     void CreateList(Section& section, UINT listId);
     void SetUpColumns(Section& section, UINT listId);
     void FillDifferences();
@@ -103,6 +107,7 @@ private:
     std::unique_ptr<Gdiplus::Font> m_linkFont;
     RECT m_doneRect = {};
     int m_headerHeight = 0;
+    UINT m_layoutDpi = 96;
     int m_contentWidth = 0;
     int m_contentHeight = 0;
     bool m_initialised = false;

@@ -21,11 +21,22 @@ BOOL CPrivacyDlg::OnInitDialog()
     // Set up once: the page is sized by its host later, and what the window
     // shows at its template size is what the scroll bar measures.
     m_scrollHelper.AttachWnd(this);
-    m_scrollHelper.SetDisplaySize(kContentWidth, kContentHeight);
-    m_contentHeight = kContentHeight;
+    SetContentSize();
+    return TRUE;
+}
+
+void CPrivacyDlg::OnDpiChanged()
+{
+    CSettingsPage::OnDpiChanged();
+    SetContentSize();
+}
+
+void CPrivacyDlg::SetContentSize()
+{
+    m_contentHeight = Scaled(kContentHeight);
+    m_scrollHelper.SetDisplaySize(Scaled(kContentWidth), m_contentHeight);
     if (m_hWnd)
         m_scrollHelper.UpdateScrollInfo();
-    return TRUE;
 }
 
 LRESULT CPrivacyDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)

@@ -21,10 +21,13 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
+    void OnDpiChanged() override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     void DrawContent(Gdiplus::Graphics& graphics) override;
 
 private:
+    void SetContentSize();
+
     CScrollHelper m_scrollHelper;
     int m_contentHeight = 0;
 };

@@ -38,7 +38,7 @@ BOOL CReclamationDlg::OnInitDialog()
     CBaseWnd::OnInitDialog();
     m_header.SetPath(L"images/headers/reclamation-title.PNG");
     m_heading.SetTextColor(0xFF000000);
-    m_heading.SetFont(CreateMessageFont(14, false, false, false));
+    m_heading.SetFont(CreateMessageFont(14, false, false, false, GetDpi()));
     m_warning.SetTextColor(0xFF000000);
     return TRUE;
 }
@@ -104,7 +104,9 @@ void CReclamationDlg::DrawContent(Gdiplus::Graphics& graphics)
 {
     RECT client = GetClientRect();
     graphics.Clear(Gdiplus::Color(0xFF0A70C5));
-    const int headerHeight = DrawCentredHeader(graphics, m_header.Get(), client.right - client.left);
-    FillWhite(graphics, client.left + 20, headerHeight, client.right - client.left - 40,
-              client.bottom - 20 - headerHeight);
+    const int headerHeight =
+        DrawCentredHeader(graphics, m_header.Get(), client.right - client.left, GetDpi());
+    const int margin = Scaled(20);
+    FillWhite(graphics, client.left + margin, headerHeight, client.right - client.left - 2 * margin,
+              client.bottom - margin - headerHeight);
 }

@@ -4,10 +4,12 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "core/compat/SystemInfo.h"
 #include "framework/CWinApp.h"
 #include "res/resource.h"
+#include "ui/controls/TextFit.h"
 
 using Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT;
 
@@ -178,10 +180,10 @@ BOOL CResulstDlg::OnInitDialog()
     m_failedMark = LoadImage(L"images/windows/failed.png");
 
     m_title.SetTextColor(0xFF000000);
-    m_title.SetFont(CreateMessageFont(14, false, false, false));
+    m_title.SetFont(CreateMessageFont(14, false, false, false, GetDpi()));
     m_subtitle.SetTextColor(0xFF000000);
-    m_subtitle.SetFont(CreateMessageFont(11, true, false, false));
-    m_disclaimer.SetFont(CreateMessageFont(7, false, false, false));
+    m_subtitle.SetFont(CreateMessageFont(11, true, false, false, GetDpi()));
+    m_disclaimer.SetFont(CreateMessageFont(7, false, false, false, GetDpi()));
     m_disclaimer.SetText(Tavrin::UI::kDisclaimerText);
     m_disclaimer.SetWindowText(Tavrin::UI::kDisclaimerText);
     // A page filled before its window existed shows its verdict now.
@@ -230,6 +232,21 @@ void CResulstDlg::ShowTexts()
     m_subtitle.UpdateWindow();
 }
 
+LRESULT CResulstDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const LRESULT result = CBaseWnd::WindowProc(message, wParam, lParam);
+    if (message == WM_SIZE && m_disclaimer.GetSafeHwnd()) {
+        // The template's disclaimer box reaches below the dialog that shows
+        // the page; it ends at the white panel's bottom instead.
+        const RECT box = m_disclaimer.GetRectInParent();
+        const int bottom = static_cast<int>(GetClientRect().bottom) - Scaled(20);
+        if (box.bottom > bottom && bottom > box.top)
+            m_disclaimer.SetWindowPos(nullptr, 0, 0, box.right - box.left, bottom - box.top,
+                                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    return result;
+}
+
 BOOL CResulstDlg::OnCommand(WPARAM wParam, LPARAM lParam)
 {
     if (LOWORD(wParam) == IDC_UPGRADE_NOW && HIWORD(wParam) == BN_CLICKED) {
@@ -254,13 +271,14 @@ void CResulstDlg::DrawContent(Gdiplus::Graphics& graphics)
 
     Gdiplus::Image* header =
         m_outcome != Tavrin::UI::kOutcomeReady ? m_issuesHeader.get() : m_passHeader.get();
-    DrawCentredHeader(graphics, header, client.right - client.left);
+    DrawCentredHeader(graphics, header, client.right - client.left, GetDpi());
 
-    const int panelTop = (m_passHeader ? static_cast<int>(m_passHeader->GetHeight()) : 0) + 20;
+    const int margin = Scaled(20);
+    const int panelTop = static_cast<int>(ImageSizeAt(m_passHeader.get(), GetDpi()).cy) + margin;
     Gdiplus::SolidBrush white(Gdiplus::Color(0xFFFFFFFF));
-    graphics.FillRectangle(&white, static_cast<INT>(client.left) + 20, panelTop,
-                           static_cast<INT>(client.right - client.left) - 40,
-                           static_cast<INT>(client.bottom) - 20 - panelTop);
+    graphics.FillRectangle(&white, static_cast<INT>(client.left) + margin, panelTop,
+                           static_cast<INT>(client.right - client.left) - 2 * margin,
+                           static_cast<INT>(client.bottom) - margin - panelTop);
 
     if (!m_subtitle.GetSafeHwnd())
         return;
@@ -270,30 +288,61 @@ void CResulstDlg::DrawContent(Gdiplus::Graphics& graphics)
                                                                        : m_checkedMark.get();
     int lineY = static_cast<int>(subtitle.top + (subtitle.bottom - subtitle.top) / 2);
     if (mark) {
-        const int width = static_cast<int>(mark->GetWidth());
-        const int height = static_cast<int>(mark->GetHeight());
+        const SIZE size = ImageSizeAt(mark, GetDpi());
+        const int width = static_cast<int>(size.cx);
+        const int height = static_cast<int>(size.cy);
         const int top = static_cast<int>(subtitle.top + (subtitle.bottom - subtitle.top - height) / 2);
-        graphics.DrawImage(mark, static_cast<INT>(subtitle.left) - width - 10, top, width, height);
+        DrawImageAt(graphics, mark, static_cast<int>(subtitle.left) - width - Scaled(10), top, GetDpi());
         lineY = top + height;
     }
 
-    Gdiplus::Font* font = theSkin.GetFont(L"client/normal");
+    Gdiplus::Font* font = theSkin.GetFont(L"client/normal", nullptr, GetDpi());
     if (!font)
         return;
     Gdiplus::SolidBrush black(Gdiplus::Color(0xFF000000));
     // A message stays one line, but the storage note is wider than the
     // panel: it ends in an ellipsis at the panel's edge instead of running
-    // over the border.
+    // over the border, and shows whole in the tooltip.
     Gdiplus::StringFormat format;
     format.SetFormatFlags(Gdiplus::StringFormatFlagsNoWrap);
-    format.SetTrimming(Gdiplus::StringTrimmingEllipsisCharacter);
-    const auto x = static_cast<Gdiplus::REAL>(subtitle.left + 10);
-    const auto width = std::max(0.0f, static_cast<Gdiplus::REAL>(client.right - 30) - x);
-    const Gdiplus::REAL height = font->GetHeight(&graphics) + 1;
+    format.SetTrimming(Gdiplus::StringTrimmingNone);
+    const auto x = static_cast<Gdiplus::REAL>(subtitle.left + Scaled(10));
+    const auto width = std::max(0.0f, static_cast<Gdiplus::REAL>(client.right - Scaled(30)) - x);
+    // Lines follow each other at the font's own spacing.
+    const int lineHeight = std::max(1, static_cast<int>(std::ceil(font->GetHeight(&graphics))));
+    std::vector<std::wstring> cutLines;
+    std::vector<RECT> cutBoxes;
     for (const std::wstring& line : Lines()) {
-        graphics.DrawString(line.c_str(), static_cast<INT>(line.size()), font,
-                            Gdiplus::RectF(x, static_cast<Gdiplus::REAL>(lineY), width, height), &format,
+        const Gdiplus::RectF box(x, static_cast<Gdiplus::REAL>(lineY), width,
+                                 static_cast<Gdiplus::REAL>(lineHeight + 1));
+        const FittedText fitted = FitText(graphics, line, *font, box, format);
+        graphics.DrawString(fitted.text.c_str(), static_cast<INT>(fitted.text.size()), font, box, &format,
                             &black);
-        lineY += 15;
+        if (fitted.cut) {
+            cutLines.push_back(line);
+            cutBoxes.push_back(
+                RECT{static_cast<LONG>(x), lineY, static_cast<LONG>(x + width), lineY + lineHeight});
+        }
+        lineY += lineHeight;
     }
+    if (cutLines != m_cutLines) {
+        m_cutLines = std::move(cutLines);
+        ShowCutLinesInToolTip(cutBoxes);
+    }
+}
+
+void CResulstDlg::ShowCutLinesInToolTip(const std::vector<RECT>& boxes)
+{
+    if (!m_hWnd)
+        return;
+    if (!m_lineTips.GetSafeHwnd()) {
+        if (m_cutLines.empty() || !m_lineTips.Create(this))
+            return;
+        m_lineTips.SetMaxTipWidth(Scaled(500));
+    }
+    for (size_t i = 0; i < m_cutBoxes.size(); ++i)
+        m_lineTips.DelTool(m_hWnd, i + 1);
+    m_cutBoxes = boxes;
+    for (size_t i = 0; i < m_cutLines.size(); ++i)
+        m_lineTips.AddTool(m_hWnd, m_cutLines[i].c_str(), &m_cutBoxes[i], i + 1, true);
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <list>
+#include <vector>
 #include <memory>
 #include <string>
 
@@ -55,6 +56,9 @@ public:
     const CThemeLabel& Title() const { return m_title; }
     const CThemeLabel& Subtitle() const { return m_subtitle; }
     const CThemeLabel& Disclaimer() const { return m_disclaimer; }
+    // The message lines the last paint had to end with an ellipsis; the
+    // tooltip shows each of them whole.
+    const std::vector<std::wstring>& CutLines() const { return m_cutLines; }
     // Whether the page shows "Upgrade Now" once it is visible.
     bool UpgradeOffered() const { return m_upgradeOffered; }
 
@@ -65,10 +69,12 @@ protected:
     void DoDataExchange() override;
     BOOL OnInitDialog() override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     void DrawContent(Gdiplus::Graphics& graphics) override;
 
 private:
     void ShowTexts();
+    void ShowCutLinesInToolTip(const std::vector<RECT>& boxes);
 
     const Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT* m_result = nullptr;
     CThemeLabel m_title;
@@ -87,4 +93,7 @@ private:
     std::wstring m_titleText;
     std::wstring m_subtitleText;
     bool m_upgradeOffered = true;
+    std::vector<std::wstring> m_cutLines;
+    std::vector<RECT> m_cutBoxes;
+    CToolTipCtrl m_lineTips;
 };

@@ -39,13 +39,16 @@ BOOL CScanDlg::OnInitDialog()
 
 void CScanDlg::DrawContent(Gdiplus::Graphics& graphics)
 {
-    DrawHeaderAndWhitePanel(graphics, m_header.get(), GetClientRect(), 0xFF0A70C5);
+    DrawHeaderAndWhitePanel(graphics, m_header.get(), GetClientRect(), 0xFF0A70C5, GetDpi());
 
     // Both marks are drawn in the failed mark's size.
     if (!m_failedMark)
         return;
-    const int markWidth = static_cast<int>(m_failedMark->GetWidth());
-    const int markHeight = static_cast<int>(m_failedMark->GetHeight());
+    const SIZE markSize = ImageSizeAt(m_failedMark.get(), GetDpi());
+    const int markWidth = static_cast<int>(markSize.cx);
+    const int markHeight = static_cast<int>(markSize.cy);
+    graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+    graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHighQuality);
     for (int index = 0; index < kStepCount; ++index) {
         const std::int32_t state = GetStepState(index);
         HWND label = m_stepLabels[index].GetSafeHwnd();
@@ -55,7 +58,7 @@ void CScanDlg::DrawContent(Gdiplus::Graphics& graphics)
         if (!mark)
             continue;
         RECT rect = m_stepLabels[index].GetRectInParent();
-        graphics.DrawImage(mark, static_cast<INT>(rect.left) - markWidth - 5,
+        graphics.DrawImage(mark, static_cast<INT>(rect.left) - markWidth - Scaled(5),
                            static_cast<INT>(rect.top + (rect.bottom - rect.top - markHeight) / 2), markWidth,
                            markHeight);
     }

@@ -5,6 +5,7 @@
 #include "core/settings/Security.h"
 #include "core/settings/ThemeSettings.h"
 #include "framework/CWinApp.h"
+#include "ui/controls/PageDrawing.h"
 #include "ui/pages/PageMessages.h"
 
 template <typename Model>
@@ -37,11 +38,16 @@ template <typename Model> BOOL CSettingsPage<Model>::OnInitDialog()
     for (int id : {IDCANCEL, IDOK})
         if (HWND button = GetDlgItem(id))
             ::SetWindowPos(button, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetUpFonts();
+    return TRUE;
+}
+
+template <typename Model> void CSettingsPage<Model>::SetUpFonts()
+{
     for (size_t i = 0; i < m_labels.size(); ++i) {
         const bool introduction = m_layout.introductionId && i + 1 == m_labels.size();
-        m_labels[i].SetFont(CreateMessageFont(8, false, !introduction, false));
+        m_labels[i].SetFont(CreateMessageFont(8, false, !introduction, false, GetDpi()));
     }
-    return TRUE;
 }
 
 template <typename Model> void CSettingsPage<Model>::ShowRegistryState()
@@ -130,16 +136,12 @@ void CSettingsPage<Model>::DrawPageBackground(Gdiplus::Graphics& graphics, int s
     const INT width = client.right - client.left;
     const INT height = client.bottom - client.top;
     graphics.Clear(Gdiplus::Color(kPageBlue));
-    INT headerHeight = 0;
-    if (m_header) {
-        const INT imageWidth = static_cast<INT>(m_header->GetWidth());
-        headerHeight = static_cast<INT>(m_header->GetHeight());
-        graphics.DrawImage(m_header.Get(), (width - imageWidth) / 2, -scroll, imageWidth, headerHeight);
-    }
+    const INT headerHeight = DrawCentredHeader(graphics, m_header.Get(), width, GetDpi(), 0, -scroll);
     const INT top = headerHeight - scroll;
-    const INT bottom = height - 20 + panelExtension;
+    const INT margin = Scaled(20);
+    const INT bottom = height - margin + panelExtension;
     Gdiplus::SolidBrush white(Gdiplus::Color(0xFFFFFFFF));
-    graphics.FillRectangle(&white, 20, top, width - 40, bottom - top);
+    graphics.FillRectangle(&white, margin, top, width - 2 * margin, bottom - top);
 }
 
 template class CSettingsPage<Tavrin::Core::CPrivacy>;

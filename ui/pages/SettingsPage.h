@@ -46,6 +46,7 @@ public:
 protected:
     void DoDataExchange() override;
     BOOL OnInitDialog() override;
+    void OnDpiChanged() override { SetUpFonts(); }
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     void DrawContent(Gdiplus::Graphics& graphics) override;
@@ -59,6 +60,7 @@ private:
     void OnBoxClicked(int controlId);
     void OnReset();
     void ClearBoxes();
+    void SetUpFonts();
 
     const SettingsPageLayout& m_layout;
     std::vector<CTransButton> m_boxes;

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "ui/skin/Dpi.h"
+
 CSkin theSkin;
 
 namespace {
@@ -188,14 +190,19 @@ Gdiplus::ARGB CSkin::GetColor(const std::wstring& key, BOOL* found)
     return color;
 }
 
-Gdiplus::Font* CSkin::GetFont(const std::wstring& key, BOOL* found)
+Gdiplus::Font* CSkin::GetFont(const std::wstring& key, BOOL* found, UINT dpi)
 {
     if (!m_loaded) {
         Report(found, FALSE);
         return nullptr;
     }
     const std::wstring trimmed = Trim(key, L'/');
-    const auto cached = m_fonts.find(trimmed);
+    if (dpi == 0)
+        dpi = Dpi::OfSystem();
+    // One font per key and DPI: windows on monitors of different scales
+    // share the skin.
+    const std::wstring cacheKey = trimmed + L"@" + std::to_wstring(dpi);
+    const auto cached = m_fonts.find(cacheKey);
     if (cached != m_fonts.end()) {
         Report(found, TRUE);
         return cached->second.get();
@@ -208,23 +215,33 @@ Gdiplus::Font* CSkin::GetFont(const std::wstring& key, BOOL* found)
     }
     std::unique_ptr<Gdiplus::Font> font(CreateMessageFont(size.as_int(), element.attribute(L"bold").as_bool(),
                                                           element.attribute(L"italic").as_bool(),
-                                                          element.attribute(L"underline").as_bool()));
+                                                          element.attribute(L"underline").as_bool(), dpi));
     if (!font) {
         Report(found, FALSE);
         return nullptr;
     }
     Gdiplus::Font* result = font.get();
-    m_fonts[trimmed] = std::move(font);
+    m_fonts[cacheKey] = std::move(font);
     Report(found, TRUE);
     return result;
 }
 
-Gdiplus::Font* CreateMessageFont(int size, bool bold, bool italic, bool underline)
+Gdiplus::Font* CreateMessageFont(int size, bool bold, bool italic, bool underline, UINT dpi)
 {
     LOGFONTW logFont = MessageLogFont();
     ScreenDC screen;
-    if (size != -1)
-        logFont.lfHeight = -::MulDiv(size, ::GetDeviceCaps(screen.Get(), LOGPIXELSY), 72);
+    const UINT system = Dpi::OfSystem();
+    if (dpi == 0)
+        dpi = system;
+    if (size > 0) {
+        logFont.lfHeight = -::MulDiv(std::min(size, kLargestPoints), static_cast<int>(dpi), 72);
+    } else {
+        // The message font is given at the system DPI. A size of 0 would let
+        // GDI pick any size; the user's own size is the sensible one.
+        if (logFont.lfHeight == 0)
+            logFont.lfHeight = -::MulDiv(9, static_cast<int>(system), 72);
+        logFont.lfHeight = ::MulDiv(logFont.lfHeight, static_cast<int>(dpi), static_cast<int>(system));
+    }
     logFont.lfWeight = bold ? FW_BOLD : FW_NORMAL;
     logFont.lfItalic = italic ? TRUE : FALSE;
     logFont.lfUnderline = underline ? TRUE : FALSE;

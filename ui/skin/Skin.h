@@ -33,8 +33,9 @@ public:
 
     // ARGB; opaque black for a missing key, 0 before a successful load.
     Gdiplus::ARGB GetColor(const std::wstring& key, BOOL* found = nullptr);
-    // Owned by the skin; null for a missing key or before a load.
-    Gdiplus::Font* GetFont(const std::wstring& key, BOOL* found = nullptr);
+    // Owned by the skin; null for a missing key or before a load. Sized for
+    // `dpi`, the system DPI when 0.
+    Gdiplus::Font* GetFont(const std::wstring& key, BOOL* found = nullptr, UINT dpi = 0);
 
 private:
     HINSTANCE m_instance = nullptr;
@@ -49,8 +50,11 @@ private:
 extern CSkin theSkin;
 
 // A font made from the system's message font; size in points, -1 keeps the
-// system size. Owned by the caller.
-Gdiplus::Font* CreateMessageFont(int size, bool bold, bool italic, bool underline);
+// system size, and so does a size of 0 or below; sizes above kLargestPoints
+// are taken as that. Sized for `dpi`, the system DPI when 0. Owned by the
+// caller.
+Gdiplus::Font* CreateMessageFont(int size, bool bold, bool italic, bool underline, UINT dpi = 0);
+constexpr int kLargestPoints = 144;
 // An image from a path relative to the folder of the module's file; null
 // when it cannot be loaded. Owned by the caller.
 Gdiplus::Image* LoadImageFile(HINSTANCE instance, const std::wstring& relativePath);

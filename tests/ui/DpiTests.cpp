@@ -1,0 +1,106 @@
+// Sizes at every DPI, and what odd DPIs, font sizes and missing images do.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "tests/ui/ControlTestSupport.h"
+#include "ui/controls/CThemeButton.h"
+#include "ui/controls/PageDrawing.h"
+#include "ui/skin/Dpi.h"
+
+using namespace Tavrin::Test;
+
+namespace {
+
+// The message font's em size in pixels.
+Gdiplus::REAL PixelSize(const Gdiplus::Font& font)
+{
+    Tavrin::Platform::WindowDc screen(nullptr);
+    Gdiplus::Graphics graphics(screen.Get());
+    return font.GetHeight(&graphics);
+}
+
+} // namespace
+
+TEST(Dpi, ScalesDesignPixelsAndTakesOddDpisAsTheNearestSoundOne)
+{
+    const struct {
+        UINT dpi;
+        int design;
+        int device;
+    } cases[] = {
+        {96, 983, 983}, {120, 983, 1229}, {144, 25, 38},   {192, 20, 40},   {480, 983, 4915},
+        {0, 100, 100},  {1, 10, 5},       {5000, 10, 100}, {144, -20, -30}, {120, 0, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Dpi::Scale(c.design, c.dpi), c.device) << c.dpi << " " << c.design;
+    EXPECT_EQ(Dpi::OfWindow(nullptr), Dpi::OfSystem());
+    const SIZE size = Dpi::Scale(SIZE{216, 128}, 144);
+    EXPECT_EQ(size.cx, 324);
+    EXPECT_EQ(size.cy, 192);
+}
+
+TEST(Dpi, SkinFontsOfNoSizeOrAHugeOneGetSensibleSizesAtEveryDpi)
+{
+    TempFolder folder;
+    WriteFileBytes(folder.File(L"ui.xml"), R"(<?xml version="1.0" encoding="utf-8"?>
+<ui><fonts><zero size="0"/><negative size="-5"/><huge size="100000"/><nine size="9"/></fonts></ui>
+)");
+    ASSERT_TRUE(theSkin.Load(folder.File(L"ui.xml"), ::GetModuleHandleW(nullptr)));
+    for (UINT dpi : {96u, 144u, 480u}) {
+        SCOPED_TRACE(dpi);
+        std::unique_ptr<Gdiplus::Font> system(CreateMessageFont(-1, false, false, false, dpi));
+        std::unique_ptr<Gdiplus::Font> largest(CreateMessageFont(kLargestPoints, false, false, false, dpi));
+        ASSERT_TRUE(system && largest);
+        const Gdiplus::REAL userSize = PixelSize(*system);
+        EXPECT_GT(userSize, 0.0f);
+        for (const wchar_t* key : {L"zero", L"negative"}) {
+            Gdiplus::Font* font = theSkin.GetFont(key, nullptr, dpi);
+            ASSERT_NE(font, nullptr) << key;
+            // The user's own size, not whatever GDI picks for a height of 0.
+            EXPECT_NEAR(PixelSize(*font), userSize, 1.0f) << key;
+        }
+        Gdiplus::Font* huge = theSkin.GetFont(L"huge", nullptr, dpi);
+        ASSERT_NE(huge, nullptr);
+        EXPECT_NEAR(PixelSize(*huge), PixelSize(*largest), 1.0f);
+        Gdiplus::Font* nine = theSkin.GetFont(L"nine", nullptr, dpi);
+        ASSERT_NE(nine, nullptr);
+        // 9 points at this DPI, as the line height of the font shows it.
+        EXPECT_GT(PixelSize(*nine), 9.0f * dpi / 72.0f);
+        EXPECT_LT(PixelSize(*nine), 9.0f * dpi / 72.0f * 1.6f);
+    }
+    // Each DPI has its own font.
+    EXPECT_NE(theSkin.GetFont(L"nine", nullptr, 96), theSkin.GetFont(L"nine", nullptr, 192));
+    theSkin.Reset();
+}
+
+TEST(Dpi, AMissingImageDrawsNothingAndSizesNothingAtAnyDpi)
+{
+    TestSkin skin;
+    Gdiplus::Bitmap canvas(64, 64, PixelFormat32bppARGB);
+    Gdiplus::Graphics graphics(&canvas);
+    graphics.Clear(Gdiplus::Color(0xFF00FF00));
+    for (UINT dpi : {96u, 120u, 144u, 192u, 480u}) {
+        SCOPED_TRACE(dpi);
+        const SIZE size = ImageSizeAt(nullptr, dpi);
+        EXPECT_EQ(size.cx, 0);
+        EXPECT_EQ(size.cy, 0);
+        EXPECT_EQ(DrawCentredHeader(graphics, nullptr, 64, dpi), 0);
+        DrawImageAt(graphics, nullptr, 0, 0, dpi);
+        EXPECT_EQ(DrawHeaderAndWhitePanel(graphics, nullptr, RECT{0, 0, 64, 64}, 0xFF0000FF, dpi), 0);
+    }
+    // A button whose images are missing keeps its template size.
+    DialogTemplate form(WS_POPUP | WS_VISIBLE, 10, 10, 100, 60, L"Missing");
+    form.AddButton(1600, L"Tile", BS_PUSHBUTTON, 10, 10, 50, 20);
+    TestPage page;
+    ASSERT_TRUE(page.CreateIndirect(form.Get(), nullptr));
+    CThemeButton button;
+    ASSERT_TRUE(button.SubclassDlgItem(1600, page));
+    const RECT before = button.GetClientRect();
+    button.SetImages(L"images/none.png", L"images/none_over.png", L"", L"");
+    button.SizeToImage();
+    EXPECT_EQ(button.GetImageSize().cx, 0);
+    const RECT after = button.GetClientRect();
+    EXPECT_TRUE(::EqualRect(&before, &after));
+    EXPECT_FALSE(CaptureWindow(page).Empty());
+}
