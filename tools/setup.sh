@@ -35,7 +35,14 @@ fi
 
 if [ ${#need_install[@]} -gt 0 ] || [ "${apt_updated:-yes}" = no ]; then
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q
+  # A mirror in the middle of a sync serves index files that do not match
+  # their Release file; it settles within minutes. What the last try could
+  # not fetch is then left to the install, which fails if it needs it.
+  for pause in 0 20 40 80; do
+    sleep "$pause"
+    apt-get update -q -o Acquire::Retries=3 && break
+    echo "setup: the package index could not be fetched completely; trying again" >&2
+  done
   [ ${#need_install[@]} -gt 0 ] && apt-get install -y -q --no-install-recommends "${need_install[@]}"
 fi
 

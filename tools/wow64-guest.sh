@@ -123,7 +123,11 @@ EOF
   chroot "$root" /bin/sh -ec '
     export DEBIAN_FRONTEND=noninteractive
     dpkg --add-architecture i386
-    apt-get update -q
+    for pause in 0 20 40 80; do
+      sleep "$pause"
+      if apt-get update -q -o Acquire::Retries=3; then break; fi
+      echo "the package index could not be fetched completely; trying again"
+    done
     apt-get install -y -q --no-install-recommends linux-image-amd64 kmod \
       wine wine64 wine32:i386 xvfb xauth fonts-dejavu-core fonts-wine procps iproute2
     apt-get clean

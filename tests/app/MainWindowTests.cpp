@@ -631,8 +631,9 @@ TEST_F(MainWindow, TheKeyboardReachesEverySectionTicksBoxesAndLeavesPagesAsDoneD
             ASSERT_TRUE(TypeKey(main, VK_RETURN));
             ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(page) != FALSE; })) << "Enter opened nothing";
             // The focus starts on the page's first box; Space ticks it.
+            // The page is shown before it moves the focus to its first box.
+            ASSERT_TRUE(WaitFor([&] { return ::IsChild(page, FocusOf(main)) != FALSE; }));
             HWND box = FocusOf(main);
-            ASSERT_TRUE(::IsChild(page, box));
             const int boxId = ::GetDlgCtrlID(box);
             const std::vector<std::string> ticked = test.catalogue.afterTick(boxId);
             ASSERT_FALSE(ticked.empty()) << boxId << " has no row";
