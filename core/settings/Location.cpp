@@ -1,6 +1,7 @@
 #include "core/settings/Location.h"
 
 #include "core/settings/SettingsPaths.h"
+#include "res/resource.h"
 
 namespace Tavrin::Core {
 
@@ -41,17 +42,20 @@ template <> const SettingsCatalogue<CLocation>& CatalogueOf<CLocation>()
         {&M::disableLocation, &M::disableLocationProvider, &M::disableSensors, &M::locationServiceStatus,
          &M::sensorOverride, &M::locationAccess, &M::sensorPermission},
         {
-            {1004,
+            {IDC_LOCATION_LOCATE_SYSTEM,
              NotZero(&M::disableLocation),
              {Set(&M::disableLocation, 1), Set(&M::disableLocationProvider, 1)},
              {Remove(&M::disableLocation), Remove(&M::disableLocationProvider)}},
-            {1005, NotZero(&M::disableSensors), {Set(&M::disableSensors, 1)}, {Remove(&M::disableSensors)}},
-            {1006,
+            {IDC_LOCATION_SENSORS,
+             NotZero(&M::disableSensors),
+             {Set(&M::disableSensors, 1)},
+             {Remove(&M::disableSensors)}},
+            {IDC_LOCATION_GEOLOCATION,
              Equals(&M::locationServiceStatus, 0),
              {Set(&M::locationServiceStatus, 0), Set(&M::sensorOverride, 0)},
              {Set(&M::locationServiceStatus, 1), Remove(&M::sensorOverride)}},
             // Unlike the other device-access rows, clearing removes the string.
-            {1007,
+            {IDC_LOCATION_APP_ACCESS,
              Equals(&M::locationAccess, L"Deny"),
              {Set(&M::locationAccess, L"Deny"), Set(&M::sensorPermission, 0)},
              {Remove(&M::locationAccess), Remove(&M::sensorPermission)}},

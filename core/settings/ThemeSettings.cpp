@@ -1,6 +1,7 @@
 #include "core/settings/ThemeSettings.h"
 
 #include "core/settings/SettingsPaths.h"
+#include "res/resource.h"
 
 namespace Tavrin::Core {
 
@@ -47,36 +48,42 @@ template <> const SettingsCatalogue<CThemeSettings>& CatalogueOf<CThemeSettings>
          &M::disableNotificationCenter, &M::replaceVan, &M::disableLogonBackgroundImage,
          &M::useWin32TrayClockExperience, &M::enableXamlStartMenu, &M::autoColorization,
          &M::enableTransparency},
-        // In the order of the page's boxes; the logon-background box (1011)
-        // writes nothing and is no row.
+        // In the order of the page's boxes; the logon-background box
+        // (IDC_THEME_LOGON_BACKGROUND) writes nothing and is no row.
         {
-            {1006,
+            {IDC_THEME_DARK_THEME,
              Equals(&M::appsUseLightThemeUser, 0),
              {Set(&M::appsUseLightThemeUser, 0), Set(&M::appsUseLightThemeMachine, 0)},
              {Remove(&M::appsUseLightThemeUser), Remove(&M::appsUseLightThemeMachine)},
              kRestart},
-            {1007, Equals(&M::enableMtcUvc, 0), {Set(&M::enableMtcUvc, 0)}, {Remove(&M::enableMtcUvc)}},
-            {1008,
+            {IDC_THEME_VOLUME_CONTROL,
+             Equals(&M::enableMtcUvc, 0),
+             {Set(&M::enableMtcUvc, 0)},
+             {Remove(&M::enableMtcUvc)}},
+            {IDC_THEME_BATTERY_INDICATOR,
              NotZero(&M::useWin32BatteryFlyout),
              {Set(&M::useWin32BatteryFlyout, 1)},
              {Remove(&M::useWin32BatteryFlyout)}},
             // ReplaceVan 2 selects the older network flyout; 0 is written back
             // rather than deleted.
-            {1010, Equals(&M::replaceVan, 2), {Set(&M::replaceVan, 2)}, {Set(&M::replaceVan, 0)}},
-            {1009,
+            {IDC_THEME_NETWORK_FLYOUT,
+             Equals(&M::replaceVan, 2),
+             {Set(&M::replaceVan, 2)},
+             {Set(&M::replaceVan, 0)}},
+            {IDC_THEME_ACTION_CENTER,
              Equals(&M::disableNotificationCenter, 1),
              {Set(&M::disableNotificationCenter, 1)},
              {Set(&M::disableNotificationCenter, 0)}},
-            {1012,
+            {IDC_THEME_CLOCK_CALENDAR,
              NotZero(&M::useWin32TrayClockExperience),
              {Set(&M::useWin32TrayClockExperience, 1)},
              {Remove(&M::useWin32TrayClockExperience)}},
-            {1013,
+            {IDC_THEME_START_MENU,
              Equals(&M::enableXamlStartMenu, 0),
              {Set(&M::enableXamlStartMenu, 0)},
              {Remove(&M::enableXamlStartMenu)},
              kRestart},
-            {1016,
+            {IDC_THEME_TRANSPARENT_START,
              NotZero(&M::enableTransparency),
              {Set(&M::enableTransparency, 1)},
              {Set(&M::enableTransparency, 0)}},

@@ -127,18 +127,18 @@ TEST_F(ProgramOnWindows10, PrivacyAndSecurityClicksLandInThe64BitView)
     ::Sleep(1000);
     EXPECT_TRUE(CaptureScreenOf(main).SavePng(ScreenshotPath(L"program-main-window")));
 
-    HWND privacy = OpenPage(main, IDC_BTN_PRIVACY, 1004);
+    HWND privacy = OpenPage(main, IDC_BTN_PRIVACY, IDC_PRIVACY_ADVERTISING_ID);
     ASSERT_NE(privacy, nullptr);
-    TickInProgram<Tavrin::Core::CPrivacy>(privacy, 1004);
+    TickInProgram<Tavrin::Core::CPrivacy>(privacy, IDC_PRIVACY_ADVERTISING_ID);
     ::Sleep(500);
     EXPECT_TRUE(CaptureScreenOf(main).SavePng(ScreenshotPath(L"program-privacy-page")));
     Click(::GetDlgItem(privacy, IDOK));
 
-    HWND security = OpenPage(main, IDC_BTN_SECURITY, 1002);
+    HWND security = OpenPage(main, IDC_BTN_SECURITY, IDC_SECURITY_TELEMETRY);
     ASSERT_NE(security, nullptr);
     EXPECT_NE(security, privacy);
-    TickInProgram<Tavrin::Core::CSecurity>(security, 1002);
-    TickInProgram<Tavrin::Core::CSecurity>(security, 1003);
+    TickInProgram<Tavrin::Core::CSecurity>(security, IDC_SECURITY_TELEMETRY);
+    TickInProgram<Tavrin::Core::CSecurity>(security, IDC_SECURITY_WIFI_SENSE);
     // The page's Done would ask for a restart; the program is simply ended.
 }
 

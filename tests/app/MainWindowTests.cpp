@@ -434,7 +434,7 @@ TEST_F(MainWindow, SecurityClickThenDoneAsksAndNoAsksAgainLater)
     Open();
     CSecurityDlg& page = window->GetSecurityPage();
     OpenSection(IDC_BTN_SECURITY, page);
-    Click(page.GetDlgItem(1000));
+    Click(page.GetDlgItem(IDC_SECURITY_PASSWORD_REVEAL));
     EXPECT_TRUE(app.restartRequired);
     std::wstring text;
     EXPECT_TRUE(Done(page, IDNO, &text));
@@ -453,7 +453,7 @@ TEST_F(MainWindow, YesRestartsTheSystem)
     Open();
     CThemeDlg& page = window->GetThemePage();
     OpenSection(IDC_BTN_THEMES, page);
-    Click(page.GetDlgItem(1013));
+    Click(page.GetDlgItem(IDC_THEME_START_MENU));
     EXPECT_TRUE(Done(page, IDYES));
     EXPECT_EQ(restarts, 1);
 }
@@ -463,9 +463,9 @@ TEST_F(MainWindow, AClickUndoneBySecondClickStillAsks)
     Open();
     CSecurityDlg& page = window->GetSecurityPage();
     OpenSection(IDC_BTN_SECURITY, page);
-    Click(page.GetDlgItem(1003));
-    Click(page.GetDlgItem(1003));
-    EXPECT_EQ(page.IsDlgButtonChecked(1003), BST_UNCHECKED);
+    Click(page.GetDlgItem(IDC_SECURITY_WIFI_SENSE));
+    Click(page.GetDlgItem(IDC_SECURITY_WIFI_SENSE));
+    EXPECT_EQ(page.IsDlgButtonChecked(IDC_SECURITY_WIFI_SENSE), BST_UNCHECKED);
     EXPECT_TRUE(Done(page));
 }
 
@@ -474,13 +474,13 @@ TEST_F(MainWindow, PrivacyAndLocationNeverAsk)
     Open();
     CPrivacyDlg& privacyPage = window->GetPrivacyPage();
     OpenSection(IDC_BTN_PRIVACY, privacyPage);
-    for (int id = 1001; id <= 1019; ++id)
+    for (int id = IDC_PRIVACY_HANDWRITING; id <= IDC_PRIVACY_ONEDRIVE; ++id)
         Click(privacyPage.GetDlgItem(id));
     Click(privacyPage.GetDlgItem(IDCANCEL));
     EXPECT_FALSE(Done(privacyPage));
     CLocationDlg& locationPage = window->GetLocationPage();
     OpenSection(IDC_BTN_LOCATION, locationPage);
-    for (int id = 1004; id <= 1007; ++id)
+    for (int id = IDC_LOCATION_LOCATE_SYSTEM; id <= IDC_LOCATION_APP_ACCESS; ++id)
         Click(locationPage.GetDlgItem(id));
     EXPECT_FALSE(Done(locationPage));
     EXPECT_FALSE(app.restartRequired);
@@ -506,11 +506,11 @@ TEST_F(MainWindow, ClosingAfterDarkThemeAsksAndNoClosesWithoutRestart)
         for (DWORD start = ::GetTickCount(); !page && ::GetTickCount() - start < 10000; ::Sleep(20)) {
             for (HWND child = ::GetWindow(main, GW_CHILD); child && !page;
                  child = ::GetWindow(child, GW_HWNDNEXT))
-                if (::IsWindowVisible(child) && ::GetDlgItem(child, 1013))
+                if (::IsWindowVisible(child) && ::GetDlgItem(child, IDC_THEME_START_MENU))
                     page = child;
         }
         ASSERT_NE(page, nullptr);
-        Click(::GetDlgItem(page, 1006));
+        Click(::GetDlgItem(page, IDC_THEME_DARK_THEME));
         ::PostMessageW(main, WM_CLOSE, 0, 0);
     });
     EXPECT_TRUE(answerer.Answered());
@@ -712,7 +712,7 @@ TEST_F(MainWindow, ScreenReadersReadTheButtonsAndBoxesAndTheirDefaultActionsWork
     // report their ticks; a box's default action ticks it as a click does.
     CSecurityDlg& page = window->GetSecurityPage();
     OpenSection(IDC_BTN_SECURITY, page);
-    Click(page.GetDlgItem(1002));
+    Click(page.GetDlgItem(IDC_SECURITY_TELEMETRY));
     for (int id : page.GetLayout().boxIds) {
         SCOPED_TRACE(id);
         HWND box = page.GetDlgItem(id);
@@ -724,12 +724,12 @@ TEST_F(MainWindow, ScreenReadersReadTheButtonsAndBoxesAndTheirDefaultActionsWork
         EXPECT_EQ((facts.state & STATE_SYSTEM_CHECKED) != 0, ticked);
         EXPECT_EQ(facts.defaultAction, ticked ? L"Uncheck" : L"Check");
     }
-    EXPECT_EQ(page.IsDlgButtonChecked(1003), BST_UNCHECKED);
-    const auto* row = Tavrin::Core::FindRow<Tavrin::Core::CSecurity>(1003);
+    EXPECT_EQ(page.IsDlgButtonChecked(IDC_SECURITY_WIFI_SENSE), BST_UNCHECKED);
+    const auto* row = Tavrin::Core::FindRow<Tavrin::Core::CSecurity>(IDC_SECURITY_WIFI_SENSE);
     ASSERT_NE(row, nullptr);
     const auto expected = AfterSteps(StateOf(security), row->tick);
-    EXPECT_EQ(DoAccessibleDefaultAction(page.GetDlgItem(1003)), S_OK);
+    EXPECT_EQ(DoAccessibleDefaultAction(page.GetDlgItem(IDC_SECURITY_WIFI_SENSE)), S_OK);
     EXPECT_TRUE(PumpUntil([&] { return StateOf(security) == expected; }));
-    EXPECT_EQ(page.IsDlgButtonChecked(1003), BST_CHECKED);
-    EXPECT_NE(DescribeAccessible(page.GetDlgItem(1003)).state & STATE_SYSTEM_CHECKED, 0);
+    EXPECT_EQ(page.IsDlgButtonChecked(IDC_SECURITY_WIFI_SENSE), BST_CHECKED);
+    EXPECT_NE(DescribeAccessible(page.GetDlgItem(IDC_SECURITY_WIFI_SENSE)).state & STATE_SYSTEM_CHECKED, 0);
 }

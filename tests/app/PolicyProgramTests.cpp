@@ -21,10 +21,6 @@ constexpr wchar_t kFirstRunKey[] = L"Software\\Tavrin";
 constexpr wchar_t kProfileKey[] = L"Software\\Tavrin\\tavrin";
 const wchar_t kOtherToolKey[] = L"SOFTWARE\\Policies\\TavrinTests\\OtherTool";
 const wchar_t kOtherToolValue[] = L"Setting";
-// The theme page's "Disable Windows 10 Action Center Sidebar" and one of its
-// texts that no other page has.
-constexpr int kActionCenterBox = 1009;
-constexpr int kThemeOnlyText = 1075;
 
 size_t Saves(const std::vector<std::wstring>& calls)
 {
@@ -78,9 +74,10 @@ TEST_F(ProgramWithGroupPolicy, ActionCenterTickIsSavedOnceAndSurvivesTheExit)
 {
     HWND main = StartAndWaitForMainWindow();
     ASSERT_NE(main, nullptr);
-    HWND page = FindChildDialogWith(main, kThemeOnlyText);
+    // The start-menu text's id is on no other page.
+    HWND page = FindChildDialogWith(main, IDC_THEME_START_MENU_TEXT);
     ASSERT_NE(page, nullptr);
-    HWND box = ::GetDlgItem(page, kActionCenterBox);
+    HWND box = ::GetDlgItem(page, IDC_THEME_ACTION_CENTER);
     ASSERT_NE(box, nullptr);
     EXPECT_TRUE(::IsWindowEnabled(box));
     ::SendMessageW(box, BM_CLICK, 0, 0);

@@ -453,8 +453,10 @@ TEST_F(UndoEverything, UndoModeKeepsWhatItCouldNotRestoreAndExitsWithOne)
 {
     {
         Tavrin::Core::CPrivacy privacy;
-        Tavrin::Core::Apply(privacy, *Tavrin::Core::FindRow<Tavrin::Core::CPrivacy>(1005), true);
-        Tavrin::Core::Apply(privacy, *Tavrin::Core::FindRow<Tavrin::Core::CPrivacy>(1001), true);
+        Tavrin::Core::Apply(privacy, *Tavrin::Core::FindRow<Tavrin::Core::CPrivacy>(IDC_PRIVACY_ACCOUNT_INFO),
+                            true);
+        Tavrin::Core::Apply(privacy, *Tavrin::Core::FindRow<Tavrin::Core::CPrivacy>(IDC_PRIVACY_HANDWRITING),
+                            true);
     }
     policy.Unregister();
     const ProcessResult run = RunProcess(L"\"" + BinFolder() + L"\\tavrin.exe\" /undo", 120000, BinFolder());

@@ -7,6 +7,7 @@
 #include "core/settings/Privacy.h"
 #include "core/settings/Security.h"
 #include "core/settings/ThemeSettings.h"
+#include "res/resource.h"
 #include "tests/core/SettingsTestSupport.h"
 
 using namespace Tavrin::Core;
@@ -51,7 +52,7 @@ TEST(CatalogueReset, PrivacyLeavesAllowInTheFourStringsAndNoNumberAtAll)
         expected[entry - 1] = kAllow;
     EXPECT_EQ(StateOf(page.model), expected);
     // With the counts gone, the feedback box reads as ticked again.
-    EXPECT_EQ(page.TickedRows(), std::vector<int>{1017});
+    EXPECT_EQ(page.TickedRows(), std::vector<int>{IDC_PRIVACY_FEEDBACK});
 }
 
 TEST(CatalogueReset, SecurityRestoresServicesAndLeavesThePoliciesItDoesNotName)
@@ -64,7 +65,8 @@ TEST(CatalogueReset, SecurityRestoresServicesAndLeavesThePoliciesItDoesNotName)
     EXPECT_EQ(StateOf(page.model), expected);
     // Password reveal and the steps recorder keep their 1: the page clears
     // their boxes, but the next start shows them ticked.
-    EXPECT_EQ(page.TickedRows(), (std::vector<int>{1000, 1001}));
+    EXPECT_EQ(page.TickedRows(),
+              (std::vector<int>{IDC_SECURITY_PASSWORD_REVEAL, IDC_SECURITY_STEPS_RECORDER}));
 }
 
 TEST(CatalogueReset, LocationKeepsOnlyTheServiceStatusAtOne)

@@ -10,6 +10,7 @@
 #include "core/settings/RegistryProperty.h"
 #include "core/settings/RestorePoint.h"
 #include "platform/RegKey.h"
+#include "res/resource.h"
 #include "tests/core/SettingsTestSupport.h"
 #include "tests/support/TestSupport.h"
 
@@ -252,7 +253,8 @@ TEST_F(ChangeJournal, PolicyChangeIsUndoneThroughThePolicyObject)
     WriteDword(HKEY_CURRENT_USER, stored, account.ValueName(), 1);
     {
         Tavrin::Core::CPrivacy privacy;
-        Tavrin::Core::Apply(privacy, *Tavrin::Core::FindRow<Tavrin::Core::CPrivacy>(1005), true);
+        Tavrin::Core::Apply(privacy, *Tavrin::Core::FindRow<Tavrin::Core::CPrivacy>(IDC_PRIVACY_ACCOUNT_INFO),
+                            true);
         ASSERT_TRUE(ReadStored(HKEY_CURRENT_USER, stored, account.ValueName()).IsDword(2));
         const Journal journal = Tavrin::Core::ReadJournal();
         const JournalEntry* entry = FindEntry(journal, account.KeyPath(), account.ValueName());

@@ -3,6 +3,7 @@
 #include "core/settings/Privacy.h"
 #include "core/settings/RegistryProperty.h"
 #include "core/settings/ThemeSettings.h"
+#include "res/resource.h"
 #include "tests/core/SettingsTestSupport.h"
 
 using namespace Tavrin::Core;
@@ -59,9 +60,9 @@ TEST(PolicyBinding, RowsOfAMissingPolicyObjectAreUnavailable)
     CPrivacy privacy;
     CThemeSettings theme;
     for (const auto& row : CatalogueOf<CPrivacy>().rows)
-        EXPECT_EQ(IsAvailable(privacy, row), row.controlId != 1005) << row.controlId;
+        EXPECT_EQ(IsAvailable(privacy, row), row.controlId != IDC_PRIVACY_ACCOUNT_INFO) << row.controlId;
     for (const auto& row : CatalogueOf<CThemeSettings>().rows)
-        EXPECT_EQ(IsAvailable(theme, row), row.controlId != 1009) << row.controlId;
+        EXPECT_EQ(IsAvailable(theme, row), row.controlId != IDC_THEME_ACTION_CENTER) << row.controlId;
 }
 
 TEST(PolicyBinding, MachineSectionSavesAfterEveryChangeAndNotAtTheEnd)
@@ -167,7 +168,7 @@ TEST(PolicyBinding, PrivacyAccountInfoRowGoesThroughThePolicyObject)
     {
         CPrivacy privacy;
         ClearCatalogue(restorer, privacy);
-        const auto* row = FindRow<CPrivacy>(1005);
+        const auto* row = FindRow<CPrivacy>(IDC_PRIVACY_ACCOUNT_INFO);
         ASSERT_NE(row, nullptr);
         EXPECT_FALSE(IsTicked(privacy, *row));
         Apply(privacy, *row, true);
@@ -212,7 +213,7 @@ TEST(PolicyBinding, ThemeActionCenterRowAndResetGoThroughThePolicyObject)
     {
         CThemeSettings theme;
         ClearCatalogue(restorer, theme);
-        const auto* row = FindRow<CThemeSettings>(1009);
+        const auto* row = FindRow<CThemeSettings>(IDC_THEME_ACTION_CENTER);
         ASSERT_NE(row, nullptr);
         EXPECT_FALSE(IsTicked(theme, *row));
         Apply(theme, *row, true);

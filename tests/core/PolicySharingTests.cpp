@@ -6,6 +6,7 @@
 #include "core/settings/Privacy.h"
 #include "core/settings/Security.h"
 #include "core/settings/ThemeSettings.h"
+#include "res/resource.h"
 #include "tests/core/SettingsTestSupport.h"
 
 // The stand-in keeps one copy of the policy per object and lets each save
@@ -104,7 +105,7 @@ TEST(PolicySharing, ActionCenterTickSurvivesTheExit)
         MainWindowModels models;
         actionCenter = std::make_unique<StoredPlace>(server, models.theme.disableNotificationCenter);
         ReadEveryRow(models);
-        Tick(models.theme, 1009);
+        Tick(models.theme, IDC_THEME_ACTION_CENTER);
         EXPECT_TRUE(actionCenter->Read().IsDword(1)) << "saved at once";
     }
     EXPECT_TRUE(actionCenter->Read().IsDword(1)) << "lost when the window went";
@@ -119,8 +120,8 @@ TEST(PolicySharing, OneObjectServesBothPagesAndSavesOnceAfterEachChange)
         accountInfo = std::make_unique<StoredPlace>(server, models.privacy.letAppsAccessAccountInfo);
         actionCenter = std::make_unique<StoredPlace>(server, models.theme.disableNotificationCenter);
         ReadEveryRow(models);
-        Tick(models.privacy, 1005);
-        Tick(models.theme, 1009);
+        Tick(models.privacy, IDC_PRIVACY_ACCOUNT_INFO);
+        Tick(models.theme, IDC_THEME_ACTION_CENTER);
         EXPECT_TRUE(accountInfo->Read().IsDword(2));
         EXPECT_TRUE(actionCenter->Read().IsDword(1));
         EXPECT_EQ(server.Version(), 2u);
@@ -159,7 +160,7 @@ TEST(PolicySharing, AnotherToolsChangeBeforeTheFirstUseIsKeptByALaterTick)
         MainWindowModels models;
         actionCenter = std::make_unique<StoredPlace>(server, models.theme.disableNotificationCenter);
         PolicyServer::WriteAsAnotherTool(kOtherToolKey, kOtherToolValue, 7);
-        Tick(models.theme, 1009);
+        Tick(models.theme, IDC_THEME_ACTION_CENTER);
     }
     StoredValue kept =
         ReadStored(HKEY_CURRENT_USER, server.SectionPath(true) + L"\\" + kOtherToolKey, kOtherToolValue);
@@ -174,7 +175,7 @@ TEST(PolicySharing, ASaveThatFailedIsTriedOnceMoreAtTheEnd)
     {
         MainWindowModels models;
         actionCenter = std::make_unique<StoredPlace>(server, models.theme.disableNotificationCenter);
-        Tick(models.theme, 1009);
+        Tick(models.theme, IDC_THEME_ACTION_CENTER);
         EXPECT_FALSE(actionCenter->Read().present);
     }
     EXPECT_TRUE(actionCenter->Read().IsDword(1));

@@ -30,15 +30,20 @@ constexpr COLORREF kWhite = RGB(0xFF, 0xFF, 0xFF);
 template <typename Page> struct Expected;
 template <> struct Expected<CPrivacyDlg> {
     static constexpr const wchar_t* kName = L"Privacy";
-    static std::set<int> TickedOnEmptyRegistry() { return {1017}; }
+    static std::set<int> TickedOnEmptyRegistry() { return {IDC_PRIVACY_FEEDBACK}; }
     static std::set<int> AskingRestart() { return {}; }
-    static std::set<int> PolicyBound() { return {1005}; }
+    static std::set<int> PolicyBound() { return {IDC_PRIVACY_ACCOUNT_INFO}; }
     static constexpr int kRows = 19;
 };
 template <> struct Expected<CSecurityDlg> {
     static constexpr const wchar_t* kName = L"Security";
     static std::set<int> TickedOnEmptyRegistry() { return {}; }
-    static std::set<int> AskingRestart() { return {1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008}; }
+    static std::set<int> AskingRestart()
+    {
+        return {IDC_SECURITY_PASSWORD_REVEAL, IDC_SECURITY_STEPS_RECORDER, IDC_SECURITY_TELEMETRY,
+                IDC_SECURITY_WIFI_SENSE,      IDC_SECURITY_WIFI_CONTACTS,  IDC_SECURITY_WIRELESS_ACCESS,
+                IDC_SECURITY_LOOSELY_COUPLED, IDC_SECURITY_DRM_ONLINE,     IDC_SECURITY_PEER_UPDATES};
+    }
     static std::set<int> PolicyBound() { return {}; }
     static constexpr int kRows = 9;
 };
@@ -52,8 +57,8 @@ template <> struct Expected<CLocationDlg> {
 template <> struct Expected<CThemeDlg> {
     static constexpr const wchar_t* kName = L"Theme";
     static std::set<int> TickedOnEmptyRegistry() { return {}; }
-    static std::set<int> AskingRestart() { return {1006, 1013}; }
-    static std::set<int> PolicyBound() { return {1009}; }
+    static std::set<int> AskingRestart() { return {IDC_THEME_DARK_THEME, IDC_THEME_START_MENU}; }
+    static std::set<int> PolicyBound() { return {IDC_THEME_ACTION_CENTER}; }
     static constexpr int kRows = 8;
 };
 
@@ -327,9 +332,9 @@ TEST_F(PrivacyPage, TickingCameraAccessWritesDenyForTheCurrentUser)
     CreatePage();
     const EntryPlace camera = PlaceOf<Model>(*reference, &Model::cameraAccess);
     EXPECT_EQ(camera.root, HKEY_CURRENT_USER);
-    Click(Box(1009));
+    Click(Box(IDC_PRIVACY_CAMERA));
     EXPECT_TRUE(ReadStored(HKEY_CURRENT_USER, camera.path, L"Value").IsString(L"Deny"));
-    Click(Box(1009));
+    Click(Box(IDC_PRIVACY_CAMERA));
     EXPECT_TRUE(ReadStored(HKEY_CURRENT_USER, camera.path, L"Value").IsString(L"Allow"));
 }
 
@@ -353,14 +358,14 @@ TEST_F(PrivacyPage, ScrollsWhenTheClientIsLowerThanTheContent)
     // The content is narrower than the window: no horizontal bar.
     EXPECT_FALSE(page->GetStyle() & WS_HSCROLL);
 
-    const RECT before = RectInParent(Box(1001));
+    const RECT before = RectInParent(Box(IDC_PRIVACY_HANDWRITING));
     EXPECT_TRUE(MouseWheel(*page, -WHEEL_DELTA));
     EXPECT_EQ(page->GetScrollHelper().GetScrollPos().cy, 60);
     EXPECT_EQ(::GetScrollPos(*page, SB_VERT), 60);
-    EXPECT_EQ(RectInParent(Box(1001)).top, before.top - 60);
+    EXPECT_EQ(RectInParent(Box(IDC_PRIVACY_HANDWRITING)).top, before.top - 60);
     EXPECT_TRUE(MouseWheel(*page, WHEEL_DELTA));
     EXPECT_EQ(page->GetScrollHelper().GetScrollPos().cy, 0);
-    EXPECT_EQ(RectInParent(Box(1001)).top, before.top);
+    EXPECT_EQ(RectInParent(Box(IDC_PRIVACY_HANDWRITING)).top, before.top);
 
     // To the end: the last box and its text come into view over the panel.
     for (int notch = 0; notch < 10; ++notch)
@@ -368,7 +373,7 @@ TEST_F(PrivacyPage, ScrollsWhenTheClientIsLowerThanTheContent)
     PumpMessages();
     const int end = page->GetScrollHelper().GetScrollPos().cy;
     EXPECT_GT(end, 0);
-    const RECT lastText = RectInParent(page->GetDlgItem(1059));
+    const RECT lastText = RectInParent(page->GetDlgItem(IDC_PRIVACY_MICROPHONE_TEXT));
     EXPECT_LE(lastText.bottom, page->GetClientRect().bottom);
     WindowCapture shot = CaptureWindow(*page);
     EXPECT_EQ(shot.At(22, shot.Height() - 30), kWhite);
@@ -415,12 +420,12 @@ TEST_F(ThemePage, DarkThemeWritesBothLightThemeValuesAndAsksForARestart)
 {
     CreatePage();
     const wchar_t* personalize = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
-    Click(Box(1006));
+    Click(Box(IDC_THEME_DARK_THEME));
     EXPECT_TRUE(ReadStored(HKEY_CURRENT_USER, personalize, L"AppsUseLightTheme").IsDword(0));
     EXPECT_TRUE(ReadStored(HKEY_LOCAL_MACHINE, personalize, L"AppsUseLightTheme").IsDword(0));
     EXPECT_TRUE(restartRequired);
     restartRequired = false;
-    Click(Box(1006));
+    Click(Box(IDC_THEME_DARK_THEME));
     EXPECT_FALSE(ReadStored(HKEY_CURRENT_USER, personalize, L"AppsUseLightTheme").present);
     EXPECT_FALSE(ReadStored(HKEY_LOCAL_MACHINE, personalize, L"AppsUseLightTheme").present);
     EXPECT_TRUE(restartRequired);
@@ -431,9 +436,9 @@ TEST_F(ThemePage, ClearingTheNetworkFlyoutWritesZero)
     CreatePage();
     const wchar_t* network =
         L"Software\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Settings\\Network";
-    Click(Box(1010));
+    Click(Box(IDC_THEME_NETWORK_FLYOUT));
     EXPECT_TRUE(ReadStored(HKEY_LOCAL_MACHINE, network, L"ReplaceVan").IsDword(2));
-    Click(Box(1010));
+    Click(Box(IDC_THEME_NETWORK_FLYOUT));
     EXPECT_TRUE(ReadStored(HKEY_LOCAL_MACHINE, network, L"ReplaceVan").IsDword(0));
 }
 
@@ -441,53 +446,53 @@ TEST_F(ThemePage, LogonBackgroundBoxOnlyTogglesItself)
 {
     CreatePage();
     const auto before = State();
-    ASSERT_EQ(Check(1011), BST_UNCHECKED);
-    Click(Box(1011));
-    EXPECT_EQ(Check(1011), BST_CHECKED);
-    Click(Box(1011));
-    EXPECT_EQ(Check(1011), BST_UNCHECKED);
+    ASSERT_EQ(Check(IDC_THEME_LOGON_BACKGROUND), BST_UNCHECKED);
+    Click(Box(IDC_THEME_LOGON_BACKGROUND));
+    EXPECT_EQ(Check(IDC_THEME_LOGON_BACKGROUND), BST_CHECKED);
+    Click(Box(IDC_THEME_LOGON_BACKGROUND));
+    EXPECT_EQ(Check(IDC_THEME_LOGON_BACKGROUND), BST_UNCHECKED);
     EXPECT_EQ(State(), before);
     EXPECT_FALSE(restartRequired);
     // Not bound to the page: a plain box of the template.
-    EXPECT_EQ(CWnd::FromHandlePermanent(Box(1011)), nullptr);
+    EXPECT_EQ(CWnd::FromHandlePermanent(Box(IDC_THEME_LOGON_BACKGROUND)), nullptr);
     // The reset leaves it alone.
-    Click(Box(1011));
+    Click(Box(IDC_THEME_LOGON_BACKGROUND));
     Click(page->GetDlgItem(IDCANCEL));
-    EXPECT_EQ(Check(1011), BST_CHECKED);
+    EXPECT_EQ(Check(IDC_THEME_LOGON_BACKGROUND), BST_CHECKED);
 }
 
 TEST_F(ThemePage, AccentGroupIsCreatedHidden)
 {
     CreatePage();
-    for (int id : {1014, 1015, 1076}) {
+    for (int id : {IDC_ACCENT_COLOR, IDC_THEME_AUTO_ACCENT_COLOR, IDC_THEME_AUTO_ACCENT_COLOR_TEXT}) {
         ASSERT_NE(page->GetDlgItem(id), nullptr) << id;
         EXPECT_FALSE(::IsWindowVisible(page->GetDlgItem(id))) << id;
     }
-    EXPECT_TRUE(::IsWindowVisible(Box(1006)));
+    EXPECT_TRUE(::IsWindowVisible(Box(IDC_THEME_DARK_THEME)));
 }
 
 TEST_F(ThemePage, ResetLeavesTheActionCenterOffAndItsBoxCleared)
 {
     CreatePage();
-    Click(Box(1009));
-    ASSERT_EQ(Check(1009), BST_CHECKED);
+    Click(Box(IDC_THEME_ACTION_CENTER));
+    ASSERT_EQ(Check(IDC_THEME_ACTION_CENTER), BST_CHECKED);
     Click(page->GetDlgItem(IDCANCEL));
     const EntryPlace center = PlaceOf<Model>(*reference, &Model::disableNotificationCenter);
     ASSERT_TRUE(center.policyBound);
     EXPECT_TRUE(ReadStored(center.root, center.path, center.name).IsDword(0));
-    EXPECT_EQ(Check(1009), BST_UNCHECKED);
+    EXPECT_EQ(Check(IDC_THEME_ACTION_CENTER), BST_UNCHECKED);
 }
 
 TEST_F(LocationPage, ShownAgainTheBoxesKeepTheUsersState)
 {
     CreatePage();
-    Click(Box(1005));
-    ASSERT_EQ(Check(1005), BST_CHECKED);
+    Click(Box(IDC_LOCATION_SENSORS));
+    ASSERT_EQ(Check(IDC_LOCATION_SENSORS), BST_CHECKED);
     page->ShowWindow(SW_HIDE);
     // Someone else changes the registry meanwhile; the page does not look again.
     const EntryPlace sensors = PlaceOf<Model>(*reference, &Model::disableSensors);
     DeleteStored(sensors.root, sensors.path, sensors.name);
     page->ShowWindow(SW_SHOW);
     PumpMessages();
-    EXPECT_EQ(Check(1005), BST_CHECKED);
+    EXPECT_EQ(Check(IDC_LOCATION_SENSORS), BST_CHECKED);
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/Module.h"
+#include "res/resource.h"
 #include "tests/support/TestSupport.h"
 #include "ui/skin/Skin.h"
 
@@ -437,9 +438,12 @@ struct SectionTile {
     const wchar_t* image;
 };
 const SectionTile kTiles[] = {
-    {1033, L"images/buttons/privacy"},     {1034, L"images/buttons/location"},
-    {1032, L"images/buttons/security"},    {1036, L"images/buttons/themes"},
-    {1021, L"images/buttons/reclamation"}, {1035, L"images/buttons/compatibility"},
+    {IDC_BTN_PRIVACY, L"images/buttons/privacy"},
+    {IDC_BTN_LOCATION, L"images/buttons/location"},
+    {IDC_BTN_SECURITY, L"images/buttons/security"},
+    {IDC_BTN_THEMES, L"images/buttons/themes"},
+    {IDC_BTN_RECLAMATION, L"images/buttons/reclamation"},
+    {IDC_BTN_COMPATIBILITY, L"images/buttons/compatibility"},
 };
 
 using ImagePtr = std::unique_ptr<Gdiplus::Image>;
@@ -543,7 +547,7 @@ TEST(DeliveredSkin, HeadersSpanTheMainWindowAndLeaveThePageTextsOnWhite)
     }
     // The title of the home view starts below the header.
     ImagePtr tools = Load(L"images/headers/tools-title.PNG");
-    EXPECT_LE(static_cast<LONG>(tools->GetHeight()), main.ItemRect(1003).top);
+    EXPECT_LE(static_cast<LONG>(tools->GetHeight()), main.ItemRect(IDC_TITLE).top);
     // The results page lays its white panel out by the pass header; the other
     // header has to end at the same height.
     EXPECT_EQ(Load(L"images/headers/results-pass-title.png")->GetHeight(),
@@ -553,7 +557,7 @@ TEST(DeliveredSkin, HeadersSpanTheMainWindowAndLeaveThePageTextsOnWhite)
         ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(134), nullptr, PlainDialogProc, 0);
     ASSERT_NE(pre, nullptr);
     RECT scan = {};
-    ::GetWindowRect(::GetDlgItem(pre, 1016), &scan);
+    ::GetWindowRect(::GetDlgItem(pre, IDC_START_SCAN), &scan);
     ::MapWindowPoints(nullptr, pre, reinterpret_cast<POINT*>(&scan), 2);
     ::DestroyWindow(pre);
     EXPECT_LT(static_cast<LONG>(Load(L"images/headers/pre-title.PNG")->GetHeight()), scan.top);
@@ -577,8 +581,9 @@ TEST(DeliveredSkin, SectionTilesFitTheHomeViewAndMatchTheirHoverImages)
         const RECT sized = {item.left, item.top, item.left + static_cast<LONG>(normal->GetWidth()),
                             item.top + static_cast<LONG>(normal->GetHeight())};
         EXPECT_LE(sized.right, client.right) << tile.image;
-        EXPECT_LE(sized.bottom, main.ItemRect(1037).top) << tile.image << " reaches the issues note";
-        EXPECT_GE(sized.top, main.ItemRect(1003).bottom) << tile.image << " covers the title";
+        EXPECT_LE(sized.bottom, main.ItemRect(IDC_ISSUES_NOTE).top)
+            << tile.image << " reaches the issues note";
+        EXPECT_GE(sized.top, main.ItemRect(IDC_TITLE).bottom) << tile.image << " covers the title";
         for (const RECT& other : placed) {
             RECT overlap = {};
             EXPECT_FALSE(::IntersectRect(&overlap, &sized, &other)) << tile.image << " overlaps a tile";

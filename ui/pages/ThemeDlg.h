@@ -5,10 +5,11 @@
 
 extern template class CSettingsPage<Tavrin::Core::CThemeSettings>;
 
-// The Themes section. Its dark-theme (1006) and Start-menu (1013) boxes ask
-// for a restart of Windows. The template's accent-colour group (box 1015,
-// text 1076, the colour button 1014) is created hidden and nothing shows it;
-// the logon-background box 1011 is a plain box that only toggles itself.
+// The Themes section. Its dark-theme and Start-menu boxes ask for a restart
+// of Windows. The template's accent-colour group (IDC_THEME_AUTO_ACCENT_COLOR,
+// its text and the colour button IDC_ACCENT_COLOR) is created hidden and
+// nothing shows it; the logon-background box IDC_THEME_LOGON_BACKGROUND is a
+// plain box that only toggles itself.
 class CThemeDlg : public CSettingsPage<Tavrin::Core::CThemeSettings> {
 public:
     CThemeDlg();
