@@ -69,7 +69,7 @@ BOOL CTavrinDlg::OnInitDialog()
     SetIcon(m_icon, FALSE);
     m_header.reset(LoadImageFile(AfxGetInstanceHandle(), L"images/headers/tools-title.PNG"));
     m_title.SetTextColor(0xFF000000);
-    m_title.SetFont(CreateMessageFont(kTitlePoints, false, false, false, GetDpi()));
+    m_title.SetFont(CreateMessageFont(FontSpec::Regular(kTitlePoints), GetDpi()));
     SetUpButtons();
     // The template lists the buttons column by column; Tab goes in reading order.
     const std::vector<HWND> buttons = SectionButtons();
@@ -131,14 +131,14 @@ void CTavrinDlg::SetUpIssuesNote()
     m_issuesNote.SetText(L"* You have " + std::to_wstring(count) +
                          L" compatibility issues to review in the Devices & App Compatibility section");
     m_issuesNote.SetTextColor(0xFFFF0000);
-    m_issuesNote.SetFont(CreateMessageFont(kIssuesNotePoints, false, false, false, GetDpi()));
+    m_issuesNote.SetFont(CreateMessageFont(FontSpec::Regular(kIssuesNotePoints), GetDpi()));
 }
 
 void CTavrinDlg::OnDpiChanged()
 {
-    m_title.SetFont(CreateMessageFont(kTitlePoints, false, false, false, GetDpi()));
+    m_title.SetFont(CreateMessageFont(FontSpec::Regular(kTitlePoints), GetDpi()));
     if (m_showIssuesNote)
-        m_issuesNote.SetFont(CreateMessageFont(kIssuesNotePoints, false, false, false, GetDpi()));
+        m_issuesNote.SetFont(CreateMessageFont(FontSpec::Regular(kIssuesNotePoints), GetDpi()));
     for (CThemeButton* button : {&m_privacyButton, &m_locationButton, &m_securityButton, &m_themesButton,
                                  &m_reclamationButton, &m_compatibilityButton})
         button->SizeToImage();
@@ -399,5 +399,5 @@ void CTavrinDlg::AskForRestart()
 
 void CTavrinDlg::DrawContent(Gdiplus::Graphics& graphics)
 {
-    DrawHeaderAndWhitePanel(graphics, m_header.get(), GetClientRect(), 0xFFFFFFFF, GetDpi());
+    DrawHeaderAndWhitePanel(graphics, m_header.get(), GetClientRect(), PageColors::kWhite, GetDpi());
 }

@@ -26,7 +26,7 @@ HRESULT ToBstr(const std::wstring& text, BSTR* out)
 // the window object's; the rest is the system's standard object's.
 class AccessibleWindow final : public IAccessible {
 public:
-    AccessibleWindow(HWND window, IAccessible* standard) : window_(window), standard_(standard) {}
+    AccessibleWindow(HWND window, IAccessible* standard) : m_window(window), m_standard(standard) {}
     AccessibleWindow(const AccessibleWindow&) = delete;
     AccessibleWindow& operator=(const AccessibleWindow&) = delete;
 
@@ -43,10 +43,10 @@ public:
         *out = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&refs_)); }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_refs)); }
     ULONG STDMETHODCALLTYPE Release() override
     {
-        LONG left = ::InterlockedDecrement(&refs_);
+        LONG left = ::InterlockedDecrement(&m_refs);
         if (left == 0)
             delete this;
         return static_cast<ULONG>(left);
@@ -75,7 +75,7 @@ public:
     HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override
     {
         if (!IsSelf(child))
-            return standard_->get_accName(child, name);
+            return m_standard->get_accName(child, name);
         AccessibleInfo info;
         if (!Ask(info))
             return RPC_E_DISCONNECTED;
@@ -84,7 +84,7 @@ public:
     HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override
     {
         if (!IsSelf(child))
-            return standard_->get_accRole(child, role);
+            return m_standard->get_accRole(child, role);
         if (!role)
             return E_POINTER;
         AccessibleInfo info;
@@ -97,7 +97,7 @@ public:
     HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override
     {
         if (!IsSelf(child))
-            return standard_->get_accState(child, state);
+            return m_standard->get_accState(child, state);
         if (!state)
             return E_POINTER;
         AccessibleInfo info;
@@ -110,7 +110,7 @@ public:
     HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* action) override
     {
         if (!IsSelf(child))
-            return standard_->get_accDefaultAction(child, action);
+            return m_standard->get_accDefaultAction(child, action);
         AccessibleInfo info;
         if (!Ask(info))
             return RPC_E_DISCONNECTED;
@@ -119,96 +119,100 @@ public:
     HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override
     {
         if (!IsSelf(child))
-            return standard_->accDoDefaultAction(child);
-        if (!::IsWindow(window_))
+            return m_standard->accDoDefaultAction(child);
+        if (!::IsWindow(m_window))
             return RPC_E_DISCONNECTED;
         DWORD_PTR done = 0;
-        ::SendMessageTimeoutW(window_, CWnd::AccessibleRequestMessage(), 1, 0, SMTO_ABORTIFHUNG, 5000, &done);
+        ::SendMessageTimeoutW(m_window, CWnd::AccessibleRequestMessage(), 1, 0, SMTO_ABORTIFHUNG, 5000,
+                              &done);
         return done ? S_OK : DISP_E_MEMBERNOTFOUND;
     }
 
     // IAccessible: the standard object's.
     HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override
     {
-        return standard_->get_accParent(parent);
+        return m_standard->get_accParent(parent);
     }
     HRESULT STDMETHODCALLTYPE get_accChildCount(LONG* count) override
     {
-        return standard_->get_accChildCount(count);
+        return m_standard->get_accChildCount(count);
     }
     HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** out) override
     {
-        return standard_->get_accChild(child, out);
+        return m_standard->get_accChild(child, out);
     }
     HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override
     {
-        return standard_->get_accValue(child, value);
+        return m_standard->get_accValue(child, value);
     }
     HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* text) override
     {
-        return standard_->get_accDescription(child, text);
+        return m_standard->get_accDescription(child, text);
     }
     HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* text) override
     {
-        return standard_->get_accHelp(child, text);
+        return m_standard->get_accHelp(child, text);
     }
     HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT child, LONG* topic) override
     {
-        return standard_->get_accHelpTopic(file, child, topic);
+        return m_standard->get_accHelpTopic(file, child, topic);
     }
     HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* shortcut) override
     {
-        return standard_->get_accKeyboardShortcut(child, shortcut);
+        return m_standard->get_accKeyboardShortcut(child, shortcut);
     }
-    HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* focus) override { return standard_->get_accFocus(focus); }
+    HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* focus) override
+    {
+        return m_standard->get_accFocus(focus);
+    }
     HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* selection) override
     {
-        return standard_->get_accSelection(selection);
+        return m_standard->get_accSelection(selection);
     }
     HRESULT STDMETHODCALLTYPE accSelect(LONG flags, VARIANT child) override
     {
-        return standard_->accSelect(flags, child);
+        return m_standard->accSelect(flags, child);
     }
     HRESULT STDMETHODCALLTYPE accLocation(LONG* left, LONG* top, LONG* width, LONG* height,
                                           VARIANT child) override
     {
-        return standard_->accLocation(left, top, width, height, child);
+        return m_standard->accLocation(left, top, width, height, child);
     }
     HRESULT STDMETHODCALLTYPE accNavigate(LONG direction, VARIANT start, VARIANT* end) override
     {
-        return standard_->accNavigate(direction, start, end);
+        return m_standard->accNavigate(direction, start, end);
     }
     HRESULT STDMETHODCALLTYPE accHitTest(LONG x, LONG y, VARIANT* child) override
     {
-        return standard_->accHitTest(x, y, child);
+        return m_standard->accHitTest(x, y, child);
     }
     HRESULT STDMETHODCALLTYPE put_accName(VARIANT child, BSTR name) override
     {
-        return standard_->put_accName(child, name);
+        return m_standard->put_accName(child, name);
     }
     HRESULT STDMETHODCALLTYPE put_accValue(VARIANT child, BSTR value) override
     {
-        return standard_->put_accValue(child, value);
+        return m_standard->put_accValue(child, value);
     }
 
 private:
-    ~AccessibleWindow() { standard_->Release(); }
+    ~AccessibleWindow() { m_standard->Release(); }
 
     // Asks the window's own thread; false when the window is gone or no
     // longer describes itself.
     bool Ask(AccessibleInfo& info) const
     {
-        if (!::IsWindow(window_))
+        if (!::IsWindow(m_window))
             return false;
         DWORD_PTR answered = 0;
-        return ::SendMessageTimeoutW(window_, CWnd::AccessibleRequestMessage(), 0,
+        return ::SendMessageTimeoutW(m_window, CWnd::AccessibleRequestMessage(), 0,
                                      reinterpret_cast<LPARAM>(&info), SMTO_ABORTIFHUNG, 5000, &answered) &&
                answered;
     }
 
-    LONG refs_ = 1;
-    HWND window_;
-    IAccessible* standard_;
+    LONG m_refs = 1;
+    HWND m_window;
+    IAccessible* m_standard;
 };
 
 } // namespace

@@ -25,18 +25,18 @@ int StateOffset(bool highlighted, bool enabled, bool pressed)
 // Closes a theme handle when it goes.
 class ThemeHandle {
 public:
-    ThemeHandle(HWND window, const wchar_t* classes) : theme_(::OpenThemeData(window, classes)) {}
+    ThemeHandle(HWND window, const wchar_t* classes) : m_theme(::OpenThemeData(window, classes)) {}
     ~ThemeHandle()
     {
-        if (theme_)
-            ::CloseThemeData(theme_);
+        if (m_theme)
+            ::CloseThemeData(m_theme);
     }
     ThemeHandle(const ThemeHandle&) = delete;
     ThemeHandle& operator=(const ThemeHandle&) = delete;
-    HTHEME Get() const { return theme_; }
+    HTHEME Get() const { return m_theme; }
 
 private:
-    HTHEME theme_;
+    HTHEME m_theme;
 };
 
 } // namespace

@@ -25,19 +25,19 @@ thread_local CWnd* t_pendingCreation = nullptr;
 // window creating children in WM_CREATE) each install their own.
 class CreationScope {
 public:
-    CreationScope(CWnd* wnd, HOOKPROC hook) : previous_(t_pendingCreation)
+    CreationScope(CWnd* wnd, HOOKPROC hook) : m_previous(t_pendingCreation)
     {
         t_pendingCreation = wnd;
-        hook_.Reset(::SetWindowsHookExW(WH_CBT, hook, nullptr, ::GetCurrentThreadId()));
+        m_hook.Reset(::SetWindowsHookExW(WH_CBT, hook, nullptr, ::GetCurrentThreadId()));
     }
-    ~CreationScope() { t_pendingCreation = previous_; }
+    ~CreationScope() { t_pendingCreation = m_previous; }
     CreationScope(const CreationScope&) = delete;
     CreationScope& operator=(const CreationScope&) = delete;
-    bool Hooked() const { return hook_.IsValid(); }
+    bool Hooked() const { return m_hook.IsValid(); }
 
 private:
-    CWnd* previous_;
-    Tavrin::Platform::UniqueHook hook_;
+    CWnd* m_previous;
+    Tavrin::Platform::UniqueHook m_hook;
 };
 
 std::wstring TextOf(HWND window)

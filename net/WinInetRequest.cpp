@@ -48,54 +48,54 @@ RequestLimits ConfiguredLimits(const RequestLimits& builtIn)
     return limits;
 }
 
-WinInetRequest::WinInetRequest(const wchar_t* agent, const RequestLimits& limits) : limits_(limits)
+WinInetRequest::WinInetRequest(const wchar_t* agent, const RequestLimits& limits) : m_limits(limits)
 {
     try {
-        watchdog_ = std::thread([this] { Watch(); });
+        m_watchdog = std::thread([this] { Watch(); });
     } catch (...) {
         // Without a watchdog nothing bounds the request: it is not made.
-        expired_ = true;
+        m_expired = true;
         return;
     }
-    session_.Reset(::InternetOpenW(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (session_)
-        ApplyNetworkTimeouts(session_.Get());
+    m_session.Reset(::InternetOpenW(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (m_session)
+        ApplyNetworkTimeouts(m_session.Get());
 }
 
 WinInetRequest::~WinInetRequest()
 {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        finished_ = true;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_finished = true;
     }
-    wake_.notify_all();
-    if (watchdog_.joinable())
-        watchdog_.join();
-    if (request_)
-        ::InternetCloseHandle(request_);
+    m_wake.notify_all();
+    if (m_watchdog.joinable())
+        m_watchdog.join();
+    if (m_request)
+        ::InternetCloseHandle(m_request);
 }
 
 bool WinInetRequest::Open(const std::wstring& host, INTERNET_PORT port, const wchar_t* verb,
                           const std::wstring& objectPath, DWORD extraFlags)
 {
-    if (!session_)
+    if (!m_session)
         return false;
-    connection_.Reset(::InternetConnectW(session_.Get(), host.c_str(), port, nullptr, nullptr,
-                                         INTERNET_SERVICE_HTTP, 0, 0));
-    if (!connection_)
+    m_connection.Reset(::InternetConnectW(m_session.Get(), host.c_str(), port, nullptr, nullptr,
+                                          INTERNET_SERVICE_HTTP, 0, 0));
+    if (!m_connection)
         return false;
-    ApplyNetworkTimeouts(connection_.Get());
-    HINTERNET request = ::HttpOpenRequestW(connection_.Get(), verb, objectPath.c_str(), nullptr, nullptr,
+    ApplyNetworkTimeouts(m_connection.Get());
+    HINTERNET request = ::HttpOpenRequestW(m_connection.Get(), verb, objectPath.c_str(), nullptr, nullptr,
                                            nullptr, kRequestFlags | extraFlags, 0);
     if (!request)
         return false;
     ApplyNetworkTimeouts(request);
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (expired_) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_expired) {
         ::InternetCloseHandle(request);
         return false;
     }
-    request_ = request;
+    m_request = request;
     return true;
 }
 
@@ -104,14 +104,14 @@ HINTERNET WinInetRequest::Request() const
     // The value is used after the lock is let go: when the watchdog closes
     // the handle meanwhile, the call on it fails, which is the point. No
     // other thread opens WinINet handles, so the value is not reused.
-    std::lock_guard<std::mutex> lock(mutex_);
-    return request_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_request;
 }
 
 bool WinInetRequest::Expired() const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return expired_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_expired;
 }
 
 bool WinInetRequest::AddHeaders(const std::wstring& headers)
@@ -166,7 +166,7 @@ ReadEnd WinInetRequest::ReadAll(const PieceSink& sink)
             HINTERNET request = Request();
             if (!request || !::InternetReadFile(request, buffer, size, &read) || Expired())
                 return false;
-            received_ += read;
+            m_received += read;
             return true;
         },
         sink, kPieceSize);
@@ -176,21 +176,21 @@ void WinInetRequest::Watch()
 {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point start = Clock::now();
-    const Clock::time_point deadline = start + std::chrono::milliseconds(limits_.deadlineMs);
-    const std::chrono::milliseconds window(limits_.rateWindowMs);
-    Clock::time_point nextCheck = limits_.rateWindowMs ? start + window : deadline;
+    const Clock::time_point deadline = start + std::chrono::milliseconds(m_limits.deadlineMs);
+    const std::chrono::milliseconds window(m_limits.rateWindowMs);
+    Clock::time_point nextCheck = m_limits.rateWindowMs ? start + window : deadline;
     unsigned long long atLastCheck = 0;
 
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
-        if (wake_.wait_until(lock, std::min(deadline, nextCheck), [this] { return finished_; }))
+        if (m_wake.wait_until(lock, std::min(deadline, nextCheck), [this] { return m_finished; }))
             return;
         Clock::time_point now = Clock::now();
         if (now < deadline && now < nextCheck)
             continue;
         if (now < deadline) {
-            unsigned long long received = received_;
-            if (received - atLastCheck >= limits_.minBytesPerWindow) {
+            unsigned long long received = m_received;
+            if (received - atLastCheck >= m_limits.minBytesPerWindow) {
                 atLastCheck = received;
                 nextCheck += window;
                 continue;
@@ -198,16 +198,16 @@ void WinInetRequest::Watch()
         }
         break;
     }
-    expired_ = true;
-    if (request_) {
-        ::InternetCloseHandle(request_);
-        request_ = nullptr;
+    m_expired = true;
+    if (m_request) {
+        ::InternetCloseHandle(m_request);
+        m_request = nullptr;
     }
     // Closing the handle ends a blocked call on Windows; a WinINet that
     // leaves the call blocked (Wine's, in a send waiting for a trickling
     // header) would hold the mode past every limit. The request is then
     // given up together with the process.
-    if (!wake_.wait_for(lock, std::chrono::milliseconds(kStuckGraceMs), [this] { return finished_; })) {
+    if (!m_wake.wait_for(lock, std::chrono::milliseconds(kStuckGraceMs), [this] { return m_finished; })) {
         Platform::DebugLine(L"request still blocked after its deadline: ending the process");
         ::TerminateProcess(::GetCurrentProcess(), ERROR_TIMEOUT);
     }

@@ -93,18 +93,18 @@ private:
     HINTERNET Request() const;
     void Watch();
 
-    RequestLimits limits_;
-    InternetHandle session_;
-    InternetHandle connection_;
-    mutable std::mutex mutex_;
-    std::condition_variable wake_;
+    RequestLimits m_limits;
+    InternetHandle m_session;
+    InternetHandle m_connection;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
     // The watchdog may close the request from its thread, so the handle is
-    // held here rather than in an owning wrapper; guarded by mutex_.
-    HINTERNET request_ = nullptr;
-    bool finished_ = false;
-    bool expired_ = false;
-    std::atomic<unsigned long long> received_{0};
-    std::thread watchdog_;
+    // held here rather than in an owning wrapper; guarded by m_mutex.
+    HINTERNET m_request = nullptr;
+    bool m_finished = false;
+    bool m_expired = false;
+    std::atomic<unsigned long long> m_received{0};
+    std::thread m_watchdog;
 };
 
 } // namespace Tavrin::Net

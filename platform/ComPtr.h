@@ -10,67 +10,67 @@ template <typename T> class ComPtr {
 public:
     ComPtr() = default;
     ~ComPtr() { Reset(); }
-    ComPtr(const ComPtr& other) : ptr_(other.ptr_)
+    ComPtr(const ComPtr& other) : m_ptr(other.m_ptr)
     {
-        if (ptr_)
-            ptr_->AddRef();
+        if (m_ptr)
+            m_ptr->AddRef();
     }
     ComPtr& operator=(const ComPtr& other)
     {
         ComPtr copy(other);
-        std::swap(ptr_, copy.ptr_);
+        std::swap(m_ptr, copy.m_ptr);
         return *this;
     }
-    ComPtr(ComPtr&& other) noexcept : ptr_(std::exchange(other.ptr_, nullptr)) {}
+    ComPtr(ComPtr&& other) noexcept : m_ptr(std::exchange(other.m_ptr, nullptr)) {}
     ComPtr& operator=(ComPtr&& other) noexcept
     {
         if (this != &other) {
             Reset();
-            ptr_ = std::exchange(other.ptr_, nullptr);
+            m_ptr = std::exchange(other.m_ptr, nullptr);
         }
         return *this;
     }
 
-    T* Get() const { return ptr_; }
-    T* operator->() const { return ptr_; }
-    explicit operator bool() const { return ptr_ != nullptr; }
+    T* Get() const { return m_ptr; }
+    T* operator->() const { return m_ptr; }
+    explicit operator bool() const { return m_ptr != nullptr; }
     T** Put()
     {
         Reset();
-        return &ptr_;
+        return &m_ptr;
     }
     void** PutVoid() { return reinterpret_cast<void**>(Put()); }
     void Reset()
     {
-        if (ptr_)
-            std::exchange(ptr_, nullptr)->Release();
+        if (m_ptr)
+            std::exchange(m_ptr, nullptr)->Release();
     }
 
     template <typename U> HRESULT As(ComPtr<U>& other) const
     {
-        return ptr_ ? ptr_->QueryInterface(__uuidof(U), other.PutVoid()) : E_POINTER;
+        return m_ptr ? m_ptr->QueryInterface(__uuidof(U), other.PutVoid()) : E_POINTER;
     }
 
 private:
-    T* ptr_ = nullptr;
+    T* m_ptr = nullptr;
 };
 
 // COM for the current thread, for the lifetime of the object.
 class ComApartment {
 public:
-    explicit ComApartment(DWORD model = COINIT_APARTMENTTHREADED) : hr_(::CoInitializeEx(nullptr, model)) {}
+    explicit ComApartment(DWORD model = COINIT_APARTMENTTHREADED) : m_hr(::CoInitializeEx(nullptr, model)) {}
     ~ComApartment()
     {
-        if (SUCCEEDED(hr_))
+        if (SUCCEEDED(m_hr))
             ::CoUninitialize();
     }
     ComApartment(const ComApartment&) = delete;
     ComApartment& operator=(const ComApartment&) = delete;
-    bool Succeeded() const { return SUCCEEDED(hr_); }
-    HRESULT Result() const { return hr_; }
+    bool Succeeded() const { return SUCCEEDED(m_hr); }
+    HRESULT Result() const { return m_hr; }
 
 private:
-    HRESULT hr_;
+    HRESULT m_hr;
 };
 
 } // namespace Tavrin::Platform

@@ -8,34 +8,34 @@ namespace Tavrin::Platform {
 // A BSTR owned by the object.
 class BStr {
 public:
-    explicit BStr(const wchar_t* text) : text_(::SysAllocString(text)) {}
+    explicit BStr(const wchar_t* text) : m_text(::SysAllocString(text)) {}
     explicit BStr(const std::wstring& text) : BStr(text.c_str()) {}
-    ~BStr() { ::SysFreeString(text_); }
+    ~BStr() { ::SysFreeString(m_text); }
     BStr(const BStr&) = delete;
     BStr& operator=(const BStr&) = delete;
-    BSTR Get() const { return text_; }
+    BSTR Get() const { return m_text; }
 
 private:
-    BSTR text_;
+    BSTR m_text;
 };
 
 // A VARIANT cleared when the object goes.
 class Variant {
 public:
-    Variant() { ::VariantInit(&value_); }
-    ~Variant() { ::VariantClear(&value_); }
+    Variant() { ::VariantInit(&m_value); }
+    ~Variant() { ::VariantClear(&m_value); }
     Variant(const Variant&) = delete;
     Variant& operator=(const Variant&) = delete;
     VARIANT* Put()
     {
-        ::VariantClear(&value_);
-        return &value_;
+        ::VariantClear(&m_value);
+        return &m_value;
     }
-    const VARIANT& Get() const { return value_; }
-    VARIANT& Get() { return value_; }
+    const VARIANT& Get() const { return m_value; }
+    VARIANT& Get() { return m_value; }
 
 private:
-    VARIANT value_;
+    VARIANT m_value;
 };
 
 } // namespace Tavrin::Platform

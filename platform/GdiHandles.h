@@ -33,57 +33,58 @@ using UniqueCreatedDc = UniqueResource<CreatedDcTraits>;
 class WindowDc {
 public:
     explicit WindowDc(HWND window, bool wholeWindow = false)
-        : window_(window), dc_(wholeWindow ? ::GetWindowDC(window) : ::GetDC(window))
+        : m_window(window), m_dc(wholeWindow ? ::GetWindowDC(window) : ::GetDC(window))
     {
     }
     ~WindowDc()
     {
-        if (dc_)
-            ::ReleaseDC(window_, dc_);
+        if (m_dc)
+            ::ReleaseDC(m_window, m_dc);
     }
     WindowDc(const WindowDc&) = delete;
     WindowDc& operator=(const WindowDc&) = delete;
-    HDC Get() const { return dc_; }
-    explicit operator bool() const { return dc_ != nullptr; }
+    HDC Get() const { return m_dc; }
+    explicit operator bool() const { return m_dc != nullptr; }
 
 private:
-    HWND window_;
-    HDC dc_;
+    HWND m_window;
+    HDC m_dc;
 };
 
 // BeginPaint / EndPaint around one WM_PAINT.
 class PaintDc {
 public:
-    explicit PaintDc(HWND window) : window_(window) { dc_ = ::BeginPaint(window, &paint_); }
-    ~PaintDc() { ::EndPaint(window_, &paint_); }
+    explicit PaintDc(HWND window) : m_window(window) { m_dc = ::BeginPaint(window, &m_paint); }
+    ~PaintDc() { ::EndPaint(m_window, &m_paint); }
     PaintDc(const PaintDc&) = delete;
     PaintDc& operator=(const PaintDc&) = delete;
-    HDC Get() const { return dc_; }
-    const PAINTSTRUCT& Info() const { return paint_; }
+    HDC Get() const { return m_dc; }
+    const PAINTSTRUCT& Info() const { return m_paint; }
 
 private:
-    HWND window_;
-    PAINTSTRUCT paint_ = {};
-    HDC dc_ = nullptr;
+    HWND m_window;
+    PAINTSTRUCT m_paint = {};
+    HDC m_dc = nullptr;
 };
 
 // Selects an object into a device context and puts the previous one back.
 class SelectedObject {
 public:
-    SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(object ? ::SelectObject(dc, object) : nullptr)
+    SelectedObject(HDC dc, HGDIOBJ object)
+        : m_dc(dc), m_previous(object ? ::SelectObject(dc, object) : nullptr)
     {
     }
     ~SelectedObject()
     {
-        if (previous_)
-            ::SelectObject(dc_, previous_);
+        if (m_previous)
+            ::SelectObject(m_dc, m_previous);
     }
     SelectedObject(const SelectedObject&) = delete;
     SelectedObject& operator=(const SelectedObject&) = delete;
 
 private:
-    HDC dc_;
-    HGDIOBJ previous_;
+    HDC m_dc;
+    HGDIOBJ m_previous;
 };
 
 } // namespace Tavrin::Platform

@@ -8,8 +8,8 @@ RegKey& RegKey::operator=(RegKey&& other) noexcept
 {
     if (this != &other) {
         Close();
-        key_ = other.key_;
-        other.key_ = nullptr;
+        m_key = other.m_key;
+        other.m_key = nullptr;
     }
     return *this;
 }
@@ -35,22 +35,22 @@ LSTATUS RegKey::Create(HKEY parent, const std::wstring& path, REGSAM access)
 
 void RegKey::Close()
 {
-    if (key_) {
-        ::RegCloseKey(key_);
-        key_ = nullptr;
+    if (m_key) {
+        ::RegCloseKey(m_key);
+        m_key = nullptr;
     }
 }
 
 void RegKey::Attach(HKEY key)
 {
     Close();
-    key_ = key;
+    m_key = key;
 }
 
 std::optional<DWORD> RegKey::QueryDword(const std::wstring& name) const
 {
     DWORD type = 0, value = 0, size = sizeof(value);
-    if (::RegQueryValueExW(key_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+    if (::RegQueryValueExW(m_key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
             ERROR_SUCCESS ||
         type != REG_DWORD || size != sizeof(value))
         return std::nullopt;
@@ -60,14 +60,14 @@ std::optional<DWORD> RegKey::QueryDword(const std::wstring& name) const
 std::optional<std::wstring> RegKey::QueryString(const std::wstring& name) const
 {
     DWORD type = 0, size = 0;
-    if (::RegQueryValueExW(key_, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+    if (::RegQueryValueExW(m_key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
         (type != REG_SZ && type != REG_EXPAND_SZ))
         return std::nullopt;
     // The value may grow between the two calls; retry a few times.
     for (int attempt = 0; attempt < 4; ++attempt) {
         std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
         DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-        LSTATUS status = ::RegQueryValueExW(key_, name.c_str(), nullptr, &type,
+        LSTATUS status = ::RegQueryValueExW(m_key, name.c_str(), nullptr, &type,
                                             reinterpret_cast<BYTE*>(buffer.data()), &bytes);
         if (status == ERROR_MORE_DATA) {
             size = bytes;
@@ -91,7 +91,7 @@ LSTATUS RegKey::QueryFixedText(const std::wstring& name, size_t maxChars, std::w
     // its terminating zero from running past the buffer.
     std::vector<wchar_t> buffer(maxChars + 1, L'\0');
     DWORD size = static_cast<DWORD>(maxChars * sizeof(wchar_t));
-    const LSTATUS status = ::RegQueryValueExW(key_, name.c_str(), nullptr, nullptr,
+    const LSTATUS status = ::RegQueryValueExW(m_key, name.c_str(), nullptr, nullptr,
                                               reinterpret_cast<BYTE*>(buffer.data()), &size);
     text = status == ERROR_SUCCESS ? std::wstring(buffer.data()) : std::wstring();
     return status;
@@ -99,19 +99,19 @@ LSTATUS RegKey::QueryFixedText(const std::wstring& name, size_t maxChars, std::w
 
 LSTATUS RegKey::SetDword(const std::wstring& name, DWORD value) const
 {
-    return ::RegSetValueExW(key_, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+    return ::RegSetValueExW(m_key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                             sizeof(value));
 }
 
 LSTATUS RegKey::SetString(const std::wstring& name, const std::wstring& value) const
 {
-    return ::RegSetValueExW(key_, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+    return ::RegSetValueExW(m_key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                             static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
 LSTATUS RegKey::DeleteValue(const std::wstring& name) const
 {
-    return ::RegDeleteValueW(key_, name.c_str());
+    return ::RegDeleteValueW(m_key, name.c_str());
 }
 
 } // namespace Tavrin::Platform

@@ -15,7 +15,7 @@ public:
     ~RegKey() { Close(); }
     RegKey(const RegKey&) = delete;
     RegKey& operator=(const RegKey&) = delete;
-    RegKey(RegKey&& other) noexcept : key_(other.key_) { other.key_ = nullptr; }
+    RegKey(RegKey&& other) noexcept : m_key(other.m_key) { other.m_key = nullptr; }
     RegKey& operator=(RegKey&& other) noexcept;
 
     LSTATUS Open(HKEY parent, const std::wstring& path, REGSAM access);
@@ -23,8 +23,8 @@ public:
     LSTATUS Create(HKEY parent, const std::wstring& path, REGSAM access);
     void Close();
 
-    HKEY Get() const { return key_; }
-    bool IsOpen() const { return key_ != nullptr; }
+    HKEY Get() const { return m_key; }
+    bool IsOpen() const { return m_key != nullptr; }
     // Takes ownership of a key handle obtained elsewhere.
     void Attach(HKEY key);
 
@@ -41,7 +41,7 @@ public:
     LSTATUS DeleteValue(const std::wstring& name) const;
 
 private:
-    HKEY key_ = nullptr;
+    HKEY m_key = nullptr;
 };
 
 } // namespace Tavrin::Platform

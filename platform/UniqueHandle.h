@@ -11,11 +11,11 @@ public:
     using Handle = typename Traits::Handle;
 
     UniqueResource() = default;
-    explicit UniqueResource(Handle handle) : handle_(handle) {}
+    explicit UniqueResource(Handle handle) : m_handle(handle) {}
     ~UniqueResource() { Reset(); }
     UniqueResource(const UniqueResource&) = delete;
     UniqueResource& operator=(const UniqueResource&) = delete;
-    UniqueResource(UniqueResource&& other) noexcept : handle_(other.Release()) {}
+    UniqueResource(UniqueResource&& other) noexcept : m_handle(other.Release()) {}
     UniqueResource& operator=(UniqueResource&& other) noexcept
     {
         if (this != &other)
@@ -23,26 +23,26 @@ public:
         return *this;
     }
 
-    Handle Get() const { return handle_; }
-    bool IsValid() const { return Traits::IsValid(handle_); }
+    Handle Get() const { return m_handle; }
+    bool IsValid() const { return Traits::IsValid(m_handle); }
     explicit operator bool() const { return IsValid(); }
 
     // For APIs that fill a handle through a pointer; closes the old one first.
     Handle* Put()
     {
         Reset();
-        return &handle_;
+        return &m_handle;
     }
-    Handle Release() { return std::exchange(handle_, Traits::Invalid()); }
+    Handle Release() { return std::exchange(m_handle, Traits::Invalid()); }
     void Reset(Handle handle = Traits::Invalid())
     {
-        if (Traits::IsValid(handle_))
-            Traits::Close(handle_);
-        handle_ = handle;
+        if (Traits::IsValid(m_handle))
+            Traits::Close(m_handle);
+        m_handle = handle;
     }
 
 private:
-    Handle handle_ = Traits::Invalid();
+    Handle m_handle = Traits::Invalid();
 };
 
 struct KernelHandleTraits {

@@ -19,23 +19,23 @@ constexpr std::string_view kSignature = "serialization::archive";
 // white space, a string's raw bytes after exactly one separator character.
 class Cursor {
 public:
-    explicit Cursor(std::string_view bytes) : bytes_(bytes) {}
+    explicit Cursor(std::string_view bytes) : m_bytes(bytes) {}
 
-    std::size_t Position() const { return position_; }
+    std::size_t Position() const { return m_position; }
 
     bool Number(std::uint64_t limit, std::uint64_t& value)
     {
         SkipWhiteSpace();
-        std::size_t start = position_;
+        std::size_t start = m_position;
         value = 0;
-        while (position_ < bytes_.size() && bytes_[position_] >= '0' && bytes_[position_] <= '9') {
-            unsigned digit = static_cast<unsigned>(bytes_[position_] - '0');
+        while (m_position < m_bytes.size() && m_bytes[m_position] >= '0' && m_bytes[m_position] <= '9') {
+            unsigned digit = static_cast<unsigned>(m_bytes[m_position] - '0');
             if (value > (limit - digit) / 10)
                 return false;
             value = value * 10 + digit;
-            ++position_;
+            ++m_position;
         }
-        return position_ > start;
+        return m_position > start;
     }
 
     bool Expect(std::uint64_t expected)
@@ -50,35 +50,35 @@ public:
         std::uint64_t count = 0;
         if (!Number(std::numeric_limits<std::size_t>::max(), count))
             return false;
-        if (position_ >= bytes_.size())
+        if (m_position >= m_bytes.size())
             return false;
-        ++position_; // the separator, whatever character it is
-        std::size_t left = bytes_.size() - position_;
+        ++m_position; // the separator, whatever character it is
+        std::size_t left = m_bytes.size() - m_position;
         if (count > left / unitSize)
             return false;
         std::size_t length = static_cast<std::size_t>(count) * unitSize;
         if (data)
-            *data = bytes_.substr(position_, length);
-        position_ += length;
+            *data = m_bytes.substr(m_position, length);
+        m_position += length;
         return true;
     }
 
     bool OnlyWhiteSpaceLeft()
     {
         SkipWhiteSpace();
-        return position_ == bytes_.size();
+        return m_position == m_bytes.size();
     }
 
 private:
     void SkipWhiteSpace()
     {
-        while (position_ < bytes_.size() && IsSpace(bytes_[position_]))
-            ++position_;
+        while (m_position < m_bytes.size() && IsSpace(m_bytes[m_position]))
+            ++m_position;
     }
     static bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-    std::string_view bytes_;
-    std::size_t position_ = 0;
+    std::string_view m_bytes;
+    std::size_t m_position = 0;
 };
 
 bool CheckField(Cursor& cursor, Field field)

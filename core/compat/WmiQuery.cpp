@@ -16,9 +16,9 @@ namespace {
 class QueryApartment {
 public:
     explicit QueryApartment(ComSecurityInitializer initializeSecurity)
-        : hr_(::CoInitializeEx(nullptr, COINIT_MULTITHREADED))
+        : m_hr(::CoInitializeEx(nullptr, COINIT_MULTITHREADED))
     {
-        if (SUCCEEDED(hr_)) {
+        if (SUCCEEDED(m_hr)) {
             // Fails harmlessly when the process already chose its security.
             initializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT,
                                RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
@@ -26,14 +26,14 @@ public:
     }
     ~QueryApartment()
     {
-        if (SUCCEEDED(hr_))
+        if (SUCCEEDED(m_hr))
             ::CoUninitialize();
     }
     QueryApartment(const QueryApartment&) = delete;
     QueryApartment& operator=(const QueryApartment&) = delete;
 
 private:
-    HRESULT hr_;
+    HRESULT m_hr;
 };
 
 bool RunQuery(const wchar_t* query, const std::function<void(IWbemClassObject&)>& visit)

@@ -35,31 +35,31 @@ LocalGroupPolicy::~LocalGroupPolicy()
     for (bool userSection : {false, true})
         if (SectionOf(userSection).unsaved)
             Save(userSection);
-    for (Section& section : sections_)
+    for (Section& section : m_sections)
         section.key.Close();
-    object_.Reset();
+    m_object.Reset();
 }
 
 void LocalGroupPolicy::Open()
 {
-    openTried_ = true;
-    apartment_.emplace(COINIT_APARTMENTTHREADED);
+    m_openTried = true;
+    m_apartment.emplace(COINIT_APARTMENTTHREADED);
     if (FAILED(::CoCreateInstance(kGroupPolicyObjectClass, nullptr, CLSCTX_INPROC_SERVER,
-                                  kGroupPolicyObjectInterface, object_.PutVoid())))
+                                  kGroupPolicyObjectInterface, m_object.PutVoid())))
         return;
-    if (FAILED(object_->OpenLocalMachineGPO(GPO_OPEN_LOAD_REGISTRY)))
-        object_.Reset(); // an object without the local policy has nothing to save
+    if (FAILED(m_object->OpenLocalMachineGPO(GPO_OPEN_LOAD_REGISTRY)))
+        m_object.Reset(); // an object without the local policy has nothing to save
 }
 
 HKEY LocalGroupPolicy::SectionKey(bool userSection)
 {
-    if (!openTried_)
+    if (!m_openTried)
         Open();
     Section& section = SectionOf(userSection);
-    if (object_ && !section.asked) {
+    if (m_object && !section.asked) {
         section.asked = true;
         HKEY key = nullptr;
-        if (SUCCEEDED(object_->GetRegistryKey(userSection ? GPO_SECTION_USER : GPO_SECTION_MACHINE, &key)))
+        if (SUCCEEDED(m_object->GetRegistryKey(userSection ? GPO_SECTION_USER : GPO_SECTION_MACHINE, &key)))
             section.key.Attach(key);
     }
     return section.key.Get();
@@ -68,16 +68,16 @@ HKEY LocalGroupPolicy::SectionKey(bool userSection)
 bool LocalGroupPolicy::Save(bool userSection)
 {
     Section& section = SectionOf(userSection);
-    if (!object_ || !section.key.IsOpen())
+    if (!m_object || !section.key.IsOpen())
         return false;
     GUID extension = kRegistryExtension;
     GUID tool = kPolicyToolId;
-    section.unsaved = FAILED(object_->Save(userSection ? FALSE : TRUE, TRUE, &extension, &tool));
+    section.unsaved = FAILED(m_object->Save(userSection ? FALSE : TRUE, TRUE, &extension, &tool));
     return !section.unsaved;
 }
 
 PolicyRegistryKey::PolicyRegistryKey(bool userSection)
-    : policy_(LocalGroupPolicy::Shared()), userSection_(userSection)
+    : m_policy(LocalGroupPolicy::Shared()), m_userSection(userSection)
 {
 }
 

@@ -50,13 +50,13 @@ private:
         bool unsaved = false; // changed, and the last save failed
     };
     void Open();
-    Section& SectionOf(bool userSection) { return sections_[userSection ? 1 : 0]; }
+    Section& SectionOf(bool userSection) { return m_sections[userSection ? 1 : 0]; }
 
     // Declared first so that COM stays initialised until the object is gone.
-    std::optional<Platform::ComApartment> apartment_;
-    Platform::ComPtr<IGroupPolicyObject> object_;
-    Section sections_[2]; // machine, user
-    bool openTried_ = false;
+    std::optional<Platform::ComApartment> m_apartment;
+    Platform::ComPtr<IGroupPolicyObject> m_object;
+    Section m_sections[2]; // machine, user
+    bool m_openTried = false;
 };
 
 // A property's hold on the process's policy object and on one of its
@@ -68,14 +68,14 @@ public:
     PolicyRegistryKey& operator=(const PolicyRegistryKey&) = delete;
 
     // Null when the object or its section cannot be had.
-    HKEY Key() const { return policy_->SectionKey(userSection_); }
+    HKEY Key() const { return m_policy->SectionKey(m_userSection); }
     // After a change below Key(); the result is not looked at.
-    void Save() { policy_->Save(userSection_); }
-    bool UserSection() const { return userSection_; }
+    void Save() { m_policy->Save(m_userSection); }
+    bool UserSection() const { return m_userSection; }
 
 private:
-    std::shared_ptr<LocalGroupPolicy> policy_;
-    bool userSection_;
+    std::shared_ptr<LocalGroupPolicy> m_policy;
+    bool m_userSection;
 };
 
 // The identities this binding uses, exposed for the tests' stand-in server.

@@ -33,12 +33,12 @@ LSTATUS EnsureKey(HKEY root, const std::wstring& keyPath)
 template <typename T>
 CRegistryProperty<T>::CRegistryProperty(Bind, HKEY root, std::wstring keyPath, std::wstring valueName,
                                         PolicyBinding binding)
-    : rootKey_(root), keyPath_(std::move(keyPath)), valueName_(std::move(valueName))
+    : m_rootKey(root), m_keyPath(std::move(keyPath)), m_valueName(std::move(valueName))
 {
     // The declared root is not used: the key path is below the policy
     // object's section, which is had only when the value is first needed.
     if (binding != PolicyBinding::None)
-        policyKey_ = std::make_unique<PolicyRegistryKey>(binding == PolicyBinding::UserSection);
+        m_policyKey = std::make_unique<PolicyRegistryKey>(binding == PolicyBinding::UserSection);
 }
 
 // Nothing is saved here: every change was saved when it was made.
@@ -46,30 +46,30 @@ template <typename T> CRegistryProperty<T>::~CRegistryProperty() = default;
 
 template <typename T> HKEY CRegistryProperty<T>::RootKey() const
 {
-    return policyKey_ ? policyKey_->Key() : rootKey_;
+    return m_policyKey ? m_policyKey->Key() : m_rootKey;
 }
 
 template <typename T> RegistryPlace CRegistryProperty<T>::Place() const
 {
     RegistryPlace place;
-    if (policyKey_)
+    if (m_policyKey)
         place.root =
-            policyKey_->UserSection() ? RegistryPlace::Root::PolicyUser : RegistryPlace::Root::PolicyMachine;
-    else if (rootKey_ == HKEY_LOCAL_MACHINE)
+            m_policyKey->UserSection() ? RegistryPlace::Root::PolicyUser : RegistryPlace::Root::PolicyMachine;
+    else if (m_rootKey == HKEY_LOCAL_MACHINE)
         place.root = RegistryPlace::Root::Machine;
-    else if (rootKey_ == HKEY_CURRENT_USER)
+    else if (m_rootKey == HKEY_CURRENT_USER)
         place.root = RegistryPlace::Root::User;
     place.view = kSettingsKeyAccess & KEY_WOW64_RES;
-    place.keyPath = keyPath_;
-    place.valueName = valueName_;
+    place.keyPath = m_keyPath;
+    place.valueName = m_valueName;
     return place;
 }
 
 template <typename T> void CRegistryProperty<T>::SavePolicy(LSTATUS change)
 {
     // A change that did not happen leaves the policy files as they are.
-    if (policyKey_ && change == ERROR_SUCCESS)
-        policyKey_->Save();
+    if (m_policyKey && change == ERROR_SUCCESS)
+        m_policyKey->Save();
 }
 
 template <typename T> void CRegistryProperty<T>::SetValue(const T& value)
@@ -81,14 +81,14 @@ template <typename T> void CRegistryProperty<T>::SetValue(const T& value)
         BeforeRegistryChange(root, Place(), StoredState::Dword(value));
     else
         BeforeRegistryChange(root, Place(), StoredState::String(value));
-    EnsureKey(root, keyPath_);
+    EnsureKey(root, m_keyPath);
     RegKey key;
-    LSTATUS status = OpenSettingsKey(key, root, keyPath_);
+    LSTATUS status = OpenSettingsKey(key, root, m_keyPath);
     if (status == ERROR_SUCCESS) {
         if constexpr (std::is_same_v<T, DWORD>)
-            status = key.SetDword(valueName_, value);
+            status = key.SetDword(m_valueName, value);
         else
-            status = key.SetString(valueName_, value);
+            status = key.SetString(m_valueName, value);
     }
     key.Close();
     SavePolicy(status);
@@ -97,11 +97,11 @@ template <typename T> void CRegistryProperty<T>::SetValue(const T& value)
 template <typename T> LSTATUS CRegistryProperty<T>::DeleteValue()
 {
     RegKey key;
-    LSTATUS status = OpenSettingsKey(key, RootKey(), keyPath_);
+    LSTATUS status = OpenSettingsKey(key, RootKey(), m_keyPath);
     if (status != ERROR_SUCCESS)
         return status;
     BeforeRegistryChange(RootKey(), Place(), std::nullopt);
-    status = key.DeleteValue(valueName_);
+    status = key.DeleteValue(m_valueName);
     key.Close();
     SavePolicy(status);
     return status;
@@ -110,14 +110,14 @@ template <typename T> LSTATUS CRegistryProperty<T>::DeleteValue()
 template <typename T> T CRegistryProperty<T>::GetValue() const
 {
     RegKey key;
-    if (OpenSettingsKey(key, RootKey(), keyPath_) != ERROR_SUCCESS)
+    if (OpenSettingsKey(key, RootKey(), m_keyPath) != ERROR_SUCCESS)
         return defaultValue;
     // A value of another type counts as absent (for numbers also a REG_DWORD
     // of the wrong size): its bytes are not a setting the page could show.
     if constexpr (std::is_same_v<T, DWORD>)
-        return key.QueryDword(valueName_).value_or(defaultValue);
+        return key.QueryDword(m_valueName).value_or(defaultValue);
     else
-        return key.QueryString(valueName_).value_or(defaultValue);
+        return key.QueryString(m_valueName).value_or(defaultValue);
 }
 
 template class CRegistryProperty<DWORD>;

@@ -65,9 +65,9 @@ public:
     // policy-bound property the policy object's section (opening the object
     // when that has not been tried; null when it cannot be had).
     HKEY RootKey() const;
-    const std::wstring& KeyPath() const { return keyPath_; }
-    const std::wstring& ValueName() const { return valueName_; }
-    bool IsPolicyBound() const { return policyKey_ != nullptr; }
+    const std::wstring& KeyPath() const { return m_keyPath; }
+    const std::wstring& ValueName() const { return m_valueName; }
+    bool IsPolicyBound() const { return m_policyKey != nullptr; }
     // Where the value lives, as the change journal names it; does not open
     // the policy object.
     RegistryPlace Place() const;
@@ -79,10 +79,10 @@ private:
     CRegistryProperty(Bind, HKEY root, std::wstring keyPath, std::wstring valueName, PolicyBinding binding);
     void SavePolicy(LSTATUS change);
 
-    HKEY rootKey_; // as declared; not used when policy-bound
-    std::wstring keyPath_;
-    std::wstring valueName_;
-    std::unique_ptr<PolicyRegistryKey> policyKey_;
+    HKEY m_rootKey; // as declared; not used when policy-bound
+    std::wstring m_keyPath;
+    std::wstring m_valueName;
+    std::unique_ptr<PolicyRegistryKey> m_policyKey;
 };
 
 using NumberProperty = CRegistryProperty<DWORD>;

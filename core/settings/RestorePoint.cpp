@@ -41,33 +41,33 @@ RunRestorePoint::RunRestorePoint() = default;
 
 void RunRestorePoint::SetCall(SetRestorePointCall call)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    call_ = std::move(call);
-    attempted_ = false;
-    open_ = false;
-    sequence_ = 0;
-    usingSystem_ = false;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_call = std::move(call);
+    m_attempted = false;
+    m_open = false;
+    m_sequence = 0;
+    m_usingSystem = false;
 }
 
 void RunRestorePoint::UseSystemCall()
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    call_ = {};
-    attempted_ = false;
-    open_ = false;
-    sequence_ = 0;
-    usingSystem_ = true;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_call = {};
+    m_attempted = false;
+    m_open = false;
+    m_sequence = 0;
+    m_usingSystem = true;
 }
 
 void RunRestorePoint::BeforeChange()
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (attempted_)
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_attempted)
         return;
-    attempted_ = true;
-    if (usingSystem_)
-        call_ = SystemCall();
-    if (!call_) {
+    m_attempted = true;
+    if (m_usingSystem)
+        m_call = SystemCall();
+    if (!m_call) {
         Platform::DebugLine(L"restore point: System Restore is not available");
         return;
     }
@@ -78,39 +78,39 @@ void RunRestorePoint::BeforeChange()
     STATEMGRSTATUS status = {};
     // Takes a while on a real system; the first change waits for it, as the
     // restore point has to hold the state before that change.
-    if (!call_(info, status)) {
+    if (!m_call(info, status)) {
         Platform::DebugLine(L"restore point: not created, status " + std::to_wstring(status.nStatus));
         return;
     }
-    open_ = true;
-    sequence_ = status.llSequenceNumber;
+    m_open = true;
+    m_sequence = status.llSequenceNumber;
 }
 
 void RunRestorePoint::EndOfRun()
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!open_ || !call_)
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_open || !m_call)
         return;
-    open_ = false;
+    m_open = false;
     RESTOREPOINTINFOW info = {};
     info.dwEventType = END_SYSTEM_CHANGE;
     info.dwRestorePtType = MODIFY_SETTINGS;
-    info.llSequenceNumber = sequence_;
+    info.llSequenceNumber = m_sequence;
     STATEMGRSTATUS status = {};
-    if (!call_(info, status))
+    if (!m_call(info, status))
         Platform::DebugLine(L"restore point: not ended, status " + std::to_wstring(status.nStatus));
 }
 
 bool RunRestorePoint::Attempted() const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return attempted_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_attempted;
 }
 
 bool RunRestorePoint::Open() const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return open_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_open;
 }
 
 } // namespace Tavrin::Core

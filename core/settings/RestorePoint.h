@@ -42,12 +42,12 @@ public:
 private:
     RunRestorePoint();
 
-    mutable std::mutex mutex_;
-    SetRestorePointCall call_;
-    bool usingSystem_ = true; // call_ is looked up in srclient.dll at the first change
-    bool attempted_ = false;
-    bool open_ = false;
-    INT64 sequence_ = 0;
+    mutable std::mutex m_mutex;
+    SetRestorePointCall m_call;
+    bool m_usingSystem = true; // m_call is looked up in srclient.dll at the first change
+    bool m_attempted = false;
+    bool m_open = false;
+    INT64 m_sequence = 0;
 };
 
 } // namespace Tavrin::Core

@@ -130,7 +130,7 @@ int HeaderBottom(const WindowCapture& capture)
 // Checks one window and writes what the design comparison needs.
 class WindowChecker {
 public:
-    explicit WindowChecker(std::ostream& report) : report_(report) {}
+    explicit WindowChecker(std::ostream& report) : m_report(report) {}
 
     // `content`: the area a scrolling window's controls may use, beyond its
     // client area.
@@ -140,18 +140,18 @@ public:
         PumpMessages();
         const WindowCapture capture = CaptureWindow(window);
         ASSERT_FALSE(capture.Empty());
-        SaveScreenshot(window, L"display-" + setting_ + L"-" + name);
+        SaveScreenshot(window, L"display-" + m_setting + L"-" + name);
         const RECT client = window.GetClientRect();
-        report_ << Tavrin::Platform::Narrow(name) << " share "
-                << static_cast<double>(HeaderBottom(capture)) / (client.right - client.left) << "\n";
+        m_report << Tavrin::Platform::Narrow(name) << " share "
+                 << static_cast<double>(HeaderBottom(capture)) / (client.right - client.left) << "\n";
         CheckChildren(name, window, capture, POINT{0, 0}, content);
     }
 
     void SetSetting(const DisplaySetting& setting)
     {
-        setting_ = setting.name;
-        design_ = &setting == &kSettings[0];
-        slack_ = design_ ? 0 : static_cast<int>((setting.dpi + 95) / 96);
+        m_setting = setting.name;
+        m_design = &setting == &kSettings[0];
+        m_slack = m_design ? 0 : static_cast<int>((setting.dpi + 95) / 96);
     }
 
 private:
@@ -178,13 +178,13 @@ private:
                 RECT overlap = {};
                 const RECT other = RectInParent(children[j]);
                 RECT reach = rect;
-                if (design_)
+                if (m_design)
                     ::InflateRect(&reach, 1, 1);
-                if (::IntersectRect(&overlap, &reach, &other) && overlap.right - overlap.left > slack_ &&
-                    overlap.bottom - overlap.top > slack_)
-                    report_ << Tavrin::Platform::Narrow(name) << " overlap "
-                            << std::min(id, ::GetDlgCtrlID(children[j])) << "-"
-                            << std::max(id, ::GetDlgCtrlID(children[j])) << "\n";
+                if (::IntersectRect(&overlap, &reach, &other) && overlap.right - overlap.left > m_slack &&
+                    overlap.bottom - overlap.top > m_slack)
+                    m_report << Tavrin::Platform::Narrow(name) << " overlap "
+                             << std::min(id, ::GetDlgCtrlID(children[j])) << "-"
+                             << std::max(id, ::GetDlgCtrlID(children[j])) << "\n";
             }
             CWnd* control = CWnd::FromHandlePermanent(children[i]);
             RECT inView = {};
@@ -221,10 +221,10 @@ private:
         }
     }
 
-    std::ostream& report_;
-    std::wstring setting_;
-    bool design_ = false;
-    int slack_ = 0;
+    std::ostream& m_report;
+    std::wstring m_setting;
+    bool m_design = false;
+    int m_slack = 0;
 };
 
 // Rows for every section of the compatibility page, from saved files in

@@ -208,7 +208,7 @@ TEST_F(MainWindow, HomeViewShowsTheTitleAndSixImageButtons)
     const CThemeLabel& title = window->GetTitleLabel();
     EXPECT_EQ(title.GetText(), L"Windows 10 Settings");
     EXPECT_EQ(title.GetTextColor(), 0xFF000000u);
-    std::unique_ptr<Gdiplus::Font> fourteen(CreateMessageFont(14, false, false, false));
+    std::unique_ptr<Gdiplus::Font> fourteen(CreateMessageFont(FontSpec::Regular(14)));
     ASSERT_NE(title.GetLabelFont(), nullptr);
     EXPECT_FLOAT_EQ(title.GetLabelFont()->GetSize(), fourteen->GetSize());
     EXPECT_EQ(title.GetLabelFont()->GetStyle(), Gdiplus::FontStyleRegular);
@@ -329,7 +329,7 @@ TEST_F(MainWindow, IssuesNoteShowsOnceEvenWithNoIssues)
     const CThemeLabel& note = window->GetIssuesNote();
     EXPECT_EQ(note.GetText(), kNoteZero);
     EXPECT_EQ(note.GetTextColor(), 0xFFFF0000u);
-    std::unique_ptr<Gdiplus::Font> twelve(CreateMessageFont(12, false, false, false));
+    std::unique_ptr<Gdiplus::Font> twelve(CreateMessageFont(FontSpec::Regular(12)));
     ASSERT_NE(note.GetLabelFont(), nullptr);
     EXPECT_FLOAT_EQ(note.GetLabelFont()->GetSize(), twelve->GetSize());
     EXPECT_EQ(note.GetLabelFont()->GetStyle(), Gdiplus::FontStyleRegular);

@@ -160,34 +160,34 @@ public:
         int button;
         std::wstring screenshot;
     };
-    explicit MessageBoxSequence(std::vector<Step> steps) : steps_(std::move(steps))
+    explicit MessageBoxSequence(std::vector<Step> steps) : m_steps(std::move(steps))
     {
-        thread_ = std::thread([this] { Run(); });
+        m_thread = std::thread([this] { Run(); });
     }
     ~MessageBoxSequence()
     {
-        stop_ = true;
-        thread_.join();
+        m_stop = true;
+        m_thread.join();
     }
-    size_t Answered() const { return answered_; }
-    std::wstring Unexpected() const { return unexpected_; }
+    size_t Answered() const { return m_answered; }
+    std::wstring Unexpected() const { return m_unexpected; }
 
 private:
     void Run()
     {
         const DWORD start = ::GetTickCount();
-        while (!stop_ && answered_ < steps_.size() && ::GetTickCount() - start < 30000) {
+        while (!m_stop && m_answered < m_steps.size() && ::GetTickCount() - start < 30000) {
             for (HWND window : TopLevelWindows()) {
                 DWORD process = 0;
                 ::GetWindowThreadProcessId(window, &process);
                 if (process != ::GetCurrentProcessId() || !::IsWindowVisible(window) ||
                     ClassOf(window) != L"#32770" || !::GetDlgItem(window, 0xFFFF))
                     continue;
-                const Step& step = steps_[answered_];
+                const Step& step = m_steps[m_answered];
                 const std::wstring text = TextOf(::GetDlgItem(window, 0xFFFF));
                 if (text != step.text) {
-                    unexpected_ = text;
-                    stop_ = true;
+                    m_unexpected = text;
+                    m_stop = true;
                     break;
                 }
                 if (!step.screenshot.empty()) {
@@ -196,7 +196,7 @@ private:
                 }
                 ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(step.button, BN_CLICKED),
                                reinterpret_cast<LPARAM>(::GetDlgItem(window, step.button)));
-                ++answered_;
+                ++m_answered;
                 ::Sleep(200); // until the box has gone
                 break;
             }
@@ -204,11 +204,11 @@ private:
         }
     }
 
-    std::vector<Step> steps_;
-    std::atomic<bool> stop_{false};
-    std::atomic<size_t> answered_{0};
-    std::wstring unexpected_;
-    std::thread thread_;
+    std::vector<Step> m_steps;
+    std::atomic<bool> m_stop{false};
+    std::atomic<size_t> m_answered{0};
+    std::wstring m_unexpected;
+    std::thread m_thread;
 };
 
 } // namespace
@@ -232,7 +232,7 @@ protected:
     {
         window.reset();
         PumpMessages();
-        for (const auto& redirected : redirected_) {
+        for (const auto& redirected : m_redirected) {
             if (redirected.createdKey.empty())
                 DeleteStored(HKEY_LOCAL_MACHINE, redirected.path, redirected.name, KEY_WOW64_32KEY);
             else
@@ -270,7 +270,7 @@ protected:
                 const DWORD other = 32;
                 WriteStored(HKEY_LOCAL_MACHINE, place.keyPath, place.valueName, REG_DWORD, &other,
                             sizeof(other), KEY_WOW64_32KEY);
-                redirected_.push_back(redirected);
+                m_redirected.push_back(redirected);
             }
         }
     }
@@ -362,7 +362,7 @@ protected:
     PolicyServer policy;
     RegistryValueBackup firstRun{HKEY_LOCAL_MACHINE, L"Software\\Tavrin", L""};
     RegistryRestorer restorer;
-    std::vector<Redirected> redirected_;
+    std::vector<Redirected> m_redirected;
     const std::vector<RegistryPlace> places = AffectedPlaces();
     std::vector<std::string> before;
     CTavrinApp app;

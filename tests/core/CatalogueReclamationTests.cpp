@@ -18,9 +18,9 @@ protected:
     void SetUp() override
     {
         for (const wchar_t* handler : kHandlers)
-            restorer_.TrackAndClear(HKEY_LOCAL_MACHINE, kVolumeCaches + std::wstring(handler), kStateFlags);
+            m_restorer.TrackAndClear(HKEY_LOCAL_MACHINE, kVolumeCaches + std::wstring(handler), kStateFlags);
     }
-    RegistryRestorer restorer_;
+    RegistryRestorer m_restorer;
 };
 
 } // namespace

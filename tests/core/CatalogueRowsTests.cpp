@@ -17,9 +17,9 @@ namespace {
 // Every catalogue value starts absent and is put back afterwards.
 template <typename Model> class CatalogueOnRegistry {
 public:
-    CatalogueOnRegistry() { ClearCatalogue(restorer_, model); }
+    CatalogueOnRegistry() { ClearCatalogue(m_restorer, model); }
 
-    RegistryRestorer restorer_;
+    RegistryRestorer m_restorer;
     Model model;
 };
 

@@ -236,20 +236,20 @@ namespace {
 // folder is asked for, unless a program is told to prefer files on disk.
 class NativeModulesFor {
 public:
-    explicit NativeModulesFor(const std::wstring& exeName) : key_(L"Software\\Wine\\AppDefaults\\" + exeName)
+    explicit NativeModulesFor(const std::wstring& exeName) : m_key(L"Software\\Wine\\AppDefaults\\" + exeName)
     {
         RegKey overrides;
-        overrides.Create(HKEY_CURRENT_USER, key_ + L"\\DllOverrides", KEY_WRITE);
+        overrides.Create(HKEY_CURRENT_USER, m_key + L"\\DllOverrides", KEY_WRITE);
         for (const wchar_t* module : {L"ddraw", L"d3d8", L"d3d9", L"d3d10", L"d3d10_1", L"d3d11", L"d3d12",
                                       L"dinput", L"dplayx", L"dpnet", L"d3drg8x"})
             overrides.SetString(module, L"native");
     }
-    ~NativeModulesFor() { DeleteTree(HKEY_CURRENT_USER, key_); }
+    ~NativeModulesFor() { DeleteTree(HKEY_CURRENT_USER, m_key); }
     NativeModulesFor(const NativeModulesFor&) = delete;
     NativeModulesFor& operator=(const NativeModulesFor&) = delete;
 
 private:
-    std::wstring key_;
+    std::wstring m_key;
 };
 
 int DirectXOfFolder(const std::wstring& folder)

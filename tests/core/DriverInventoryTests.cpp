@@ -177,41 +177,42 @@ class TestDevice {
 public:
     TestDevice(const std::wstring& friendlyName, const std::wstring& description,
                const std::wstring& hardwareIds)
-        : set_(::SetupDiCreateDeviceInfoList(&kSystemClass, nullptr))
+        : m_set(::SetupDiCreateDeviceInfoList(&kSystemClass, nullptr))
     {
-        data_.cbSize = sizeof(data_);
-        if (!set_ || !::SetupDiCreateDeviceInfoW(set_.Get(), L"TAVRINTEST", &kSystemClass, nullptr, nullptr,
-                                                 DICD_GENERATE_ID, &data_))
+        m_data.cbSize = sizeof(m_data);
+        if (!m_set || !::SetupDiCreateDeviceInfoW(m_set.Get(), L"TAVRINTEST", &kSystemClass, nullptr, nullptr,
+                                                  DICD_GENERATE_ID, &m_data))
             return;
         SetText(SPDRP_HARDWAREID, hardwareIds); // a multi-string: entries split by '\0'
         SetText(SPDRP_DEVICEDESC, description);
         if (!friendlyName.empty())
             SetText(SPDRP_FRIENDLYNAME, friendlyName);
-        registered_ = ::SetupDiRegisterDeviceInfo(set_.Get(), &data_, 0, nullptr, nullptr, nullptr) != FALSE;
+        m_registered =
+            ::SetupDiRegisterDeviceInfo(m_set.Get(), &m_data, 0, nullptr, nullptr, nullptr) != FALSE;
     }
     ~TestDevice()
     {
-        if (registered_)
-            ::SetupDiRemoveDevice(set_.Get(), &data_);
+        if (m_registered)
+            ::SetupDiRemoveDevice(m_set.Get(), &m_data);
     }
     TestDevice(const TestDevice&) = delete;
     TestDevice& operator=(const TestDevice&) = delete;
-    bool Registered() const { return registered_; }
+    bool Registered() const { return m_registered; }
 
 private:
     void SetText(DWORD property, const std::wstring& text)
     {
         std::wstring data = text + L'\0' + L'\0';
-        ::SetupDiSetDeviceRegistryPropertyW(set_.Get(), &data_, property,
+        ::SetupDiSetDeviceRegistryPropertyW(m_set.Get(), &m_data, property,
                                             reinterpret_cast<const BYTE*>(data.c_str()),
                                             static_cast<DWORD>(data.size() * sizeof(wchar_t)));
     }
 
     static constexpr GUID kSystemClass = {
         0x4d36e97d, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
-    DeviceInfoSet set_;
-    SP_DEVINFO_DATA data_ = {};
-    bool registered_ = false;
+    DeviceInfoSet m_set;
+    SP_DEVINFO_DATA m_data = {};
+    bool m_registered = false;
 };
 
 } // namespace

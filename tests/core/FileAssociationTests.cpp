@@ -34,9 +34,9 @@ class Associations {
 public:
     ~Associations()
     {
-        for (const auto& extension : extensions_)
+        for (const auto& extension : m_extensions)
             DeleteTree(HKEY_CURRENT_USER, kFileExts + extension, KEY_WOW64_64KEY);
-        for (const auto& progId : progIds_)
+        for (const auto& progId : m_progIds)
             DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\" + progId, KEY_WOW64_64KEY);
     }
 
@@ -51,7 +51,7 @@ public:
             key.SetString(L"Progid", progId);
         if (hash)
             key.SetString(L"Hash", hash);
-        extensions_.push_back(extensionKey);
+        m_extensions.push_back(extensionKey);
     }
 
     // A program identifier; a null command makes one without an open command.
@@ -63,7 +63,7 @@ public:
         ASSERT_EQ(key.Create(HKEY_LOCAL_MACHINE, path, KEY_WRITE | KEY_WOW64_64KEY), ERROR_SUCCESS);
         if (command)
             key.SetString(L"", command);
-        progIds_.push_back(progId);
+        m_progIds.push_back(progId);
     }
 
     // The entries of a list whose extension these tests touched.
@@ -71,7 +71,7 @@ public:
     {
         std::list<SavedExtension> ours;
         for (const auto& entry : all) {
-            for (const auto& key : extensions_) {
+            for (const auto& key : m_extensions) {
                 if (Tavrin::Platform::EqualsIgnoreCase(Tavrin::Platform::TrimWhiteSpace(entry.extension),
                                                        key)) {
                     ours.push_back(entry);
@@ -83,8 +83,8 @@ public:
     }
 
 private:
-    std::vector<std::wstring> extensions_;
-    std::vector<std::wstring> progIds_;
+    std::vector<std::wstring> m_extensions;
+    std::vector<std::wstring> m_progIds;
 };
 
 std::wstring Unique(const wchar_t* name)

@@ -43,10 +43,10 @@ std::wstring UserSid()
 // Uninstall subkeys made for one test and removed after it.
 class UninstallEntries {
 public:
-    UninstallEntries() : prefix_(L"TavrinTest" + std::to_wstring(::GetCurrentProcessId()) + L"_") {}
+    UninstallEntries() : m_prefix(L"TavrinTest" + std::to_wstring(::GetCurrentProcessId()) + L"_") {}
     ~UninstallEntries()
     {
-        for (const auto& made : made_)
+        for (const auto& made : m_made)
             DeleteTree(made.root, kUninstall + L"\\" + made.name, made.view);
     }
     UninstallEntries(const UninstallEntries&) = delete;
@@ -55,13 +55,13 @@ public:
     // Adds a subkey; a null display name leaves the value out.
     std::wstring Add(HKEY root, REGSAM view, const std::wstring& leaf, const wchar_t* displayName)
     {
-        const std::wstring name = prefix_ + leaf;
+        const std::wstring name = m_prefix + leaf;
         RegKey key;
         EXPECT_EQ(key.Create(root, kUninstall + L"\\" + name, KEY_WRITE | view), ERROR_SUCCESS);
         if (displayName)
             key.SetString(L"DisplayName", displayName);
         key.SetString(L"UninstallString", L"uninstall.exe");
-        made_.push_back({root, view, name});
+        m_made.push_back({root, view, name});
         return name;
     }
 
@@ -70,7 +70,7 @@ public:
     {
         std::list<InstalledApp> ours;
         std::copy_if(apps.begin(), apps.end(), std::back_inserter(ours),
-                     [this](const InstalledApp& app) { return app.keyName.rfind(prefix_, 0) == 0; });
+                     [this](const InstalledApp& app) { return app.keyName.rfind(m_prefix, 0) == 0; });
         return ours;
     }
 
@@ -80,8 +80,8 @@ private:
         REGSAM view;
         std::wstring name;
     };
-    std::wstring prefix_;
-    std::vector<Made> made_;
+    std::wstring m_prefix;
+    std::vector<Made> m_made;
 };
 
 InstalledApp App(const std::wstring& keyName, const std::wstring& displayName = L"Name")

@@ -14,18 +14,18 @@ const wchar_t kValue[] = L"Setting";
 // 32-bit programs, removed in both views afterwards.
 class MachineScratchKey {
 public:
-    MachineScratchKey() : path_(L"SOFTWARE\\TavrinTests\\View" + std::to_wstring(::GetCurrentProcessId())) {}
+    MachineScratchKey() : m_path(L"SOFTWARE\\TavrinTests\\View" + std::to_wstring(::GetCurrentProcessId())) {}
     ~MachineScratchKey()
     {
-        DeleteTree(HKEY_LOCAL_MACHINE, path_, KEY_WOW64_64KEY);
-        DeleteTree(HKEY_LOCAL_MACHINE, path_, KEY_WOW64_32KEY);
+        DeleteTree(HKEY_LOCAL_MACHINE, m_path, KEY_WOW64_64KEY);
+        DeleteTree(HKEY_LOCAL_MACHINE, m_path, KEY_WOW64_32KEY);
         DeleteTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\TavrinTests", KEY_WOW64_64KEY);
         DeleteTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\TavrinTests", KEY_WOW64_32KEY);
     }
-    const std::wstring& Path() const { return path_; }
+    const std::wstring& Path() const { return m_path; }
 
 private:
-    std::wstring path_;
+    std::wstring m_path;
 };
 
 } // namespace

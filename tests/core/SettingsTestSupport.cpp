@@ -115,16 +115,16 @@ void DeleteStored(HKEY root, const std::wstring& path, const std::wstring& name,
 
 void RegistryRestorer::TrackAndClear(HKEY root, const std::wstring& path, const std::wstring& name)
 {
-    values_.push_back({root, path, name, ReadStored(root, path, name)});
+    m_values.push_back({root, path, name, ReadStored(root, path, name)});
     // The first missing key on the way down goes with everything below it.
     for (size_t end = 0; end != std::wstring::npos;) {
         end = path.find(L'\\', end + 1);
         std::wstring prefix = path.substr(0, end);
         if (!KeyExists(root, prefix)) {
-            bool known = std::any_of(created_.begin(), created_.end(),
+            bool known = std::any_of(m_created.begin(), m_created.end(),
                                      [&](const CreatedKey& k) { return k.root == root && k.path == prefix; });
             if (!known)
-                created_.push_back({root, prefix});
+                m_created.push_back({root, prefix});
             break;
         }
     }
@@ -133,14 +133,14 @@ void RegistryRestorer::TrackAndClear(HKEY root, const std::wstring& path, const 
 
 RegistryRestorer::~RegistryRestorer()
 {
-    for (auto it = values_.rbegin(); it != values_.rend(); ++it) {
+    for (auto it = m_values.rbegin(); it != m_values.rend(); ++it) {
         if (it->value.present)
             WriteStored(it->root, it->path, it->name, it->value.type, it->value.data.data(),
                         static_cast<DWORD>(it->value.data.size()));
         else
             DeleteStored(it->root, it->path, it->name);
     }
-    for (const auto& key : created_)
+    for (const auto& key : m_created)
         DeleteTree(key.root, key.path, KEY_WOW64_64KEY);
 }
 
@@ -163,11 +163,11 @@ PolicyServer::PolicyServer(Options options)
     server.SetString(L"ThreadingModel", L"Both");
     RegKey settings;
     settings.Open(HKEY_LOCAL_MACHINE, kClassKey, KEY_ALL_ACCESS);
-    settings.SetString(L"TestRoot", root_.Path());
+    settings.SetString(L"TestRoot", m_root.Path());
     settings.SetDword(L"FailOpen", options.failOpen ? 1 : 0);
     settings.SetDword(L"FailKey", options.failKey ? 1 : 0);
     RegKey root;
-    root.Create(HKEY_CURRENT_USER, root_.Path(), KEY_ALL_ACCESS);
+    root.Create(HKEY_CURRENT_USER, m_root.Path(), KEY_ALL_ACCESS);
     root.SetDword(L"FailSaves", options.failSaves);
 }
 
@@ -178,13 +178,13 @@ PolicyServer::~PolicyServer()
 
 std::wstring PolicyServer::SectionPath(bool machine) const
 {
-    return root_.Path() + (machine ? L"\\Machine" : L"\\User");
+    return m_root.Path() + (machine ? L"\\Machine" : L"\\User");
 }
 
 DWORD PolicyServer::Version() const
 {
     RegKey root;
-    if (root.Open(HKEY_CURRENT_USER, root_.Path(), KEY_READ) != ERROR_SUCCESS)
+    if (root.Open(HKEY_CURRENT_USER, m_root.Path(), KEY_READ) != ERROR_SUCCESS)
         return 0;
     return root.QueryDword(L"Version").value_or(0);
 }
@@ -218,7 +218,7 @@ std::vector<std::wstring> PolicyServer::Calls() const
 {
     std::vector<std::wstring> calls;
     RegKey log;
-    if (log.Open(HKEY_CURRENT_USER, root_.Path() + L"\\Log", KEY_READ) != ERROR_SUCCESS)
+    if (log.Open(HKEY_CURRENT_USER, m_root.Path() + L"\\Log", KEY_READ) != ERROR_SUCCESS)
         return calls;
     for (int index = 1;; ++index) {
         wchar_t name[16];

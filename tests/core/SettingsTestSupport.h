@@ -56,8 +56,8 @@ private:
         HKEY root;
         std::wstring path;
     };
-    std::vector<Saved> values_;
-    std::vector<CreatedKey> created_;
+    std::vector<Saved> m_values;
+    std::vector<CreatedKey> m_created;
 };
 
 // While it lives the machine's change journal (and a journal set aside as
@@ -253,7 +253,7 @@ public:
     static const std::wstring kSaveArguments;
 
 private:
-    ScratchKey root_;
+    ScratchKey m_root;
 };
 
 } // namespace Tavrin::Test

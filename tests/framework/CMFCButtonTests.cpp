@@ -95,12 +95,12 @@ class CMFCButtonTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        form_ = ButtonForm();
-        ASSERT_TRUE(dialog.CreateIndirect(form_.Get(), nullptr));
+        m_form = ButtonForm();
+        ASSERT_TRUE(dialog.CreateIndirect(m_form.Get(), nullptr));
         PumpMessages();
     }
 
-    DialogTemplate form_ = DialogTemplate(0, 0, 0, 0, 0);
+    DialogTemplate m_form = DialogTemplate(0, 0, 0, 0, 0);
     ButtonDialog dialog;
 };
 

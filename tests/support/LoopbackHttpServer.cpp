@@ -94,50 +94,50 @@ std::optional<std::string> HttpRequestRecord::Header(const std::string& name) co
 LoopbackHttpServer::LoopbackHttpServer()
 {
     WSADATA data;
-    winsock_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    if (!winsock_)
+    m_winsock = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    if (!m_winsock)
         return;
-    listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (listener_ == INVALID_SOCKET)
+    m_listener = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (m_listener == INVALID_SOCKET)
         return;
     sockaddr_in address = {};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = 0;
     int length = sizeof(address);
-    if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-        ::listen(listener_, 8) != 0 ||
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        ::closesocket(listener_);
-        listener_ = INVALID_SOCKET;
+    if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+        ::listen(m_listener, 8) != 0 ||
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        ::closesocket(m_listener);
+        m_listener = INVALID_SOCKET;
         return;
     }
-    port_ = ntohs(address.sin_port);
-    thread_ = std::thread([this] { Run(); });
+    m_port = ntohs(address.sin_port);
+    m_thread = std::thread([this] { Run(); });
 }
 
 LoopbackHttpServer::~LoopbackHttpServer()
 {
     Stop();
-    if (winsock_)
+    if (m_winsock)
         ::WSACleanup();
 }
 
 std::wstring LoopbackHttpServer::Address() const
 {
-    return L"127.0.0.1:" + std::to_wstring(port_);
+    return L"127.0.0.1:" + std::to_wstring(m_port);
 }
 
 void LoopbackHttpServer::Answer(const std::string& path, const HttpAnswer& answer)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    answers_[path] = answer;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_answers[path] = answer;
 }
 
 std::vector<HttpRequestRecord> LoopbackHttpServer::Requests() const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return requests_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_requests;
 }
 
 bool LoopbackHttpServer::WaitForRequests(size_t count, DWORD timeoutMs) const
@@ -145,8 +145,8 @@ bool LoopbackHttpServer::WaitForRequests(size_t count, DWORD timeoutMs) const
     DWORD start = ::GetTickCount();
     for (;;) {
         {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (requests_.size() >= count)
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_requests.size() >= count)
                 return true;
         }
         if (::GetTickCount() - start >= timeoutMs)
@@ -157,27 +157,27 @@ bool LoopbackHttpServer::WaitForRequests(size_t count, DWORD timeoutMs) const
 
 void LoopbackHttpServer::Stop()
 {
-    stopping_ = true;
-    if (thread_.joinable())
-        thread_.join();
-    if (listener_ != INVALID_SOCKET) {
-        ::closesocket(listener_);
-        listener_ = INVALID_SOCKET;
+    m_stopping = true;
+    if (m_thread.joinable())
+        m_thread.join();
+    if (m_listener != INVALID_SOCKET) {
+        ::closesocket(m_listener);
+        m_listener = INVALID_SOCKET;
     }
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (SOCKET socket : held_)
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (SOCKET socket : m_held)
         ::closesocket(socket);
-    held_.clear();
+    m_held.clear();
 }
 
 void LoopbackHttpServer::Run()
 {
     DWORD start = ::GetTickCount();
     int connections = 0;
-    while (!stopping_ && connections < kMaxConnections && ::GetTickCount() - start < kLifetimeMs) {
-        if (!Readable(listener_, 50))
+    while (!m_stopping && connections < kMaxConnections && ::GetTickCount() - start < kLifetimeMs) {
+        if (!Readable(m_listener, 50))
             continue;
-        SOCKET client = ::accept(listener_, nullptr, nullptr);
+        SOCKET client = ::accept(m_listener, nullptr, nullptr);
         if (client == INVALID_SOCKET)
             continue;
         ++connections;
@@ -198,7 +198,8 @@ void LoopbackHttpServer::Serve(Socket client)
     size_t wanted = 0;
     DWORD start = ::GetTickCount();
     char buffer[4096];
-    while (::GetTickCount() - start < kRequestTimeoutMs && received.size() < kMaxRequestBytes && !stopping_) {
+    while (::GetTickCount() - start < kRequestTimeoutMs && received.size() < kMaxRequestBytes &&
+           !m_stopping) {
         if (headerEnd != std::string::npos && received.size() >= headerEnd + 4 + wanted)
             break;
         if (!Readable(client, 50))
@@ -238,13 +239,13 @@ void LoopbackHttpServer::Serve(Socket client)
     HttpAnswer answer;
     answer.status = 404;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        requests_.push_back(record);
-        auto found = answers_.find(record.target.substr(0, record.target.find('?')));
-        if (found != answers_.end())
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_requests.push_back(record);
+        auto found = m_answers.find(record.target.substr(0, record.target.find('?')));
+        if (found != m_answers.end())
             answer = found->second;
         if (answer.silent) {
-            held_.push_back(client);
+            m_held.push_back(client);
             return;
         }
     }
@@ -266,7 +267,7 @@ bool LoopbackHttpServer::SendPaced(Socket client, const std::string& data, size_
     if (pieceBytes == 0)
         pieceBytes = data.size();
     for (size_t offset = 0; offset < data.size(); offset += pieceBytes) {
-        if (stopping_ || ::GetTickCount() - start >= kStreamLimitMs)
+        if (m_stopping || ::GetTickCount() - start >= kStreamLimitMs)
             return false;
         if (!SendAll(client, data.data() + offset, std::min(pieceBytes, data.size() - offset)))
             return false;

@@ -88,8 +88,8 @@ public:
     LoopbackHttpServer(const LoopbackHttpServer&) = delete;
     LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
-    bool Started() const { return listener_ != kNoSocket; }
-    unsigned short Port() const { return port_; }
+    bool Started() const { return m_listener != kNoSocket; }
+    unsigned short Port() const { return m_port; }
     // "127.0.0.1:<port>", the form the program accepts as a host.
     std::wstring Address() const;
 
@@ -108,15 +108,15 @@ private:
     bool SendPaced(Socket client, const std::string& data, size_t pieceBytes, DWORD pauseMs, DWORD start);
     static constexpr Socket kNoSocket = ~Socket(0);
 
-    Socket listener_ = kNoSocket;
-    unsigned short port_ = 0;
-    std::atomic<bool> stopping_{false};
-    mutable std::mutex mutex_;
-    std::map<std::string, HttpAnswer> answers_;
-    std::vector<HttpRequestRecord> requests_;
-    std::vector<Socket> held_;
-    std::thread thread_;
-    bool winsock_ = false;
+    Socket m_listener = kNoSocket;
+    unsigned short m_port = 0;
+    std::atomic<bool> m_stopping{false};
+    mutable std::mutex m_mutex;
+    std::map<std::string, HttpAnswer> m_answers;
+    std::vector<HttpRequestRecord> m_requests;
+    std::vector<Socket> m_held;
+    std::thread m_thread;
+    bool m_winsock = false;
 };
 
 // The UTF-16LE bytes of a text, as the update endpoint answers.

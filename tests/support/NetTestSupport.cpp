@@ -35,28 +35,29 @@ std::wstring TakeCoString(LPWSTR text)
 
 } // namespace
 
-InstallerKey::InstallerKey(REGSAM view) : view_(view)
+InstallerKey::InstallerKey(REGSAM view) : m_view(view)
 {
     RegKey orvane;
-    createdOrvane_ = orvane.Open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Orvane", KEY_READ | view_) != ERROR_SUCCESS;
+    m_createdOrvane =
+        orvane.Open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Orvane", KEY_READ | m_view) != ERROR_SUCCESS;
     CreateSubKey(L"");
 }
 
 InstallerKey::~InstallerKey()
 {
-    DeleteTree(HKEY_LOCAL_MACHINE, createdOrvane_ ? L"SOFTWARE\\Orvane" : kPath, view_);
+    DeleteTree(HKEY_LOCAL_MACHINE, m_createdOrvane ? L"SOFTWARE\\Orvane" : kPath, m_view);
 }
 
 void InstallerKey::CreateSubKey(const std::wstring& subKey) const
 {
     RegKey key;
-    key.Create(HKEY_LOCAL_MACHINE, KeyPath(subKey), KEY_WRITE | view_);
+    key.Create(HKEY_LOCAL_MACHINE, KeyPath(subKey), KEY_WRITE | m_view);
 }
 
 void InstallerKey::SetDword(const std::wstring& name, DWORD value, const std::wstring& subKey) const
 {
     RegKey key;
-    if (key.Create(HKEY_LOCAL_MACHINE, KeyPath(subKey), KEY_WRITE | view_) == ERROR_SUCCESS)
+    if (key.Create(HKEY_LOCAL_MACHINE, KeyPath(subKey), KEY_WRITE | m_view) == ERROR_SUCCESS)
         key.SetDword(name, value);
 }
 
@@ -64,45 +65,45 @@ void InstallerKey::SetString(const std::wstring& name, const std::wstring& value
                              const std::wstring& subKey) const
 {
     RegKey key;
-    if (key.Create(HKEY_LOCAL_MACHINE, KeyPath(subKey), KEY_WRITE | view_) == ERROR_SUCCESS)
+    if (key.Create(HKEY_LOCAL_MACHINE, KeyPath(subKey), KEY_WRITE | m_view) == ERROR_SUCCESS)
         key.SetString(name, value);
 }
 
-EnvironmentOverride::EnvironmentOverride(const std::wstring& name, const std::wstring& value) : name_(name)
+EnvironmentOverride::EnvironmentOverride(const std::wstring& name, const std::wstring& value) : m_name(name)
 {
     wchar_t buffer[32768];
     DWORD length = ::GetEnvironmentVariableW(name.c_str(), buffer, 32768);
     if (length > 0 && length < 32768)
-        previous_ = std::wstring(buffer, length);
+        m_previous = std::wstring(buffer, length);
     ::SetEnvironmentVariableW(name.c_str(), value.c_str());
 }
 
 EnvironmentOverride::~EnvironmentOverride()
 {
-    ::SetEnvironmentVariableW(name_.c_str(), previous_ ? previous_->c_str() : nullptr);
+    ::SetEnvironmentVariableW(m_name.c_str(), m_previous ? m_previous->c_str() : nullptr);
 }
 
 TrustedTestRoot::TrustedTestRoot(const std::wstring& derFile)
-    : der_(ReadFileBytes(BinFolder() + L"\\" + derFile))
+    : m_der(ReadFileBytes(BinFolder() + L"\\" + derFile))
 {
-    if (der_.empty())
+    if (m_der.empty())
         return;
     HCERTSTORE store =
         ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
     if (!store)
         return;
-    added_ = ::CertAddEncodedCertificateToStore(
-                 store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der_.data()),
-                 static_cast<DWORD>(der_.size()), CERT_STORE_ADD_REPLACE_EXISTING, nullptr) != FALSE;
+    m_added = ::CertAddEncodedCertificateToStore(
+                  store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(m_der.data()),
+                  static_cast<DWORD>(m_der.size()), CERT_STORE_ADD_REPLACE_EXISTING, nullptr) != FALSE;
     ::CertCloseStore(store, 0);
 }
 
 TrustedTestRoot::~TrustedTestRoot()
 {
-    if (!added_)
+    if (!m_added)
         return;
     PCCERT_CONTEXT wanted = ::CertCreateCertificateContext(
-        X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der_.data()), static_cast<DWORD>(der_.size()));
+        X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(m_der.data()), static_cast<DWORD>(m_der.size()));
     if (!wanted)
         return;
     // The system "Root" store may be a collection that refuses deletions,

@@ -26,8 +26,8 @@ public:
     void CreateSubKey(const std::wstring& subKey) const;
 
 private:
-    REGSAM view_;
-    bool createdOrvane_ = false;
+    REGSAM m_view;
+    bool m_createdOrvane = false;
 };
 
 // Sets an environment variable of this process (so of the programs it
@@ -40,8 +40,8 @@ public:
     EnvironmentOverride& operator=(const EnvironmentOverride&) = delete;
 
 private:
-    std::wstring name_;
-    std::optional<std::wstring> previous_;
+    std::wstring m_name;
+    std::optional<std::wstring> m_previous;
 };
 
 // A test signing root (a DER file beside the tests, made by
@@ -52,11 +52,11 @@ public:
     ~TrustedTestRoot();
     TrustedTestRoot(const TrustedTestRoot&) = delete;
     TrustedTestRoot& operator=(const TrustedTestRoot&) = delete;
-    bool Added() const { return added_; }
+    bool Added() const { return m_added; }
 
 private:
-    std::string der_;
-    bool added_ = false;
+    std::string m_der;
+    bool m_added = false;
 };
 
 // The SHA-256 thumbprint, in hexadecimal, that sign-test-updater.sh wrote

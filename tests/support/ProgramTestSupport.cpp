@@ -34,27 +34,27 @@ RunningProgram::RunningProgram(const std::wstring& arguments, const std::wstring
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
-    started_ = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                workingFolder.empty() ? BinFolder().c_str() : workingFolder.c_str(), &startup,
-                                &info) != FALSE;
-    if (started_) {
-        process_.Reset(info.hProcess);
+    m_started = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                 workingFolder.empty() ? BinFolder().c_str() : workingFolder.c_str(),
+                                 &startup, &info) != FALSE;
+    if (m_started) {
+        m_process.Reset(info.hProcess);
         ::CloseHandle(info.hThread);
-        id_ = info.dwProcessId;
+        m_id = info.dwProcessId;
     }
 }
 
 RunningProgram::~RunningProgram()
 {
-    if (started_ && ::WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT) {
-        ::TerminateProcess(process_.Get(), 1);
-        ::WaitForSingleObject(process_.Get(), 10000);
+    if (m_started && ::WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT) {
+        ::TerminateProcess(m_process.Get(), 1);
+        ::WaitForSingleObject(m_process.Get(), 10000);
     }
 }
 
 bool RunningProgram::WaitForExit(DWORD timeoutMs) const
 {
-    return ::WaitForSingleObject(process_.Get(), timeoutMs) == WAIT_OBJECT_0;
+    return ::WaitForSingleObject(m_process.Get(), timeoutMs) == WAIT_OBJECT_0;
 }
 
 FramedProgramWindows::FramedProgramWindows()
@@ -72,7 +72,7 @@ FramedProgramWindows::~FramedProgramWindows()
 DWORD RunningProgram::ExitCode() const
 {
     DWORD code = STILL_ACTIVE;
-    ::GetExitCodeProcess(process_.Get(), &code);
+    ::GetExitCodeProcess(m_process.Get(), &code);
     return code;
 }
 

@@ -20,16 +20,16 @@ public:
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
 
-    bool Started() const { return started_; }
-    DWORD Id() const { return id_; }
+    bool Started() const { return m_started; }
+    DWORD Id() const { return m_id; }
     bool WaitForExit(DWORD timeoutMs) const;
     // The exit code once the process has ended; STILL_ACTIVE before.
     DWORD ExitCode() const;
 
 private:
-    bool started_ = false;
-    DWORD id_ = 0;
-    Platform::UniqueHandle process_;
+    bool m_started = false;
+    DWORD m_id = 0;
+    Platform::UniqueHandle m_process;
 };
 
 // While it lives, Wine draws the frame and caption of tavrin.exe's windows

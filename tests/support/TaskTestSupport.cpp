@@ -118,21 +118,21 @@ const wchar_t* const TaskServiceStandIn::kClassKey =
     L"SOFTWARE\\Classes\\CLSID\\{0F87369F-A4E5-4CFC-BD3E-73E6154572DD}";
 
 TaskServiceStandIn::TaskServiceStandIn()
-    : server_(HKEY_LOCAL_MACHINE, kServerKey, L""), testRoot_(HKEY_LOCAL_MACHINE, kClassKey, L"TestRoot")
+    : m_server(HKEY_LOCAL_MACHINE, kServerKey, L""), m_testRoot(HKEY_LOCAL_MACHINE, kClassKey, L"TestRoot")
 {
     RegKey server;
     server.Create(HKEY_LOCAL_MACHINE, kServerKey, KEY_ALL_ACCESS);
     server.SetString(L"", BinFolder() + L"\\task_service.dll");
     RegKey settings;
     settings.Open(HKEY_LOCAL_MACHINE, kClassKey, KEY_ALL_ACCESS);
-    settings.SetString(L"TestRoot", root_.Path());
+    settings.SetString(L"TestRoot", m_root.Path());
 }
 
 TaskServiceStandIn::~TaskServiceStandIn() = default;
 
 std::vector<std::wstring> TaskServiceStandIn::Calls() const
 {
-    return ComServer::ReadLog(root_.Path() + L"\\Log");
+    return ComServer::ReadLog(m_root.Path() + L"\\Log");
 }
 
 std::vector<std::wstring> TaskServiceStandIn::CallsStartingWith(const std::wstring& prefix) const

@@ -29,9 +29,9 @@ public:
     static const wchar_t* const kClassKey; // below HKEY_LOCAL_MACHINE
 
 private:
-    ScratchKey root_;
-    RegistryValueBackup server_;
-    RegistryValueBackup testRoot_;
+    ScratchKey m_root;
+    RegistryValueBackup m_server;
+    RegistryValueBackup m_testRoot;
 };
 
 // A scheduled task as the Task Scheduler reports it, whichever interface

@@ -32,29 +32,29 @@ std::wstring BinFolder()
     return Platform::FolderOf(Platform::ModuleFileName(nullptr));
 }
 
-ScratchKey::ScratchKey() : path_(L"Software\\TavrinTests\\" + UniqueName(L"k"))
+ScratchKey::ScratchKey() : m_path(L"Software\\TavrinTests\\" + UniqueName(L"k"))
 {
     RegKey key;
-    key.Create(HKEY_CURRENT_USER, path_, KEY_WRITE);
+    key.Create(HKEY_CURRENT_USER, m_path, KEY_WRITE);
 }
 
 ScratchKey::~ScratchKey()
 {
-    DeleteTree(HKEY_CURRENT_USER, path_);
+    DeleteTree(HKEY_CURRENT_USER, m_path);
 }
 
 TempFolder::TempFolder()
 {
     wchar_t temp[MAX_PATH];
     ::GetTempPathW(MAX_PATH, temp);
-    path_ = Platform::JoinPath(temp, UniqueName(L"tavrin_"));
-    ::CreateDirectoryW(path_.c_str(), nullptr);
+    m_path = Platform::JoinPath(temp, UniqueName(L"tavrin_"));
+    ::CreateDirectoryW(m_path.c_str(), nullptr);
 }
 
 TempFolder::~TempFolder()
 {
     // Double-NUL-terminated list for the shell's recursive delete.
-    std::wstring from = path_ + L'\0';
+    std::wstring from = m_path + L'\0';
     SHFILEOPSTRUCTW operation = {};
     operation.wFunc = FO_DELETE;
     operation.pFrom = from.c_str();
@@ -121,43 +121,43 @@ ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs, const
 }
 
 WindowsVersionOverride::WindowsVersionOverride(const std::wstring& exeName, const std::wstring& version)
-    : keyPath_(L"Software\\Wine\\AppDefaults\\" + exeName)
+    : m_keyPath(L"Software\\Wine\\AppDefaults\\" + exeName)
 {
     RegKey key;
-    if (key.Create(HKEY_CURRENT_USER, keyPath_, KEY_WRITE) == ERROR_SUCCESS)
+    if (key.Create(HKEY_CURRENT_USER, m_keyPath, KEY_WRITE) == ERROR_SUCCESS)
         key.SetString(L"Version", version);
 }
 
 WindowsVersionOverride::~WindowsVersionOverride()
 {
-    DeleteTree(HKEY_CURRENT_USER, keyPath_);
+    DeleteTree(HKEY_CURRENT_USER, m_keyPath);
 }
 
 RegistryValueBackup::RegistryValueBackup(HKEY root, const std::wstring& path, const std::wstring& name)
-    : root_(root), path_(path), name_(name)
+    : m_root(root), m_path(path), m_name(name)
 {
     RegKey key;
-    if (key.Open(root_, path_, KEY_READ) != ERROR_SUCCESS)
+    if (key.Open(m_root, m_path, KEY_READ) != ERROR_SUCCESS)
         return;
     DWORD size = 0;
-    if (::RegQueryValueExW(key.Get(), name_.c_str(), nullptr, &type_, nullptr, &size) != ERROR_SUCCESS)
+    if (::RegQueryValueExW(key.Get(), m_name.c_str(), nullptr, &m_type, nullptr, &size) != ERROR_SUCCESS)
         return;
-    data_.resize(size);
-    existed_ = ::RegQueryValueExW(key.Get(), name_.c_str(), nullptr, &type_,
-                                  reinterpret_cast<BYTE*>(data_.data()), &size) == ERROR_SUCCESS;
-    data_.resize(size);
+    m_data.resize(size);
+    m_existed = ::RegQueryValueExW(key.Get(), m_name.c_str(), nullptr, &m_type,
+                                   reinterpret_cast<BYTE*>(m_data.data()), &size) == ERROR_SUCCESS;
+    m_data.resize(size);
 }
 
 RegistryValueBackup::~RegistryValueBackup()
 {
     RegKey key;
-    if (key.Create(root_, path_, KEY_WRITE) != ERROR_SUCCESS)
+    if (key.Create(m_root, m_path, KEY_WRITE) != ERROR_SUCCESS)
         return;
-    if (existed_)
-        ::RegSetValueExW(key.Get(), name_.c_str(), 0, type_, reinterpret_cast<const BYTE*>(data_.data()),
-                         static_cast<DWORD>(data_.size()));
+    if (m_existed)
+        ::RegSetValueExW(key.Get(), m_name.c_str(), 0, m_type, reinterpret_cast<const BYTE*>(m_data.data()),
+                         static_cast<DWORD>(m_data.size()));
     else
-        key.DeleteValue(name_);
+        key.DeleteValue(m_name);
 }
 
 namespace {
@@ -167,13 +167,13 @@ const wchar_t kWindowsControlKey[] = L"System\\CurrentControlSet\\Control\\Windo
 
 PrefixVersionNumbers::PrefixVersionNumbers(DWORD major, DWORD minor, DWORD build,
                                            const std::wstring& servicePack, DWORD servicePackMajor)
-    : version_(HKEY_LOCAL_MACHINE, kNtVersionKey, L"CurrentVersion"),
-      build_(HKEY_LOCAL_MACHINE, kNtVersionKey, L"CurrentBuild"),
-      buildNumber_(HKEY_LOCAL_MACHINE, kNtVersionKey, L"CurrentBuildNumber"),
-      csd_(HKEY_LOCAL_MACHINE, kNtVersionKey, L"CSDVersion"),
-      majorNumber_(HKEY_LOCAL_MACHINE, kNtVersionKey, L"CurrentMajorVersionNumber"),
-      minorNumber_(HKEY_LOCAL_MACHINE, kNtVersionKey, L"CurrentMinorVersionNumber"),
-      csdNumber_(HKEY_LOCAL_MACHINE, kWindowsControlKey, L"CSDVersion")
+    : m_version(HKEY_LOCAL_MACHINE, kNtVersionKey, L"CurrentVersion"),
+      m_build(HKEY_LOCAL_MACHINE, kNtVersionKey, L"CurrentBuild"),
+      m_buildNumber(HKEY_LOCAL_MACHINE, kNtVersionKey, L"CurrentBuildNumber"),
+      m_csd(HKEY_LOCAL_MACHINE, kNtVersionKey, L"CSDVersion"),
+      m_majorNumber(HKEY_LOCAL_MACHINE, kNtVersionKey, L"CurrentMajorVersionNumber"),
+      m_minorNumber(HKEY_LOCAL_MACHINE, kNtVersionKey, L"CurrentMinorVersionNumber"),
+      m_csdNumber(HKEY_LOCAL_MACHINE, kWindowsControlKey, L"CSDVersion")
 {
     RegKey nt, control;
     nt.Create(HKEY_LOCAL_MACHINE, kNtVersionKey, KEY_WRITE);
@@ -196,7 +196,7 @@ ScopedSearchPath::ScopedSearchPath(const std::wstring& front)
 {
     std::wstring old(32768, L'\0');
     old.resize(::GetEnvironmentVariableW(L"PATH", old.data(), static_cast<DWORD>(old.size())));
-    old_ = old;
+    m_old = old;
     wchar_t system[MAX_PATH];
     ::GetSystemDirectoryW(system, MAX_PATH);
     std::wstring path = front.empty() ? std::wstring(system) : front + L";" + system;
@@ -205,7 +205,7 @@ ScopedSearchPath::ScopedSearchPath(const std::wstring& front)
 
 ScopedSearchPath::~ScopedSearchPath()
 {
-    ::SetEnvironmentVariableW(L"PATH", old_.c_str());
+    ::SetEnvironmentVariableW(L"PATH", m_old.c_str());
 }
 
 void DeleteTree(HKEY root, const std::wstring& path, REGSAM view)

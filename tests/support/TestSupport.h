@@ -17,10 +17,10 @@ public:
     ScratchKey(const ScratchKey&) = delete;
     ScratchKey& operator=(const ScratchKey&) = delete;
     // Relative to HKEY_CURRENT_USER.
-    const std::wstring& Path() const { return path_; }
+    const std::wstring& Path() const { return m_path; }
 
 private:
-    std::wstring path_;
+    std::wstring m_path;
 };
 
 // A fresh folder under the temporary folder, removed with its contents.
@@ -30,11 +30,11 @@ public:
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
-    const std::wstring& Path() const { return path_; }
-    std::wstring File(const std::wstring& name) const { return path_ + L"\\" + name; }
+    const std::wstring& Path() const { return m_path; }
+    std::wstring File(const std::wstring& name) const { return m_path + L"\\" + name; }
 
 private:
-    std::wstring path_;
+    std::wstring m_path;
 };
 
 struct ProcessResult {
@@ -58,7 +58,7 @@ public:
     WindowsVersionOverride& operator=(const WindowsVersionOverride&) = delete;
 
 private:
-    std::wstring keyPath_;
+    std::wstring m_keyPath;
 };
 
 // Remembers one registry value (or its absence) and puts it back when the
@@ -71,11 +71,11 @@ public:
     RegistryValueBackup& operator=(const RegistryValueBackup&) = delete;
 
 private:
-    HKEY root_;
-    std::wstring path_, name_;
-    bool existed_ = false;
-    DWORD type_ = 0;
-    std::string data_;
+    HKEY m_root;
+    std::wstring m_path, m_name;
+    bool m_existed = false;
+    DWORD m_type = 0;
+    std::string m_data;
 };
 
 // Makes the whole prefix report a version by its numbers (as winecfg stores
@@ -87,7 +87,7 @@ public:
                          DWORD servicePackMajor);
 
 private:
-    RegistryValueBackup version_, build_, buildNumber_, csd_, majorNumber_, minorNumber_, csdNumber_;
+    RegistryValueBackup m_version, m_build, m_buildNumber, m_csd, m_majorNumber, m_minorNumber, m_csdNumber;
 };
 
 // Replaces this process's PATH with one folder (or none) in front of the
@@ -102,7 +102,7 @@ public:
     ScopedSearchPath& operator=(const ScopedSearchPath&) = delete;
 
 private:
-    std::wstring old_;
+    std::wstring m_old;
 };
 
 void DeleteTree(HKEY root, const std::wstring& path, REGSAM view = 0);

@@ -38,20 +38,20 @@ public:
     GdiplusSession()
     {
         Gdiplus::GdiplusStartupInput input;
-        ok_ = Gdiplus::GdiplusStartup(&token_, &input, nullptr) == Gdiplus::Ok;
+        m_ok = Gdiplus::GdiplusStartup(&m_token, &input, nullptr) == Gdiplus::Ok;
     }
     ~GdiplusSession()
     {
-        if (ok_)
-            Gdiplus::GdiplusShutdown(token_);
+        if (m_ok)
+            Gdiplus::GdiplusShutdown(m_token);
     }
     GdiplusSession(const GdiplusSession&) = delete;
     GdiplusSession& operator=(const GdiplusSession&) = delete;
-    bool Ok() const { return ok_; }
+    bool Ok() const { return m_ok; }
 
 private:
-    ULONG_PTR token_ = 0;
-    bool ok_ = false;
+    ULONG_PTR m_token = 0;
+    bool m_ok = false;
 };
 
 } // namespace
@@ -288,17 +288,17 @@ HRESULT DoAccessibleDefaultAction(HWND window)
 
 COLORREF WindowCapture::At(int x, int y) const
 {
-    if (x < 0 || y < 0 || x >= width_ || y >= height_)
+    if (x < 0 || y < 0 || x >= m_width || y >= m_height)
         return RGB(0, 0, 0);
-    uint32_t pixel = pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)];
+    uint32_t pixel = m_pixels[static_cast<size_t>(y) * static_cast<size_t>(m_width) + static_cast<size_t>(x)];
     return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
 }
 
 int WindowCapture::Count(COLORREF color, const RECT& area) const
 {
     int count = 0;
-    for (int y = std::max<int>(area.top, 0); y < std::min<int>(area.bottom, height_); ++y)
-        for (int x = std::max<int>(area.left, 0); x < std::min<int>(area.right, width_); ++x)
+    for (int y = std::max<int>(area.top, 0); y < std::min<int>(area.bottom, m_height); ++y)
+        for (int x = std::max<int>(area.left, 0); x < std::min<int>(area.right, m_width); ++x)
             if (At(x, y) == color)
                 ++count;
     return count;
@@ -306,15 +306,15 @@ int WindowCapture::Count(COLORREF color, const RECT& area) const
 
 int WindowCapture::Count(COLORREF color) const
 {
-    return Count(color, RECT{0, 0, width_, height_});
+    return Count(color, RECT{0, 0, m_width, m_height});
 }
 
 int WindowCapture::CountNear(COLORREF color, int tolerance, const RECT& area) const
 {
     auto within = [tolerance](int a, int b) { return (a > b ? a - b : b - a) <= tolerance; };
     int count = 0;
-    for (int y = std::max<int>(area.top, 0); y < std::min<int>(area.bottom, height_); ++y)
-        for (int x = std::max<int>(area.left, 0); x < std::min<int>(area.right, width_); ++x) {
+    for (int y = std::max<int>(area.top, 0); y < std::min<int>(area.bottom, m_height); ++y)
+        for (int x = std::max<int>(area.left, 0); x < std::min<int>(area.right, m_width); ++x) {
             COLORREF pixel = At(x, y);
             if (within(GetRValue(pixel), GetRValue(color)) && within(GetGValue(pixel), GetGValue(color)) &&
                 within(GetBValue(pixel), GetBValue(color)))
@@ -325,18 +325,18 @@ int WindowCapture::CountNear(COLORREF color, int tolerance, const RECT& area) co
 
 int WindowCapture::CountNear(COLORREF color, int tolerance) const
 {
-    return CountNear(color, tolerance, RECT{0, 0, width_, height_});
+    return CountNear(color, tolerance, RECT{0, 0, m_width, m_height});
 }
 
 bool WindowCapture::SavePng(const std::wstring& path) const
 {
-    if (pixels_.empty())
+    if (m_pixels.empty())
         return false;
     GdiplusSession gdiplus;
     if (!gdiplus.Ok())
         return false;
-    Gdiplus::Bitmap bitmap(width_, height_, width_ * 4, PixelFormat32bppRGB,
-                           reinterpret_cast<BYTE*>(const_cast<uint32_t*>(pixels_.data())));
+    Gdiplus::Bitmap bitmap(m_width, m_height, m_width * 4, PixelFormat32bppRGB,
+                           reinterpret_cast<BYTE*>(const_cast<uint32_t*>(m_pixels.data())));
     // image/png
     const CLSID pngEncoder = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
     return bitmap.Save(path.c_str(), &pngEncoder, nullptr) == Gdiplus::Ok;
@@ -368,10 +368,10 @@ WindowCapture CopyPixels(HDC source, const RECT& area)
         ::GdiFlush();
     }
     const auto* pixels = static_cast<const uint32_t*>(bits);
-    capture.width_ = width;
-    capture.height_ = height;
-    capture.pixels_.assign(pixels, pixels + static_cast<size_t>(width) * static_cast<size_t>(height));
-    for (uint32_t& pixel : capture.pixels_)
+    capture.m_width = width;
+    capture.m_height = height;
+    capture.m_pixels.assign(pixels, pixels + static_cast<size_t>(width) * static_cast<size_t>(height));
+    for (uint32_t& pixel : capture.m_pixels)
         pixel &= 0x00FFFFFF;
     return capture;
 }
@@ -422,22 +422,22 @@ std::wstring SaveScreenshot(HWND window, const std::wstring& name)
 }
 
 MessageBoxAnswerer::MessageBoxAnswerer(int button, std::wstring caption, DWORD timeoutMs)
-    : button_(button), wantedCaption_(std::move(caption))
+    : m_button(button), m_wantedCaption(std::move(caption))
 {
-    thread_ = std::thread([this, timeoutMs] { Watch(timeoutMs); });
+    m_thread = std::thread([this, timeoutMs] { Watch(timeoutMs); });
 }
 
 MessageBoxAnswerer::~MessageBoxAnswerer()
 {
-    stop_ = true;
-    if (thread_.joinable())
-        thread_.join();
+    m_stop = true;
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 void MessageBoxAnswerer::Watch(DWORD timeoutMs)
 {
     DWORD start = ::GetTickCount();
-    while (!stop_ && ::GetTickCount() - start < timeoutMs) {
+    while (!m_stop && ::GetTickCount() - start < timeoutMs) {
         HWND found = nullptr;
         for (HWND window : TopLevelWindows()) {
             DWORD process = 0;
@@ -446,7 +446,7 @@ void MessageBoxAnswerer::Watch(DWORD timeoutMs)
                 continue;
             if (ClassOf(window) != L"#32770")
                 continue;
-            if (!wantedCaption_.empty() && TextOf(window) != wantedCaption_)
+            if (!m_wantedCaption.empty() && TextOf(window) != m_wantedCaption)
                 continue;
             // A message box carries its text in the static item 0xFFFF.
             if (!::GetDlgItem(window, 0xFFFF))
@@ -457,13 +457,13 @@ void MessageBoxAnswerer::Watch(DWORD timeoutMs)
         if (found) {
             {
                 std::lock_guard<std::mutex> lock(g_answererMutex);
-                caption_ = TextOf(found);
-                text_ = TextOf(::GetDlgItem(found, 0xFFFF));
+                m_caption = TextOf(found);
+                m_text = TextOf(::GetDlgItem(found, 0xFFFF));
             }
-            HWND buttonWindow = ::GetDlgItem(found, button_);
-            ::PostMessageW(found, WM_COMMAND, MAKEWPARAM(button_, BN_CLICKED),
+            HWND buttonWindow = ::GetDlgItem(found, m_button);
+            ::PostMessageW(found, WM_COMMAND, MAKEWPARAM(m_button, BN_CLICKED),
                            reinterpret_cast<LPARAM>(buttonWindow));
-            answered_ = true;
+            m_answered = true;
             return;
         }
         ::Sleep(20);
@@ -472,19 +472,19 @@ void MessageBoxAnswerer::Watch(DWORD timeoutMs)
 
 bool MessageBoxAnswerer::Wait(DWORD timeoutMs)
 {
-    return PumpUntil([this] { return answered_.load(); }, timeoutMs);
+    return PumpUntil([this] { return m_answered.load(); }, timeoutMs);
 }
 
 std::wstring MessageBoxAnswerer::Caption() const
 {
     std::lock_guard<std::mutex> lock(g_answererMutex);
-    return caption_;
+    return m_caption;
 }
 
 std::wstring MessageBoxAnswerer::Text() const
 {
     std::lock_guard<std::mutex> lock(g_answererMutex);
-    return text_;
+    return m_text;
 }
 
 DialogTemplate::DialogTemplate(DWORD style, short x, short y, short cx, short cy, const std::wstring& caption,
@@ -492,45 +492,45 @@ DialogTemplate::DialogTemplate(DWORD style, short x, short y, short cx, short cy
 {
     if (!font.empty())
         style |= DS_SETFONT;
-    words_ = {
+    m_words = {
         LOWORD(style),         HIWORD(style),         0, 0, 0, static_cast<WORD>(x), static_cast<WORD>(y),
         static_cast<WORD>(cx), static_cast<WORD>(cy), 0, 0};
     AddString(caption);
     if (!font.empty()) {
-        words_.push_back(pointSize);
+        m_words.push_back(pointSize);
         AddString(font);
     }
 }
 
 void DialogTemplate::AlignToDword()
 {
-    if (words_.size() % 2)
-        words_.push_back(0);
+    if (m_words.size() % 2)
+        m_words.push_back(0);
 }
 
 void DialogTemplate::AddString(const std::wstring& text)
 {
-    words_.insert(words_.end(), text.begin(), text.end());
-    words_.push_back(0);
+    m_words.insert(m_words.end(), text.begin(), text.end());
+    m_words.push_back(0);
 }
 
 void DialogTemplate::AddItemHeader(int id, DWORD style, DWORD exStyle, short x, short y, short cx, short cy)
 {
     AlignToDword();
-    words_.insert(words_.end(), {LOWORD(style), HIWORD(style), LOWORD(exStyle), HIWORD(exStyle),
-                                 static_cast<WORD>(x), static_cast<WORD>(y), static_cast<WORD>(cx),
-                                 static_cast<WORD>(cy), static_cast<WORD>(id)});
-    ++words_[4]; // item count
+    m_words.insert(m_words.end(), {LOWORD(style), HIWORD(style), LOWORD(exStyle), HIWORD(exStyle),
+                                   static_cast<WORD>(x), static_cast<WORD>(y), static_cast<WORD>(cx),
+                                   static_cast<WORD>(cy), static_cast<WORD>(id)});
+    ++m_words[4]; // item count
 }
 
 DialogTemplate& DialogTemplate::Add(WORD classAtom, int id, const std::wstring& text, DWORD style, short x,
                                     short y, short cx, short cy, DWORD exStyle)
 {
     AddItemHeader(id, style, exStyle, x, y, cx, cy);
-    words_.push_back(0xFFFF);
-    words_.push_back(classAtom);
+    m_words.push_back(0xFFFF);
+    m_words.push_back(classAtom);
     AddString(text);
-    words_.push_back(0); // no creation data
+    m_words.push_back(0); // no creation data
     return *this;
 }
 
@@ -540,7 +540,7 @@ DialogTemplate& DialogTemplate::Add(const std::wstring& className, int id, const
     AddItemHeader(id, style, exStyle, x, y, cx, cy);
     AddString(className);
     AddString(text);
-    words_.push_back(0);
+    m_words.push_back(0);
     return *this;
 }
 
@@ -558,7 +558,7 @@ DialogTemplate& DialogTemplate::AddStatic(int id, const std::wstring& text, DWOR
 
 const DLGTEMPLATE* DialogTemplate::Get() const
 {
-    return reinterpret_cast<const DLGTEMPLATE*>(words_.data());
+    return reinterpret_cast<const DLGTEMPLATE*>(m_words.data());
 }
 
 } // namespace Tavrin::Test

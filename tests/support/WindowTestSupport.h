@@ -114,9 +114,9 @@ HRESULT DoAccessibleDefaultAction(HWND window);
 // A copy of what a window shows, as 0x00RRGGBB pixels, top row first.
 class WindowCapture {
 public:
-    int Width() const { return width_; }
-    int Height() const { return height_; }
-    bool Empty() const { return pixels_.empty(); }
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
+    bool Empty() const { return m_pixels.empty(); }
     // GDI colour (red in the low byte) of one pixel; black outside.
     COLORREF At(int x, int y) const;
     // Number of pixels of exactly this colour inside the rectangle.
@@ -131,9 +131,9 @@ public:
 
 private:
     friend WindowCapture CopyPixels(HDC, const RECT&);
-    int width_ = 0;
-    int height_ = 0;
-    std::vector<uint32_t> pixels_;
+    int m_width = 0;
+    int m_height = 0;
+    std::vector<uint32_t> m_pixels;
 };
 
 // Repaints the window (and its children) now and copies what it shows,
@@ -168,20 +168,20 @@ public:
 
     // Waits (pumping this thread's messages) until a box was answered.
     bool Wait(DWORD timeoutMs = 10000);
-    bool Answered() const { return answered_; }
+    bool Answered() const { return m_answered; }
     std::wstring Caption() const;
     std::wstring Text() const;
 
 private:
     void Watch(DWORD timeoutMs);
 
-    int button_;
-    std::wstring wantedCaption_;
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> answered_{false};
-    std::wstring caption_;
-    std::wstring text_;
-    std::thread thread_;
+    int m_button;
+    std::wstring m_wantedCaption;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_answered{false};
+    std::wstring m_caption;
+    std::wstring m_text;
+    std::thread m_thread;
 };
 
 // --- Dialog templates in memory -----------------------------------------------
@@ -212,7 +212,7 @@ private:
     void AddString(const std::wstring& text);
     void AlignToDword();
 
-    std::vector<WORD> words_;
+    std::vector<WORD> m_words;
 };
 
 } // namespace Tavrin::Test

@@ -56,19 +56,19 @@ public:
   <fonts><client><normal size="10"/></client></fonts>
 </ui>
 )";
-        path_ = folder_.File(L"ui.xml");
-        WriteFileBytes(path_, description);
-        loaded_ = theSkin.Load(path_, ::GetModuleHandleW(nullptr));
+        m_path = m_folder.File(L"ui.xml");
+        WriteFileBytes(m_path, description);
+        m_loaded = theSkin.Load(m_path, ::GetModuleHandleW(nullptr));
     }
     ~TestSkin() { theSkin.Reset(); }
     TestSkin(const TestSkin&) = delete;
     TestSkin& operator=(const TestSkin&) = delete;
-    bool Loaded() const { return loaded_; }
+    bool Loaded() const { return m_loaded; }
 
 private:
-    TempFolder folder_;
-    std::wstring path_;
-    bool loaded_ = false;
+    TempFolder m_folder;
+    std::wstring m_path;
+    bool m_loaded = false;
 };
 
 // PNG files made for a test in a folder of their own beside the test
@@ -76,13 +76,13 @@ private:
 // with the object.
 class TestImages {
 public:
-    TestImages() : folderName_(L"testimages_" + std::to_wstring(::GetCurrentProcessId()))
+    TestImages() : m_folderName(L"testimages_" + std::to_wstring(::GetCurrentProcessId()))
     {
         ::CreateDirectoryW(Full(L"").c_str(), nullptr);
     }
     ~TestImages()
     {
-        for (const std::wstring& file : files_)
+        for (const std::wstring& file : m_files)
             ::DeleteFileW(Full(file).c_str());
         ::RemoveDirectoryW(Full(L"").c_str());
     }
@@ -117,18 +117,18 @@ public:
         const CLSID pngEncoder = {
             0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
         bitmap.Save(Full(name).c_str(), &pngEncoder, nullptr);
-        files_.push_back(name);
-        return folderName_ + L"/" + name;
+        m_files.push_back(name);
+        return m_folderName + L"/" + name;
     }
 
 private:
     std::wstring Full(const std::wstring& name) const
     {
-        return Platform::JoinPath(BinFolder(), folderName_) + (name.empty() ? L"" : L"\\" + name);
+        return Platform::JoinPath(BinFolder(), m_folderName) + (name.empty() ? L"" : L"\\" + name);
     }
 
-    std::wstring folderName_;
-    std::vector<std::wstring> files_;
+    std::wstring m_folderName;
+    std::vector<std::wstring> m_files;
 };
 
 // A skinned dialog for hosting controls under test: created from an

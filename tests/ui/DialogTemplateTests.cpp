@@ -439,7 +439,7 @@ struct ParsedTemplate {
 // beyond the resource's size.
 class TemplateReader {
 public:
-    TemplateReader(const BYTE* data, size_t size) : data_(data), size_(size) {}
+    TemplateReader(const BYTE* data, size_t size) : m_data(data), m_size(size) {}
 
     bool Parse(ParsedTemplate& out)
     {
@@ -467,7 +467,7 @@ public:
             Byte(); // character set
             out.face = Sz();
         }
-        for (WORD i = 0; i < count && ok_; ++i) {
+        for (WORD i = 0; i < count && m_ok; ++i) {
             Align(4);
             ParsedControl control;
             Dword(); // help context
@@ -485,36 +485,36 @@ public:
             Skip(extra);
             out.controls.push_back(control);
         }
-        return ok_;
+        return m_ok;
     }
 
 private:
     bool Need(size_t n)
     {
-        if (pos_ + n > size_)
-            ok_ = false;
-        return ok_;
+        if (m_pos + n > m_size)
+            m_ok = false;
+        return m_ok;
     }
-    BYTE Byte() { return Need(1) ? data_[pos_++] : 0; }
+    BYTE Byte() { return Need(1) ? m_data[m_pos++] : 0; }
     WORD Word()
     {
         WORD value = 0;
         if (Need(2))
-            std::memcpy(&value, data_ + pos_, 2), pos_ += 2;
+            std::memcpy(&value, m_data + m_pos, 2), m_pos += 2;
         return value;
     }
     DWORD Dword()
     {
         DWORD value = 0;
         if (Need(4))
-            std::memcpy(&value, data_ + pos_, 4), pos_ += 4;
+            std::memcpy(&value, m_data + m_pos, 4), m_pos += 4;
         return value;
     }
     short Short() { return static_cast<short>(Word()); }
     std::wstring Sz()
     {
         std::wstring text;
-        for (WORD c = Word(); ok_ && c != 0; c = Word())
+        for (WORD c = Word(); m_ok && c != 0; c = Word())
             text += static_cast<wchar_t>(c);
         return text;
     }
@@ -533,14 +533,14 @@ private:
     void Skip(size_t n)
     {
         if (Need(n))
-            pos_ += n;
+            m_pos += n;
     }
-    void Align(size_t n) { pos_ = (pos_ + n - 1) / n * n; }
+    void Align(size_t n) { m_pos = (m_pos + n - 1) / n * n; }
 
-    const BYTE* data_;
-    size_t size_;
-    size_t pos_ = 0;
-    bool ok_ = true;
+    const BYTE* m_data;
+    size_t m_size;
+    size_t m_pos = 0;
+    bool m_ok = true;
 };
 
 bool LoadTemplate(int id, ParsedTemplate& parsed)

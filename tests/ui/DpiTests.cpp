@@ -49,8 +49,8 @@ TEST(Dpi, SkinFontsOfNoSizeOrAHugeOneGetSensibleSizesAtEveryDpi)
     ASSERT_TRUE(theSkin.Load(folder.File(L"ui.xml"), ::GetModuleHandleW(nullptr)));
     for (UINT dpi : {96u, 144u, 480u}) {
         SCOPED_TRACE(dpi);
-        std::unique_ptr<Gdiplus::Font> system(CreateMessageFont(-1, false, false, false, dpi));
-        std::unique_ptr<Gdiplus::Font> largest(CreateMessageFont(kLargestPoints, false, false, false, dpi));
+        std::unique_ptr<Gdiplus::Font> system(CreateMessageFont(FontSpec::Regular(), dpi));
+        std::unique_ptr<Gdiplus::Font> largest(CreateMessageFont(FontSpec::Regular(kLargestPoints), dpi));
         ASSERT_TRUE(system && largest);
         const Gdiplus::REAL userSize = PixelSize(*system);
         EXPECT_GT(userSize, 0.0f);

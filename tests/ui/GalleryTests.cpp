@@ -126,11 +126,11 @@ protected:
         std::wstring hover = images.Make(L"h.png", 70, 30, 0xFFF08000, L"hover");
         std::wstring pressed = images.Make(L"p.png", 70, 30, 0xFF8B0000, L"pressed");
         std::wstring disabled = images.Make(L"d.png", 70, 30, 0xFF909090, L"disabled");
-        form_ = GalleryForm();
-        ASSERT_TRUE(page.CreateIndirect(form_.Get(), nullptr));
+        m_form = GalleryForm();
+        ASSERT_TRUE(page.CreateIndirect(m_form.Get(), nullptr));
 
         page.plain.SetTextColor(0xFFFFFFFF);
-        page.plain.SetFont(CreateMessageFont(10, true, false, false));
+        page.plain.SetFont(CreateMessageFont(FontSpec::Regular(10).Bold()));
         page.bordered.SetBorderWidth(1.5f);
         page.bordered.SetTextColor(0xFFFFFFFF);
         page.bordered.SetBorderColor(0xFFFFFFFF);
@@ -141,7 +141,7 @@ protected:
         page.centred.SetAlignment(Gdiplus::StringAlignmentCenter);
         page.centred.SetLineAlignment(Gdiplus::StringAlignmentCenter);
         page.trimmed.SetTextColor(0xFFFFFFFF);
-        page.trimmed.SetFont(CreateMessageFont(9, false, true, false));
+        page.trimmed.SetFont(CreateMessageFont(FontSpec::Regular(9).Italic()));
 
         for (CThemeButton* button :
              {&page.normal, &page.hover, &page.pressed, &page.disabledNoImage, &page.radioImage})
@@ -169,7 +169,7 @@ protected:
 
     TestSkin skin;
     TestImages images;
-    DialogTemplate form_{0, 0, 0, 0, 0};
+    DialogTemplate m_form{0, 0, 0, 0, 0};
     GalleryPage page;
 };
 

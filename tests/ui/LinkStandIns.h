@@ -21,17 +21,17 @@ namespace Tavrin::Test {
 class LinkStandIns {
 public:
     explicit LinkStandIns(const std::wstring& logFolder)
-        : log_(Platform::JoinPath(logFolder, L"standins.log"))
+        : m_log(Platform::JoinPath(logFolder, L"standins.log"))
     {
-        ready_ = system_.Place(L"mmc.exe") && system_.Place(L"control.exe");
-        ::SetEnvironmentVariableW(L"TAVRIN_STANDIN_LOG", log_.c_str());
+        m_ready = m_system.Place(L"mmc.exe") && m_system.Place(L"control.exe");
+        ::SetEnvironmentVariableW(L"TAVRIN_STANDIN_LOG", m_log.c_str());
     }
     ~LinkStandIns() { ::SetEnvironmentVariableW(L"TAVRIN_STANDIN_LOG", nullptr); }
     LinkStandIns(const LinkStandIns&) = delete;
     LinkStandIns& operator=(const LinkStandIns&) = delete;
 
-    bool Ready() const { return ready_; }
-    std::string Log() const { return ReadFileBytes(log_); }
+    bool Ready() const { return m_ready; }
+    std::string Log() const { return ReadFileBytes(m_log); }
     // Pumps until `count` stand-ins have finished.
     bool WaitForRuns(size_t count, DWORD timeoutMs = 30000) const
     {
@@ -55,9 +55,9 @@ private:
         return count;
     }
 
-    std::wstring log_;
-    SystemFolderStandIns system_;
-    bool ready_ = false;
+    std::wstring m_log;
+    SystemFolderStandIns m_system;
+    bool m_ready = false;
 };
 
 // While it lives, web addresses open in a stand-in browser that appends each
@@ -65,31 +65,31 @@ private:
 class WebAddressStandIn {
 public:
     explicit WebAddressStandIn(const std::wstring& logFolder)
-        : log_(Platform::JoinPath(logFolder, L"opened.txt"))
+        : m_log(Platform::JoinPath(logFolder, L"opened.txt"))
     {
         const std::wstring handler = L"\"" + StandInProgram(L"urlhandler.exe") + L"\" \"%1\"";
-        ready_ = true;
+        m_ready = true;
         for (const wchar_t* key : kCommandKeys)
-            ready_ =
-                ready_ && ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key, nullptr, REG_SZ, handler.c_str(),
-                                            static_cast<DWORD>((handler.size() + 1) * sizeof(wchar_t))) ==
-                              ERROR_SUCCESS;
-        ::SetEnvironmentVariableW(L"TAVRIN_URL_LOG", log_.c_str());
+            m_ready =
+                m_ready && ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key, nullptr, REG_SZ, handler.c_str(),
+                                             static_cast<DWORD>((handler.size() + 1) * sizeof(wchar_t))) ==
+                               ERROR_SUCCESS;
+        ::SetEnvironmentVariableW(L"TAVRIN_URL_LOG", m_log.c_str());
     }
     ~WebAddressStandIn() { ::SetEnvironmentVariableW(L"TAVRIN_URL_LOG", nullptr); }
     WebAddressStandIn(const WebAddressStandIn&) = delete;
     WebAddressStandIn& operator=(const WebAddressStandIn&) = delete;
 
-    bool Ready() const { return ready_; }
-    std::string Log() const { return ReadFileBytes(log_); }
+    bool Ready() const { return m_ready; }
+    std::string Log() const { return ReadFileBytes(m_log); }
 
 private:
     static constexpr const wchar_t* kCommandKeys[] = {L"Software\\Classes\\http\\shell\\open\\command",
                                                       L"Software\\Classes\\https\\shell\\open\\command"};
-    RegistryValueBackup http_{HKEY_LOCAL_MACHINE, kCommandKeys[0], L""};
-    RegistryValueBackup https_{HKEY_LOCAL_MACHINE, kCommandKeys[1], L""};
-    std::wstring log_;
-    bool ready_ = false;
+    RegistryValueBackup m_http{HKEY_LOCAL_MACHINE, kCommandKeys[0], L""};
+    RegistryValueBackup m_https{HKEY_LOCAL_MACHINE, kCommandKeys[1], L""};
+    std::wstring m_log;
+    bool m_ready = false;
 };
 
 } // namespace Tavrin::Test

@@ -39,15 +39,15 @@ class WheelLines {
 public:
     explicit WheelLines(UINT lines)
     {
-        ::SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &saved_, 0);
+        ::SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &m_saved, 0);
         ::SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, lines, nullptr, 0);
     }
-    ~WheelLines() { ::SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, saved_, nullptr, 0); }
+    ~WheelLines() { ::SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, m_saved, nullptr, 0); }
     WheelLines(const WheelLines&) = delete;
     WheelLines& operator=(const WheelLines&) = delete;
 
 private:
-    UINT saved_ = 3;
+    UINT m_saved = 3;
 };
 
 class ScrollHelperTest : public ::testing::Test {

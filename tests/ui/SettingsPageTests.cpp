@@ -10,6 +10,7 @@
 #include "tests/core/SettingsTestSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WindowTestSupport.h"
+#include "ui/controls/PageDrawing.h"
 #include "ui/pages/LocationDlg.h"
 #include "ui/pages/PageMessages.h"
 #include "ui/pages/PrivacyDlg.h"
@@ -22,7 +23,7 @@ using Tavrin::Core::SettingStep;
 
 namespace {
 
-constexpr COLORREF kPageBlue = RGB(0x0A, 0x70, 0xC5);
+const COLORREF kPageBlue = ToColorRef(PageColors::kBlue);
 constexpr COLORREF kWhite = RGB(0xFF, 0xFF, 0xFF);
 
 // What each page should show and do, written out by hand rather than taken
@@ -286,7 +287,7 @@ TYPED_TEST(SettingsPage, BoxesTakeTheSkinColourAndTextsTheirFonts)
         EXPECT_EQ(box->GetTextColor(), boxText);
         EXPECT_TRUE(box->IsCheckBox());
     }
-    std::unique_ptr<Gdiplus::Font> eight(CreateMessageFont(8, false, false, false));
+    std::unique_ptr<Gdiplus::Font> eight(CreateMessageFont(FontSpec::Regular(8)));
     auto labelFont = [&](int id) {
         auto* label = dynamic_cast<CThemeLabel*>(CWnd::FromHandlePermanent(this->page->GetDlgItem(id)));
         return label ? label->GetLabelFont() : nullptr;

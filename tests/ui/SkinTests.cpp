@@ -302,7 +302,7 @@ TEST(Skin, MessageFontFollowsTheSystemMessageFont)
     metrics.cbSize = sizeof(metrics);
     ASSERT_TRUE(::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0));
 
-    std::unique_ptr<Gdiplus::Font> systemSize(CreateMessageFont(-1, false, false, false));
+    std::unique_ptr<Gdiplus::Font> systemSize(CreateMessageFont(FontSpec::Regular()));
     ASSERT_NE(systemSize, nullptr);
     ASSERT_EQ(systemSize->GetLastStatus(), Gdiplus::Ok);
     HDC screen = ::GetDC(nullptr);
@@ -315,11 +315,12 @@ TEST(Skin, MessageFontFollowsTheSystemMessageFont)
     }
     ::ReleaseDC(nullptr, screen);
 
-    std::unique_ptr<Gdiplus::Font> styled(CreateMessageFont(14, true, true, true));
+    std::unique_ptr<Gdiplus::Font> styled(
+        CreateMessageFont(FontSpec::Regular(14).Bold().Italic().Underlined()));
     ASSERT_NE(styled, nullptr);
     EXPECT_EQ(styled->GetStyle(),
               Gdiplus::FontStyleBold | Gdiplus::FontStyleItalic | Gdiplus::FontStyleUnderline);
-    std::unique_ptr<Gdiplus::Font> plain(CreateMessageFont(14, false, false, false));
+    std::unique_ptr<Gdiplus::Font> plain(CreateMessageFont(FontSpec::Regular(14)));
     EXPECT_EQ(plain->GetStyle(), Gdiplus::FontStyleRegular);
     EXPECT_FLOAT_EQ(plain->GetSize(), styled->GetSize());
 }
@@ -462,34 +463,34 @@ INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM)
 class MainTemplate {
 public:
     MainTemplate()
-        : dialog_(::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(102), nullptr,
-                                       PlainDialogProc, 0))
+        : m_dialog(::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(102), nullptr,
+                                        PlainDialogProc, 0))
     {
     }
     ~MainTemplate()
     {
-        if (dialog_)
-            ::DestroyWindow(dialog_);
+        if (m_dialog)
+            ::DestroyWindow(m_dialog);
     }
     MainTemplate(const MainTemplate&) = delete;
     MainTemplate& operator=(const MainTemplate&) = delete;
-    HWND Get() const { return dialog_; }
+    HWND Get() const { return m_dialog; }
     RECT Client() const
     {
         RECT rect = {};
-        ::GetClientRect(dialog_, &rect);
+        ::GetClientRect(m_dialog, &rect);
         return rect;
     }
     RECT ItemRect(int id) const
     {
         RECT rect = {};
-        ::GetWindowRect(::GetDlgItem(dialog_, id), &rect);
-        ::MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&rect), 2);
+        ::GetWindowRect(::GetDlgItem(m_dialog, id), &rect);
+        ::MapWindowPoints(nullptr, m_dialog, reinterpret_cast<POINT*>(&rect), 2);
         return rect;
     }
 
 private:
-    HWND dialog_;
+    HWND m_dialog;
 };
 
 } // namespace

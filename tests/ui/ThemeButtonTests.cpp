@@ -24,10 +24,10 @@ protected:
         hover = images.Make(L"hover.png", 60, 30, kHover);
         pressed = images.Make(L"pressed.png", 60, 30, kPressed);
         disabled = images.Make(L"disabled.png", 60, 30, kDisabled);
-        form_.AddButton(kButton, L"Image", BS_PUSHBUTTON, 10, 10, 80, 40);
-        form_.AddButton(kRadio, L"Radio", BS_AUTORADIOBUTTON | WS_GROUP, 100, 10, 80, 40);
+        m_form.AddButton(kButton, L"Image", BS_PUSHBUTTON, 10, 10, 80, 40);
+        m_form.AddButton(kRadio, L"Radio", BS_AUTORADIOBUTTON | WS_GROUP, 100, 10, 80, 40);
         page.contentColor = kContent;
-        ASSERT_TRUE(page.CreateIndirect(form_.Get(), nullptr));
+        ASSERT_TRUE(page.CreateIndirect(m_form.Get(), nullptr));
         ASSERT_TRUE(button.SubclassDlgItem(kButton, page));
         button.SetImages(normal, hover, pressed, L"");
         button.SizeToImage();
@@ -56,7 +56,7 @@ protected:
     TestSkin skin;
     TestImages images;
     std::wstring normal, hover, pressed, disabled;
-    DialogTemplate form_{WS_POPUP | WS_CAPTION | WS_VISIBLE, 10, 10, 200, 80, L"Image buttons"};
+    DialogTemplate m_form{WS_POPUP | WS_CAPTION | WS_VISIBLE, 10, 10, 200, 80, L"Image buttons"};
     TestPage page;
     CThemeButton button;
 };

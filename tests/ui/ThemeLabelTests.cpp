@@ -22,15 +22,15 @@ class ThemeLabelTest : public ::testing::Test {
 protected:
     void Open(const std::wstring& text)
     {
-        form_ = LabelForm(text);
+        m_form = LabelForm(text);
         page.contentColor = kContent;
-        ASSERT_TRUE(page.CreateIndirect(form_.Get(), nullptr));
+        ASSERT_TRUE(page.CreateIndirect(m_form.Get(), nullptr));
         ASSERT_TRUE(label.SubclassDlgItem(kLabel, page));
         PumpMessages();
     }
 
     TestSkin skin;
-    DialogTemplate form_ = DialogTemplate(0, 0, 0, 0, 0);
+    DialogTemplate m_form = DialogTemplate(0, 0, 0, 0, 0);
     TestPage page;
     CThemeLabel label;
 };
@@ -113,7 +113,7 @@ TEST_F(ThemeLabelTest, AlignmentAndColourAreThePages)
     label.SetAlignment(Gdiplus::StringAlignmentFar);
     label.SetLineAlignment(Gdiplus::StringAlignmentFar);
     label.SetTextColor(0xFFFFFF00);
-    label.SetFont(CreateMessageFont(14, true, false, false));
+    label.SetFont(CreateMessageFont(FontSpec::Regular(14).Bold()));
     ASSERT_NE(label.GetLabelFont(), nullptr);
     label.Invalidate();
     WindowCapture capture = CaptureWindow(label);
@@ -159,7 +159,7 @@ TEST_F(ThemeLabelTest, ShowsWhatItsBoxHoldsAndSignsWhatItCuts)
     Open(L"");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        label.SetFont(CreateMessageFont(12, false, false, false));
+        label.SetFont(CreateMessageFont(FontSpec::Regular(12)));
         label.SetWindowPos(nullptr, 0, 0, 200, c.height, SWP_NOMOVE | SWP_NOZORDER);
         label.SetText(c.text);
         const WindowCapture capture = CaptureWindow(page);

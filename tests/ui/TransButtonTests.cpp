@@ -20,11 +20,11 @@ protected:
         ASSERT_TRUE(skin.Loaded());
         // The glyphs under test are the skin's: no themed drawing.
         CMFCVisualManager::SetDefaultManager(nullptr);
-        form_.AddButton(kCheck, L"Check box text", BS_AUTOCHECKBOX | WS_TABSTOP, 10, 10, 150, 14);
-        form_.AddButton(kRadio, L"Radio text", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 10, 30, 150, 14);
-        form_.AddButton(kPush, L"Push", BS_PUSHBUTTON | WS_GROUP | WS_TABSTOP, 10, 50, 60, 16);
+        m_form.AddButton(kCheck, L"Check box text", BS_AUTOCHECKBOX | WS_TABSTOP, 10, 10, 150, 14);
+        m_form.AddButton(kRadio, L"Radio text", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 10, 30, 150, 14);
+        m_form.AddButton(kPush, L"Push", BS_PUSHBUTTON | WS_GROUP | WS_TABSTOP, 10, 50, 60, 16);
         page.contentColor = kContent;
-        ASSERT_TRUE(page.CreateIndirect(form_.Get(), nullptr));
+        ASSERT_TRUE(page.CreateIndirect(m_form.Get(), nullptr));
         for (auto [id, button] :
              {std::pair{kCheck, &check}, std::pair{kRadio, &radio}, std::pair{kPush, &push}}) {
             ASSERT_TRUE(button->SubclassDlgItem(id, page));
@@ -50,7 +50,7 @@ protected:
     }
 
     TestSkin skin;
-    DialogTemplate form_{WS_POPUP | WS_CAPTION | WS_VISIBLE, 10, 10, 200, 80, L"Check boxes"};
+    DialogTemplate m_form{WS_POPUP | WS_CAPTION | WS_VISIBLE, 10, 10, 200, 80, L"Check boxes"};
     TestPage page;
     CTransButton check, radio, push;
 };

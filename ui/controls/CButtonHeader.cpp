@@ -3,6 +3,7 @@
 #include <oleacc.h>
 
 #include "res/resource.h"
+#include "ui/controls/PageDrawing.h"
 
 const wchar_t CButtonHeader::kClosedImage[] = L"images/windows/tab-closed.png";
 const wchar_t CButtonHeader::kOpenedImage[] = L"images/windows/tab-opened.png";
@@ -29,7 +30,7 @@ BOOL CButtonHeader::OnInitDialog()
     CBaseWnd::OnInitDialog();
     // The bar's colour is fixed, so the title's colour is too.
     m_title.SetTextColor(kTitleColor);
-    m_title.SetFont(CreateMessageFont(kTitlePoints, false, false, false, GetDpi()));
+    m_title.SetFont(CreateMessageFont(FontSpec::Regular(kTitlePoints), GetDpi()));
     SetButtonImage(kClosedImage);
     m_button.SizeToImage();
     PlaceButton();
@@ -38,7 +39,7 @@ BOOL CButtonHeader::OnInitDialog()
 
 void CButtonHeader::OnDpiChanged()
 {
-    m_title.SetFont(CreateMessageFont(kTitlePoints, false, false, false, GetDpi()));
+    m_title.SetFont(CreateMessageFont(FontSpec::Regular(kTitlePoints), GetDpi()));
     m_button.SizeToImage();
     PlaceButton();
 }
@@ -119,5 +120,5 @@ LRESULT CButtonHeader::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 
 void CButtonHeader::DrawContent(Gdiplus::Graphics& graphics)
 {
-    graphics.Clear(Gdiplus::Color(kBarColor));
+    graphics.Clear(Gdiplus::Color(PageColors::kBlue));
 }

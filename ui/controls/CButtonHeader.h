@@ -32,7 +32,6 @@ public:
     // False (closed) at first.
     bool opened = false;
 
-    static constexpr Gdiplus::ARGB kBarColor = 0xFF0A70C5;
     static constexpr Gdiplus::ARGB kTitleColor = 0xFF000000;
     static constexpr int kTitlePoints = 12;
     static constexpr int kButtonMargin = 10;

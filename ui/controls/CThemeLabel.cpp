@@ -115,8 +115,7 @@ void CThemeLabel::Draw(HDC dc, const RECT& client)
                         static_cast<Gdiplus::REAL>(width), static_cast<Gdiplus::REAL>(height));
 
     if (!m_font) {
-        std::unique_ptr<Gdiplus::Font> font(
-            CreateMessageFont(-1, false, false, false, Dpi::OfWindow(m_hWnd)));
+        std::unique_ptr<Gdiplus::Font> font(CreateMessageFont(FontSpec::Regular(), Dpi::OfWindow(m_hWnd)));
         if (font && font->IsAvailable())
             m_font = std::move(font);
     }

@@ -17,9 +17,9 @@ Gdiplus::Color Opaque(Gdiplus::ARGB color)
 }
 
 // The message font at a point size and DPI, for one paint.
-std::unique_ptr<Gdiplus::Font> MessageFont(int points, bool bold, UINT dpi)
+std::unique_ptr<Gdiplus::Font> MessageFont(const FontSpec& spec, UINT dpi)
 {
-    std::unique_ptr<Gdiplus::Font> font(CreateMessageFont(points, bold, false, false, dpi));
+    std::unique_ptr<Gdiplus::Font> font(CreateMessageFont(spec, dpi));
     if (!font || !font->IsAvailable())
         return nullptr;
     return font;
@@ -83,7 +83,7 @@ void CTransButton::OnDraw(HDC dc, const RECT& rect, UINT state)
     // The keyboard focus cue, around the text, only while the window's UI
     // state shows focus cues (after the keyboard moved the focus).
     const bool focusCue = (state & ODS_FOCUS) && !(state & ODS_NOFOCUSRECT);
-    std::unique_ptr<Gdiplus::Font> font = MessageFont(m_fontSize, m_bold, dpi);
+    std::unique_ptr<Gdiplus::Font> font = MessageFont(FontSpec::Regular(m_fontSize).Bold(m_bold), dpi);
     if (!font || text.empty()) {
         if (focusCue)
             ::DrawFocusRect(dc, &glyph);

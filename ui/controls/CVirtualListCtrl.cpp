@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/ExceptionBarrier.h"
 #include "platform/UniqueHook.h"
 
 namespace {
@@ -255,23 +256,30 @@ LRESULT CALLBACK CVirtualListCtrl::OutsideMoveHook(int code, WPARAM wParam, LPAR
     const MSG* message = reinterpret_cast<const MSG*>(lParam);
     if (code == HC_ACTION && wParam == PM_REMOVE &&
         (message->message == WM_MOUSEMOVE || message->message == WM_NCMOUSEMOVE)) {
-        // A list's handling may stop its watch (and so change the set).
-        std::vector<CVirtualListCtrl*> lists = t_watch.lists;
-        for (CVirtualListCtrl* list : lists) {
-            if (!IsWatched(list) || !list->m_hWnd || message->hwnd == list->m_hWnd)
-                continue;
-            POINT point = {GET_X_LPARAM(message->lParam), GET_Y_LPARAM(message->lParam)};
-            if (message->message == WM_MOUSEMOVE)
-                ::MapWindowPoints(message->hwnd, list->m_hWnd, &point, 1);
-            else
-                list->ScreenToClient(point);
-            // A hidden list has no buttons under the pointer.
-            if (!list->IsWindowVisible())
-                point = {-1, -1};
-            list->OnMouseMove(point);
-        }
+        Tavrin::Platform::Guarded(
+            L"CVirtualListCtrl::OutsideMoveHook", [message] { HandOutsideMove(*message); }, [] {});
     }
+    // The message goes on to the next hook whatever became of the lists.
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void CVirtualListCtrl::HandOutsideMove(const MSG& message)
+{
+    // A list's handling may stop its watch (and so change the set).
+    std::vector<CVirtualListCtrl*> lists = t_watch.lists;
+    for (CVirtualListCtrl* list : lists) {
+        if (!IsWatched(list) || !list->m_hWnd || message.hwnd == list->m_hWnd)
+            continue;
+        POINT point = {GET_X_LPARAM(message.lParam), GET_Y_LPARAM(message.lParam)};
+        if (message.message == WM_MOUSEMOVE)
+            ::MapWindowPoints(message.hwnd, list->m_hWnd, &point, 1);
+        else
+            list->ScreenToClient(point);
+        // A hidden list has no buttons under the pointer.
+        if (!list->IsWindowVisible())
+            point = {-1, -1};
+        list->OnMouseMove(point);
+    }
 }
 
 void CVirtualListCtrl::DrawItem(DRAWITEMSTRUCT* item)

@@ -81,6 +81,7 @@ private:
     void StartWatchingOutsideMoves();
     void StopWatchingOutsideMoves();
     static LRESULT CALLBACK OutsideMoveHook(int code, WPARAM wParam, LPARAM lParam);
+    static void HandOutsideMove(const MSG& message);
 
     IVirtualListDrawParent* m_drawParent;
     IVirtualListParent* m_listParent;

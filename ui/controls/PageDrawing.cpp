@@ -38,17 +38,20 @@ void FillWhite(Gdiplus::Graphics& graphics, int x, int y, int width, int height)
 {
     if (width <= 0 || height <= 0)
         return;
-    Gdiplus::SolidBrush white(Gdiplus::Color(0xFFFFFFFF));
+    Gdiplus::SolidBrush white(Gdiplus::Color(PageColors::kWhite));
     graphics.FillRectangle(&white, x, y, width, height);
 }
 
-int DrawHeaderAndWhitePanel(Gdiplus::Graphics& graphics, Gdiplus::Image* header, const RECT& client,
-                            Gdiplus::ARGB background, UINT dpi)
+int DrawHeaderAndWhitePanel(Gdiplus::Graphics& graphics, Gdiplus::Image* header, const RECT& area,
+                            Gdiplus::ARGB background, UINT dpi, const WhitePanel& panel)
 {
     graphics.Clear(Gdiplus::Color(background));
-    const int width = client.right - client.left;
-    const int headerHeight = DrawCentredHeader(graphics, header, width, dpi, client.left, client.top);
-    FillWhite(graphics, client.left, client.top + headerHeight, width,
-              client.bottom - client.top - headerHeight);
+    const int width = static_cast<int>(area.right - area.left);
+    const int left = static_cast<int>(area.left);
+    const int areaTop = static_cast<int>(area.top);
+    const int headerHeight = DrawCentredHeader(graphics, header, width, dpi, left, areaTop);
+    const int top = areaTop + panel.top.value_or(headerHeight);
+    FillWhite(graphics, left + panel.margin, top, width - 2 * panel.margin,
+              static_cast<int>(area.bottom) - panel.margin - top);
     return headerHeight;
 }

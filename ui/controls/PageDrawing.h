@@ -1,11 +1,23 @@
 #pragma once
 #include "ui/skin/Skin.h"
 
+#include <optional>
+
 // Drawing steps the skinned windows and pages share. Images are drawn for
 // 96 DPI and shown at the window's DPI, smoothly scaled.
 
 // The image's size at `dpi`; empty for no image.
 SIZE ImageSizeAt(Gdiplus::Image* image, UINT dpi);
+// The pages' fixed colours; they do not come from the skin.
+namespace PageColors {
+// The pages and the home view's section header bars.
+constexpr Gdiplus::ARGB kBlue = 0xFF0A70C5;
+// The results page is cleared a shade apart from the others.
+constexpr Gdiplus::ARGB kResultsBlue = 0xFF0C6EC5;
+constexpr Gdiplus::ARGB kPreUpgrade = 0xFF04234F;
+constexpr Gdiplus::ARGB kWhite = 0xFFFFFFFF;
+} // namespace PageColors
+
 // Draws `image` with its top-left corner at (x, y) in its size at `dpi`.
 void DrawImageAt(Gdiplus::Graphics& graphics, Gdiplus::Image* image, int x, int y, UINT dpi);
 
@@ -18,7 +30,18 @@ int DrawCentredHeader(Gdiplus::Graphics& graphics, Gdiplus::Image* header, int w
 // Fills a rectangle with opaque white (nothing for an empty rectangle).
 void FillWhite(Gdiplus::Graphics& graphics, int x, int y, int width, int height);
 
-// The whole client area: `background`, the header centred at the top and a
-// white panel below it. Returns the header's height.
-int DrawHeaderAndWhitePanel(Gdiplus::Graphics& graphics, Gdiplus::Image* header, const RECT& client,
-                            Gdiplus::ARGB background, UINT dpi);
+// Where a page's white panel lies in its area.
+struct WhitePanel {
+    // Distance from the area's left, right and bottom edges, in pixels at
+    // the window's DPI.
+    int margin = 0;
+    // Its top, from the area's top; the header's bottom when unset.
+    std::optional<int> top;
+};
+
+// Clears the whole surface to `background`, then draws the header centred
+// at the top of `area` and the white panel. `area` is the page's content in
+// client coordinates: the client area, or while the page scrolls a larger
+// rectangle moved by the scroll position. Returns the header's height.
+int DrawHeaderAndWhitePanel(Gdiplus::Graphics& graphics, Gdiplus::Image* header, const RECT& area,
+                            Gdiplus::ARGB background, UINT dpi, const WhitePanel& panel = {});

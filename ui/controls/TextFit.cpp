@@ -10,44 +10,44 @@ class Measurer {
 public:
     Measurer(Gdiplus::Graphics& graphics, const Gdiplus::Font& font, const Gdiplus::RectF& box,
              const Gdiplus::StringFormat& format)
-        : graphics_(graphics), font_(font), box_(box), format_(format.Clone())
+        : m_graphics(graphics), m_font(font), m_box(box), m_format(format.Clone())
     {
         const Gdiplus::REAL lineHeight = font.GetHeight(&graphics);
-        noWrap_ = (format.GetFormatFlags() & Gdiplus::StringFormatFlagsNoWrap) != 0;
-        lines_ = lineHeight > 0 ? static_cast<int>(std::floor((box.Height + 0.5f) / lineHeight)) : 1;
-        if (lines_ < 1 || noWrap_)
-            lines_ = 1;
-        if (format_)
-            format_->SetFormatFlags(format.GetFormatFlags() & ~Gdiplus::StringFormatFlagsLineLimit);
+        m_noWrap = (format.GetFormatFlags() & Gdiplus::StringFormatFlagsNoWrap) != 0;
+        m_lines = lineHeight > 0 ? static_cast<int>(std::floor((box.Height + 0.5f) / lineHeight)) : 1;
+        if (m_lines < 1 || m_noWrap)
+            m_lines = 1;
+        if (m_format)
+            m_format->SetFormatFlags(format.GetFormatFlags() & ~Gdiplus::StringFormatFlagsLineLimit);
     }
-    ~Measurer() { delete format_; }
+    ~Measurer() { delete m_format; }
     Measurer(const Measurer&) = delete;
     Measurer& operator=(const Measurer&) = delete;
 
     // The text fits the box's width and its whole lines.
     bool Fits(const std::wstring& text) const
     {
-        if (!format_)
+        if (!m_format)
             return true;
         // Measured without a height limit, so that the count of lines tells
         // how many the text needs.
-        const Gdiplus::RectF layout(0, 0, noWrap_ ? 1.0e6f : box_.Width, 1.0e6f);
+        const Gdiplus::RectF layout(0, 0, m_noWrap ? 1.0e6f : m_box.Width, 1.0e6f);
         Gdiplus::RectF bounds;
         INT fitted = 0;
         INT lines = 0;
-        if (graphics_.MeasureString(text.c_str(), static_cast<INT>(text.size()), &font_, layout, format_,
-                                    &bounds, &fitted, &lines) != Gdiplus::Ok)
+        if (m_graphics.MeasureString(text.c_str(), static_cast<INT>(text.size()), &m_font, layout, m_format,
+                                     &bounds, &fitted, &lines) != Gdiplus::Ok)
             return true;
-        return lines <= lines_ && bounds.Width <= box_.Width + 0.5f;
+        return lines <= m_lines && bounds.Width <= m_box.Width + 0.5f;
     }
 
 private:
-    Gdiplus::Graphics& graphics_;
-    const Gdiplus::Font& font_;
-    Gdiplus::RectF box_;
-    Gdiplus::StringFormat* format_;
-    bool noWrap_ = false;
-    int lines_ = 1;
+    Gdiplus::Graphics& m_graphics;
+    const Gdiplus::Font& m_font;
+    Gdiplus::RectF m_box;
+    Gdiplus::StringFormat* m_format;
+    bool m_noWrap = false;
+    int m_lines = 1;
 };
 
 std::wstring WithEllipsis(const std::wstring& text, size_t length)

@@ -143,8 +143,8 @@ BOOL CCompatibilityDlg::OnInitDialog()
 
 void CCompatibilityDlg::CreateFonts()
 {
-    m_textFont.reset(CreateMessageFont(kTextPoints, false, false, false, GetDpi()));
-    m_linkFont.reset(CreateMessageFont(kTextPoints, false, false, true, GetDpi()));
+    m_textFont.reset(CreateMessageFont(FontSpec::Regular(kTextPoints), GetDpi()));
+    m_linkFont.reset(CreateMessageFont(FontSpec::Regular(kTextPoints).Underlined(), GetDpi()));
 }
 
 void CCompatibilityDlg::OnDpiChanged()
@@ -445,27 +445,13 @@ LRESULT CCompatibilityDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam
 
 void CCompatibilityDlg::DrawContent(Gdiplus::Graphics& graphics)
 {
-    graphics.Clear(Gdiplus::Color(kPageColor));
     const SIZE scroll = m_scroller.GetScrollPos();
-    const int scrollX = static_cast<int>(scroll.cx);
-    const int scrollY = static_cast<int>(scroll.cy);
     const RECT client = GetClientRect();
-    const int areaWidth = std::max(static_cast<int>(client.right), m_contentWidth);
-    int imageBottom = -scrollY;
-    if (m_titleImage) {
-        const SIZE size = ImageSizeAt(m_titleImage.Get(), GetDpi());
-        DrawImageAt(graphics, m_titleImage.Get(), (areaWidth - static_cast<int>(size.cx)) / 2 - scrollX,
-                    -scrollY, GetDpi());
-        imageBottom += static_cast<int>(size.cy);
-    }
     // While the page scrolls the white frame runs with the content, so that
     // its bottom margin shows only at the content's end.
-    const int margin = Scaled(kWhiteMargin);
-    const int left = margin - scrollX;
-    const int right = areaWidth - scrollX - margin;
-    const int bottom = std::max(static_cast<int>(client.bottom), m_contentHeight - scrollY) - margin;
-    if (right > left && bottom > imageBottom) {
-        Gdiplus::SolidBrush white{Gdiplus::Color(0xFFFFFFFF)};
-        graphics.FillRectangle(&white, left, imageBottom, right - left, bottom - imageBottom);
-    }
+    const RECT area{-scroll.cx, -scroll.cy,
+                    std::max(client.right, static_cast<LONG>(m_contentWidth)) - scroll.cx,
+                    std::max(client.bottom, static_cast<LONG>(m_contentHeight) - scroll.cy)};
+    DrawHeaderAndWhitePanel(graphics, m_titleImage.Get(), area, PageColors::kBlue, GetDpi(),
+                            {Scaled(kWhiteMargin)});
 }

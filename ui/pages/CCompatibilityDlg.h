@@ -48,7 +48,6 @@ public:
     const CScrollHelper& GetScroller() const { return m_scroller; }
     int GetContentHeight() const { return m_contentHeight; }
 
-    static constexpr Gdiplus::ARGB kPageColor = 0xFF0A70C5;
     static constexpr Gdiplus::ARGB kTextColor = 0xFF000000;
     static constexpr Gdiplus::ARGB kLinkColor = 0xFF0000FF;
     static constexpr int kRowHeight = 25;

@@ -151,5 +151,5 @@ void CPreWin10Dlg::ShowResults()
 
 void CPreWin10Dlg::DrawContent(Gdiplus::Graphics& graphics)
 {
-    DrawHeaderAndWhitePanel(graphics, m_header.get(), GetClientRect(), 0xFF04234F, GetDpi());
+    DrawHeaderAndWhitePanel(graphics, m_header.get(), GetClientRect(), PageColors::kPreUpgrade, GetDpi());
 }

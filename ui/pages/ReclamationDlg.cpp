@@ -38,7 +38,7 @@ BOOL CReclamationDlg::OnInitDialog()
     CBaseWnd::OnInitDialog();
     m_header.SetPath(L"images/headers/reclamation-title.PNG");
     m_heading.SetTextColor(0xFF000000);
-    m_heading.SetFont(CreateMessageFont(14, false, false, false, GetDpi()));
+    m_heading.SetFont(CreateMessageFont(FontSpec::Regular(14), GetDpi()));
     m_warning.SetTextColor(0xFF000000);
     return TRUE;
 }
@@ -102,11 +102,6 @@ const wchar_t* CReclamationDlg::OutcomeMessage(DWORD startError)
 
 void CReclamationDlg::DrawContent(Gdiplus::Graphics& graphics)
 {
-    RECT client = GetClientRect();
-    graphics.Clear(Gdiplus::Color(0xFF0A70C5));
-    const int headerHeight =
-        DrawCentredHeader(graphics, m_header.Get(), client.right - client.left, GetDpi());
-    const int margin = Scaled(20);
-    FillWhite(graphics, client.left + margin, headerHeight, client.right - client.left - 2 * margin,
-              client.bottom - margin - headerHeight);
+    DrawHeaderAndWhitePanel(graphics, m_header.Get(), GetClientRect(), PageColors::kBlue, GetDpi(),
+                            {Scaled(20)});
 }

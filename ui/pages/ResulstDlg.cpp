@@ -180,10 +180,10 @@ BOOL CResulstDlg::OnInitDialog()
     m_failedMark = LoadImage(L"images/windows/failed.png");
 
     m_title.SetTextColor(0xFF000000);
-    m_title.SetFont(CreateMessageFont(14, false, false, false, GetDpi()));
+    m_title.SetFont(CreateMessageFont(FontSpec::Regular(14), GetDpi()));
     m_subtitle.SetTextColor(0xFF000000);
-    m_subtitle.SetFont(CreateMessageFont(11, true, false, false, GetDpi()));
-    m_disclaimer.SetFont(CreateMessageFont(7, false, false, false, GetDpi()));
+    m_subtitle.SetFont(CreateMessageFont(FontSpec::Regular(11).Bold(), GetDpi()));
+    m_disclaimer.SetFont(CreateMessageFont(FontSpec::Regular(7), GetDpi()));
     m_disclaimer.SetText(Tavrin::UI::kDisclaimerText);
     m_disclaimer.SetWindowText(Tavrin::UI::kDisclaimerText);
     // A page filled before its window existed shows its verdict now.
@@ -266,19 +266,13 @@ void CResulstDlg::OnUpgradeNow()
 
 void CResulstDlg::DrawContent(Gdiplus::Graphics& graphics)
 {
-    RECT client = GetClientRect();
-    graphics.Clear(Gdiplus::Color(0xFF0C6EC5));
-
     Gdiplus::Image* header =
         m_outcome != Tavrin::UI::kOutcomeReady ? m_issuesHeader.get() : m_passHeader.get();
-    DrawCentredHeader(graphics, header, client.right - client.left, GetDpi());
-
+    // The panel keeps its place whichever header is shown.
     const int margin = Scaled(20);
     const int panelTop = static_cast<int>(ImageSizeAt(m_passHeader.get(), GetDpi()).cy) + margin;
-    Gdiplus::SolidBrush white(Gdiplus::Color(0xFFFFFFFF));
-    graphics.FillRectangle(&white, static_cast<INT>(client.left) + margin, panelTop,
-                           static_cast<INT>(client.right - client.left) - 2 * margin,
-                           static_cast<INT>(client.bottom) - margin - panelTop);
+    DrawHeaderAndWhitePanel(graphics, header, GetClientRect(), PageColors::kResultsBlue, GetDpi(),
+                            {margin, panelTop});
 
     if (!m_subtitle.GetSafeHwnd())
         return;

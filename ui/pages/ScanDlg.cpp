@@ -39,7 +39,7 @@ BOOL CScanDlg::OnInitDialog()
 
 void CScanDlg::DrawContent(Gdiplus::Graphics& graphics)
 {
-    DrawHeaderAndWhitePanel(graphics, m_header.get(), GetClientRect(), 0xFF0A70C5, GetDpi());
+    DrawHeaderAndWhitePanel(graphics, m_header.get(), GetClientRect(), PageColors::kBlue, GetDpi());
 
     // Both marks are drawn in the failed mark's size.
     if (!m_failedMark)

@@ -46,7 +46,7 @@ template <typename Model> void CSettingsPage<Model>::SetUpFonts()
 {
     for (size_t i = 0; i < m_labels.size(); ++i) {
         const bool introduction = m_layout.introductionId && i + 1 == m_labels.size();
-        m_labels[i].SetFont(CreateMessageFont(8, false, !introduction, false, GetDpi()));
+        m_labels[i].SetFont(CreateMessageFont(FontSpec::Regular(8).Italic(!introduction), GetDpi()));
     }
 }
 
@@ -133,15 +133,8 @@ template <typename Model>
 void CSettingsPage<Model>::DrawPageBackground(Gdiplus::Graphics& graphics, int scroll, int panelExtension)
 {
     const RECT client = GetClientRect();
-    const INT width = client.right - client.left;
-    const INT height = client.bottom - client.top;
-    graphics.Clear(Gdiplus::Color(kPageBlue));
-    const INT headerHeight = DrawCentredHeader(graphics, m_header.Get(), width, GetDpi(), 0, -scroll);
-    const INT top = headerHeight - scroll;
-    const INT margin = Scaled(20);
-    const INT bottom = height - margin + panelExtension;
-    Gdiplus::SolidBrush white(Gdiplus::Color(0xFFFFFFFF));
-    graphics.FillRectangle(&white, margin, top, width - 2 * margin, bottom - top);
+    const RECT area{0, -scroll, client.right - client.left, client.bottom - client.top + panelExtension};
+    DrawHeaderAndWhitePanel(graphics, m_header.Get(), area, PageColors::kBlue, GetDpi(), {Scaled(20)});
 }
 
 template class CSettingsPage<Tavrin::Core::CPrivacy>;

@@ -40,9 +40,6 @@ public:
     // it is initialised, its host after the registry changed under it.
     void ShowRegistryState();
 
-    // The colour the page fills around its white panel.
-    static constexpr Gdiplus::ARGB kPageBlue = 0xFF0A70C5;
-
 protected:
     void DoDataExchange() override;
     BOOL OnInitDialog() override;

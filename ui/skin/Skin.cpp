@@ -13,18 +13,18 @@ namespace {
 // The screen's device context, released when the scope ends.
 class ScreenDC {
 public:
-    ScreenDC() : dc_(::GetDC(nullptr)) {}
+    ScreenDC() : m_dc(::GetDC(nullptr)) {}
     ~ScreenDC()
     {
-        if (dc_)
-            ::ReleaseDC(nullptr, dc_);
+        if (m_dc)
+            ::ReleaseDC(nullptr, m_dc);
     }
     ScreenDC(const ScreenDC&) = delete;
     ScreenDC& operator=(const ScreenDC&) = delete;
-    HDC Get() const { return dc_; }
+    HDC Get() const { return m_dc; }
 
 private:
-    HDC dc_;
+    HDC m_dc;
 };
 
 std::wstring Trim(const std::wstring& text, wchar_t c)
@@ -213,9 +213,11 @@ Gdiplus::Font* CSkin::GetFont(const std::wstring& key, BOOL* found, UINT dpi)
         Report(found, FALSE);
         return nullptr;
     }
-    std::unique_ptr<Gdiplus::Font> font(CreateMessageFont(size.as_int(), element.attribute(L"bold").as_bool(),
-                                                          element.attribute(L"italic").as_bool(),
-                                                          element.attribute(L"underline").as_bool(), dpi));
+    const FontSpec spec = FontSpec::Regular(size.as_int())
+                              .Bold(element.attribute(L"bold").as_bool())
+                              .Italic(element.attribute(L"italic").as_bool())
+                              .Underlined(element.attribute(L"underline").as_bool());
+    std::unique_ptr<Gdiplus::Font> font(CreateMessageFont(spec, dpi));
     if (!font) {
         Report(found, FALSE);
         return nullptr;
@@ -226,8 +228,9 @@ Gdiplus::Font* CSkin::GetFont(const std::wstring& key, BOOL* found, UINT dpi)
     return result;
 }
 
-Gdiplus::Font* CreateMessageFont(int size, bool bold, bool italic, bool underline, UINT dpi)
+Gdiplus::Font* CreateMessageFont(const FontSpec& spec, UINT dpi)
 {
+    const int size = spec.points;
     LOGFONTW logFont = MessageLogFont();
     ScreenDC screen;
     const UINT system = Dpi::OfSystem();
@@ -242,9 +245,9 @@ Gdiplus::Font* CreateMessageFont(int size, bool bold, bool italic, bool underlin
             logFont.lfHeight = -::MulDiv(9, static_cast<int>(system), 72);
         logFont.lfHeight = ::MulDiv(logFont.lfHeight, static_cast<int>(dpi), static_cast<int>(system));
     }
-    logFont.lfWeight = bold ? FW_BOLD : FW_NORMAL;
-    logFont.lfItalic = italic ? TRUE : FALSE;
-    logFont.lfUnderline = underline ? TRUE : FALSE;
+    logFont.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
+    logFont.lfItalic = spec.italic ? TRUE : FALSE;
+    logFont.lfUnderline = spec.underline ? TRUE : FALSE;
     logFont.lfStrikeOut = FALSE;
     // GDI+ allocates through its own operator new, which yields null when
     // out of memory; a font it cannot build keeps the error in its status.

@@ -49,12 +49,48 @@ private:
 
 extern CSkin theSkin;
 
-// A font made from the system's message font; size in points, -1 keeps the
-// system size, and so does a size of 0 or below; sizes above kLargestPoints
-// are taken as that. Sized for `dpi`, the system DPI when 0. Owned by the
-// caller.
-Gdiplus::Font* CreateMessageFont(int size, bool bold, bool italic, bool underline, UINT dpi = 0);
 constexpr int kLargestPoints = 144;
+
+// How a font departs from the system's message font: its size in points
+// (0 or below keeps the system size, sizes above kLargestPoints are taken
+// as that) and its style. Written as FontSpec::Regular(14).Bold().
+struct FontSpec {
+    static constexpr int kSystemSize = -1;
+
+    int points = kSystemSize;
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+
+    static FontSpec Regular(int points = kSystemSize)
+    {
+        FontSpec spec;
+        spec.points = points;
+        return spec;
+    }
+    FontSpec Bold(bool on = true) const
+    {
+        FontSpec spec = *this;
+        spec.bold = on;
+        return spec;
+    }
+    FontSpec Italic(bool on = true) const
+    {
+        FontSpec spec = *this;
+        spec.italic = on;
+        return spec;
+    }
+    FontSpec Underlined(bool on = true) const
+    {
+        FontSpec spec = *this;
+        spec.underline = on;
+        return spec;
+    }
+};
+
+// A font made from the system's message font as `spec` says, sized for
+// `dpi` (the system DPI when 0). Owned by the caller.
+Gdiplus::Font* CreateMessageFont(const FontSpec& spec, UINT dpi = 0);
 // An image from a path relative to the folder of the module's file; null
 // when it cannot be loaded. Owned by the caller.
 Gdiplus::Image* LoadImageFile(HINSTANCE instance, const std::wstring& relativePath);

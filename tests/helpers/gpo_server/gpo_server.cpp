@@ -146,10 +146,10 @@ DWORD Advance(const std::wstring& root, const wchar_t* name, int step)
 
 class GroupPolicyObject final : public IGroupPolicyObject {
 public:
-    GroupPolicyObject() : settings_(ReadSettings())
+    GroupPolicyObject() : m_settings(ReadSettings())
     {
         ++liveObjects;
-        Log(settings_.root, L"create");
+        Log(m_settings.root, L"create");
     }
 
     STDMETHODIMP QueryInterface(REFIID riid, void** object) override
@@ -164,12 +164,12 @@ public:
         *object = nullptr;
         return E_NOINTERFACE;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_references; }
     STDMETHODIMP_(ULONG) Release() override
     {
-        ULONG left = --references_;
+        ULONG left = --m_references;
         if (left == 0) {
-            Log(settings_.root, L"release");
+            Log(m_settings.root, L"release");
             delete this;
         }
         return left;
@@ -177,11 +177,11 @@ public:
 
     STDMETHODIMP OpenLocalMachineGPO(DWORD flags) override
     {
-        Log(settings_.root, L"open " + std::to_wstring(flags));
-        if (settings_.failOpen || settings_.root.empty() || !copy_.empty())
+        Log(m_settings.root, L"open " + std::to_wstring(flags));
+        if (m_settings.failOpen || m_settings.root.empty() || !m_copy.empty())
             return E_FAIL;
         // The policy as stored now; later saves by other objects are not seen.
-        copy_ = settings_.root + L"\\Objects\\" + std::to_wstring(Advance(settings_.root, L"Objects", 1));
+        m_copy = m_settings.root + L"\\Objects\\" + std::to_wstring(Advance(m_settings.root, L"Objects", 1));
         for (bool machine : {true, false})
             CopySection(StoredSection(machine), CopiedSection(machine));
         return S_OK;
@@ -189,11 +189,11 @@ public:
 
     STDMETHODIMP GetRegistryKey(DWORD section, HKEY* key) override
     {
-        Log(settings_.root, L"key " + std::to_wstring(section));
+        Log(m_settings.root, L"key " + std::to_wstring(section));
         if (!key)
             return E_POINTER;
         *key = nullptr;
-        if (copy_.empty() || settings_.failKey)
+        if (m_copy.empty() || m_settings.failKey)
             return E_FAIL;
         if (section != GPO_SECTION_MACHINE && section != GPO_SECTION_USER)
             return E_INVALIDARG;
@@ -210,13 +210,13 @@ public:
     {
         std::wstring state;
         RegKey section;
-        if (!copy_.empty() &&
+        if (!m_copy.empty() &&
             section.Open(HKEY_CURRENT_USER, CopiedSection(machine != FALSE), KEY_READ) == ERROR_SUCCESS)
             Describe(section.Get(), L"", state);
-        Log(settings_.root, L"save machine=" + std::to_wstring(machine != FALSE) + L" add=" +
-                                std::to_wstring(add != FALSE) + L" ext=" + GuidText(extension) + L" tool=" +
-                                GuidText(tool) + L" state=" + state);
-        if (copy_.empty())
+        Log(m_settings.root, L"save machine=" + std::to_wstring(machine != FALSE) + L" add=" +
+                                 std::to_wstring(add != FALSE) + L" ext=" + GuidText(extension) + L" tool=" +
+                                 GuidText(tool) + L" state=" + state);
+        if (m_copy.empty())
             return E_FAIL;
         if (FailThisSave())
             return HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION);
@@ -225,7 +225,7 @@ public:
         LSTATUS status = CopySection(CopiedSection(machine != FALSE), StoredSection(machine != FALSE));
         if (status != ERROR_SUCCESS)
             return HRESULT_FROM_WIN32(status);
-        Advance(settings_.root, L"Version", 1);
+        Advance(m_settings.root, L"Version", 1);
         return S_OK;
     }
 
@@ -250,27 +250,27 @@ private:
     {
         // The loaded copy goes with the object; keys still open on it see a
         // deleted key from now on.
-        if (!copy_.empty())
-            ::RegDeleteTreeW(HKEY_CURRENT_USER, copy_.c_str());
+        if (!m_copy.empty())
+            ::RegDeleteTreeW(HKEY_CURRENT_USER, m_copy.c_str());
         --liveObjects;
     }
 
-    std::wstring StoredSection(bool machine) const { return settings_.root + L"\\" + SectionName(machine); }
-    std::wstring CopiedSection(bool machine) const { return copy_ + L"\\" + SectionName(machine); }
+    std::wstring StoredSection(bool machine) const { return m_settings.root + L"\\" + SectionName(machine); }
+    std::wstring CopiedSection(bool machine) const { return m_copy + L"\\" + SectionName(machine); }
 
     bool FailThisSave() const
     {
         RegKey key;
-        if (key.Open(HKEY_CURRENT_USER, settings_.root, KEY_READ) != ERROR_SUCCESS ||
+        if (key.Open(HKEY_CURRENT_USER, m_settings.root, KEY_READ) != ERROR_SUCCESS ||
             key.QueryDword(L"FailSaves").value_or(0) == 0)
             return false;
-        Advance(settings_.root, L"FailSaves", -1);
+        Advance(m_settings.root, L"FailSaves", -1);
         return true;
     }
 
-    std::atomic<ULONG> references_{1};
-    ServerSettings settings_;
-    std::wstring copy_; // below HKEY_CURRENT_USER; empty until opened
+    std::atomic<ULONG> m_references{1};
+    ServerSettings m_settings;
+    std::wstring m_copy; // below HKEY_CURRENT_USER; empty until opened
 };
 
 } // namespace

@@ -33,18 +33,18 @@ inline std::wstring StandInProgram(const std::wstring& name)
 // folder is the native one.
 class NativeSystemFolder {
 public:
-    NativeSystemFolder() : turnedOff_(::Wow64DisableWow64FsRedirection(&previous_) != FALSE) {}
+    NativeSystemFolder() : m_turnedOff(::Wow64DisableWow64FsRedirection(&m_previous) != FALSE) {}
     ~NativeSystemFolder()
     {
-        if (turnedOff_)
-            ::Wow64RevertWow64FsRedirection(previous_);
+        if (m_turnedOff)
+            ::Wow64RevertWow64FsRedirection(m_previous);
     }
     NativeSystemFolder(const NativeSystemFolder&) = delete;
     NativeSystemFolder& operator=(const NativeSystemFolder&) = delete;
 
 private:
-    PVOID previous_ = nullptr;
-    bool turnedOff_;
+    PVOID m_previous = nullptr;
+    bool m_turnedOff;
 };
 
 // While it lives, files copied into the (native) system folder under the
@@ -57,7 +57,7 @@ public:
     ~SystemFolderStandIns()
     {
         NativeSystemFolder native;
-        for (const Placed& placed : placed_) {
+        for (const Placed& placed : m_placed) {
             ::DeleteFileW(placed.path.c_str());
             if (placed.existed)
                 ::MoveFileExW(placed.backup.c_str(), placed.path.c_str(), MOVEFILE_REPLACE_EXISTING);
@@ -76,8 +76,8 @@ public:
         placed.backup = placed.path + L".tavrin-test";
         placed.existed =
             ::MoveFileExW(placed.path.c_str(), placed.backup.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
-        placed_.push_back(placed);
-        loadOrder_.push_back(std::make_unique<RegistryValueBackup>(HKEY_CURRENT_USER, kOverridesKey, name));
+        m_placed.push_back(placed);
+        m_loadOrder.push_back(std::make_unique<RegistryValueBackup>(HKEY_CURRENT_USER, kOverridesKey, name));
         const std::wstring nativeFirst = L"native";
         return ::CopyFileW((source.empty() ? StandInProgram(name) : source).c_str(), placed.path.c_str(),
                            FALSE) &&
@@ -92,8 +92,8 @@ private:
         bool existed = false;
     };
     static constexpr wchar_t kOverridesKey[] = L"Software\\Wine\\DllOverrides";
-    std::vector<std::unique_ptr<RegistryValueBackup>> loadOrder_;
-    std::vector<Placed> placed_;
+    std::vector<std::unique_ptr<RegistryValueBackup>> m_loadOrder;
+    std::vector<Placed> m_placed;
 };
 
 // A copy of a stand-in where a search by bare name would find it (the
@@ -101,18 +101,18 @@ private:
 class PlantedProgram {
 public:
     PlantedProgram(const std::wstring& folder, const std::wstring& name)
-        : path_(Platform::JoinPath(folder, name)),
-          planted_(::CopyFileW(StandInProgram(name).c_str(), path_.c_str(), FALSE) != FALSE)
+        : m_path(Platform::JoinPath(folder, name)),
+          m_planted(::CopyFileW(StandInProgram(name).c_str(), m_path.c_str(), FALSE) != FALSE)
     {
     }
-    ~PlantedProgram() { ::DeleteFileW(path_.c_str()); }
+    ~PlantedProgram() { ::DeleteFileW(m_path.c_str()); }
     PlantedProgram(const PlantedProgram&) = delete;
     PlantedProgram& operator=(const PlantedProgram&) = delete;
-    bool Planted() const { return planted_; }
+    bool Planted() const { return m_planted; }
 
 private:
-    std::wstring path_;
-    bool planted_;
+    std::wstring m_path;
+    bool m_planted;
 };
 
 // Every switch of the file-system redirection while it lives, in order:
@@ -122,10 +122,10 @@ public:
     RedirectionRecorder()
     {
         Switches().clear();
-        previous_ = Core::ReplaceFsRedirectionSwitch(&Record);
-        Previous() = previous_;
+        m_previous = Core::ReplaceFsRedirectionSwitch(&Record);
+        Previous() = m_previous;
     }
-    ~RedirectionRecorder() { Core::ReplaceFsRedirectionSwitch(previous_); }
+    ~RedirectionRecorder() { Core::ReplaceFsRedirectionSwitch(m_previous); }
     RedirectionRecorder(const RedirectionRecorder&) = delete;
     RedirectionRecorder& operator=(const RedirectionRecorder&) = delete;
 
@@ -153,7 +153,7 @@ private:
         static Core::FsRedirectionSwitch previous = nullptr;
         return previous;
     }
-    Core::FsRedirectionSwitch previous_ = nullptr;
+    Core::FsRedirectionSwitch m_previous = nullptr;
 };
 
 } // namespace Tavrin::Test

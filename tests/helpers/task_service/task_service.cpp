@@ -335,10 +335,10 @@ public:
         *object = nullptr;
         return E_NOINTERFACE;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_references; }
     STDMETHODIMP_(ULONG) Release() override
     {
-        ULONG left = --references_;
+        ULONG left = --m_references;
         if (left == 0)
             delete this;
         return left;
@@ -360,7 +360,7 @@ protected:
     virtual ~Dispatch() { --liveObjects; }
 
 private:
-    std::atomic<ULONG> references_{1};
+    std::atomic<ULONG> m_references{1};
 };
 
 template <typename Object, typename Interface, typename... Args> HRESULT Hand(Interface** out, Args&&... args)
@@ -373,11 +373,11 @@ template <typename Object, typename Interface, typename... Args> HRESULT Hand(In
 
 class RegisteredTask final : public Dispatch<IRegisteredTask> {
 public:
-    RegisteredTask(std::wstring name, std::wstring xml) : name_(std::move(name)), xml_(std::move(xml)) {}
+    RegisteredTask(std::wstring name, std::wstring xml) : m_name(std::move(name)), m_xml(std::move(xml)) {}
 
-    STDMETHODIMP get_Name(BSTR* name) override { return ReturnString(name_, name); }
-    STDMETHODIMP get_Path(BSTR* path) override { return ReturnString(L"\\" + name_, path); }
-    STDMETHODIMP get_Xml(BSTR* xml) override { return ReturnString(xml_, xml); }
+    STDMETHODIMP get_Name(BSTR* name) override { return ReturnString(m_name, name); }
+    STDMETHODIMP get_Path(BSTR* path) override { return ReturnString(L"\\" + m_name, path); }
+    STDMETHODIMP get_Xml(BSTR* xml) override { return ReturnString(m_xml, xml); }
     STDMETHODIMP get_State(TASK_STATE* state) override { return ReturnValue(TASK_STATE_READY, state); }
     STDMETHODIMP get_Enabled(VARIANT_BOOL* enabled) override { return ReturnValue(VARIANT_TRUE, enabled); }
     STDMETHODIMP put_Enabled(VARIANT_BOOL) override { return E_NOTIMPL; }
@@ -398,12 +398,12 @@ public:
     }
 
 private:
-    std::wstring name_, xml_;
+    std::wstring m_name, m_xml;
 };
 
 class RootFolder final : public Dispatch<ITaskFolder> {
 public:
-    explicit RootFolder(std::wstring root) : root_(std::move(root)) {}
+    explicit RootFolder(std::wstring root) : m_root(std::move(root)) {}
 
     STDMETHODIMP get_Name(BSTR* name) override { return ReturnString(L"\\", name); }
     STDMETHODIMP get_Path(BSTR* path) override { return ReturnString(L"\\", path); }
@@ -426,7 +426,7 @@ public:
             return E_POINTER;
         *task = nullptr;
         const std::wstring name = path ? path : L"";
-        Log(root_, L"get " + name);
+        Log(m_root, L"get " + name);
         auto xml = StoredXml(name);
         if (!xml)
             return kNotFound;
@@ -436,13 +436,13 @@ public:
     STDMETHODIMP DeleteTask(BSTR path, LONG flags) override
     {
         const std::wstring name = path ? path : L"";
-        Log(root_, L"delete " + name);
+        Log(m_root, L"delete " + name);
         if (flags != 0 || !IsTaskName(name))
             return E_INVALIDARG;
         if (!StoredXml(name))
             return kNotFound;
         // HRESULT_FROM_WIN32 reads its argument twice.
-        const LSTATUS status = ::RegDeleteTreeW(HKEY_CURRENT_USER, TaskKey(root_, name).c_str());
+        const LSTATUS status = ::RegDeleteTreeW(HKEY_CURRENT_USER, TaskKey(m_root, name).c_str());
         return HRESULT_FROM_WIN32(status);
     }
 
@@ -453,8 +453,8 @@ public:
             *task = nullptr;
         const std::wstring name = path ? path : L"";
         std::wstring account = Text(user);
-        Log(root_, L"register " + name + L" flags=" + std::to_wstring(flags) + L" logon=" +
-                       std::to_wstring(logonType) + L" user=" + account);
+        Log(m_root, L"register " + name + L" flags=" + std::to_wstring(flags) + L" logon=" +
+                        std::to_wstring(logonType) + L" user=" + account);
         constexpr LONG kKnownFlags = TASK_VALIDATE_ONLY | TASK_CREATE | TASK_UPDATE | TASK_DISABLE |
                                      TASK_DONT_ADD_PRINCIPAL_ACE | TASK_IGNORE_REGISTRATION_TRIGGERS;
         if (!IsTaskName(name) || !xml || (flags & ~kKnownFlags) ||
@@ -514,7 +514,7 @@ public:
             return S_OK;
         const std::wstring stored = Save(document);
         RegKey key;
-        LSTATUS status = key.Create(HKEY_CURRENT_USER, TaskKey(root_, name), KEY_ALL_ACCESS);
+        LSTATUS status = key.Create(HKEY_CURRENT_USER, TaskKey(m_root, name), KEY_ALL_ACCESS);
         if (status == ERROR_SUCCESS)
             status = key.SetString(L"Xml", stored);
         if (status != ERROR_SUCCESS)
@@ -530,27 +530,28 @@ private:
     std::optional<std::wstring> StoredXml(const std::wstring& name) const
     {
         RegKey key;
-        if (!IsTaskName(name) || key.Open(HKEY_CURRENT_USER, TaskKey(root_, name), KEY_READ) != ERROR_SUCCESS)
+        if (!IsTaskName(name) ||
+            key.Open(HKEY_CURRENT_USER, TaskKey(m_root, name), KEY_READ) != ERROR_SUCCESS)
             return std::nullopt;
         return key.QueryString(L"Xml");
     }
 
-    std::wstring root_;
+    std::wstring m_root;
 };
 
 class TaskService final : public Dispatch<ITaskService> {
 public:
-    TaskService() : root_(TestRoot()) {}
+    TaskService() : m_root(TestRoot()) {}
 
     STDMETHODIMP Connect(VARIANT server, VARIANT user, VARIANT domain, VARIANT password) override
     {
-        Log(root_, L"connect");
+        Log(m_root, L"connect");
         // Only this computer, as the caller.
         if (!Text(server).empty() || !Text(user).empty() || !Text(domain).empty() || !Text(password).empty())
             return E_NOTIMPL;
-        if (root_.empty())
+        if (m_root.empty())
             return E_FAIL;
-        connected_ = true;
+        m_connected = true;
         return S_OK;
     }
     STDMETHODIMP GetFolder(BSTR path, ITaskFolder** folder) override
@@ -558,19 +559,19 @@ public:
         if (!folder)
             return E_POINTER;
         *folder = nullptr;
-        if (!connected_)
+        if (!m_connected)
             return HRESULT_FROM_WIN32(ERROR_ONLY_IF_CONNECTED);
         if (!path || std::wstring(path) != L"\\")
             return kNotFound;
-        return Hand<RootFolder>(folder, root_);
+        return Hand<RootFolder>(folder, m_root);
     }
     STDMETHODIMP get_Connected(VARIANT_BOOL* connected) override
     {
-        return ReturnValue<VARIANT_BOOL>(connected_ ? VARIANT_TRUE : VARIANT_FALSE, connected);
+        return ReturnValue<VARIANT_BOOL>(m_connected ? VARIANT_TRUE : VARIANT_FALSE, connected);
     }
     STDMETHODIMP get_HighestVersion(DWORD* version) override
     {
-        if (!connected_)
+        if (!m_connected)
             return HRESULT_FROM_WIN32(ERROR_ONLY_IF_CONNECTED);
         return ReturnValue<DWORD>(0x00010006, version); // Windows 10
     }
@@ -602,8 +603,8 @@ public:
     STDMETHODIMP get_ConnectedDomain(BSTR*) override { return E_NOTIMPL; }
 
 private:
-    std::wstring root_;
-    bool connected_ = false;
+    std::wstring m_root;
+    bool m_connected = false;
 };
 
 } // namespace
