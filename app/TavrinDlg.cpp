@@ -192,25 +192,11 @@ void CTavrinDlg::RunFirstRunCheck()
 BOOL CTavrinDlg::OnCommand(WPARAM wParam, LPARAM lParam)
 {
     if (HIWORD(wParam) == BN_CLICKED) {
-        switch (LOWORD(wParam)) {
-        case IDC_BTN_PRIVACY:
-            ShowPage(m_privacyPage, m_privacyButton);
-            return TRUE;
-        case IDC_BTN_LOCATION:
-            ShowPage(m_locationPage, m_locationButton);
-            return TRUE;
-        case IDC_BTN_SECURITY:
-            ShowPage(m_securityPage, m_securityButton);
-            return TRUE;
-        case IDC_BTN_THEMES:
-            ShowPage(m_themePage, m_themesButton);
-            return TRUE;
-        case IDC_BTN_RECLAMATION:
-            ShowPage(m_reclamationPage, m_reclamationButton);
-            return TRUE;
-        case IDC_BTN_COMPATIBILITY:
-            ShowPage(m_compatibilityPage, m_compatibilityButton);
-            return TRUE;
+        for (const Section& section : Sections()) {
+            if (section.button->GetSafeHwnd() && LOWORD(wParam) == section.button->GetDlgCtrlID()) {
+                ShowPage(*section.page, *section.button);
+                return TRUE;
+            }
         }
     }
     return CBaseWnd::OnCommand(wParam, lParam);
@@ -250,18 +236,29 @@ LRESULT CTavrinDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     return CBaseWnd::WindowProc(message, wParam, lParam);
 }
 
-std::vector<HWND> CTavrinDlg::SectionButtons() const
+std::array<CTavrinDlg::Section, 6> CTavrinDlg::Sections()
 {
-    return {m_privacyButton, m_locationButton,    m_securityButton,
-            m_themesButton,  m_reclamationButton, m_compatibilityButton};
+    return {{{&m_privacyButton, &m_privacyPage},
+             {&m_locationButton, &m_locationPage},
+             {&m_securityButton, &m_securityPage},
+             {&m_themesButton, &m_themePage},
+             {&m_reclamationButton, &m_reclamationPage},
+             {&m_compatibilityButton, &m_compatibilityPage}}};
+}
+
+std::vector<HWND> CTavrinDlg::SectionButtons()
+{
+    std::vector<HWND> buttons;
+    for (const Section& section : Sections())
+        buttons.push_back(section.button->GetSafeHwnd());
+    return buttons;
 }
 
 CWnd* CTavrinDlg::VisiblePage()
 {
-    for (CWnd* page : std::initializer_list<CWnd*>{&m_privacyPage, &m_securityPage, &m_locationPage,
-                                                   &m_themePage, &m_compatibilityPage, &m_reclamationPage})
-        if (page->GetSafeHwnd() && page->IsWindowVisible())
-            return page;
+    for (const Section& section : Sections())
+        if (section.page->GetSafeHwnd() && section.page->IsWindowVisible())
+            return section.page;
     return nullptr;
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -66,7 +67,7 @@ public:
     ReclamationPage& GetReclamationPage() { return m_reclamationPage; }
 
     // The section buttons in reading order, which is also their tab order.
-    std::vector<HWND> SectionButtons() const;
+    std::vector<HWND> SectionButtons();
     // The page shown now, or null on the home view.
     CWnd* VisiblePage();
 
@@ -92,6 +93,13 @@ private:
     void CreatePages();
     void SetUpIssuesNote();
     void RunFirstRunCheck();
+    // A section: its button on the home view and the page it opens.
+    struct Section {
+        CThemeButton* button;
+        CWnd* page;
+    };
+    // The sections in the reading order of their buttons.
+    std::array<Section, 6> Sections();
     void ShowPage(CWnd& page, CThemeButton& from);
     void PressDone(CWnd& page);
     void ShowHomeView(bool show);

@@ -11,6 +11,15 @@ bool IsSelf(const VARIANT& child)
     return child.vt == VT_I4 && child.lVal == CHILDID_SELF;
 }
 
+HRESULT ToVariant(LONG value, VARIANT* out)
+{
+    if (!out)
+        return E_POINTER;
+    out->vt = VT_I4;
+    out->lVal = value;
+    return S_OK;
+}
+
 HRESULT ToBstr(const std::wstring& text, BSTR* out)
 {
     if (!out)
@@ -76,45 +85,25 @@ public:
     {
         if (!IsSelf(child))
             return m_standard->get_accName(child, name);
-        AccessibleInfo info;
-        if (!Ask(info))
-            return RPC_E_DISCONNECTED;
-        return ToBstr(info.name, name);
+        return FromInfo([name](const AccessibleInfo& info) { return ToBstr(info.name, name); });
     }
     HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override
     {
         if (!IsSelf(child))
             return m_standard->get_accRole(child, role);
-        if (!role)
-            return E_POINTER;
-        AccessibleInfo info;
-        if (!Ask(info))
-            return RPC_E_DISCONNECTED;
-        role->vt = VT_I4;
-        role->lVal = info.role;
-        return S_OK;
+        return FromInfo([role](const AccessibleInfo& info) { return ToVariant(info.role, role); });
     }
     HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override
     {
         if (!IsSelf(child))
             return m_standard->get_accState(child, state);
-        if (!state)
-            return E_POINTER;
-        AccessibleInfo info;
-        if (!Ask(info))
-            return RPC_E_DISCONNECTED;
-        state->vt = VT_I4;
-        state->lVal = info.state;
-        return S_OK;
+        return FromInfo([state](const AccessibleInfo& info) { return ToVariant(info.state, state); });
     }
     HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* action) override
     {
         if (!IsSelf(child))
             return m_standard->get_accDefaultAction(child, action);
-        AccessibleInfo info;
-        if (!Ask(info))
-            return RPC_E_DISCONNECTED;
-        return ToBstr(info.defaultAction, action);
+        return FromInfo([action](const AccessibleInfo& info) { return ToBstr(info.defaultAction, action); });
     }
     HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override
     {
@@ -200,6 +189,16 @@ private:
 
     // Asks the window's own thread; false when the window is gone or no
     // longer describes itself.
+    // The window's description turned into an answer by `answer`; the
+    // window gone, the object is disconnected.
+    template <typename Answer> HRESULT FromInfo(Answer answer) const
+    {
+        AccessibleInfo info;
+        if (!Ask(info))
+            return RPC_E_DISCONNECTED;
+        return answer(info);
+    }
+
     bool Ask(AccessibleInfo& info) const
     {
         if (!::IsWindow(m_window))

@@ -382,23 +382,21 @@ BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) const
 
 BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT swpFlags)
 {
-    DWORD style = GetStyle();
-    DWORD changed = (style & ~remove) | add;
-    if (changed == style)
-        return FALSE;
-    ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, static_cast<LONG_PTR>(changed));
-    if (swpFlags)
-        SetWindowPos(nullptr, 0, 0, 0, 0, swpFlags | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    return TRUE;
+    return ModifyStyleBits(GWL_STYLE, remove, add, swpFlags);
 }
 
 BOOL CWnd::ModifyStyleEx(DWORD remove, DWORD add, UINT swpFlags)
 {
-    DWORD style = GetExStyle();
-    DWORD changed = (style & ~remove) | add;
+    return ModifyStyleBits(GWL_EXSTYLE, remove, add, swpFlags);
+}
+
+BOOL CWnd::ModifyStyleBits(int which, DWORD remove, DWORD add, UINT swpFlags)
+{
+    const auto style = static_cast<DWORD>(::GetWindowLongPtrW(m_hWnd, which));
+    const DWORD changed = (style & ~remove) | add;
     if (changed == style)
         return FALSE;
-    ::SetWindowLongPtrW(m_hWnd, GWL_EXSTYLE, static_cast<LONG_PTR>(changed));
+    ::SetWindowLongPtrW(m_hWnd, which, static_cast<LONG_PTR>(changed));
     if (swpFlags)
         SetWindowPos(nullptr, 0, 0, 0, 0, swpFlags | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     return TRUE;

@@ -172,6 +172,8 @@ protected:
     BOOL CreateAttached(const std::function<HWND()>& create);
 
 private:
+    // Changes the bits of GWL_STYLE or GWL_EXSTYLE; false when nothing changed.
+    BOOL ModifyStyleBits(int which, DWORD remove, DWORD add, UINT swpFlags);
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                          DWORD_PTR data);
     static LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam);

@@ -128,24 +128,24 @@ TASK_TRIGGER WeeklyUpdateTrigger()
 
 bool Scheduler::TaskExists(const std::wstring& taskName)
 {
-    hr = ::CoInitialize(nullptr);
-    if (FAILED(hr))
+    m_hr = ::CoInitialize(nullptr);
+    if (FAILED(m_hr))
         return false;
     bool exists = false;
     {
         ComPtr<ITaskFolder> folder;
-        hr = OpenRootFolder(folder);
-        if (SUCCEEDED(hr)) {
+        m_hr = OpenRootFolder(folder);
+        if (SUCCEEDED(m_hr)) {
             BStr path(taskName);
             ComPtr<IRegisteredTask> task;
-            hr = folder->GetTask(path.Get(), task.Put());
-            exists = hr == S_OK;
+            m_hr = folder->GetTask(path.Get(), task.Put());
+            exists = m_hr == S_OK;
         }
         ComPtr<ITaskScheduler> scheduler;
-        if (!exists && SUCCEEDED(hr = CreateTaskScheduler(scheduler))) {
+        if (!exists && SUCCEEDED(m_hr = CreateTaskScheduler(scheduler))) {
             ComPtr<ITask> task;
-            hr = scheduler->Activate(taskName.c_str(), IID_ITask, reinterpret_cast<IUnknown**>(task.Put()));
-            exists = hr == S_OK;
+            m_hr = scheduler->Activate(taskName.c_str(), IID_ITask, reinterpret_cast<IUnknown**>(task.Put()));
+            exists = m_hr == S_OK;
         }
     }
     ::CoUninitialize();
@@ -157,24 +157,24 @@ bool Scheduler::CreateTask(const std::wstring& taskName, const std::wstring& pro
 {
     {
         ComPtr<ITaskFolder> folder;
-        hr = OpenRootFolder(folder);
-        if (FAILED(hr)) {
+        m_hr = OpenRootFolder(folder);
+        if (FAILED(m_hr)) {
             ::CoUninitialize();
             return false;
         }
-        hr = RegisterDefinition(folder.Get(), taskName,
+        m_hr = RegisterDefinition(folder.Get(), taskName,
                                 TaskDefinitionXml({programPath, L"/update", workingDirectory,
                                                    L"Scheduled Tavrin Update Check", CurrentUserName()}),
                                 TASK_CREATE);
     }
     ::CoUninitialize();
-    if (FAILED(hr)) {
+    if (FAILED(m_hr)) {
         // A name already taken is where the older interface's NewWorkItem
         // failed; anything else is a failure to store the task.
         Report(stderr,
-               hr == HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS) ? "Failed calling NewWorkItem, "
+               m_hr == HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS) ? "Failed calling NewWorkItem, "
                                                               : "Failed calling Save, ",
-               hr);
+               m_hr);
         return false;
     }
     return true;
@@ -182,35 +182,35 @@ bool Scheduler::CreateTask(const std::wstring& taskName, const std::wstring& pro
 
 void Scheduler::AddWeeklyTrigger(const std::wstring& taskName, const TASK_TRIGGER& trigger)
 {
-    hr = ::CoInitialize(nullptr);
-    if (FAILED(hr))
+    m_hr = ::CoInitialize(nullptr);
+    if (FAILED(m_hr))
         return;
     // Every interface is released before COM is uninitialised below.
     [&] {
         ComPtr<ITaskFolder> folder;
-        hr = OpenRootFolder(folder);
-        if (FAILED(hr))
+        m_hr = OpenRootFolder(folder);
+        if (FAILED(m_hr))
             return;
         BStr path(taskName);
         ComPtr<IRegisteredTask> task;
-        hr = folder->GetTask(path.Get(), task.Put());
-        if (FAILED(hr) || !task) {
-            Report(stdout, "Failed calling ITaskScheduler::Activate: ", hr);
+        m_hr = folder->GetTask(path.Get(), task.Put());
+        if (FAILED(m_hr) || !task) {
+            Report(stdout, "Failed calling ITaskScheduler::Activate: ", m_hr);
             return;
         }
         BSTR text = nullptr;
-        hr = task->get_Xml(&text);
+        m_hr = task->get_Xml(&text);
         std::wstring xml = TakeBStr(text);
-        if (FAILED(hr)) {
-            Report(stdout, "Failed calling ITask::CreatTrigger: ", hr);
+        if (FAILED(m_hr)) {
+            Report(stdout, "Failed calling ITask::CreatTrigger: ", m_hr);
             return;
         }
-        hr = AddTriggerToDefinition(xml, trigger);
-        if (FAILED(hr)) {
-            Report(stdout, "Failed calling ITaskTrigger::SetTrigger: ", hr);
+        m_hr = AddTriggerToDefinition(xml, trigger);
+        if (FAILED(m_hr)) {
+            Report(stdout, "Failed calling ITaskTrigger::SetTrigger: ", m_hr);
             return;
         }
-        hr = RegisterDefinition(folder.Get(), taskName, xml, TASK_UPDATE);
+        m_hr = RegisterDefinition(folder.Get(), taskName, xml, TASK_UPDATE);
         std::fputs("The trigger was created and IPersistFile::Save was \n", stdout);
         std::fputs("called to save the new trigger to disk.\n", stdout);
         std::fflush(stdout);
@@ -220,23 +220,23 @@ void Scheduler::AddWeeklyTrigger(const std::wstring& taskName, const TASK_TRIGGE
 
 bool Scheduler::DeleteTask(const std::wstring& taskName)
 {
-    hr = ::CoInitialize(nullptr);
-    if (FAILED(hr))
+    m_hr = ::CoInitialize(nullptr);
+    if (FAILED(m_hr))
         return false;
     {
         ComPtr<ITaskFolder> folder;
-        hr = OpenRootFolder(folder);
-        if (SUCCEEDED(hr)) {
+        m_hr = OpenRootFolder(folder);
+        if (SUCCEEDED(m_hr)) {
             BStr path(taskName);
-            hr = folder->DeleteTask(path.Get(), 0);
+            m_hr = folder->DeleteTask(path.Get(), 0);
         }
     }
     const HRESULT old = DeleteOldTask(taskName);
-    const bool deleted = hr == S_OK || old == S_OK;
+    const bool deleted = m_hr == S_OK || old == S_OK;
     // The result that tells why a task still exists: the older interface's
     // when it found one.
-    if (hr != S_OK && old != kNotFound)
-        hr = old;
+    if (m_hr != S_OK && old != kNotFound)
+        m_hr = old;
     ::CoUninitialize();
     return deleted;
 }

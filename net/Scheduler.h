@@ -32,10 +32,10 @@ public:
     bool DeleteTask(const std::wstring& taskName);
 
     // Result of the most recent COM call.
-    HRESULT LastResult() const { return hr; }
+    HRESULT LastResult() const { return m_hr; }
 
 private:
-    HRESULT hr = 0;
+    HRESULT m_hr = 0;
 };
 
 constexpr wchar_t kUpdateTaskName[] = L"TavrinUpdate";

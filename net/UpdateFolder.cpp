@@ -17,13 +17,7 @@ namespace {
 const wchar_t kFolderSecurity[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 const wchar_t kOwnedFolderSecurity[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 
-struct LocalMemoryTraits {
-    using Handle = HLOCAL;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { ::LocalFree(h); }
-};
-using LocalMemory = Platform::UniqueResource<LocalMemoryTraits>;
+using LocalMemory = Platform::UniqueResource<Platform::NullHandleTraits<HLOCAL, ::LocalFree>>;
 
 // Creates the folder with the descriptor and sets it once more through the
 // new folder's handle: some systems (Wine among them) create a folder with a

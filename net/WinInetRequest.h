@@ -14,14 +14,8 @@
 
 namespace Tavrin::Net {
 
-struct InternetHandleTraits {
-    using Handle = HINTERNET;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { ::InternetCloseHandle(h); }
-};
 // A WinINet session or connection handle.
-using InternetHandle = Platform::UniqueResource<InternetHandleTraits>;
+using InternetHandle = Platform::UniqueResource<Platform::NullHandleTraits<HINTERNET, ::InternetCloseHandle>>;
 
 // How long a connect, a send or a wait for data may take before the request
 // fails: a server that accepts and then stays silent must not hold a

@@ -8,12 +8,7 @@
 namespace Tavrin::Platform {
 
 // GDI objects (bitmaps, brushes, pens, fonts, regions), deleted with DeleteObject.
-template <typename T> struct GdiObjectTraits {
-    using Handle = T;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { ::DeleteObject(h); }
-};
+template <typename T> using GdiObjectTraits = NullHandleTraits<T, ::DeleteObject>;
 using UniqueBitmap = UniqueResource<GdiObjectTraits<HBITMAP>>;
 using UniqueBrush = UniqueResource<GdiObjectTraits<HBRUSH>>;
 using UniquePen = UniqueResource<GdiObjectTraits<HPEN>>;
@@ -21,13 +16,7 @@ using UniqueFont = UniqueResource<GdiObjectTraits<HFONT>>;
 using UniqueRegion = UniqueResource<GdiObjectTraits<HRGN>>;
 
 // A device context made with CreateCompatibleDC or CreateDC, deleted with DeleteDC.
-struct CreatedDcTraits {
-    using Handle = HDC;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { ::DeleteDC(h); }
-};
-using UniqueCreatedDc = UniqueResource<CreatedDcTraits>;
+using UniqueCreatedDc = UniqueResource<NullHandleTraits<HDC, ::DeleteDC>>;
 
 // A device context borrowed with GetDC / GetWindowDC and given back with ReleaseDC.
 class WindowDc {

@@ -45,6 +45,24 @@ private:
     Handle m_handle = Traits::Invalid();
 };
 
+// A handle that holds nothing when null, given back with `Release`.
+template <typename H, auto Release> struct NullHandleTraits {
+    using Handle = H;
+    static Handle Invalid() { return nullptr; }
+    static bool IsValid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { Release(h); }
+};
+
+// A handle whose functions answer INVALID_HANDLE_VALUE for none.
+template <typename H, auto Release> struct InvalidValueHandleTraits {
+    using Handle = H;
+    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(Handle h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) { Release(h); }
+};
+
+// Kernel objects: their functions answer null or INVALID_HANDLE_VALUE for
+// none, depending on the function.
 struct KernelHandleTraits {
     using Handle = HANDLE;
     static Handle Invalid() { return nullptr; }
@@ -53,20 +71,7 @@ struct KernelHandleTraits {
 };
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 
-struct FindHandleTraits {
-    using Handle = HANDLE;
-    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
-    static bool IsValid(Handle h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-    static void Close(Handle h) { ::FindClose(h); }
-};
-using UniqueFindHandle = UniqueResource<FindHandleTraits>;
-
-struct ModuleTraits {
-    using Handle = HMODULE;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { ::FreeLibrary(h); }
-};
-using UniqueModule = UniqueResource<ModuleTraits>;
+using UniqueFindHandle = UniqueResource<InvalidValueHandleTraits<HANDLE, ::FindClose>>;
+using UniqueModule = UniqueResource<NullHandleTraits<HMODULE, ::FreeLibrary>>;
 
 } // namespace Tavrin::Platform

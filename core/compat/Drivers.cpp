@@ -1,8 +1,8 @@
 #include "core/compat/Drivers.h"
 
 #include <algorithm>
-#include <string_view>
-#include <unordered_set>
+
+#include "core/compat/MissingEntries.h"
 
 namespace Tavrin::Core {
 
@@ -38,18 +38,7 @@ std::list<SavedDriver> Drivers::LoadDrivers(const std::wstring& path)
 std::list<SavedDriver> FindMissingDrivers(const std::list<SavedDriver>& saved,
                                           const std::list<SavedDriver>& current)
 {
-    std::list<SavedDriver> missing;
-    if (current.empty())
-        return missing;
-    std::unordered_set<std::wstring_view> present;
-    present.reserve(current.size());
-    for (const SavedDriver& driver : current)
-        present.insert(driver.hardwareId);
-    for (const SavedDriver& driver : saved) {
-        if (present.count(driver.hardwareId) == 0)
-            missing.push_back(driver);
-    }
-    return missing;
+    return MissingEntries(saved, current, &SavedDriver::hardwareId);
 }
 
 std::list<SavedDriver> Drivers::MissingDrivers(const std::wstring& path) const

@@ -2,10 +2,9 @@
 
 #include <windows.h>
 
-#include <string_view>
-#include <unordered_set>
 #include <vector>
 
+#include "core/compat/MissingEntries.h"
 #include "platform/RegKey.h"
 
 namespace Tavrin::Core {
@@ -86,18 +85,7 @@ std::list<InstalledApp> LoadInstalledApps(const std::wstring& path)
 std::list<InstalledApp> FindMissingApplications(const std::list<InstalledApp>& saved,
                                                 const std::list<InstalledApp>& current)
 {
-    std::list<InstalledApp> missing;
-    if (current.empty())
-        return missing;
-    std::unordered_set<std::wstring_view> present;
-    present.reserve(current.size());
-    for (const InstalledApp& app : current)
-        present.insert(app.keyName);
-    for (const InstalledApp& app : saved) {
-        if (present.count(app.keyName) == 0)
-            missing.push_back(app);
-    }
-    return missing;
+    return MissingEntries(saved, current, &InstalledApp::keyName);
 }
 
 std::list<InstalledApp> MissingApplications(const std::list<InstalledApp>& current, const std::wstring& path)

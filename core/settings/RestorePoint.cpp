@@ -41,22 +41,22 @@ RunRestorePoint::RunRestorePoint() = default;
 
 void RunRestorePoint::SetCall(SetRestorePointCall call)
 {
+    Restart(std::move(call), false);
+}
+
+void RunRestorePoint::UseSystemCall()
+{
+    Restart({}, true);
+}
+
+void RunRestorePoint::Restart(SetRestorePointCall call, bool usingSystem)
+{
     std::lock_guard<std::mutex> lock(m_mutex);
     m_call = std::move(call);
     m_attempted = false;
     m_open = false;
     m_sequence = 0;
-    m_usingSystem = false;
-}
-
-void RunRestorePoint::UseSystemCall()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_call = {};
-    m_attempted = false;
-    m_open = false;
-    m_sequence = 0;
-    m_usingSystem = true;
+    m_usingSystem = usingSystem;
 }
 
 void RunRestorePoint::BeforeChange()

@@ -41,6 +41,8 @@ public:
 
 private:
     RunRestorePoint();
+    // Back to a run without a restore point, with `call` or the system's.
+    void Restart(SetRestorePointCall call, bool usingSystem);
 
     mutable std::mutex m_mutex;
     SetRestorePointCall m_call;

@@ -453,5 +453,5 @@ void CCompatibilityDlg::DrawContent(Gdiplus::Graphics& graphics)
                     std::max(client.right, static_cast<LONG>(m_contentWidth)) - scroll.cx,
                     std::max(client.bottom, static_cast<LONG>(m_contentHeight) - scroll.cy)};
     DrawHeaderAndWhitePanel(graphics, m_titleImage.Get(), area, PageColors::kBlue, GetDpi(),
-                            {Scaled(kWhiteMargin)});
+                            {Scaled(kWhiteMargin), std::nullopt});
 }

@@ -103,5 +103,5 @@ const wchar_t* CReclamationDlg::OutcomeMessage(DWORD startError)
 void CReclamationDlg::DrawContent(Gdiplus::Graphics& graphics)
 {
     DrawHeaderAndWhitePanel(graphics, m_header.Get(), GetClientRect(), PageColors::kBlue, GetDpi(),
-                            {Scaled(20)});
+                            {Scaled(20), std::nullopt});
 }

@@ -266,13 +266,13 @@ void CResulstDlg::OnUpgradeNow()
 
 void CResulstDlg::DrawContent(Gdiplus::Graphics& graphics)
 {
+    const RECT client = GetClientRect();
     Gdiplus::Image* header =
         m_outcome != Tavrin::UI::kOutcomeReady ? m_issuesHeader.get() : m_passHeader.get();
     // The panel keeps its place whichever header is shown.
     const int margin = Scaled(20);
     const int panelTop = static_cast<int>(ImageSizeAt(m_passHeader.get(), GetDpi()).cy) + margin;
-    DrawHeaderAndWhitePanel(graphics, header, GetClientRect(), PageColors::kResultsBlue, GetDpi(),
-                            {margin, panelTop});
+    DrawHeaderAndWhitePanel(graphics, header, client, PageColors::kResultsBlue, GetDpi(), {margin, panelTop});
 
     if (!m_subtitle.GetSafeHwnd())
         return;

@@ -134,7 +134,8 @@ void CSettingsPage<Model>::DrawPageBackground(Gdiplus::Graphics& graphics, int s
 {
     const RECT client = GetClientRect();
     const RECT area{0, -scroll, client.right - client.left, client.bottom - client.top + panelExtension};
-    DrawHeaderAndWhitePanel(graphics, m_header.Get(), area, PageColors::kBlue, GetDpi(), {Scaled(20)});
+    DrawHeaderAndWhitePanel(graphics, m_header.Get(), area, PageColors::kBlue, GetDpi(),
+                            {Scaled(20), std::nullopt});
 }
 
 template class CSettingsPage<Tavrin::Core::CPrivacy>;

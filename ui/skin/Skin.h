@@ -68,22 +68,15 @@ struct FontSpec {
         spec.points = points;
         return spec;
     }
-    FontSpec Bold(bool on = true) const
+    FontSpec Bold(bool on = true) const { return With(&FontSpec::bold, on); }
+    FontSpec Italic(bool on = true) const { return With(&FontSpec::italic, on); }
+    FontSpec Underlined(bool on = true) const { return With(&FontSpec::underline, on); }
+
+private:
+    FontSpec With(bool FontSpec::*style, bool on) const
     {
         FontSpec spec = *this;
-        spec.bold = on;
-        return spec;
-    }
-    FontSpec Italic(bool on = true) const
-    {
-        FontSpec spec = *this;
-        spec.italic = on;
-        return spec;
-    }
-    FontSpec Underlined(bool on = true) const
-    {
-        FontSpec spec = *this;
-        spec.underline = on;
+        spec.*style = on;
         return spec;
     }
 };
