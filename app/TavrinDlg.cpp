@@ -107,13 +107,22 @@ void CTavrinDlg::SetUpButtons()
 
 void CTavrinDlg::CreatePages()
 {
-    CWnd* parent = this;
-    m_securityPage.Create(IDD_SECURITY, parent);
-    m_privacyPage.Create(IDD_PRIVACY, parent);
-    m_locationPage.Create(IDD_LOCATION, parent);
-    m_themePage.Create(IDD_THEME, parent);
-    m_compatibilityPage.Create(IDD_COMPATIBILITY, parent);
-    m_reclamationPage.Create(IDD_RECLAMATION, parent);
+    const struct {
+        CDialogEx& page;
+        UINT templateId;
+        const wchar_t* line;
+    } pages[] = {
+        {m_securityPage, IDD_SECURITY, L"startup: security page created"},
+        {m_privacyPage, IDD_PRIVACY, L"startup: privacy page created"},
+        {m_locationPage, IDD_LOCATION, L"startup: location page created"},
+        {m_themePage, IDD_THEME, L"startup: theme page created"},
+        {m_compatibilityPage, IDD_COMPATIBILITY, L"startup: compatibility page created"},
+        {m_reclamationPage, IDD_RECLAMATION, L"startup: reclamation page created"},
+    };
+    for (const auto& entry : pages) {
+        entry.page.Create(entry.templateId, this);
+        Tavrin::Platform::DebugLine(entry.line);
+    }
 }
 
 void CTavrinDlg::SetUpIssuesNote()
