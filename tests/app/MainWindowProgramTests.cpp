@@ -186,8 +186,12 @@ TEST_F(ProgramOnWindows10, KeyboardOnlyTicksASecurityBoxAndEnterNeverEndsTheProg
     }
     ASSERT_TRUE(TypeKey(main, VK_RETURN));
     ASSERT_TRUE(waitFor([&] { return !::IsWindowVisible(::GetDlgItem(main, IDC_BTN_SECURITY)); }));
-    const HWND box = FocusOf(main);
-    const auto* row = Tavrin::Core::FindRow<Tavrin::Core::CSecurity>(::GetDlgCtrlID(box));
+    // The page is shown before it moves the focus to its first box.
+    const auto focusedRow = [&] {
+        return Tavrin::Core::FindRow<Tavrin::Core::CSecurity>(::GetDlgCtrlID(FocusOf(main)));
+    };
+    EXPECT_TRUE(waitFor([&] { return focusedRow() != nullptr; }));
+    const auto* row = focusedRow();
     ASSERT_NE(row, nullptr) << "the focus is not on a box of the security page";
     const auto ticked = AfterSteps(StateOf(model), row->tick);
     ASSERT_TRUE(TypeKey(main, VK_SPACE));

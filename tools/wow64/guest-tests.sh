@@ -11,14 +11,19 @@ set -u
 share=/mnt/share
 out=$share/wow64
 here=$(cd "$(dirname "$0")" && pwd)
-# Wine maps the programs it loads; it gets them from the guest's own memory
-# rather than through the share.
-mkdir -p /tmp/i686 /tmp/x86_64
-cp -a "$share/i686/bin/." /tmp/i686/
+# Wine maps the programs it loads; it gets them from the guest's own disk
+# rather than through the share. The programs and the prefix (well over a
+# gigabyte with both widths' system folders) live on the disk, whose writes
+# go to the run's throw-away overlay: in /tmp, a RAM disk of half the guest's
+# memory, the tests' own copies of the program ran out of room.
+run_root=/var/tmp/tavrin-run
+rm -rf "$run_root"
+mkdir -p "$run_root/i686" "$run_root/x86_64"
+cp -a "$share/i686/bin/." "$run_root/i686/"
 cp -a "$share/x86_64/bin/app_tests.exe" "$share/x86_64/bin/tavrin.exe" "$share/x86_64/bin/ui.xml" \
-  "$share/x86_64/bin/images" /tmp/x86_64/
-i686=/tmp/i686
-x86_64=/tmp/x86_64
+  "$share/x86_64/bin/images" "$run_root/x86_64/"
+i686=$run_root/i686
+x86_64=$run_root/x86_64
 mkdir -p "$out/screenshots" "$out/saved-i686" "$out/saved-x86_64"
 
 winpath() { # a Linux path as Wine sees it (drive Z:)
@@ -28,7 +33,7 @@ winpath() { # a Linux path as Wine sees it (drive Z:)
 
 # A crashing program ends with Wine's report instead of waiting in its
 # debugger, which is turned off.
-export WINEPREFIX=/tmp/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe="
+export WINEPREFIX=$run_root/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe="
 export TAVRIN_RETRY_SILENT_START=1
 export TAVRIN_SCREENSHOTS=$(winpath "$out/screenshots")
 cp -a /var/lib/tavrin/prefix "$WINEPREFIX"
