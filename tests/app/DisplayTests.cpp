@@ -227,28 +227,6 @@ private:
     int m_slack = 0;
 };
 
-// Rows for every section of the compatibility page, from saved files in
-// the current folder.
-void SaveLostInventories(Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT& result)
-{
-    std::list<Tavrin::Core::InstalledApp> before = {
-        {0x80000002, L"Uninstall", L"KeptApp", L"Kept"},
-        {0x80000002, L"Uninstall", L"GoneApp",
-         L"An application whose name runs on far longer than its column"},
-        {0x80000003, L"Uninstall", L"AlsoGone", L"Also gone"}};
-    ASSERT_TRUE(Tavrin::Core::SaveInstalledApps(before));
-    Tavrin::Core::Drivers drivers;
-    drivers.current = {{L"Kept device", L"PCI\\KEPT", L"{1}"}, {L"Gone device", L"PCI\\GONE", L"{2}"}};
-    ASSERT_TRUE(drivers.SaveDrivers());
-    Tavrin::Core::Extensions extensions;
-    extensions.current = {{L".txt", L"txtfile", L"h1", L"notepad"}, {L".pdf", L"Reader", L"h2", L"reader"}};
-    ASSERT_TRUE(extensions.SaveAssociations());
-    result.installedApps = {{0x80000002, L"Uninstall", L"KeptApp", L"Kept"}};
-    result.drivers.current = {{L"Kept device", L"PCI\\KEPT", L"{1}"}};
-    result.extensions.current = {{L".txt", L"txtfile", L"h1", L"notepad"},
-                                 {L".pdf", L"Edge", L"h3", L"edge"}};
-}
-
 struct Report {
     std::map<std::string, double> shares;
     std::map<std::string, std::set<std::string>> overlaps;
@@ -306,7 +284,9 @@ TEST(DisplaySetting, EveryWindow)
 
     Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT result;
     result.windowsVersion = Tavrin::Core::WindowsVersionCode::Windows10;
-    SaveLostInventories(result);
+    // Rows for every section of the compatibility page.
+    ASSERT_TRUE(Tavrin::Test::SaveLostInventories(
+        result, L"An application whose name runs on far longer than its column"));
     {
         CTavrinDlg window(&result);
         window.SetRestartAction([] {});

@@ -18,6 +18,7 @@
 #include "tests/core/SettingsTestSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WindowTestSupport.h"
+#include "tests/ui/SampleResults.h"
 
 using namespace Tavrin::Test;
 using Tavrin::Core::InstalledApp;
@@ -351,22 +352,7 @@ TEST_F(MainWindow, IssuesNoteShowsOnceEvenWithNoIssues)
 
 TEST_F(MainWindow, IssuesNoteCountsMissingApplicationsDriversAndAssociations)
 {
-    // Before the upgrade: three applications, two drivers, two associations.
-    std::list<InstalledApp> before = {{0x80000002, L"Uninstall", L"KeptApp", L"Kept"},
-                                      {0x80000002, L"Uninstall", L"GoneApp", L"Gone"},
-                                      {0x80000003, L"Uninstall", L"AlsoGone", L"Also gone"}};
-    ASSERT_TRUE(Tavrin::Core::SaveInstalledApps(before));
-    Tavrin::Core::Drivers drivers;
-    drivers.current = {{L"Kept device", L"PCI\\KEPT", L"{1}"}, {L"Gone device", L"PCI\\GONE", L"{2}"}};
-    ASSERT_TRUE(drivers.SaveDrivers());
-    Tavrin::Core::Extensions extensions;
-    extensions.current = {{L".txt", L"txtfile", L"h1", L"notepad"}, {L".pdf", L"Reader", L"h2", L"reader"}};
-    ASSERT_TRUE(extensions.SaveAssociations());
-    // Now: one application, one driver and one association are gone or changed.
-    result.installedApps = {{0x80000002, L"Uninstall", L"KeptApp", L"Kept"}};
-    result.drivers.current = {{L"Kept device", L"PCI\\KEPT", L"{1}"}};
-    result.extensions.current = {{L".txt", L"txtfile", L"h1", L"notepad"},
-                                 {L".pdf", L"Edge", L"h3", L"edge"}};
+    ASSERT_TRUE(Tavrin::Test::SaveLostInventories(result, L"Gone"));
     Open();
     EXPECT_EQ(window->CountCompatibilityIssues(), 4u);
     EXPECT_EQ(window->GetIssuesNote().GetText(),

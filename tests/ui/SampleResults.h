@@ -1,5 +1,10 @@
 #pragma once
+#include <string>
+
 #include "core/compat/CompatibilityResult.h"
+#include "core/compat/Drivers.h"
+#include "core/compat/Extensions.h"
+#include "core/compat/InstalledApp.h"
 
 namespace Tavrin::Test {
 
@@ -21,6 +26,30 @@ inline Core::WindowsUpdate::COMPATIBILITY_RESULT ReadyPc()
     r.is64Bit = 1;
     r.osEligible = r.memoryOk = r.diskOk = r.directXOk = r.displayOk = r.processorOk = true;
     return r;
+}
+
+// Saved inventories in the current folder from before the upgrade (three
+// applications, two drivers, two associations) and `result`'s inventories of
+// now, in which one application, one driver and one association are gone or
+// changed: four compatibility issues. `goneAppName` names the first gone
+// application.
+inline bool SaveLostInventories(Core::WindowsUpdate::COMPATIBILITY_RESULT& result,
+                                const std::wstring& goneAppName)
+{
+    const std::list<Core::InstalledApp> before = {{0x80000002, L"Uninstall", L"KeptApp", L"Kept"},
+                                                  {0x80000002, L"Uninstall", L"GoneApp", goneAppName},
+                                                  {0x80000003, L"Uninstall", L"AlsoGone", L"Also gone"}};
+    Core::Drivers drivers;
+    drivers.current = {{L"Kept device", L"PCI\\KEPT", L"{1}"}, {L"Gone device", L"PCI\\GONE", L"{2}"}};
+    Core::Extensions extensions;
+    extensions.current = {{L".txt", L"txtfile", L"h1", L"notepad"}, {L".pdf", L"Reader", L"h2", L"reader"}};
+    if (!Core::SaveInstalledApps(before) || !drivers.SaveDrivers() || !extensions.SaveAssociations())
+        return false;
+    result.installedApps = {{0x80000002, L"Uninstall", L"KeptApp", L"Kept"}};
+    result.drivers.current = {{L"Kept device", L"PCI\\KEPT", L"{1}"}};
+    result.extensions.current = {{L".txt", L"txtfile", L"h1", L"notepad"},
+                                 {L".pdf", L"Edge", L"h3", L"edge"}};
+    return true;
 }
 
 } // namespace Tavrin::Test
