@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <unordered_map>
 #include <vector>
 
 #include "framework/CAccessible.h"
@@ -12,31 +13,96 @@
 
 namespace {
 
-// The window property that links a window to its object.
-const wchar_t kObjectProperty[] = L"Tavrin.CWnd";
-// Our subclass among any others of the same window (comctl32 keys them by
-// procedure and id).
-constexpr UINT_PTR kSubclassId = 1;
+// The windows this process has subclassed: each one's object and the
+// procedure ours replaced. It lives in the process, not in the windows:
+// a window property costs a round trip to the window manager on every
+// message under some systems, and a page's creation sends thousands.
+struct SubclassEntry {
+    CWnd* wnd = nullptr; // none once released, while a later subclass keeps ours in its chain
+    WNDPROC previous = nullptr;
+};
 
-// The object waiting for the window that CreateEx is making on this thread.
-thread_local CWnd* t_pendingCreation = nullptr;
+class SubclassMap {
+public:
+    bool Find(HWND window, SubclassEntry& entry) const
+    {
+        ::AcquireSRWLockShared(&m_lock);
+        auto found = m_entries.find(window);
+        const bool present = found != m_entries.end();
+        if (present)
+            entry = found->second;
+        ::ReleaseSRWLockShared(&m_lock);
+        return present;
+    }
+    void Set(HWND window, const SubclassEntry& entry)
+    {
+        ::AcquireSRWLockExclusive(&m_lock);
+        m_entries[window] = entry;
+        ::ReleaseSRWLockExclusive(&m_lock);
+    }
+    void Erase(HWND window)
+    {
+        ::AcquireSRWLockExclusive(&m_lock);
+        m_entries.erase(window);
+        ::ReleaseSRWLockExclusive(&m_lock);
+    }
+
+private:
+    mutable SRWLOCK m_lock = SRWLOCK_INIT;
+    std::unordered_map<HWND, SubclassEntry> m_entries;
+};
+
+// Never destroyed: objects with static lifetime may release their windows
+// after every function-local static is gone.
+SubclassMap& Subclasses()
+{
+    static SubclassMap* map = new SubclassMap;
+    return *map;
+}
+
+// The procedure ours replaced, or the system default for a window that was
+// never ours.
+LRESULT CallPrevious(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    SubclassEntry entry;
+    if (Subclasses().Find(window, entry) && entry.previous)
+        return ::CallWindowProcW(entry.previous, window, message, wParam, lParam);
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+class CreationScope;
+// The CreateEx call on this thread whose window is not yet attached.
+thread_local CreationScope* t_pendingCreation = nullptr;
 
 // Installs the creation hook for one CreateEx call; nested creations (a
-// window creating children in WM_CREATE) each install their own.
+// window creating children in WM_CREATE) each install their own. The hook
+// leaves as soon as its window is attached, so the windows created after
+// it (a dialog's controls, the pages a window creates as it initialises)
+// do not each pass through it.
 class CreationScope {
 public:
-    CreationScope(CWnd* wnd, HOOKPROC hook) : m_previous(t_pendingCreation)
+    CreationScope(CWnd* wnd, HOOKPROC hook) : m_wnd(wnd), m_previous(t_pendingCreation)
     {
-        t_pendingCreation = wnd;
+        t_pendingCreation = this;
         m_hook.Reset(::SetWindowsHookExW(WH_CBT, hook, nullptr, ::GetCurrentThreadId()));
     }
     ~CreationScope() { t_pendingCreation = m_previous; }
     CreationScope(const CreationScope&) = delete;
     CreationScope& operator=(const CreationScope&) = delete;
     bool Hooked() const { return m_hook.IsValid(); }
+    // The object for the window being created, once; the hook goes with it.
+    CWnd* Take()
+    {
+        CWnd* wnd = m_wnd;
+        m_wnd = nullptr;
+        m_hook.Reset();
+        t_pendingCreation = m_previous;
+        return wnd;
+    }
 
 private:
-    CWnd* m_previous;
+    CWnd* m_wnd;
+    CreationScope* m_previous;
     Tavrin::Platform::UniqueHook m_hook;
 };
 
@@ -67,9 +133,10 @@ CWnd::~CWnd()
 
 CWnd* CWnd::FromHandlePermanent(HWND window)
 {
-    if (!window)
+    SubclassEntry entry;
+    if (!window || !Subclasses().Find(window, entry))
         return nullptr;
-    return static_cast<CWnd*>(::GetPropW(window, kObjectProperty));
+    return entry.wnd;
 }
 
 const wchar_t* AfxPlainWindowClass()
@@ -140,9 +207,8 @@ BOOL CWnd::DestroyWindow()
 
 LRESULT CALLBACK CWnd::CreationHook(int code, WPARAM wParam, LPARAM lParam)
 {
-    if (code == HCBT_CREATEWND && t_pendingCreation) {
-        CWnd* wnd = t_pendingCreation;
-        t_pendingCreation = nullptr;
+    CWnd* wnd = code == HCBT_CREATEWND && t_pendingCreation ? t_pendingCreation->Take() : nullptr;
+    if (wnd) {
         wnd->m_beingCreated = true;
         // A failure leaves the window unattached, and CreateAttached then
         // destroys it and reports the creation failed.
@@ -156,23 +222,41 @@ LRESULT CALLBACK CWnd::CreationHook(int code, WPARAM wParam, LPARAM lParam)
 
 bool CWnd::Attach(HWND window)
 {
-    if (m_hWnd || !window || FromHandlePermanent(window))
+    if (m_hWnd || !window)
         return false;
-    if (!::SetPropW(window, kObjectProperty, this))
-        return false;
+    SubclassEntry entry;
+    if (Subclasses().Find(window, entry)) {
+        // Released earlier with a later subclass on top: ours is still in
+        // the chain, so the new object takes the old place.
+        if (entry.wnd)
+            return false;
+    }
+    entry.wnd = this;
+    Subclasses().Set(window, entry);
     m_hWnd = window;
     PreSubclassWindow();
-    if (!::SetWindowSubclass(window, SubclassProc, kSubclassId, 0)) {
-        Detach();
+    if (entry.previous)
+        return true;
+    ::SetLastError(ERROR_SUCCESS);
+    const auto previous = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::SubclassProc)));
+    if (!previous && ::GetLastError() != ERROR_SUCCESS) {
+        Subclasses().Erase(window);
+        m_hWnd = nullptr;
         return false;
     }
+    entry.previous = previous;
+    Subclasses().Set(window, entry);
     return true;
 }
 
 void CWnd::Detach()
 {
-    if (m_hWnd)
-        ::RemovePropW(m_hWnd, kObjectProperty);
+    SubclassEntry entry;
+    if (m_hWnd && Subclasses().Find(m_hWnd, entry) && entry.wnd == this) {
+        entry.wnd = nullptr;
+        Subclasses().Set(m_hWnd, entry);
+    }
     m_hWnd = nullptr;
     m_ownsWindow = false;
 }
@@ -194,25 +278,46 @@ HWND CWnd::UnsubclassWindow()
     HWND window = m_hWnd;
     if (!window)
         return nullptr;
-    // comctl32 keeps the chain: subclasses made after ours stay in place.
-    ::RemoveWindowSubclass(window, SubclassProc, kSubclassId);
     Detach();
+    ReleaseSubclass(window);
     return window;
 }
 
-LRESULT CALLBACK CWnd::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                    DWORD_PTR)
+void CWnd::ReleaseSubclass(HWND window)
+{
+    SubclassEntry entry;
+    if (!Subclasses().Find(window, entry) || entry.wnd)
+        return;
+    // Our procedure can leave only when it is the window's current one; a
+    // subclass made after ours keeps calling it, and it passes everything on.
+    const auto current = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(window, GWLP_WNDPROC));
+    if (current != &CWnd::SubclassProc)
+        return;
+    ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(entry.previous));
+    Subclasses().Erase(window);
+}
+
+LRESULT CALLBACK CWnd::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     CWnd* wnd = FromHandlePermanent(window);
-    if (!wnd)
-        return ::DefSubclassProc(window, message, wParam, lParam);
-    LRESULT result = Tavrin::Platform::Guarded(
-        L"CWnd::WindowProc", [&] { return wnd->WindowProc(message, wParam, lParam); },
-        [&] { return ::DefSubclassProc(window, message, wParam, lParam); });
+    LRESULT result = 0;
+    if (wnd) {
+        result = Tavrin::Platform::Guarded(
+            L"CWnd::WindowProc", [&] { return wnd->WindowProc(message, wParam, lParam); },
+            [&] { return CallPrevious(window, message, wParam, lParam); });
+    } else {
+        result = CallPrevious(window, message, wParam, lParam);
+    }
     if (message == WM_NCDESTROY) {
-        ::RemoveWindowSubclass(window, SubclassProc, kSubclassId);
-        if (wnd->m_hWnd == window) {
-            wnd->Detach();
+        // The window's last message: the entry goes, whoever subclassed after us.
+        SubclassEntry entry;
+        if (Subclasses().Find(window, entry) &&
+            reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(window, GWLP_WNDPROC)) == &CWnd::SubclassProc)
+            ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(entry.previous));
+        Subclasses().Erase(window);
+        if (wnd && wnd->m_hWnd == window) {
+            wnd->m_hWnd = nullptr;
+            wnd->m_ownsWindow = false;
             Tavrin::Platform::Guarded(
                 L"CWnd::PostNcDestroy", [&] { wnd->PostNcDestroy(); }, [] {});
         }
@@ -222,7 +327,7 @@ LRESULT CALLBACK CWnd::SubclassProc(HWND window, UINT message, WPARAM wParam, LP
 
 LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return ::DefSubclassProc(m_hWnd, message, wParam, lParam);
+    return CallPrevious(m_hWnd, message, wParam, lParam);
 }
 
 BOOL CWnd::ReflectToChild(HWND child, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)

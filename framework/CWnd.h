@@ -174,8 +174,9 @@ protected:
 private:
     // Changes the bits of GWL_STYLE or GWL_EXSTYLE; false when nothing changed.
     BOOL ModifyStyleBits(int which, DWORD remove, DWORD add, UINT swpFlags);
-    static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                         DWORD_PTR data);
+    static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // Puts the window's previous procedure back once no object uses ours.
+    static void ReleaseSubclass(HWND window);
     static LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam);
     bool Attach(HWND window);
     void Detach();

@@ -66,8 +66,8 @@ BOOL CBaseWnd::OnInitDialog()
     const BOOL result = CDialogEx::OnInitDialog();
     m_dpi = Dpi::OfWindow(m_hWnd);
     KeepOwnLayoutOnDpiChange(m_hWnd);
-    RecordDesignLayout();
-    ApplyDesignLayout(true);
+    const std::vector<RECT> placed = RecordDesignLayout();
+    ApplyDesignLayout(true, &placed);
     return result;
 }
 
@@ -76,15 +76,16 @@ BOOL CBaseWnd::OnInitDialog()
 // 5/4), while images and pixel sizes follow the DPI. Taking the template's
 // layout back to its 96-DPI pixels and scaling those keeps every part of
 // the window in the proportions of the design.
-void CBaseWnd::RecordDesignLayout()
+std::vector<RECT> CBaseWnd::RecordDesignLayout()
 {
     m_designRects.clear();
+    std::vector<RECT> placed;
     RECT units = {0, 0, 4, 8};
     if (!::MapDialogRect(m_hWnd, &units) || units.right <= 0 || units.bottom <= 0)
-        return;
+        return placed;
     const SIZE design = DesignBaseUnits(m_hWnd, m_dpi);
     if (design.cx <= 0 || design.cy <= 0)
-        return;
+        return placed;
     auto toDesign = [&](int value, bool horizontal) {
         return horizontal ? ::MulDiv(value, design.cx, units.right)
                           : ::MulDiv(value, design.cy, units.bottom);
@@ -97,30 +98,37 @@ void CBaseWnd::RecordDesignLayout()
         ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rect), 2);
         m_designRects.emplace_back(child, RECT{toDesign(rect.left, true), toDesign(rect.top, false),
                                                toDesign(rect.right, true), toDesign(rect.bottom, false)});
+        placed.push_back(rect);
     }
+    return placed;
 }
 
-void CBaseWnd::ApplyDesignLayout(bool sizeWindow)
+void CBaseWnd::ApplyDesignLayout(bool sizeWindow, const std::vector<RECT>* current)
 {
     if (m_designRects.empty() && m_designClient.cx == 0)
         return;
-    for (const auto& [child, design] : m_designRects) {
+    for (size_t i = 0; i < m_designRects.size(); ++i) {
+        const auto& [child, design] = m_designRects[i];
+        const RECT rect = Dpi::Scale(design, m_dpi);
+        // Moving a control costs its window messages even when nothing
+        // changes; at the design's own scale most are already in place.
+        if (current && i < current->size() && ::EqualRect(&(*current)[i], &rect))
+            continue;
         if (!::IsWindow(child) || ::GetParent(child) != m_hWnd)
             continue;
-        const RECT rect = Dpi::Scale(design, m_dpi);
         ::SetWindowPos(child, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
                        SWP_NOZORDER | SWP_NOACTIVATE);
     }
     if (!sizeWindow)
         return;
     const SIZE client = Dpi::Scale(m_designClient, m_dpi);
-    const RECT current = GetClientRect();
-    if (client.cx == current.right && client.cy == current.bottom)
+    const RECT now = GetClientRect();
+    if (client.cx == now.right && client.cy == now.bottom)
         return;
     RECT window = {};
     ::GetWindowRect(m_hWnd, &window);
-    SetWindowPos(nullptr, 0, 0, window.right - window.left + client.cx - current.right,
-                 window.bottom - window.top + client.cy - current.bottom,
+    SetWindowPos(nullptr, 0, 0, window.right - window.left + client.cx - now.right,
+                 window.bottom - window.top + client.cy - now.bottom,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

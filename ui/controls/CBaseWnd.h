@@ -38,8 +38,12 @@ protected:
 
 private:
     void OnPaint();
-    void RecordDesignLayout();
-    void ApplyDesignLayout(bool sizeWindow);
+    // Records the design layout; returns each control's rectangle as the
+    // template placed it, in the same order.
+    std::vector<RECT> RecordDesignLayout();
+    // Places the controls at the window's DPI. With the rectangles they have
+    // now, controls already in place are not moved.
+    void ApplyDesignLayout(bool sizeWindow, const std::vector<RECT>* current = nullptr);
     void ChangeDpi(UINT dpi, const RECT* suggested);
 
     CMemDCPerm m_backBuffer;
