@@ -59,7 +59,12 @@ std::wstring CurrentUserName()
 {
     wchar_t name[1000] = {};
     ULONG qualifiedLength = static_cast<ULONG>(std::size(name));
-    if (::GetUserNameExW(NameSamCompatible, name, &qualifiedLength))
+    // Secur32 starts the system's security packages when it loads; only
+    // the install mode needs it, so it is not linked.
+    using GetUserNameExFunction = BOOLEAN(WINAPI*)(EXTENDED_NAME_FORMAT, LPWSTR, PULONG);
+    static const auto getUserNameEx =
+        Tavrin::Platform::SystemFunction<GetUserNameExFunction>(L"secur32.dll", "GetUserNameExW");
+    if (getUserNameEx && getUserNameEx(NameSamCompatible, name, &qualifiedLength))
         return name;
     DWORD length = static_cast<DWORD>(std::size(name));
     if (!::GetUserNameW(name, &length))
@@ -163,9 +168,9 @@ bool Scheduler::CreateTask(const std::wstring& taskName, const std::wstring& pro
             return false;
         }
         m_hr = RegisterDefinition(folder.Get(), taskName,
-                                TaskDefinitionXml({programPath, L"/update", workingDirectory,
-                                                   L"Scheduled Tavrin Update Check", CurrentUserName()}),
-                                TASK_CREATE);
+                                  TaskDefinitionXml({programPath, L"/update", workingDirectory,
+                                                     L"Scheduled Tavrin Update Check", CurrentUserName()}),
+                                  TASK_CREATE);
     }
     ::CoUninitialize();
     if (FAILED(m_hr)) {
@@ -173,7 +178,7 @@ bool Scheduler::CreateTask(const std::wstring& taskName, const std::wstring& pro
         // failed; anything else is a failure to store the task.
         Report(stderr,
                m_hr == HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS) ? "Failed calling NewWorkItem, "
-                                                              : "Failed calling Save, ",
+                                                                : "Failed calling Save, ",
                m_hr);
         return false;
     }

@@ -43,4 +43,15 @@ std::wstring BaseName(const std::wstring& path)
     return dot == std::wstring::npos ? name : name.substr(0, dot);
 }
 
+FARPROC SystemLibraryFunction(const wchar_t* library, const char* function)
+{
+    HMODULE module = ::LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!module)
+        return nullptr;
+    FARPROC address = ::GetProcAddress(module, function);
+    if (!address)
+        ::FreeLibrary(module);
+    return address;
+}
+
 } // namespace Tavrin::Platform

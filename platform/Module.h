@@ -14,4 +14,15 @@ std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
 // File name without folder and extension.
 std::wstring BaseName(const std::wstring& path);
 
+// A function of a system library, looked up when it is first needed so the
+// library costs nothing at start. The library is loaded from the system
+// folder only (never from beside the program or the path: the program runs
+// elevated) and stays loaded. Null when the library or function is missing.
+FARPROC SystemLibraryFunction(const wchar_t* library, const char* function);
+
+template <typename Function> Function SystemFunction(const wchar_t* library, const char* function)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(SystemLibraryFunction(library, function)));
+}
+
 } // namespace Tavrin::Platform

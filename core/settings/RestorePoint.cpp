@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "platform/Module.h"
 #include "platform/Text.h"
 
 namespace Tavrin::Core {
@@ -10,22 +11,12 @@ namespace {
 
 using SetRestorePointW = BOOL(WINAPI*)(PRESTOREPOINTINFOW, PSTATEMGRSTATUS);
 
-// srclient.dll is loaded only from the system folder: this program runs
-// elevated, and a library of that name beside it or on the path must never
-// be taken. Server editions and stripped systems do not have it at all.
+// Server editions and stripped systems have no srclient.dll at all.
 SetRestorePointCall SystemCall()
 {
-    HMODULE library = ::LoadLibraryExW(L"srclient.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (!library)
+    auto function = Platform::SystemFunction<SetRestorePointW>(L"srclient.dll", "SRSetRestorePointW");
+    if (!function)
         return {};
-    auto function = reinterpret_cast<SetRestorePointW>(
-        reinterpret_cast<void*>(::GetProcAddress(library, "SRSetRestorePointW")));
-    if (!function) {
-        ::FreeLibrary(library);
-        return {};
-    }
-    // The library stays loaded for the rest of the process: the end of the
-    // run needs the same call.
     return [function](RESTOREPOINTINFOW& info, STATEMGRSTATUS& status) { return function(&info, &status); };
 }
 
