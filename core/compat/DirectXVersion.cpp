@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <map>
+#include <string>
 #include <vector>
 
 namespace Tavrin::Core::WindowsUpdate {
@@ -88,9 +90,15 @@ std::optional<std::uint64_t> ReadFileVersion(const std::wstring& path)
 
 int DetectDirectXVersion(const FileVersionLookup& versionOf)
 {
+    // Several rows test the same file (ddraw.dll nine times); each file's
+    // version is read once, as reading it maps the file.
+    std::map<std::wstring, std::optional<std::uint64_t>> versions;
     int result = 0;
     for (const DirectXFile& row : kDirectXFiles) {
-        std::optional<std::uint64_t> version = versionOf(row.file);
+        auto known = versions.find(row.file);
+        if (known == versions.end())
+            known = versions.emplace(row.file, versionOf(row.file)).first;
+        const std::optional<std::uint64_t>& version = known->second;
         if (!version || !Matches(row, *version))
             continue;
         result = row.result;

@@ -221,6 +221,24 @@ TEST(DirectXTable, LaterRuntimesNeedOnlyAVersionAndTheLastMatchWins)
               7);
 }
 
+TEST(DirectXTable, EachFileIsReadOnceHoweverManyRowsTestIt)
+{
+    // A system with only DirectDraw 4.7: every ddraw.dll row is tested, and
+    // every other file is asked for and missing.
+    std::map<std::wstring, int> reads;
+    const int version =
+        DetectDirectXVersion([&reads](const std::wstring& name) -> std::optional<std::uint64_t> {
+            ++reads[name];
+            if (name == L"\\ddraw.dll")
+                return FileVersion(4, 7, 0, 700);
+            return std::nullopt;
+        });
+    EXPECT_EQ(version, 7);
+    EXPECT_EQ(reads.size(), 12u);
+    for (const auto& [name, count] : reads)
+        EXPECT_EQ(count, 1) << std::string(name.begin(), name.end());
+}
+
 TEST(DirectXFiles, VersionsComeFromTheFilesVersionResource)
 {
     EXPECT_EQ(ReadFileVersion(BinFolder() + L"\\versioned.dll"), FileVersion(4, 8, 0, 400));
