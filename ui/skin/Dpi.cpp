@@ -51,7 +51,10 @@ UINT OfWindow(HWND window)
 
 UINT OfSystem()
 {
-    return Clamp(LogicalPixelsOf(nullptr));
+    // The system DPI is fixed for a process's whole life (a change of the
+    // display settings reaches a running program as the windows' DPI).
+    static const UINT system = Clamp(LogicalPixelsOf(nullptr));
+    return system;
 }
 
 int Scale(int designPixels, UINT dpi)

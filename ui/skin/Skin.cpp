@@ -4,28 +4,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/GdiHandles.h"
 #include "ui/skin/Dpi.h"
 
 CSkin theSkin;
 
 namespace {
-
-// The screen's device context, released when the scope ends.
-class ScreenDC {
-public:
-    ScreenDC() : m_dc(::GetDC(nullptr)) {}
-    ~ScreenDC()
-    {
-        if (m_dc)
-            ::ReleaseDC(nullptr, m_dc);
-    }
-    ScreenDC(const ScreenDC&) = delete;
-    ScreenDC& operator=(const ScreenDC&) = delete;
-    HDC Get() const { return m_dc; }
-
-private:
-    HDC m_dc;
-};
 
 std::wstring Trim(const std::wstring& text, wchar_t c)
 {
@@ -232,7 +216,9 @@ Gdiplus::Font* CreateMessageFont(const FontSpec& spec, UINT dpi)
 {
     const int size = spec.points;
     LOGFONTW logFont = MessageLogFont();
-    ScreenDC screen;
+    // A memory context has the screen's metrics without borrowing a window's
+    // context, which costs a round trip to the window manager on some systems.
+    Tavrin::Platform::UniqueCreatedDc screen(::CreateCompatibleDC(nullptr));
     const UINT system = Dpi::OfSystem();
     if (dpi == 0)
         dpi = system;
