@@ -16,6 +16,7 @@
 #include "platform/Module.h"
 #include "platform/Text.h"
 #include "ui/pages/PreWin10Dlg.h"
+#include "ui/skin/ImagePreload.h"
 #include "ui/skin/Skin.h"
 
 namespace {
@@ -103,7 +104,11 @@ void CTavrinApp::RunInteractive()
     Tavrin::Platform::DebugLine(L"startup: skin loaded");
 
     // Measured once, before any window exists, on every Windows version.
+    // Meanwhile a worker reads the images the home view opens with, so
+    // they are not read one by one while its window is created.
+    CImagePreload homeImages(m_hInstance, CTavrinDlg::HomeViewImages());
     Tavrin::Core::WindowsUpdate::RunCompatibilityCheck(compatibilityResult);
+    homeImages.Finish();
     Tavrin::Platform::DebugLine(L"startup: compatibility check done");
 
     CTavrinDlg mainWindow(&compatibilityResult);

@@ -67,7 +67,7 @@ BOOL CTavrinDlg::OnInitDialog()
     CBaseWnd::OnInitDialog();
     SetIcon(m_icon, TRUE);
     SetIcon(m_icon, FALSE);
-    m_header.reset(LoadImageFile(AfxGetInstanceHandle(), L"images/headers/tools-title.PNG"));
+    m_header.reset(LoadImageFile(AfxGetInstanceHandle(), kHeaderImage));
     m_title.SetTextColor(0xFF000000);
     m_title.SetFont(CreateMessageFont(FontSpec::Regular(kTitlePoints), GetDpi()));
     SetUpButtons();
@@ -88,20 +88,29 @@ BOOL CTavrinDlg::OnInitDialog()
     return TRUE;
 }
 
+std::vector<std::wstring> CTavrinDlg::HomeViewImages()
+{
+    std::vector<std::wstring> paths = {kHeaderImage};
+    for (const wchar_t* stem : kButtonImageStems)
+        paths.push_back(ButtonImagePath(stem, L".png"));
+    return paths;
+}
+
+std::wstring CTavrinDlg::ButtonImagePath(const wchar_t* stem, const wchar_t* suffix)
+{
+    return std::wstring(L"images/buttons/") + stem + suffix;
+}
+
 void CTavrinDlg::SetUpButtons()
 {
-    const struct {
-        CThemeButton& button;
-        const wchar_t* image;
-    } buttons[] = {
-        {m_privacyButton, L"privacy"},         {m_locationButton, L"location"},
-        {m_securityButton, L"security"},       {m_themesButton, L"themes"},
-        {m_reclamationButton, L"reclamation"}, {m_compatibilityButton, L"compatibility"},
-    };
-    for (const auto& entry : buttons) {
-        const std::wstring stem = std::wstring(L"images/buttons/") + entry.image;
-        entry.button.SetImages(stem + L".png", stem + L"_over.png", stem + L".png", L"");
-        entry.button.SizeToImage();
+    CThemeButton* buttons[] = {&m_privacyButton, &m_locationButton,    &m_securityButton,
+                               &m_themesButton,  &m_reclamationButton, &m_compatibilityButton};
+    static_assert(std::size(buttons) == std::size(kButtonImageStems));
+    for (size_t i = 0; i < std::size(buttons); ++i) {
+        const wchar_t* stem = kButtonImageStems[i];
+        buttons[i]->SetImages(ButtonImagePath(stem, L".png"), ButtonImagePath(stem, L"_over.png"),
+                              ButtonImagePath(stem, L".png"), L"");
+        buttons[i]->SizeToImage();
     }
 }
 

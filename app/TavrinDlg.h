@@ -2,6 +2,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/SectionPages.h"
@@ -66,6 +67,10 @@ public:
     CompatibilityPage& GetCompatibilityPage() { return m_compatibilityPage; }
     ReclamationPage& GetReclamationPage() { return m_reclamationPage; }
 
+    // The images the home view shows as soon as it opens: the header and
+    // each section button's normal state.
+    static std::vector<std::wstring> HomeViewImages();
+
     // The section buttons in reading order, which is also their tab order.
     std::vector<HWND> SectionButtons();
     // The page shown now, or null on the home view.
@@ -88,6 +93,12 @@ protected:
 private:
     static constexpr int kTitlePoints = 14;
     static constexpr int kIssuesNotePoints = 12;
+    static constexpr wchar_t kHeaderImage[] = L"images/headers/tools-title.PNG";
+    // The section buttons in the order of SetUpButtons.
+    static constexpr const wchar_t* kButtonImageStems[] = {L"privacy", L"location",    L"security",
+                                                           L"themes",  L"reclamation", L"compatibility"};
+
+    static std::wstring ButtonImagePath(const wchar_t* stem, const wchar_t* suffix);
 
     void SetUpButtons();
     void CreatePages();

@@ -11,6 +11,7 @@
 #include "platform/Module.h"
 #include "res/resource.h"
 #include "tests/support/TestSupport.h"
+#include "ui/skin/ImagePreload.h"
 #include "ui/skin/Skin.h"
 
 using Tavrin::Test::BinFolder;
@@ -366,6 +367,29 @@ TEST_F(ImageBesideProgram, LoadsRelativeToTheProgramFolderWithEitherSlash)
     ASSERT_NE(again, nullptr);
     // Not cached: every call is a new image.
     EXPECT_NE(again.get(), image.get());
+}
+
+TEST_F(ImageBesideProgram, APreloadedImageGoesToItsFirstLoaderAndLaterLoadersReadTheFile)
+{
+    const std::wstring mark = folderName + L"/mark.png";
+    const std::wstring absent = folderName + L"/absent.png";
+    {
+        // Never finished: nothing is handed out, and its end waits for the worker.
+        CImagePreload unfinished(nullptr, {mark});
+        EXPECT_EQ(CImagePreload::Take(nullptr, mark), nullptr);
+    }
+    CImagePreload preload(nullptr, {mark, absent});
+    preload.Finish();
+    // The first loader gets the worker's image, which leaves the preload...
+    std::unique_ptr<Gdiplus::Image> first(LoadImageFile(nullptr, mark));
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->GetWidth(), 7u);
+    EXPECT_EQ(CImagePreload::Take(nullptr, mark), nullptr);
+    // ...and the next one reads the file itself.
+    std::unique_ptr<Gdiplus::Image> second(LoadImageFile(nullptr, mark));
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(second.get(), first.get());
+    EXPECT_EQ(LoadImageFile(nullptr, absent), nullptr);
 }
 
 TEST_F(ImageBesideProgram, MissingUndecodableEmptyAndOverlongPathsYieldNone)

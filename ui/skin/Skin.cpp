@@ -6,6 +6,7 @@
 
 #include "platform/GdiHandles.h"
 #include "ui/skin/Dpi.h"
+#include "ui/skin/ImagePreload.h"
 
 CSkin theSkin;
 
@@ -244,6 +245,8 @@ Gdiplus::Image* LoadImageFile(HINSTANCE instance, const std::wstring& relativePa
 {
     if (relativePath.empty())
         return nullptr;
+    if (Gdiplus::Image* preloaded = CImagePreload::Take(instance, relativePath))
+        return preloaded;
     wchar_t module[MAX_PATH];
     const DWORD length = ::GetModuleFileNameW(instance, module, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)

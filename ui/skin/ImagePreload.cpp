@@ -1,0 +1,50 @@
+#include "ui/skin/ImagePreload.h"
+
+#include <system_error>
+
+namespace {
+
+// Set by Finish on the user-interface thread, cleared by the destructor;
+// only that thread takes images, so the map needs no lock once the worker
+// has been joined.
+CImagePreload* s_active = nullptr;
+
+} // namespace
+
+CImagePreload::CImagePreload(HINSTANCE instance, std::vector<std::wstring> relativePaths)
+    : m_instance(instance), m_paths(std::move(relativePaths))
+{
+    try {
+        m_worker = std::thread([this] {
+            for (const std::wstring& path : m_paths)
+                m_images[path].reset(LoadImageFile(m_instance, path));
+        });
+    } catch (const std::system_error&) {
+        // No thread to spare: the images are read when first used.
+    }
+}
+
+CImagePreload::~CImagePreload()
+{
+    if (m_worker.joinable())
+        m_worker.join();
+    if (s_active == this)
+        s_active = nullptr;
+}
+
+void CImagePreload::Finish()
+{
+    if (m_worker.joinable())
+        m_worker.join();
+    s_active = this;
+}
+
+Gdiplus::Image* CImagePreload::Take(HINSTANCE instance, const std::wstring& relativePath)
+{
+    if (!s_active || s_active->m_instance != instance)
+        return nullptr;
+    auto found = s_active->m_images.find(relativePath);
+    if (found == s_active->m_images.end())
+        return nullptr;
+    return found->second.release();
+}
