@@ -104,11 +104,11 @@ void CTavrinApp::RunInteractive()
     Tavrin::Platform::DebugLine(L"startup: skin loaded");
 
     // Measured once, before any window exists, on every Windows version.
-    // Meanwhile a worker reads the images the home view opens with, so
+    // Meanwhile a worker reads the images the main window opens with, so
     // they are not read one by one while its window is created.
-    CImagePreload homeImages(m_hInstance, CTavrinDlg::HomeViewImages());
+    CImagePreload startImages(m_hInstance, CTavrinDlg::ImagesReadAtStart());
     Tavrin::Core::WindowsUpdate::RunCompatibilityCheck(compatibilityResult);
-    homeImages.Finish();
+    startImages.Finish();
     Tavrin::Platform::DebugLine(L"startup: compatibility check done");
 
     CTavrinDlg mainWindow(&compatibilityResult);

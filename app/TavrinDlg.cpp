@@ -88,11 +88,13 @@ BOOL CTavrinDlg::OnInitDialog()
     return TRUE;
 }
 
-std::vector<std::wstring> CTavrinDlg::HomeViewImages()
+std::vector<std::wstring> CTavrinDlg::ImagesReadAtStart()
 {
     std::vector<std::wstring> paths = {kHeaderImage};
     for (const wchar_t* stem : kButtonImageStems)
         paths.push_back(ButtonImagePath(stem, L".png"));
+    for (const std::wstring& path : CCompatibilityDlg::ImagesReadAtCreation())
+        paths.push_back(path);
     return paths;
 }
 

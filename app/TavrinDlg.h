@@ -67,9 +67,9 @@ public:
     CompatibilityPage& GetCompatibilityPage() { return m_compatibilityPage; }
     ReclamationPage& GetReclamationPage() { return m_reclamationPage; }
 
-    // The images the home view shows as soon as it opens: the header and
-    // each section button's normal state.
-    static std::vector<std::wstring> HomeViewImages();
+    // The images the window reads as it opens: its header, each section
+    // button's normal state, and those its pages read when they are created.
+    static std::vector<std::wstring> ImagesReadAtStart();
 
     // The section buttons in reading order, which is also their tab order.
     std::vector<HWND> SectionButtons();

@@ -378,17 +378,19 @@ TEST_F(ImageBesideProgram, APreloadedImageGoesToItsFirstLoaderAndLaterLoadersRea
         CImagePreload unfinished(nullptr, {mark});
         EXPECT_EQ(CImagePreload::Take(nullptr, mark), nullptr);
     }
-    CImagePreload preload(nullptr, {mark, absent});
+    // Listed twice: two loaders are served from the worker's images.
+    CImagePreload preload(nullptr, {mark, absent, mark});
     preload.Finish();
-    // The first loader gets the worker's image, which leaves the preload...
     std::unique_ptr<Gdiplus::Image> first(LoadImageFile(nullptr, mark));
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->GetWidth(), 7u);
-    EXPECT_EQ(CImagePreload::Take(nullptr, mark), nullptr);
-    // ...and the next one reads the file itself.
-    std::unique_ptr<Gdiplus::Image> second(LoadImageFile(nullptr, mark));
+    std::unique_ptr<Gdiplus::Image> second(CImagePreload::Take(nullptr, mark));
     ASSERT_NE(second, nullptr);
     EXPECT_NE(second.get(), first.get());
+    EXPECT_EQ(CImagePreload::Take(nullptr, mark), nullptr);
+    // Once they are taken, a loader reads the file itself.
+    std::unique_ptr<Gdiplus::Image> third(LoadImageFile(nullptr, mark));
+    ASSERT_NE(third, nullptr);
     EXPECT_EQ(LoadImageFile(nullptr, absent), nullptr);
 }
 

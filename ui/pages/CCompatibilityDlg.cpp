@@ -59,6 +59,13 @@ CCompatibilityDlg::~CCompatibilityDlg()
     m_scroller.DetachWnd();
 }
 
+std::vector<std::wstring> CCompatibilityDlg::ImagesReadAtCreation()
+{
+    std::vector<std::wstring> paths = {kTitleImage};
+    paths.insert(paths.end(), kSectionCount, CButtonHeader::kClosedImage);
+    return paths;
+}
+
 CCompatibilityDlg::Section* CCompatibilityDlg::Sections(size_t index)
 {
     Section* sections[kSectionCount] = {&m_drivers, &m_applications, &m_extensions};

@@ -48,6 +48,10 @@ public:
     const CScrollHelper& GetScroller() const { return m_scroller; }
     int GetContentHeight() const { return m_contentHeight; }
 
+    // The images the page reads while it is created: its title, and each
+    // section header's closed state.
+    static std::vector<std::wstring> ImagesReadAtCreation();
+
     static constexpr Gdiplus::ARGB kTextColor = 0xFF000000;
     static constexpr Gdiplus::ARGB kLinkColor = 0xFF0000FF;
     static constexpr int kRowHeight = 25;

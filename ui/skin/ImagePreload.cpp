@@ -17,7 +17,7 @@ CImagePreload::CImagePreload(HINSTANCE instance, std::vector<std::wstring> relat
     try {
         m_worker = std::thread([this] {
             for (const std::wstring& path : m_paths)
-                m_images[path].reset(LoadImageFile(m_instance, path));
+                m_images.emplace(path, LoadImageFile(m_instance, path));
         });
     } catch (const std::system_error&) {
         // No thread to spare: the images are read when first used.
@@ -46,5 +46,7 @@ Gdiplus::Image* CImagePreload::Take(HINSTANCE instance, const std::wstring& rela
     auto found = s_active->m_images.find(relativePath);
     if (found == s_active->m_images.end())
         return nullptr;
-    return found->second.release();
+    Gdiplus::Image* image = found->second.release();
+    s_active->m_images.erase(found);
+    return image;
 }
