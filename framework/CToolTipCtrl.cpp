@@ -8,7 +8,8 @@ BOOL CToolTipCtrl::Create(CWnd* parent, DWORD style)
     if (!CreateEx(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | style, none,
                   parent ? parent->GetSafeHwnd() : nullptr, 0))
         return FALSE;
-    SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // WS_EX_TOPMOST already puts it above other windows: a further move
+    // would only cost the window manager's round trips.
     return TRUE;
 }
 

@@ -45,6 +45,9 @@ TEST(CToolTipCtrl, ToolsOfAWindowAndOfARectangleAreAddedAndRemoved)
     ASSERT_TRUE(child.CreateEx(0, nullptr, L"", WS_CHILD | WS_VISIBLE, RECT{0, 0, 50, 20}, host, 5));
     CToolTipCtrl tip;
     ASSERT_TRUE(tip.Create(&host));
+    // Above every ordinary window, and owned by the host.
+    EXPECT_NE(::GetWindowLongPtrW(tip, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    EXPECT_EQ(::GetWindow(tip, GW_OWNER), host.m_hWnd);
     EXPECT_EQ(tip.GetToolCount(), 0);
     ASSERT_TRUE(tip.AddTool(child, nullptr));
     RECT area = {60, 0, 120, 20};
