@@ -74,6 +74,37 @@ TEST(Dpi, SkinFontsOfNoSizeOrAHugeOneGetSensibleSizesAtEveryDpi)
     theSkin.Reset();
 }
 
+TEST(Dpi, AnImageAtItsOwnSizeIsCopiedExactlyAndScaledOnesKeepTheirEdges)
+{
+    // A checkerboard of two colours: resampling shows at once as mixed pixels.
+    Gdiplus::Bitmap image(8, 6, PixelFormat32bppARGB);
+    for (INT y = 0; y < 6; ++y)
+        for (INT x = 0; x < 8; ++x)
+            image.SetPixel(x, y, Gdiplus::Color((x + y) % 2 ? 0xFFFF0000 : 0xFF0000FF));
+    for (UINT dpi : {96u, 192u}) {
+        SCOPED_TRACE(dpi);
+        Gdiplus::Bitmap canvas(40, 40, PixelFormat32bppARGB);
+        Gdiplus::Graphics graphics(&canvas);
+        graphics.Clear(Gdiplus::Color(0xFF00FF00));
+        graphics.SetInterpolationMode(Gdiplus::InterpolationModeBilinear);
+        DrawImageAt(graphics, &image, 3, 4, dpi);
+        EXPECT_EQ(graphics.GetInterpolationMode(), Gdiplus::InterpolationModeBilinear) << "settings restored";
+        const int scale = static_cast<int>(dpi / 96);
+        for (INT y = 0; y < 6 * scale; ++y)
+            for (INT x = 0; x < 8 * scale; ++x) {
+                Gdiplus::Color pixel;
+                canvas.GetPixel(3 + x, 4 + y, &pixel);
+                // Nothing of the green outside bleeds in at the edges.
+                EXPECT_EQ(pixel.GetGreen(), 0) << x << "," << y;
+                if (scale == 1) {
+                    Gdiplus::Color source;
+                    image.GetPixel(x, y, &source);
+                    EXPECT_EQ(pixel.GetValue(), source.GetValue()) << x << "," << y;
+                }
+            }
+    }
+}
+
 TEST(Dpi, AMissingImageDrawsNothingAndSizesNothingAtAnyDpi)
 {
     TestSkin skin;

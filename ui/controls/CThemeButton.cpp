@@ -4,6 +4,7 @@
 #include "platform/GdiHandles.h"
 #include "ui/controls/CMemDC2.h"
 #include "ui/controls/CTransparentParent.h"
+#include "ui/controls/PageDrawing.h"
 #include "ui/skin/Dpi.h"
 
 namespace {
@@ -189,11 +190,7 @@ void CThemeButton::OnPaint()
     const INT height = static_cast<INT>(size.cy);
     if (Gdiplus::Image* image = ChooseImage()) {
         Gdiplus::Graphics graphics(dc);
-        // Scaled smoothly from the design size; the image's own edge pixels
-        // are not blended with the outside (PixelOffsetModeHighQuality).
-        graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
-        graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHighQuality);
-        graphics.DrawImage(image, Gdiplus::Rect(0, 0, width, height));
+        DrawImageInto(graphics, image, Gdiplus::Rect(0, 0, width, height));
     }
     // The focus cue shows only while the window's UI state says so: after
     // the keyboard moved the focus, not after a click.

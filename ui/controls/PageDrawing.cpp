@@ -14,12 +14,26 @@ void DrawImageAt(Gdiplus::Graphics& graphics, Gdiplus::Image* image, int x, int 
     if (!image)
         return;
     const SIZE size = ImageSizeAt(image, dpi);
+    DrawImageInto(graphics, image, Gdiplus::Rect(x, y, static_cast<INT>(size.cx), static_cast<INT>(size.cy)));
+}
+
+void DrawImageInto(Gdiplus::Graphics& graphics, Gdiplus::Image* image, const Gdiplus::Rect& area)
+{
+    if (!image)
+        return;
     const Gdiplus::InterpolationMode interpolation = graphics.GetInterpolationMode();
     const Gdiplus::PixelOffsetMode offset = graphics.GetPixelOffsetMode();
-    graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
-    // Without it the scaled image's edges blend with what lies outside.
+    const bool ownSize = static_cast<UINT>(area.Width) == image->GetWidth() &&
+                         static_cast<UINT>(area.Height) == image->GetHeight();
+    graphics.SetInterpolationMode(ownSize ? Gdiplus::InterpolationModeNearestNeighbor
+                                          : Gdiplus::InterpolationModeHighQualityBicubic);
     graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHighQuality);
-    graphics.DrawImage(image, x, y, static_cast<INT>(size.cx), static_cast<INT>(size.cy));
+    // Resampling near the edges reads past them: mirrored, the image's own
+    // edge pixels are read there instead of what lies outside.
+    Gdiplus::ImageAttributes edges;
+    edges.SetWrapMode(Gdiplus::WrapModeTileFlipXY);
+    graphics.DrawImage(image, area, 0, 0, static_cast<INT>(image->GetWidth()),
+                       static_cast<INT>(image->GetHeight()), Gdiplus::UnitPixel, &edges);
     graphics.SetPixelOffsetMode(offset);
     graphics.SetInterpolationMode(interpolation);
 }

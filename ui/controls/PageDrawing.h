@@ -20,6 +20,11 @@ constexpr Gdiplus::ARGB kWhite = 0xFFFFFFFF;
 
 // Draws `image` with its top-left corner at (x, y) in its size at `dpi`.
 void DrawImageAt(Gdiplus::Graphics& graphics, Gdiplus::Image* image, int x, int y, UINT dpi);
+// Draws the image into the rectangle: scaled smoothly, its edge pixels not
+// blended with the outside. At its own size it is copied pixel for pixel
+// (the same result without the cost of resampling). Leaves the graphics'
+// settings as they were.
+void DrawImageInto(Gdiplus::Graphics& graphics, Gdiplus::Image* image, const Gdiplus::Rect& area);
 
 // Draws `header` at its size at `dpi`, horizontally centred across `width`
 // starting at `left`, with its top at `top`. Returns the drawn height, 0
