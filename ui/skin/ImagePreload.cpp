@@ -4,10 +4,19 @@
 
 namespace {
 
-// Set by Finish on the user-interface thread, cleared by the destructor;
-// only that thread takes images, so the map needs no lock once the worker
-// has been joined.
+// The preload LoadImageFile takes from: set by Finish, once the worker has
+// been joined, and cleared by the destructor. Images are loaded on the
+// user-interface thread, but a load from any other thread is safe too.
+SRWLOCK s_lock = SRWLOCK_INIT;
 CImagePreload* s_active = nullptr;
+
+class ExclusiveLock {
+public:
+    ExclusiveLock() { ::AcquireSRWLockExclusive(&s_lock); }
+    ~ExclusiveLock() { ::ReleaseSRWLockExclusive(&s_lock); }
+    ExclusiveLock(const ExclusiveLock&) = delete;
+    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+};
 
 } // namespace
 
@@ -28,6 +37,7 @@ CImagePreload::~CImagePreload()
 {
     if (m_worker.joinable())
         m_worker.join();
+    ExclusiveLock lock;
     if (s_active == this)
         s_active = nullptr;
 }
@@ -36,11 +46,13 @@ void CImagePreload::Finish()
 {
     if (m_worker.joinable())
         m_worker.join();
+    ExclusiveLock lock;
     s_active = this;
 }
 
 Gdiplus::Image* CImagePreload::Take(HINSTANCE instance, const std::wstring& relativePath)
 {
+    ExclusiveLock lock;
     if (!s_active || s_active->m_instance != instance)
         return nullptr;
     auto found = s_active->m_images.find(relativePath);
