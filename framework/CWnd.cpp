@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <mutex>
 #include <unordered_map>
 #include <vector>
 
@@ -26,29 +27,26 @@ class SubclassMap {
 public:
     bool Find(HWND window, SubclassEntry& entry) const
     {
-        ::AcquireSRWLockShared(&m_lock);
+        std::lock_guard<std::mutex> lock(m_mutex);
         auto found = m_entries.find(window);
-        const bool present = found != m_entries.end();
-        if (present)
-            entry = found->second;
-        ::ReleaseSRWLockShared(&m_lock);
-        return present;
+        if (found == m_entries.end())
+            return false;
+        entry = found->second;
+        return true;
     }
     void Set(HWND window, const SubclassEntry& entry)
     {
-        ::AcquireSRWLockExclusive(&m_lock);
+        std::lock_guard<std::mutex> lock(m_mutex);
         m_entries[window] = entry;
-        ::ReleaseSRWLockExclusive(&m_lock);
     }
     void Erase(HWND window)
     {
-        ::AcquireSRWLockExclusive(&m_lock);
+        std::lock_guard<std::mutex> lock(m_mutex);
         m_entries.erase(window);
-        ::ReleaseSRWLockExclusive(&m_lock);
     }
 
 private:
-    mutable SRWLOCK m_lock = SRWLOCK_INIT;
+    mutable std::mutex m_mutex;
     std::unordered_map<HWND, SubclassEntry> m_entries;
 };
 
@@ -68,6 +66,17 @@ LRESULT CallPrevious(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     if (Subclasses().Find(window, entry) && entry.previous)
         return ::CallWindowProcW(entry.previous, window, message, wParam, lParam);
     return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+// Puts the window's previous procedure back when ours is the current one
+// (a subclass made after ours keeps calling ours, which passes everything
+// on); true when it did.
+bool RestorePreviousProcedure(HWND window, WNDPROC ours, const SubclassEntry& entry)
+{
+    if (reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(window, GWLP_WNDPROC)) != ours)
+        return false;
+    ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(entry.previous));
+    return true;
 }
 
 class CreationScope;
@@ -224,13 +233,11 @@ bool CWnd::Attach(HWND window)
 {
     if (m_hWnd || !window)
         return false;
+    // A window released earlier with a later subclass on top still has ours
+    // in its chain: the new object takes the old place.
     SubclassEntry entry;
-    if (Subclasses().Find(window, entry)) {
-        // Released earlier with a later subclass on top: ours is still in
-        // the chain, so the new object takes the old place.
-        if (entry.wnd)
-            return false;
-    }
+    if (Subclasses().Find(window, entry) && entry.wnd)
+        return false;
     entry.wnd = this;
     Subclasses().Set(window, entry);
     m_hWnd = window;
@@ -286,15 +293,9 @@ HWND CWnd::UnsubclassWindow()
 void CWnd::ReleaseSubclass(HWND window)
 {
     SubclassEntry entry;
-    if (!Subclasses().Find(window, entry) || entry.wnd)
-        return;
-    // Our procedure can leave only when it is the window's current one; a
-    // subclass made after ours keeps calling it, and it passes everything on.
-    const auto current = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(window, GWLP_WNDPROC));
-    if (current != &CWnd::SubclassProc)
-        return;
-    ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(entry.previous));
-    Subclasses().Erase(window);
+    if (Subclasses().Find(window, entry) && !entry.wnd &&
+        RestorePreviousProcedure(window, &CWnd::SubclassProc, entry))
+        Subclasses().Erase(window);
 }
 
 LRESULT CALLBACK CWnd::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -311,9 +312,8 @@ LRESULT CALLBACK CWnd::SubclassProc(HWND window, UINT message, WPARAM wParam, LP
     if (message == WM_NCDESTROY) {
         // The window's last message: the entry goes, whoever subclassed after us.
         SubclassEntry entry;
-        if (Subclasses().Find(window, entry) &&
-            reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(window, GWLP_WNDPROC)) == &CWnd::SubclassProc)
-            ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(entry.previous));
+        if (Subclasses().Find(window, entry))
+            RestorePreviousProcedure(window, &CWnd::SubclassProc, entry);
         Subclasses().Erase(window);
         if (wnd && wnd->m_hWnd == window) {
             wnd->m_hWnd = nullptr;

@@ -1,5 +1,6 @@
 #include "ui/skin/ImagePreload.h"
 
+#include <mutex>
 #include <system_error>
 
 namespace {
@@ -7,16 +8,8 @@ namespace {
 // The preload LoadImageFile takes from: set by Finish, once the worker has
 // been joined, and cleared by the destructor. Images are loaded on the
 // user-interface thread, but a load from any other thread is safe too.
-SRWLOCK s_lock = SRWLOCK_INIT;
+std::mutex s_mutex;
 CImagePreload* s_active = nullptr;
-
-class ExclusiveLock {
-public:
-    ExclusiveLock() { ::AcquireSRWLockExclusive(&s_lock); }
-    ~ExclusiveLock() { ::ReleaseSRWLockExclusive(&s_lock); }
-    ExclusiveLock(const ExclusiveLock&) = delete;
-    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
-};
 
 } // namespace
 
@@ -37,7 +30,7 @@ CImagePreload::~CImagePreload()
 {
     if (m_worker.joinable())
         m_worker.join();
-    ExclusiveLock lock;
+    std::lock_guard<std::mutex> lock(s_mutex);
     if (s_active == this)
         s_active = nullptr;
 }
@@ -46,13 +39,13 @@ void CImagePreload::Finish()
 {
     if (m_worker.joinable())
         m_worker.join();
-    ExclusiveLock lock;
+    std::lock_guard<std::mutex> lock(s_mutex);
     s_active = this;
 }
 
 Gdiplus::Image* CImagePreload::Take(HINSTANCE instance, const std::wstring& relativePath)
 {
-    ExclusiveLock lock;
+    std::lock_guard<std::mutex> lock(s_mutex);
     if (!s_active || s_active->m_instance != instance)
         return nullptr;
     auto found = s_active->m_images.find(relativePath);
