@@ -195,6 +195,38 @@ TEST(CWnd, ReleasingTheObjectKeepsASubclassMadeAfterIt)
     ::DestroyWindow(label);
 }
 
+TEST(CWnd, ANewObjectTakesAWindowWhoseOldOneLetGoUnderALaterSubclass)
+{
+    HWND label =
+        ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 50, 20, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(label, nullptr);
+    int seen = 0;
+    {
+        RecordingWnd first;
+        ASSERT_TRUE(first.SubclassWindow(label));
+        ASSERT_TRUE(::SetWindowSubclass(label, CountingSubclass, 7, reinterpret_cast<DWORD_PTR>(&seen)));
+    }
+    EXPECT_EQ(CWnd::FromHandlePermanent(label), nullptr);
+    {
+        RecordingWnd second;
+        ASSERT_TRUE(second.SubclassWindow(label));
+        EXPECT_EQ(CWnd::FromHandlePermanent(label), &second);
+        ::SetWindowTextW(label, L"three");
+        EXPECT_TRUE(second.Saw(WM_SETTEXT));
+        EXPECT_EQ(seen, 1);
+        // Only one object at a time.
+        RecordingWnd third;
+        EXPECT_FALSE(third.SubclassWindow(label));
+    }
+    ::RemoveWindowSubclass(label, CountingSubclass, 7);
+    ::SetWindowTextW(label, L"four");
+    wchar_t text[8] = {};
+    ::GetWindowTextW(label, text, 8);
+    EXPECT_STREQ(text, L"four");
+    ::DestroyWindow(label);
+    EXPECT_EQ(CWnd::FromHandlePermanent(label), nullptr);
+}
+
 TEST(CWnd, DestructorDestroysCreatedWindowsAndReleasesSubclassedOnes)
 {
     HWND created = nullptr;

@@ -176,3 +176,25 @@ TEST(ModulePaths, FolderJoinAndBaseName)
     EXPECT_EQ(BaseName(L"dir/name"), L"name");
     EXPECT_EQ(BaseName(L"C:\\a.d\\noext"), L"noext");
 }
+
+TEST(SystemFunctions, OnlyTheSystemFoldersLibrariesAreTaken)
+{
+    using TickCount = DWORD(WINAPI*)();
+    auto tickCount = SystemFunction<TickCount>(L"kernel32.dll", "GetTickCount");
+    ASSERT_NE(tickCount, nullptr);
+    EXPECT_GT(tickCount(), 0u);
+    const struct {
+        const wchar_t* library;
+        const char* function;
+    } missing[] = {
+        {L"kernel32.dll", "NoSuchFunctionAnywhere"},
+        {L"no_such_library_here.dll", "GetTickCount"},
+        // Beside the program, not in the system folder: never loaded.
+        {L"versioned.dll", "DllMain"},
+    };
+    for (const auto& row : missing)
+        EXPECT_EQ(SystemLibraryFunction(row.library, row.function), nullptr) << row.library;
+    ASSERT_NE(::GetFileAttributesW(JoinPath(FolderOf(ModuleFileName()), L"versioned.dll").c_str()),
+              INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(::GetModuleHandleW(L"versioned.dll"), nullptr);
+}
