@@ -8,8 +8,29 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
+# Each stage's time, printed as it ends and again at the end of the run.
+timings=()
+stage_start=$SECONDS
+stage_done() {
+  local line
+  line=$(printf '%-22s %4d s' "$1" $((SECONDS - stage_start)))
+  echo "stage: $line"
+  timings+=("$line")
+  stage_start=$SECONDS
+}
+print_timings() {
+  local t
+  echo "Stage times:"
+  for t in "${timings[@]}"; do echo "  $t"; done
+  echo "  $(printf '%-22s %4d s' total "$SECONDS")"
+}
+
 "$top/tools/setup.sh"
-"$top/tools/build.sh"
+stage_done setup
+TAVRIN_TARGETS=i686 "$top/tools/build.sh"
+stage_done "build i686"
+TAVRIN_TARGETS=x86_64 "$top/tools/build.sh"
+stage_done "build x86_64"
 
 build="${TAVRIN_BUILD_ROOT:-$top/build}/x86_64"
 run=$(mktemp -d /tmp/tavrin-test.XXXXXX)
@@ -41,9 +62,12 @@ export DISPLAY
 /usr/lib/wine/wineserver -p
 /usr/lib/wine/wine64 wineboot </dev/null >/dev/null 2>&1 || true
 
+stage_done "wine prefix"
+
 status=0
 ctest --test-dir "$build" --output-on-failure --no-tests=error "$@" || status=$?
 echo "Screenshots: $shots"
+stage_done "64-bit tests"
 
 # --- The shipped 32-bit build in a WoW64 guest ----------------------------
 wow64=${TAVRIN_WOW64:-}
@@ -65,5 +89,7 @@ if [ "$wow64" = 1 ]; then
   else
     echo "32-bit stage: passed; reports, logs and screenshots in $results"
   fi
+  stage_done "32-bit guest"
 fi
+print_timings
 exit $status
