@@ -2,7 +2,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "app/CommandLineParser.h"
 #include "app/StartMode.h"
@@ -10,6 +12,7 @@
 #include "core/settings/ChangeJournal.h"
 #include "core/settings/RestorePoint.h"
 #include "framework/CMFCVisualManager.h"
+#include "net/InstallerSettings.h"
 #include "net/Scheduler.h"
 #include "net/SurveyReport.h"
 #include "net/UpdateCheck.h"
@@ -20,6 +23,18 @@
 #include "ui/skin/Skin.h"
 
 namespace {
+
+// The scan's pauses, shortened by the installer's REG_DWORD
+// "ScanPauseMilliseconds" (which the tests set); it never lengthens them.
+CPreWin10Dlg::ScanPacing ConfiguredScanPacing()
+{
+    CPreWin10Dlg::ScanPacing pacing;
+    if (std::optional<DWORD> pause = Tavrin::Net::InstallerDword(L"ScanPauseMilliseconds")) {
+        pacing.requirementPause = std::min(pacing.requirementPause, *pause);
+        pacing.inventoryPause = std::min(pacing.inventoryPause, *pause);
+    }
+    return pacing;
+}
 
 // "/undo": every journalled value back, without a window. Administrators
 // run it from a prompt or a script, so the outcome goes to the standard
@@ -113,7 +128,7 @@ void CTavrinApp::RunInteractive()
 
     CTavrinDlg mainWindow(&compatibilityResult);
     // Destroyed before the main window; waits for a scan still running.
-    CPreWin10Dlg preWin10(&compatibilityResult);
+    CPreWin10Dlg preWin10(&compatibilityResult, ConfiguredScanPacing());
     Tavrin::Platform::DebugLine(L"startup: windows constructed");
     if (compatibilityResult.windowsVersion == Tavrin::Core::WindowsVersionCode::Windows10) {
         m_pMainWnd = &mainWindow;

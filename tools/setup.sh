@@ -5,14 +5,13 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 deps="$top/.deps"
-mkdir -p "$deps"
 
 packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
   wine64 xvfb xauth cmake ninja-build dpkg-dev googletest
   fonts-dejavu-core fonts-wine osslsigncode openssl python3 python3-pil
   clang-format x11-apps msitools wixl
-  qemu-system-x86 debootstrap
+  qemu-system-x86 debootstrap ccache
 )
 
 need_install=()
@@ -46,6 +45,22 @@ if [ ${#need_install[@]} -gt 0 ] || [ "${apt_updated:-yes}" = no ]; then
   [ ${#need_install[@]} -gt 0 ] && apt-get install -y -q --no-install-recommends "${need_install[@]}"
 fi
 
+# The libraries are built once per machine into a cache outside the clone
+# (TAVRIN_DEPS_CACHE, /var/cache/tavrin-deps by default), keyed by this
+# script and the compilers, and a new clone's .deps links to it. Without a
+# writable cache they are built into the clone.
+cache_root=${TAVRIN_DEPS_CACHE:-/var/cache/tavrin-deps}
+if [ ! -e "$deps" ] && [ ! -L "$deps" ] && mkdir -p "$cache_root" 2>/dev/null && [ -w "$cache_root" ]; then
+  key=$( (cat "$0"; i686-w64-mingw32-g++-posix --version; x86_64-w64-mingw32-g++-posix --version) |
+    sha256sum | cut -c1-16)
+  mkdir -p "$cache_root/$key"
+  ln -s "$cache_root/$key" "$deps"
+fi
+mkdir -p "$deps"
+# Two setups sharing the cache build one after the other.
+exec 8>"$deps/.lock"
+flock 8
+
 fetch_source() { # package, marker glob
   local pkg=$1
   mkdir -p "$deps/src"
@@ -61,11 +76,14 @@ if [ ! -f "$boost_inc/boost/serialization/list.hpp" ]; then
   rm -rf "$deps/boost" && mkdir -p "$boost_inc" "$deps/boost/src"
   tarball=$(ls "$deps"/src/boost1.74_*.orig.tar.* | head -n1)
   # The +ds1 tarball keeps each library's headers under libs/<name>/include;
-  # merge them into one include folder.
+  # merge them into one include folder. The marker file comes last, so an
+  # interrupted extraction is done again.
   tar -xf "$tarball" -C "$boost_inc" --wildcards --strip-components=0 \
     --transform='s,^[^/]*/libs/numeric/[^/]*/include/,,;s,^[^/]*/libs/[^/]*/include/,,' \
-    '*/libs/*/include/boost/*' 
+    --exclude='*/boost/serialization/list.hpp' '*/libs/*/include/boost/*'
   tar -xf "$tarball" -C "$deps/boost/src" --wildcards --strip-components=1 '*/libs/serialization/src/*' '*/libs/serialization/build/Jamfile.v2'
+  tar -xf "$tarball" -C "$boost_inc" --wildcards --strip-components=0 \
+    --transform='s,^[^/]*/libs/[^/]*/include/,,' '*/libs/serialization/include/boost/serialization/list.hpp'
 fi
 for triple in i686-w64-mingw32 x86_64-w64-mingw32; do
   lib="$deps/$triple/lib/libboost_serialization.a"
@@ -80,7 +98,7 @@ for triple in i686-w64-mingw32 x86_64-w64-mingw32; do
     while [ "$(jobs -rp | wc -l)" -ge "$(nproc)" ]; do wait -n; done
   done
   wait
-  "$triple-ar" rcs "$lib" "${objs[@]}"
+  rm -f "$lib.tmp" && "$triple-ar" rcs "$lib.tmp" "${objs[@]}" && mv "$lib.tmp" "$lib"
 done
 
 # --- pugixml (wide characters, XPath on by default) ----------------------
@@ -95,7 +113,7 @@ for triple in i686-w64-mingw32 x86_64-w64-mingw32; do
   [ -f "$lib" ] && continue
   mkdir -p "$deps/$triple/lib" "$deps/$triple/obj"
   "$triple-g++-posix" -std=c++17 -O2 -DPUGIXML_WCHAR_MODE -c "$pugi/src/pugixml.cpp" -o "$deps/$triple/obj/pugixml.o"
-  "$triple-ar" rcs "$lib" "$deps/$triple/obj/pugixml.o"
+  rm -f "$lib.tmp" && "$triple-ar" rcs "$lib.tmp" "$deps/$triple/obj/pugixml.o" && mv "$lib.tmp" "$lib"
 done
 
 echo "setup: toolchain and dependencies ready in $deps"

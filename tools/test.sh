@@ -34,7 +34,6 @@ stage_done "build x86_64"
 
 build="${TAVRIN_BUILD_ROOT:-$top/build}/x86_64"
 run=$(mktemp -d /tmp/tavrin-test.XXXXXX)
-export WINEPREFIX="$run/prefix"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # A test program that fails before writing anything is started once more
 # (see tools/wine-exec); a test that has run and failed is never repeated.
@@ -44,28 +43,63 @@ shots="$build/screenshots"
 mkdir -p "$shots"
 export TAVRIN_SCREENSHOTS="Z:${shots//\//\\}"
 
-xvfb_pid=
+# The tests run in two lanes side by side. Each lane has a Wine prefix, an
+# Xvfb display and a copy of the test programs' folder of its own (programs
+# write beside themselves), so that nothing one lane does is seen by the
+# other. ctest hands each test a free lane (see the resource file below);
+# tools/wine-exec moves the test into it.
+lanes=2
+export TAVRIN_LANES="$run/lanes"
+xvfb_pids=()
 cleanup() {
-  /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" >/dev/null 2>&1 || true
+  local lane
+  for ((lane = 0; lane < lanes; lane++)); do
+    WINEPREFIX="$TAVRIN_LANES/$lane/prefix" /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+  done
+  for pid in "${xvfb_pids[@]}"; do kill "$pid" >/dev/null 2>&1 || true; done
   rm -rf "$run"
 }
 trap cleanup EXIT
 
-# A display of our own, so window tests never touch the user's desktop.
+# Displays of our own, so window tests never touch the user's desktop.
 source "$top/tools/xvfb.sh"
-start_xvfb
-export DISPLAY
-
-"$top/tools/wine-prefix.sh" "$WINEPREFIX" >/dev/null
-# Start the prefix's services before ctest owns the output pipe.
-/usr/lib/wine/wineserver -p
-/usr/lib/wine/wine64 wineboot </dev/null >/dev/null 2>&1 || true
-
-stage_done "wine prefix"
+make_lane() {
+  local dir="$TAVRIN_LANES/$1"
+  export WINEPREFIX="$dir/prefix"
+  "$top/tools/wine-prefix.sh" "$WINEPREFIX" >/dev/null
+  # Without a window manager on the display, Wine waits for one each time
+  # a managed window is shown; unmanaged windows draw their own frames.
+  /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  /usr/lib/wine/wineserver -w
+  # Start the prefix's services before ctest owns the output pipe.
+  /usr/lib/wine/wineserver -p
+  /usr/lib/wine/wine64 wineboot </dev/null >/dev/null 2>&1 || true
+}
+spec="$run/lanes.json"
+ids=()
+makers=()
+for ((lane = 0; lane < lanes; lane++)); do
+  mkdir -p "$TAVRIN_LANES/$lane/work"
+  start_xvfb
+  export DISPLAY
+  xvfb_pids+=("$xvfb_pid")
+  echo "$DISPLAY" >"$TAVRIN_LANES/$lane/display"
+  cp -a "$build/bin" "$TAVRIN_LANES/$lane/bin"
+  ids+=("{\"id\": \"$lane\", \"slots\": 1}")
+  make_lane "$lane" &
+  makers+=($!)
+done
+for pid in "${makers[@]}"; do wait "$pid"; done
+printf '{"version": {"major": 1, "minor": 0}, "local": [{"lanes": [%s]}]}\n' "$(IFS=,; echo "${ids[*]}")" >"$spec"
+export TAVRIN_BIN="$build/bin"
+# ctest lists the tests in lane 0's prefix before it hands out the lanes.
+export WINEPREFIX="$TAVRIN_LANES/0/prefix" DISPLAY
+DISPLAY=$(cat "$TAVRIN_LANES/0/display")
+stage_done "wine prefixes"
 
 status=0
-ctest --test-dir "$build" --output-on-failure --no-tests=error "$@" || status=$?
+ctest --test-dir "$build" --output-on-failure --no-tests=error -j "$lanes" --resource-spec-file "$spec" "$@" ||
+  status=$?
 echo "Screenshots: $shots"
 stage_done "64-bit tests"
 

@@ -434,40 +434,82 @@ MessageBoxAnswerer::~MessageBoxAnswerer()
         m_thread.join();
 }
 
+namespace {
+
+// A visible message box of this process with that caption (any caption
+// when empty), or null.
+HWND FindMessageBox(const std::wstring& caption)
+{
+    for (HWND window : TopLevelWindows()) {
+        DWORD process = 0;
+        ::GetWindowThreadProcessId(window, &process);
+        if (process != ::GetCurrentProcessId() || !::IsWindowVisible(window))
+            continue;
+        if (ClassOf(window) != L"#32770")
+            continue;
+        if (!caption.empty() && TextOf(window) != caption)
+            continue;
+        // A message box carries its text in the static item 0xFFFF.
+        if (::GetDlgItem(window, 0xFFFF))
+            return window;
+    }
+    return nullptr;
+}
+
+void PressButton(HWND box, int button)
+{
+    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(box, button)));
+}
+
+} // namespace
+
 void MessageBoxAnswerer::Watch(DWORD timeoutMs)
 {
     DWORD start = ::GetTickCount();
     while (!m_stop && ::GetTickCount() - start < timeoutMs) {
-        HWND found = nullptr;
-        for (HWND window : TopLevelWindows()) {
-            DWORD process = 0;
-            ::GetWindowThreadProcessId(window, &process);
-            if (process != ::GetCurrentProcessId() || !::IsWindowVisible(window))
-                continue;
-            if (ClassOf(window) != L"#32770")
-                continue;
-            if (!m_wantedCaption.empty() && TextOf(window) != m_wantedCaption)
-                continue;
-            // A message box carries its text in the static item 0xFFFF.
-            if (!::GetDlgItem(window, 0xFFFF))
-                continue;
-            found = window;
-            break;
-        }
-        if (found) {
+        if (HWND found = FindMessageBox(m_wantedCaption)) {
             {
                 std::lock_guard<std::mutex> lock(g_answererMutex);
                 m_caption = TextOf(found);
                 m_text = TextOf(::GetDlgItem(found, 0xFFFF));
             }
-            HWND buttonWindow = ::GetDlgItem(found, m_button);
-            ::PostMessageW(found, WM_COMMAND, MAKEWPARAM(m_button, BN_CLICKED),
-                           reinterpret_cast<LPARAM>(buttonWindow));
+            PressButton(found, m_button);
             m_answered = true;
             return;
         }
         ::Sleep(20);
     }
+}
+
+MessageBoxCloser::MessageBoxCloser()
+{
+    m_thread = std::thread([this] {
+        HWND last = nullptr;
+        DWORD pressed = 0;
+        while (!m_stop) {
+            HWND box = FindMessageBox(L"");
+            // A box just answered may stay on the screen a moment: press
+            // it again only when it is still there later.
+            if (box && (box != last || ::GetTickCount() - pressed > 1000)) {
+                const int button = ::GetDlgItem(box, IDCANCEL) ? IDCANCEL
+                                   : ::GetDlgItem(box, IDNO)   ? IDNO
+                                                               : IDOK;
+                PressButton(box, button);
+                if (box != last)
+                    ++m_closed;
+                last = box;
+                pressed = ::GetTickCount();
+            }
+            ::Sleep(20);
+        }
+    });
+}
+
+MessageBoxCloser::~MessageBoxCloser()
+{
+    m_stop = true;
+    m_thread.join();
 }
 
 bool MessageBoxAnswerer::Wait(DWORD timeoutMs)

@@ -184,6 +184,31 @@ private:
     std::thread m_thread;
 };
 
+// While it lives, answers every message box this process shows (Cancel, No
+// or OK, whichever the box has), so that a worker left inside MessageBoxW by
+// a failed test cannot hang the teardown that waits for it:
+//
+//     void TearDown() override
+//     {
+//         MessageBoxCloser closer;
+//         page.reset(); // joins the page's worker
+//     }
+class MessageBoxCloser {
+public:
+    MessageBoxCloser();
+    ~MessageBoxCloser();
+    MessageBoxCloser(const MessageBoxCloser&) = delete;
+    MessageBoxCloser& operator=(const MessageBoxCloser&) = delete;
+
+    // How many boxes it answered so far.
+    int Closed() const { return m_closed; }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_closed{0};
+    std::thread m_thread;
+};
+
 // --- Dialog templates in memory -----------------------------------------------
 
 // Builds a dialog template (DLGTEMPLATE with its items) in memory, for

@@ -71,9 +71,10 @@ protected:
     }
 
     // The dialog as the program shows it, but without its modal loop.
-    std::unique_ptr<CPreWin10Dlg> ShowDialog(COMPATIBILITY_RESULT* result)
+    std::unique_ptr<CPreWin10Dlg> ShowDialog(COMPATIBILITY_RESULT* result,
+                                             CPreWin10Dlg::ScanPacing pacing = CPreWin10Dlg::ScanPacing())
     {
-        auto dialog = std::make_unique<CPreWin10Dlg>(result);
+        auto dialog = std::make_unique<CPreWin10Dlg>(result, pacing);
         if (!dialog->Create(IDD_PREWIN10, nullptr))
             return nullptr;
         dialog->ShowWindow(SW_SHOW);
@@ -297,7 +298,7 @@ TEST_F(PreWin10Window, DestroyingTheDialogRightAsTheScanEndsDoesNotHang)
     // The scan's last call, the switch to the results page, waits for this
     // thread; destroy the dialog while that call is on its way.
     COMPATIBILITY_RESULT r = ReadyPc();
-    auto dialog = ShowDialog(&r);
+    auto dialog = ShowDialog(&r, {0, 0});
     ASSERT_TRUE(dialog);
     const DWORD start = ::GetTickCount();
     dialog->StartScan();

@@ -54,8 +54,10 @@ protected:
     }
     void TearDown() override
     {
-        // As in the program: the top-level window goes first (taking any
-        // message box it owns with it), then the page object.
+        // As in the program: the top-level window goes first, then the page
+        // object, which waits for its worker. A worker still inside its
+        // message box (a case that failed before answering it) is answered.
+        MessageBoxCloser closer;
         host.DestroyWindow();
         page.reset();
         theSkin.Reset();

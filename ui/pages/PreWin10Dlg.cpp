@@ -27,7 +27,12 @@ void WaitAnsweringSentMessages(HANDLE event)
 
 } // namespace
 
-CPreWin10Dlg::CPreWin10Dlg(COMPATIBILITY_RESULT* result) : CBaseWnd(IDD_PREWIN10), m_result(result) {}
+CPreWin10Dlg::CPreWin10Dlg(COMPATIBILITY_RESULT* result) : CPreWin10Dlg(result, ScanPacing{}) {}
+
+CPreWin10Dlg::CPreWin10Dlg(COMPATIBILITY_RESULT* result, ScanPacing pacing)
+    : CBaseWnd(IDD_PREWIN10), m_result(result), m_pacing(pacing)
+{
+}
 
 CPreWin10Dlg::~CPreWin10Dlg()
 {
@@ -125,15 +130,16 @@ void CPreWin10Dlg::Scan()
                                                             m_result->diskOk,     m_result->directXOk,
                                                             m_result->displayOk,  m_result->processorOk};
     for (int index = 0; index < CScanDlg::kRequirementSteps; ++index)
-        MarkStep(index, requirements[index] ? CScanDlg::kPassed : CScanDlg::kFailed, kRequirementPause);
+        MarkStep(index, requirements[index] ? CScanDlg::kPassed : CScanDlg::kFailed,
+                 m_pacing.requirementPause);
 
     // The inventories count as recorded whatever the saves report.
     Tavrin::Core::SaveInstalledApps(m_result->installedApps);
-    MarkStep(6, CScanDlg::kPassed, kInventoryPause);
+    MarkStep(6, CScanDlg::kPassed, m_pacing.inventoryPause);
     m_result->drivers.SaveDrivers();
-    MarkStep(7, CScanDlg::kPassed, kInventoryPause);
+    MarkStep(7, CScanDlg::kPassed, m_pacing.inventoryPause);
     m_result->extensions.SaveAssociations();
-    MarkStep(8, CScanDlg::kPassed, kInventoryPause);
+    MarkStep(8, CScanDlg::kPassed, m_pacing.inventoryPause);
     Tavrin::Core::WindowsUpdate::SaveCompatibilityResult(*m_result);
 
     // The pages are filled and switched on their own thread; after the

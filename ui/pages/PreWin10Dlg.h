@@ -12,15 +12,20 @@
 // Windows 10: "Start Scan", then the scan page, then the results page.
 class CPreWin10Dlg : public CBaseWnd {
 public:
-    // The result must outlive the dialog; it is only read.
-    explicit CPreWin10Dlg(Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT* result);
-    // Waits for a running scan to end.
-    ~CPreWin10Dlg() override;
-
-    // Pauses of the scan, in milliseconds: after each requirement and after
-    // each saved inventory.
+    // Pauses of the scan, in milliseconds, so that the user sees each step
+    // pass: after each requirement and after each saved inventory.
     static constexpr DWORD kRequirementPause = 500;
     static constexpr DWORD kInventoryPause = 1000;
+    struct ScanPacing {
+        DWORD requirementPause = kRequirementPause;
+        DWORD inventoryPause = kInventoryPause;
+    };
+
+    // The result must outlive the dialog; it is only read.
+    explicit CPreWin10Dlg(Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT* result);
+    CPreWin10Dlg(Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT* result, ScanPacing pacing);
+    // Waits for a running scan to end.
+    ~CPreWin10Dlg() override;
 
     // What a click on "Start Scan" does.
     void StartScan();
@@ -48,6 +53,7 @@ private:
     void ShowResults();
 
     Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT* m_result;
+    ScanPacing m_pacing;
     CScanDlg m_scanPage;
     CResulstDlg m_resultsPage;
     std::thread m_scanThread;

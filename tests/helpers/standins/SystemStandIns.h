@@ -58,7 +58,12 @@ public:
     {
         NativeSystemFolder native;
         for (const Placed& placed : m_placed) {
-            ::DeleteFileW(placed.path.c_str());
+            // A stand-in that has just said its last word may still be
+            // ending, its file in use: a later case must never find it.
+            for (int wait = 0; !::DeleteFileW(placed.path.c_str()) &&
+                               ::GetLastError() != ERROR_FILE_NOT_FOUND && wait < 100;
+                 ++wait)
+                ::Sleep(100);
             if (placed.existed)
                 ::MoveFileExW(placed.backup.c_str(), placed.path.c_str(), MOVEFILE_REPLACE_EXISTING);
         }
