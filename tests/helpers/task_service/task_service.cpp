@@ -18,8 +18,9 @@
 // administrator, and the highest run level asked for by a caller with a
 // limited token. Service accounts are stored as their SID, without a logon
 // type, as the service shows them. The class key's value
-// "CallerIsLocalSystem" = 1 has it take LocalSystem for the caller. Only what the program calls is
-// implemented (no RegisterTaskDefinition or task folders); NewTask goes to
+// "CallerIsLocalSystem" = 1 has it take LocalSystem for the caller. Only
+// what the program calls is implemented (no RegisterTaskDefinition or task
+// folders); NewTask goes to
 // Wine's own service, since Wine's Task Scheduler 1.0 keeps the tasks it
 // reads and writes (its own .job files) in definitions made that way.
 #include <windows.h>
