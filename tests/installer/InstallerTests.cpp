@@ -215,7 +215,13 @@ std::string Narrow(const std::wstring& text)
 
 class Installer : public ::testing::Test {
 protected:
-    void SetUp() override { RemoveEverything(); }
+    void SetUp() override
+    {
+        // Windows' msiexec runs the deferred actions as LocalSystem; Wine's
+        // runs them as the user, so the service is told whom to expect.
+        taskService.CallAsLocalSystem();
+        RemoveEverything();
+    }
     void TearDown() override
     {
         RemoveEverything();
