@@ -10,5 +10,7 @@ StartMode SelectStartMode(const CCommandLineParser& parser)
         return StartMode::Update;
     if (parser.HasOption(L"undo"))
         return StartMode::Undo;
+    if (parser.HasOption(L"restoretask"))
+        return StartMode::RestoreTask;
     return StartMode::Interactive;
 }

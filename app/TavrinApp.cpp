@@ -96,6 +96,12 @@ BOOL CTavrinApp::InitInstance()
     case StartMode::Undo:
         exitCode = RunUndoMode();
         break;
+    case StartMode::RestoreTask:
+        // The rollback of an uninstall that removed the task: the task as
+        // "/install" makes it, but no install report, since nothing was
+        // installed.
+        exitCode = Tavrin::Net::ConfigureUpdateTask(true) ? 0 : 1;
+        break;
     case StartMode::Interactive:
         RunInteractive();
         break;

@@ -52,10 +52,12 @@ rm -f "$unsigned"
 #   files, so the old version's /uninstall would run after the new /install
 #   and take the only task with it. Removing the old version first, right
 #   after InstallValidate, leaves exactly one task.
-# - rollback custom actions: the undo of /install must carry the in-script
-#   and rollback bits (0x400 | 0x100) besides exe-from-file (18), ignore
-#   result (0x40) and no impersonation (0x800).
+# - rollback custom actions: the undo of /install and of /uninstall must
+#   carry the in-script and rollback bits (0x400 | 0x100) besides
+#   exe-from-file (18), ignore result (0x40) and no impersonation (0x800).
 msibuild "$unsigned" -q "UPDATE InstallExecuteSequence SET Sequence = 1401 WHERE Action = 'RemoveExistingProducts'"
-msibuild "$unsigned" -q "UPDATE CustomAction SET Type = 3410 WHERE Action = 'UndoRegisterUpdateTask'"
+for rollback in UndoRegisterUpdateTask UndoRemoveUpdateTask; do
+  msibuild "$unsigned" -q "UPDATE CustomAction SET Type = 3410 WHERE Action = '$rollback'"
+done
 
 "$here/sign.sh" "$unsigned" "$out" "Tavrin"

@@ -11,8 +11,8 @@
 #   TAVRIN_SIGN_TIMESTAMP       an RFC 3161 time-stamping URL, so signatures
 #                               outlive the certificate.
 # Without a certificate, TAVRIN_TEST_SIGNING names a folder where a test root
-# and a signer under it are made once (root.pem, root.der, signer.pem,
-# signer.key); such a signature verifies only where that root is trusted.
+# and a signer under it are made once (installer/test-signing.sh); such a
+# signature verifies only where that root is trusted.
 set -euo pipefail
 in=${1:?input file}
 out=${2:?output file}
@@ -26,21 +26,7 @@ elif [ -n "${TAVRIN_SIGN_CERT:-}" ]; then
   args+=(-certs "$TAVRIN_SIGN_CERT" -key "${TAVRIN_SIGN_KEY:?TAVRIN_SIGN_KEY goes with TAVRIN_SIGN_CERT}")
 else
   keys=${TAVRIN_TEST_SIGNING:?no certificate: set TAVRIN_SIGN_CERT/TAVRIN_SIGN_KEY, TAVRIN_SIGN_PKCS12 or TAVRIN_TEST_SIGNING}
-  mkdir -p "$keys"
-  if [ ! -f "$keys/root.pem" ] || [ ! -f "$keys/signer.pem" ] || [ ! -f "$keys/signer.key" ]; then
-    (
-      cd "$keys"
-      openssl req -x509 -newkey rsa:2048 -nodes -sha256 -days 3650 -keyout root.key -out root.pem \
-        -subj "/CN=Tavrin Release Test Root" \
-        -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
-      openssl req -newkey rsa:2048 -nodes -sha256 -keyout signer.key -out signer.csr \
-        -subj "/CN=Tavrin Release Test Signer" 2>/dev/null
-      printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' >signer.ext
-      openssl x509 -req -sha256 -days 3650 -in signer.csr -CA root.pem -CAkey root.key -CAcreateserial \
-        -extfile signer.ext -out signer.pem 2>/dev/null
-      openssl x509 -in root.pem -outform DER -out root.der
-    )
-  fi
+  "$(dirname "$0")/test-signing.sh" "$keys" >/dev/null
   args+=(-certs "$keys/signer.pem" -ac "$keys/root.pem" -key "$keys/signer.key")
 fi
 [ -n "${TAVRIN_SIGN_TIMESTAMP:-}" ] && args+=(-ts "$TAVRIN_SIGN_TIMESTAMP")

@@ -1,10 +1,7 @@
 #include "net/Scheduler.h"
 
 #include <cstdio>
-#include <iterator>
 
-#define SECURITY_WIN32
-#include <security.h>
 #include <taskschd.h>
 
 #include "net/TaskDefinition.h"
@@ -53,39 +50,20 @@ HRESULT OpenRootFolder(ComPtr<ITaskFolder>& folder)
     return service->GetFolder(root.Get(), folder.Put());
 }
 
-// The account the task runs as: "DOMAIN\user" where the system can name it
-// so, since a bare user name may also exist in another domain.
-std::wstring CurrentUserName()
-{
-    wchar_t name[1000] = {};
-    ULONG qualifiedLength = static_cast<ULONG>(std::size(name));
-    // Secur32 starts the system's security packages when it loads; only
-    // the install mode needs it, so it is not linked.
-    using GetUserNameExFunction = BOOLEAN(WINAPI*)(EXTENDED_NAME_FORMAT, LPWSTR, PULONG);
-    static const auto getUserNameEx =
-        Tavrin::Platform::SystemFunction<GetUserNameExFunction>(L"secur32.dll", "GetUserNameExW");
-    if (getUserNameEx && getUserNameEx(NameSamCompatible, name, &qualifiedLength))
-        return name;
-    DWORD length = static_cast<DWORD>(std::size(name));
-    if (!::GetUserNameW(name, &length))
-        return {};
-    return name;
-}
-
-// Registers the definition to run as the current user with the token of the
-// interactive logon, so no password is stored and the task runs only while
-// the user is logged on, as the tasks of the older interface did.
+// Registers the definition for its account with the service-account logon:
+// nothing in the registration depends on who calls, so the MSI's action
+// (LocalSystem) and an administrator's "/install" register the same task.
 HRESULT RegisterDefinition(ITaskFolder* folder, const std::wstring& taskName, const std::wstring& xml,
                            TASK_CREATION creation)
 {
     BStr path(taskName), text(xml);
-    Variant user, none;
-    VARIANT* userValue = user.Put();
-    userValue->vt = VT_BSTR;
-    userValue->bstrVal = ::SysAllocString(CurrentUserName().c_str());
+    Variant account, none;
+    VARIANT* accountValue = account.Put();
+    accountValue->vt = VT_BSTR;
+    accountValue->bstrVal = ::SysAllocString(kUpdateTaskAccount);
     ComPtr<IRegisteredTask> registered;
-    return folder->RegisterTask(path.Get(), text.Get(), creation, user.Get(), none.Get(),
-                                TASK_LOGON_INTERACTIVE_TOKEN, none.Get(), registered.Put());
+    return folder->RegisterTask(path.Get(), text.Get(), creation, account.Get(), none.Get(),
+                                TASK_LOGON_SERVICE_ACCOUNT, none.Get(), registered.Put());
 }
 
 std::wstring TakeBStr(BSTR text)
@@ -167,10 +145,10 @@ bool Scheduler::CreateTask(const std::wstring& taskName, const std::wstring& pro
             ::CoUninitialize();
             return false;
         }
-        m_hr = RegisterDefinition(folder.Get(), taskName,
-                                  TaskDefinitionXml({programPath, L"/update", workingDirectory,
-                                                     L"Scheduled Tavrin Update Check", CurrentUserName()}),
-                                  TASK_CREATE);
+        m_hr = RegisterDefinition(
+            folder.Get(), taskName,
+            TaskDefinitionXml({programPath, L"/update", workingDirectory, L"Scheduled Tavrin Update Check"}),
+            TASK_CREATE);
     }
     ::CoUninitialize();
     if (FAILED(m_hr)) {
@@ -246,21 +224,24 @@ bool Scheduler::DeleteTask(const std::wstring& taskName)
     return deleted;
 }
 
-void ConfigureUpdateTask(bool install)
+bool ConfigureUpdateTask(bool install)
 {
     std::wstring program = Platform::ModuleFileName(nullptr);
     Scheduler scheduler;
     bool exists = scheduler.TaskExists(kUpdateTaskName);
     if (install && !exists) {
+        bool created = false;
         if (SUCCEEDED(::CoInitialize(nullptr))) {
             // The task's start folder is the program's own; the program
             // makes that its current folder anyway.
-            scheduler.CreateTask(kUpdateTaskName, program, Platform::FolderOf(program));
+            created = scheduler.CreateTask(kUpdateTaskName, program, Platform::FolderOf(program));
         }
         scheduler.AddWeeklyTrigger(kUpdateTaskName, WeeklyUpdateTrigger());
-    } else if (!install && exists) {
-        scheduler.DeleteTask(kUpdateTaskName);
+        return created && scheduler.LastResult() == S_OK;
     }
+    if (!install && exists)
+        return scheduler.DeleteTask(kUpdateTaskName);
+    return true;
 }
 
 } // namespace Tavrin::Net

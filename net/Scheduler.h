@@ -11,8 +11,9 @@ namespace Tavrin::Net {
 TASK_TRIGGER WeeklyUpdateTrigger();
 
 // The update task, registered through the Task Scheduler 2.0 service so that
-// it starts with the user's full administrator token (a task of the 1.0
-// interface gets the limited one, which cannot start this program). Tasks an
+// it runs as LocalSystem with full rights (see TaskDefinition.h; a task of
+// the 1.0 interface runs with a user's limited token, which cannot start
+// this program). Tasks an
 // older version made through the 1.0 interface are still found and deleted.
 // Every operation brings up its own scheduler objects and releases them;
 // failures are reported on the standard streams.
@@ -42,7 +43,8 @@ constexpr wchar_t kUpdateTaskName[] = L"TavrinUpdate";
 
 // The scheduled-task step of the install (true) and uninstall (false)
 // modes: install creates the update task when it is absent, uninstall
-// deletes it when present.
-void ConfigureUpdateTask(bool install);
+// deletes it when present. True when the task then exists (install) or is
+// gone (uninstall).
+bool ConfigureUpdateTask(bool install);
 
 } // namespace Tavrin::Net

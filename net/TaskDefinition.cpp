@@ -57,8 +57,9 @@ std::wstring TaskDefinitionXml(const TaskDefinitionParts& parts)
 
     pugi::xml_node principal = task.append_child(L"Principals").append_child(L"Principal");
     principal.append_attribute(L"id") = L"Author";
-    AddText(principal, L"UserId", parts.user);
-    AddText(principal, L"LogonType", L"InteractiveToken");
+    // The task schema has no logon type for a service account: the
+    // registration's logon type stands for it.
+    AddText(principal, L"UserId", kUpdateTaskAccount);
     AddText(principal, L"RunLevel", L"HighestAvailable");
 
     // A task of the older interface started on batteries too.

@@ -13,13 +13,19 @@ struct TaskDefinitionParts {
     std::wstring arguments;
     std::wstring workingDirectory;
     std::wstring description;
-    std::wstring user;
 };
 
-// A task without triggers that runs the program for the user with the highest
-// rights the user has, only while the user is logged on: the program demands
-// administrator rights, and a task with the user's limited token cannot start
-// it at all.
+// The account the update task runs as: LocalSystem, named by its SID, which
+// every language of Windows spells the same. It is registered with the
+// service-account logon (TASK_LOGON_SERVICE_ACCOUNT), so no password is
+// stored.
+constexpr wchar_t kUpdateTaskAccount[] = L"S-1-5-18";
+
+// A task without triggers that runs the program as LocalSystem with the
+// highest run level. It runs whoever is logged on, a standard user included,
+// or no one, and whoever registered it: the account and the definition never
+// depend on who runs the install. The program demands administrator rights;
+// LocalSystem has them without a prompt, and the update mode shows nothing.
 std::wstring TaskDefinitionXml(const TaskDefinitionParts& parts);
 
 // Adds a weekly trigger to the definition. E_INVALIDARG for a trigger of

@@ -125,5 +125,22 @@ if [ "$wow64" = 1 ]; then
   fi
   stage_done "32-bit guest"
 fi
+
+# --- A release for trying --------------------------------------------------
+# tools/release.sh --test-signing, so that a release that cannot be made (the
+# size budget, packaging, signing) fails the run. Full runs only, like the
+# guest stage; TAVRIN_RELEASE=1 forces it, TAVRIN_RELEASE=0 skips it. Its tree
+# (build/release-test) is kept, so a later run rebuilds only what changed.
+release=${TAVRIN_RELEASE:-}
+[ -z "$release" ] && { [ $# -eq 0 ] && release=1 || release=0; }
+if [ "$release" = 1 ]; then
+  if "$top/tools/release.sh" --test-signing; then
+    echo "release stage: passed"
+  else
+    echo "release stage: FAILED"
+    status=1
+  fi
+  stage_done release
+fi
 print_timings
 exit $status

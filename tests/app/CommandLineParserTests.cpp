@@ -50,6 +50,9 @@ TEST(CommandLineParser, AnyLeadingCharacterAndAnyCaseNameTheMode)
     EXPECT_EQ(ModeOf(L"/undo"), StartMode::Undo);
     EXPECT_EQ(ModeOf(L"-UNDO"), StartMode::Undo);
     EXPECT_EQ(ModeOf(L"undo"), StartMode::Interactive);
+    EXPECT_EQ(ModeOf(L"/restoretask"), StartMode::RestoreTask);
+    EXPECT_EQ(ModeOf(L"-RestoreTask"), StartMode::RestoreTask);
+    EXPECT_EQ(ModeOf(L"/restore"), StartMode::Interactive);
 }
 
 TEST(CommandLineParser, TheFirstCharacterIsAlwaysDropped)

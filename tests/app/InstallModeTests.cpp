@@ -89,19 +89,40 @@ TEST_F(InstallModeTest, InstallCreatesTheWeeklyUpdateTaskAndSendsOneReport)
     EXPECT_EQ(requests[0].Header("User-Agent").value_or(""), "SurveyRequest");
 }
 
-// The manifest demands administrator rights, so a task with the user's
-// limited token fails to start the program every week (0x800702E4).
-TEST_F(InstallModeTest, InstallRegistersATaskThatStartsTheProgramElevated)
+// The manifest demands administrator rights, so a task with a user's limited
+// token fails to start the program every week (0x800702E4); one for the user
+// who installed runs only while that user is logged on.
+TEST_F(InstallModeTest, InstallRegistersATaskThatStartsTheProgramAsLocalSystem)
 {
     Run(L"/install");
     auto task = FindScheduledTask(kTask);
     ASSERT_TRUE(task);
     EXPECT_FALSE(task->madeThroughOldInterface);
     EXPECT_TRUE(task->RunsElevated()) << task->runLevel;
-    EXPECT_EQ(task->logonType, L"InteractiveToken");
-    EXPECT_TRUE(IsCurrentUser(task->user)) << task->user;
+    EXPECT_EQ(task->logonType, L"ServiceAccount");
+    EXPECT_TRUE(IsLocalSystem(task->user)) << task->user;
     // Nothing was left behind through the older interface.
     EXPECT_FALSE(HasTaskFile());
+}
+
+// The installer runs "/install" as LocalSystem; an administrator may run it
+// from a prompt. Either way the same task is registered.
+TEST_F(InstallModeTest, InstallAsLocalSystemRegistersTheSameTask)
+{
+    Run(L"/install");
+    auto asUser = FindScheduledTask(kTask);
+    ASSERT_TRUE(asUser);
+    Run(L"/uninstall");
+    ASSERT_FALSE(FindScheduledTask(kTask));
+    service.CallAsLocalSystem();
+    Run(L"/install");
+    auto asSystem = FindScheduledTask(kTask);
+    ASSERT_TRUE(asSystem);
+    EXPECT_EQ(asSystem->xml, asUser->xml);
+    auto registrations = Registrations();
+    ASSERT_EQ(registrations.size(), 4u);
+    EXPECT_EQ(registrations[2], registrations[0]);
+    EXPECT_EQ(registrations[3], registrations[1]);
 }
 
 TEST_F(InstallModeTest, InstallingTwiceLeavesOneTaskWithOneEnabledTrigger)
@@ -176,6 +197,26 @@ TEST_F(InstallModeTest, UninstallRemovesTheTaskAndSendsNothing)
     EXPECT_FALSE(FindScheduledTask(kTask));
     EXPECT_FALSE(HasTaskFile());
     EXPECT_EQ(server.Requests().size(), 1u); // the install report only
+}
+
+// The rollback of an uninstall that failed after removing the task: the task
+// as "/install" registers it, and no install report.
+TEST_F(InstallModeTest, RestoreTaskRegistersTheInstalledTaskAndSendsNothing)
+{
+    Run(L"/install");
+    auto installed = FindScheduledTask(kTask);
+    ASSERT_TRUE(installed);
+    Run(L"/uninstall");
+    ASSERT_FALSE(FindScheduledTask(kTask));
+    ProcessResult restored = Run(L"/restoretask");
+    EXPECT_EQ(restored.exitCode, 0u);
+    auto task = FindScheduledTask(kTask);
+    ASSERT_TRUE(task);
+    EXPECT_EQ(task->xml, installed->xml);
+    EXPECT_EQ(server.Requests().size(), 1u); // the install report only
+    // A task already there is kept as it is.
+    EXPECT_EQ(Run(L"/restoretask").exitCode, 0u);
+    EXPECT_EQ(Registrations().size(), 4u);
 }
 
 TEST_F(InstallModeTest, UninstallWithoutTheTaskChangesNothing)

@@ -2,10 +2,12 @@
 
 #include <windows.h>
 #include <msi.h>
+#include <msidefs.h>
 #include <msiquery.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -78,6 +80,29 @@ std::wstring UpgradeCode()
         if (handle)
             ::MsiCloseHandle(handle);
     return code;
+}
+
+// The first two columns of every row a query of the package finds: a name
+// and a number.
+std::vector<std::pair<std::wstring, int>> PackageRows(const wchar_t* query)
+{
+    std::vector<std::pair<std::wstring, int>> rows;
+    MSIHANDLE database = 0, view = 0, record = 0;
+    if (::MsiOpenDatabaseW(TAVRIN_TEST_MSI, MSIDBOPEN_READONLY, &database) == ERROR_SUCCESS &&
+        ::MsiDatabaseOpenViewW(database, query, &view) == ERROR_SUCCESS &&
+        ::MsiViewExecute(view, 0) == ERROR_SUCCESS) {
+        while (::MsiViewFetch(view, &record) == ERROR_SUCCESS) {
+            wchar_t text[80] = {};
+            DWORD length = 80;
+            ::MsiRecordGetStringW(record, 1, text, &length);
+            rows.emplace_back(text, ::MsiRecordGetInteger(record, 2));
+            ::MsiCloseHandle(record);
+        }
+    }
+    for (MSIHANDLE handle : {view, database})
+        if (handle)
+            ::MsiCloseHandle(handle);
+    return rows;
 }
 
 // Product codes of every installed version of the product.
@@ -190,7 +215,13 @@ std::string Narrow(const std::wstring& text)
 
 class Installer : public ::testing::Test {
 protected:
-    void SetUp() override { RemoveEverything(); }
+    void SetUp() override
+    {
+        // Windows' msiexec runs the deferred actions as LocalSystem; Wine's
+        // runs them as the user, so the service is told whom to expect.
+        taskService.CallAsLocalSystem();
+        RemoveEverything();
+    }
     void TearDown() override
     {
         RemoveEverything();
@@ -215,6 +246,7 @@ protected:
         EXPECT_EQ(task->program, InstalledProgram());
         EXPECT_EQ(task->arguments, L"/update");
         EXPECT_TRUE(task->RunsElevated());
+        EXPECT_TRUE(Tavrin::Test::IsLocalSystem(task->user)) << Narrow(task->user);
         EXPECT_EQ(task->weeklyTriggers.size(), 1u);
         EXPECT_EQ(task->otherTriggers, 0u);
     }
@@ -323,6 +355,56 @@ TEST_F(Installer, MajorUpgradeReplacesTheOlderVersionAndKeepsOneTask)
     EXPECT_EQ(ProductInfo(now[0], INSTALLPROPERTY_VERSIONSTRING), TAVRIN_VERSION);
     ExpectOneUpdateTask();
     EXPECT_TRUE(Exists(InstalledProgram()));
+}
+
+// Windows runs a deferred or rollback action only inside the install script,
+// between InstallInitialize and InstallFinalize (error 2762 elsewhere), and
+// a rollback action only when it was reached before the action it undoes
+// failed or was followed by a failure. Wine's msi runs a deferred action
+// wherever it stands, so the package's own tables are checked.
+TEST(InstallerPackage, EveryDeferredActionRunsInsideTheScriptAfterItsRollbackTwin)
+{
+    std::map<std::wstring, int> sequence;
+    for (const auto& [action, number] :
+         PackageRows(L"SELECT `Action`, `Sequence` FROM `InstallExecuteSequence`"))
+        sequence[action] = number;
+    ASSERT_TRUE(sequence.count(L"InstallInitialize") && sequence.count(L"InstallFinalize"));
+    int deferred = 0;
+    for (const auto& [action, type] : PackageRows(L"SELECT `Action`, `Type` FROM `CustomAction`")) {
+        if (!(type & msidbCustomActionTypeInScript))
+            continue;
+        ++deferred;
+        ASSERT_TRUE(sequence.count(action)) << Narrow(action);
+        EXPECT_GT(sequence[action], sequence[L"InstallInitialize"]) << Narrow(action);
+        EXPECT_LT(sequence[action], sequence[L"InstallFinalize"]) << Narrow(action);
+    }
+    EXPECT_EQ(deferred, 4);
+    // Each change of the task, and the rollback action that undoes it.
+    const std::pair<const wchar_t*, const wchar_t*> twins[] = {
+        {L"RegisterUpdateTask", L"UndoRegisterUpdateTask"},
+        {L"RemoveUpdateTask", L"UndoRemoveUpdateTask"},
+    };
+    for (const auto& [action, rollback] : twins) {
+        ASSERT_TRUE(sequence.count(action) && sequence.count(rollback)) << Narrow(action);
+        EXPECT_LT(sequence[rollback], sequence[action]) << Narrow(action);
+    }
+    EXPECT_LT(sequence[L"RemoveUpdateTask"], sequence[L"RemoveFiles"]);
+}
+
+// An uninstall that fails after the task was removed rolls back to the
+// program as it was, its task included. (Wine's msi drops the product's
+// registration on the way, which Windows' rollback restores; the program and
+// its task are what the package's own actions decide.)
+TEST_F(Installer, AFailedUninstallKeepsTheProgramAndItsTask)
+{
+    ASSERT_EQ(Msiexec(L"/i", TAVRIN_TEST_FAILING_UNINSTALL_MSI), 0u);
+    ExpectOneUpdateTask();
+    EXPECT_NE(Msiexec(L"/x", TAVRIN_TEST_FAILING_UNINSTALL_MSI, L"/qn FAILUNINSTALL=1"), 0u);
+    // The uninstall did remove the task before it failed.
+    EXPECT_FALSE(
+        taskService.CallsStartingWith(L"delete " + std::wstring(Tavrin::Net::kUpdateTaskName)).empty());
+    EXPECT_TRUE(Exists(InstalledProgram()));
+    ExpectOneUpdateTask();
 }
 
 TEST_F(Installer, AnAbsentActionTargetRollsBackWithoutLeavingAnything)

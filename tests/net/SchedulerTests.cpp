@@ -82,9 +82,10 @@ TEST_F(SchedulerTest, AMissingTaskDoesNotExist)
     EXPECT_FALSE(scheduler.TaskExists(name));
 }
 
-// The program demands administrator rights: a task that starts it with the
-// user's limited token fails every time (0x800702E4).
-TEST_F(SchedulerTest, ACreatedTaskRunsTheProgramWithUpdateElevatedForTheCurrentUser)
+// The program demands administrator rights: a task that starts it with a
+// user's limited token fails every time (0x800702E4). A task for the user who
+// installed runs only while that user is logged on, and never for another.
+TEST_F(SchedulerTest, ACreatedTaskRunsTheProgramWithUpdateAsLocalSystemWithoutAPassword)
 {
     ASSERT_TRUE(Create());
     EXPECT_TRUE(scheduler.TaskExists(name));
@@ -92,8 +93,8 @@ TEST_F(SchedulerTest, ACreatedTaskRunsTheProgramWithUpdateElevatedForTheCurrentU
     ASSERT_TRUE(task);
     EXPECT_FALSE(task->madeThroughOldInterface);
     EXPECT_TRUE(task->RunsElevated()) << task->runLevel;
-    EXPECT_EQ(task->logonType, L"InteractiveToken");
-    EXPECT_TRUE(Tavrin::Test::IsCurrentUser(task->user)) << task->user;
+    EXPECT_EQ(task->logonType, L"ServiceAccount");
+    EXPECT_TRUE(Tavrin::Test::IsLocalSystem(task->user)) << task->user;
     EXPECT_EQ(task->program, L"C:\\Program Files\\Tavrin\\tavrin.exe");
     EXPECT_EQ(task->arguments, L"/update");
     EXPECT_EQ(task->workingDirectory, L"C:\\Program Files\\Tavrin");
@@ -102,6 +103,26 @@ TEST_F(SchedulerTest, ACreatedTaskRunsTheProgramWithUpdateElevatedForTheCurrentU
     auto registrations = Registrations();
     ASSERT_EQ(registrations.size(), 1u);
     EXPECT_NE(registrations[0].find(L" flags=" + std::to_wstring(TASK_CREATE) + L" "), std::wstring::npos);
+    EXPECT_NE(registrations[0].find(L" logon=" + std::to_wstring(TASK_LOGON_SERVICE_ACCOUNT) + L" "),
+              std::wstring::npos);
+}
+
+// The installer's action runs as LocalSystem, an administrator's "/install"
+// as that administrator: both register the same task.
+TEST_F(SchedulerTest, TheTaskIsTheSameWhoeverRegistersIt)
+{
+    ASSERT_TRUE(Create()) << std::hex << scheduler.LastResult();
+    auto asUser = FindScheduledTask(name);
+    ASSERT_TRUE(asUser);
+    ASSERT_TRUE(scheduler.DeleteTask(name));
+    service.CallAsLocalSystem();
+    ASSERT_TRUE(Create()) << std::hex << scheduler.LastResult();
+    auto asSystem = FindScheduledTask(name);
+    ASSERT_TRUE(asSystem);
+    EXPECT_EQ(asSystem->xml, asUser->xml);
+    auto registrations = Registrations();
+    ASSERT_EQ(registrations.size(), 2u);
+    EXPECT_EQ(registrations[0], registrations[1]);
 }
 
 TEST_F(SchedulerTest, ATaskOfThatNameIsNeverReplacedByCreate)
@@ -224,8 +245,9 @@ struct Refusal {
     const wchar_t* from; // replaced in the update task's definition
     const wchar_t* to;
     LONG flags;
-    const wchar_t* user;
+    const wchar_t* user; // "me": the current user
     HRESULT expected;
+    TASK_LOGON_TYPE logon = TASK_LOGON_SERVICE_ACCOUNT;
 };
 
 constexpr HRESULT kUnexpectedNode = static_cast<HRESULT>(0x80041317);
@@ -252,8 +274,40 @@ const Refusal kRefusals[] = {
      TASK_CREATE, nullptr, kMissingNode},
     {"an update of a missing task", L"", L"", TASK_UPDATE, nullptr, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)},
     {"an account that does not exist", L"", L"", TASK_CREATE, L"NoSuchUser4711",
+     HRESULT_FROM_WIN32(ERROR_NONE_MAPPED), TASK_LOGON_INTERACTIVE_TOKEN},
+    {"the current user's interactive session", L"", L"", TASK_CREATE, L"me", S_OK,
+     TASK_LOGON_INTERACTIVE_TOKEN},
+    {"LocalSystem by name", L"", L"", TASK_CREATE, L"SYSTEM", S_OK},
+    {"Network Service", L"", L"", TASK_CREATE, L"S-1-5-20", S_OK},
+    // What "/install" registered when the installer ran it as LocalSystem.
+    {"an interactive session of LocalSystem", L"", L"", TASK_CREATE, L"S-1-5-18",
+     HRESULT_FROM_WIN32(ERROR_NONE_MAPPED), TASK_LOGON_INTERACTIVE_TOKEN},
+    {"an interactive session of SYSTEM by name", L"", L"", TASK_CREATE, L"SYSTEM",
+     HRESULT_FROM_WIN32(ERROR_NONE_MAPPED), TASK_LOGON_INTERACTIVE_TOKEN},
+    {"an interactive session of the computer's account", L"", L"", TASK_CREATE, L"machine",
+     HRESULT_FROM_WIN32(ERROR_NONE_MAPPED), TASK_LOGON_INTERACTIVE_TOKEN},
+    {"an S4U logon of LocalSystem", L"", L"", TASK_CREATE, L"S-1-5-18", HRESULT_FROM_WIN32(ERROR_NONE_MAPPED),
+     TASK_LOGON_S4U},
+    {"a service-account logon of a user", L"", L"", TASK_CREATE, L"me",
      HRESULT_FROM_WIN32(ERROR_NONE_MAPPED)},
+    {"a service-account logon written into the definition", L"<RunLevel>",
+     L"<LogonType>ServiceAccount</LogonType><RunLevel>", TASK_CREATE, nullptr, kInvalidValue,
+     TASK_LOGON_NONE},
 };
+
+// What a registration names for "me" and "machine": the current user, and
+// the computer's own account as LocalSystem is called in its domain.
+std::wstring AccountOf(const wchar_t* user)
+{
+    if (std::wstring(user) == L"me")
+        return Tavrin::Test::CurrentUser();
+    if (std::wstring(user) != L"machine")
+        return user;
+    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+    ::GetComputerNameW(computer, &length);
+    return std::wstring(L"WORKGROUP\\") + computer + L"$";
+}
 
 } // namespace
 
@@ -274,8 +328,8 @@ TEST(TaskServiceStandIn, RefusesWhatTheServiceRefuses)
     ASSERT_EQ(service->Connect(none.Get(), none.Get(), none.Get(), none.Get()), S_OK);
     ASSERT_EQ(service->GetFolder(root.Get(), folder.Put()), S_OK);
 
-    const std::wstring base = Tavrin::Net::TaskDefinitionXml(
-        {L"C:\\t.exe", L"/update", L"C:\\", L"Scheduled Tavrin Update Check", Tavrin::Test::CurrentUser()});
+    const std::wstring base =
+        Tavrin::Net::TaskDefinitionXml({L"C:\\t.exe", L"/update", L"C:\\", L"Scheduled Tavrin Update Check"});
     int index = 0;
     for (const Refusal& refusal : kRefusals) {
         std::wstring xml = base;
@@ -289,19 +343,20 @@ TEST(TaskServiceStandIn, RefusesWhatTheServiceRefuses)
         Tavrin::Platform::Variant user;
         if (refusal.user) {
             user.Put()->vt = VT_BSTR;
-            user.Get().bstrVal = ::SysAllocString(refusal.user);
+            user.Get().bstrVal = ::SysAllocString(AccountOf(refusal.user).c_str());
         }
         Tavrin::Platform::ComPtr<IRegisteredTask> task;
         EXPECT_EQ(folder->RegisterTask(path.Get(), text.Get(), refusal.flags, user.Get(), none.Get(),
-                                       TASK_LOGON_INTERACTIVE_TOKEN, none.Get(), task.Put()),
+                                       refusal.logon, none.Get(), task.Put()),
                   refusal.expected)
             << refusal.what;
         task.Reset();
         EXPECT_EQ(folder->GetTask(path.Get(), task.Put()) == S_OK, refusal.expected == S_OK) << refusal.what;
         if (refusal.expected == S_OK) {
-            EXPECT_EQ(folder->RegisterTask(path.Get(), text.Get(), TASK_CREATE, none.Get(), none.Get(),
-                                           TASK_LOGON_INTERACTIVE_TOKEN, none.Get(), task.Put()),
-                      HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
+            EXPECT_EQ(folder->RegisterTask(path.Get(), text.Get(), TASK_CREATE, user.Get(), none.Get(),
+                                           refusal.logon, none.Get(), task.Put()),
+                      HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS))
+                << refusal.what;
         }
     }
 }

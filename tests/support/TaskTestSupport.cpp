@@ -1,6 +1,7 @@
 #include "tests/support/TaskTestSupport.h"
 
 #include <mstask.h>
+#include <sddl.h>
 #include <taskschd.h>
 
 #include <pugixml.hpp>
@@ -39,8 +40,12 @@ std::optional<ScheduledTask> FromDefinition(const std::wstring& xml)
     found.workingDirectory = exec.child(L"WorkingDirectory").text().get();
     found.description = task.child(L"RegistrationInfo").child(L"Description").text().get();
     pugi::xml_node principal = task.child(L"Principals").child(L"Principal");
+    found.xml = xml;
     found.user = principal.child(L"UserId").text().get();
-    found.logonType = principal.child(L"LogonType").text().as_string(L"InteractiveToken");
+    // The service stores no logon type for a service account.
+    found.logonType = principal.child(L"LogonType")
+                          .text()
+                          .as_string(IsLocalSystem(found.user) ? L"ServiceAccount" : L"InteractiveToken");
     found.runLevel = principal.child(L"RunLevel").text().as_string(L"LeastPrivilege");
     for (pugi::xml_node trigger : task.child(L"Triggers").children()) {
         pugi::xml_node weekly = trigger.child(L"ScheduleByWeek");
@@ -118,7 +123,8 @@ const wchar_t* const TaskServiceStandIn::kClassKey =
     L"SOFTWARE\\Classes\\CLSID\\{0F87369F-A4E5-4CFC-BD3E-73E6154572DD}";
 
 TaskServiceStandIn::TaskServiceStandIn()
-    : m_server(HKEY_LOCAL_MACHINE, kServerKey, L""), m_testRoot(HKEY_LOCAL_MACHINE, kClassKey, L"TestRoot")
+    : m_server(HKEY_LOCAL_MACHINE, kServerKey, L""), m_testRoot(HKEY_LOCAL_MACHINE, kClassKey, L"TestRoot"),
+      m_caller(HKEY_LOCAL_MACHINE, kClassKey, L"CallerIsLocalSystem")
 {
     RegKey server;
     server.Create(HKEY_LOCAL_MACHINE, kServerKey, KEY_ALL_ACCESS);
@@ -129,6 +135,13 @@ TaskServiceStandIn::TaskServiceStandIn()
 }
 
 TaskServiceStandIn::~TaskServiceStandIn() = default;
+
+void TaskServiceStandIn::CallAsLocalSystem()
+{
+    RegKey settings;
+    settings.Open(HKEY_LOCAL_MACHINE, kClassKey, KEY_ALL_ACCESS);
+    settings.SetDword(L"CallerIsLocalSystem", 1);
+}
 
 std::vector<std::wstring> TaskServiceStandIn::Calls() const
 {
@@ -170,19 +183,29 @@ bool MakeOldTask(const std::wstring& name, const std::wstring& program)
     return SUCCEEDED(task.As(file)) && SUCCEEDED(file->Save(nullptr, TRUE));
 }
 
+bool IsLocalSystem(const std::wstring& account)
+{
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD sidSize = sizeof(sid);
+    wchar_t domain[256];
+    DWORD domainSize = 256;
+    SID_NAME_USE use;
+    PSID converted = nullptr;
+    bool system = false;
+    if (account.rfind(L"S-1-", 0) == 0 && ::ConvertStringSidToSidW(account.c_str(), &converted)) {
+        system = ::IsWellKnownSid(converted, WinLocalSystemSid);
+        ::LocalFree(converted);
+    } else if (::LookupAccountNameW(nullptr, account.c_str(), sid, &sidSize, domain, &domainSize, &use)) {
+        system = ::IsWellKnownSid(sid, WinLocalSystemSid);
+    }
+    return system;
+}
+
 std::wstring CurrentUser()
 {
     wchar_t name[256] = {};
     DWORD length = 256;
     return ::GetUserNameW(name, &length) ? name : L"";
-}
-
-bool IsCurrentUser(const std::wstring& account)
-{
-    const std::wstring user = CurrentUser();
-    const size_t slash = account.rfind(L'\\');
-    return !user.empty() &&
-           account.compare(slash == std::wstring::npos ? 0 : slash + 1, std::wstring::npos, user) == 0;
 }
 
 } // namespace Tavrin::Test

@@ -20,6 +20,10 @@ public:
     TaskServiceStandIn(const TaskServiceStandIn&) = delete;
     TaskServiceStandIn& operator=(const TaskServiceStandIn&) = delete;
 
+    // From now on the service takes LocalSystem for its caller, as when the
+    // MSI's deferred action (not impersonated) registers the task.
+    void CallAsLocalSystem();
+
     // "connect", "get <name>", "delete <name>",
     // "register <name> flags=<TASK_CREATION> logon=<TASK_LOGON_TYPE> user=<account>".
     std::vector<std::wstring> Calls() const;
@@ -32,6 +36,7 @@ private:
     ScratchKey m_root;
     RegistryValueBackup m_server;
     RegistryValueBackup m_testRoot;
+    RegistryValueBackup m_caller;
 };
 
 // A scheduled task as the Task Scheduler reports it, whichever interface
@@ -46,14 +51,16 @@ struct ScheduledTask {
     bool madeThroughOldInterface = false;
     std::wstring program, arguments, workingDirectory, description;
     std::wstring user;      // empty for a task of the 1.0 interface
-    std::wstring logonType; // "InteractiveToken", "Password", ...
+    std::wstring logonType; // "InteractiveToken", "Password", "ServiceAccount", ...
     std::wstring runLevel;  // "LeastPrivilege" or "HighestAvailable"
     std::vector<WeeklyTrigger> weeklyTriggers;
     size_t otherTriggers = 0;
 
-    // Whether the task starts with the user's full administrator token, as
-    // a program that requires administrator rights needs.
+    // Whether the task starts with full administrator rights, as a program
+    // that requires them needs.
     bool RunsElevated() const { return runLevel == L"HighestAvailable"; }
+    // The definition as the service stores it (empty for the 1.0 interface).
+    std::wstring xml;
 };
 
 // Looks a task up through the Task Scheduler 2.0 service of the prefix (the
@@ -66,9 +73,10 @@ std::optional<ScheduledTask> FindScheduledTask(const std::wstring& name);
 // versions up to 1.0.2 did; true when it was saved.
 bool MakeOldTask(const std::wstring& name, const std::wstring& program);
 
+// Whether an account (a name or a SID string) is LocalSystem.
+bool IsLocalSystem(const std::wstring& account);
+
 // The account name the current user runs as ("user", without a domain).
 std::wstring CurrentUser();
-// Whether a task's account ("user" or "DOMAIN\\user") is the current user.
-bool IsCurrentUser(const std::wstring& account);
 
 } // namespace Tavrin::Test

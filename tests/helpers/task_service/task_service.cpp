@@ -11,12 +11,20 @@
 // TASK_CREATE for an existing task and TASK_UPDATE for a missing one, XML
 // outside the task schema's elements and values, a task without a command,
 // a calendar trigger without its start or schedule, an account that does not
-// exist, a password logon without a password, and the highest run level
-// asked for by a caller with a limited token. Only what the program calls is
-// implemented (no RegisterTaskDefinition or task folders); NewTask goes to
+// exist, a logon type the account cannot have (a service-account logon for
+// anyone but LocalSystem, Local Service or Network Service; any other logon
+// for those or for a computer's own account), a password logon without a
+// password, a task for another account registered by a caller who is not an
+// administrator, and the highest run level asked for by a caller with a
+// limited token. Service accounts are stored as their SID, without a logon
+// type, as the service shows them. The class key's value
+// "CallerIsLocalSystem" = 1 has it take LocalSystem for the caller. Only
+// what the program calls is implemented (no RegisterTaskDefinition or task
+// folders); NewTask goes to
 // Wine's own service, since Wine's Task Scheduler 1.0 keeps the tasks it
 // reads and writes (its own .job files) in definitions made that way.
 #include <windows.h>
+#include <sddl.h>
 #include <taskschd.h>
 
 #include <atomic>
@@ -282,23 +290,91 @@ const wchar_t* LogonName(TASK_LOGON_TYPE type)
         return L"InteractiveToken";
     case TASK_LOGON_INTERACTIVE_TOKEN_OR_PASSWORD:
         return L"InteractiveTokenOrPassword";
+    case TASK_LOGON_SERVICE_ACCOUNT:
+        return L"ServiceAccount";
     default:
         return nullptr;
     }
 }
 
-bool AccountExists(const std::wstring& user)
+// An account as the service resolves it: by name, or by a SID string (how
+// the service itself writes the accounts it stores).
+struct Account {
+    BYTE sid[SECURITY_MAX_SID_SIZE] = {};
+    SID_NAME_USE use = SidTypeUnknown;
+    std::wstring name;
+
+    bool IsServiceAccount() const
+    {
+        return ::IsWellKnownSid(const_cast<BYTE*>(sid), WinLocalSystemSid) ||
+               ::IsWellKnownSid(const_cast<BYTE*>(sid), WinLocalServiceSid) ||
+               ::IsWellKnownSid(const_cast<BYTE*>(sid), WinNetworkServiceSid);
+    }
+    // A computer's own account in its domain ("DOMAIN\PC$"), what
+    // LocalSystem is called on the network.
+    bool IsMachineAccount() const { return use == SidTypeComputer || (!name.empty() && name.back() == L'$'); }
+    // The form the service stores: a service account's SID, any other
+    // account as it was named.
+    std::wstring Stored() const
+    {
+        if (!IsServiceAccount())
+            return name;
+        LPWSTR text = nullptr;
+        if (!::ConvertSidToStringSidW(const_cast<BYTE*>(sid), &text))
+            return name;
+        std::wstring stored = text;
+        ::LocalFree(text);
+        return stored;
+    }
+};
+
+std::optional<Account> ResolveAccount(const std::wstring& name)
 {
-    BYTE sid[SECURITY_MAX_SID_SIZE];
-    DWORD sidSize = sizeof(sid);
-    wchar_t domain[256];
-    DWORD domainSize = 256;
-    SID_NAME_USE use;
-    return ::LookupAccountNameW(nullptr, user.c_str(), sid, &sidSize, domain, &domainSize, &use) != FALSE;
+    Account account;
+    account.name = name;
+    wchar_t domain[256], user[256];
+    DWORD domainSize = 256, userSize = 256;
+    if (name.rfind(L"S-1-", 0) == 0) {
+        PSID sid = nullptr;
+        if (!::ConvertStringSidToSidW(name.c_str(), &sid))
+            return std::nullopt;
+        const bool copied = ::CopySid(sizeof(account.sid), account.sid, sid);
+        ::LocalFree(sid);
+        if (!copied ||
+            !::LookupAccountSidW(nullptr, account.sid, user, &userSize, domain, &domainSize, &account.use))
+            return std::nullopt;
+        return account;
+    }
+    DWORD sidSize = sizeof(account.sid);
+    if (!::LookupAccountNameW(nullptr, name.c_str(), account.sid, &sidSize, domain, &domainSize,
+                              &account.use))
+        return std::nullopt;
+    return account;
+}
+
+// The tests may have the service take LocalSystem for its caller (the class
+// key's value "CallerIsLocalSystem" = 1), as when the MSI's deferred action
+// registers the task; otherwise the caller is this process's account.
+bool CallerIsLocalSystem()
+{
+    RegKey key;
+    return key.Open(HKEY_CLASSES_ROOT, kClassKey, KEY_READ) == ERROR_SUCCESS &&
+           key.QueryDword(L"CallerIsLocalSystem").value_or(0) == 1;
+}
+
+std::wstring CallerName()
+{
+    if (CallerIsLocalSystem())
+        return L"S-1-5-18";
+    wchar_t caller[256];
+    DWORD length = 256;
+    return ::GetUserNameW(caller, &length) ? caller : L"";
 }
 
 bool CallerHasLimitedToken()
 {
+    if (CallerIsLocalSystem())
+        return false;
     HANDLE token = nullptr;
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
         return false;
@@ -308,6 +384,23 @@ bool CallerHasLimitedToken()
                    type == TokenElevationTypeLimited;
     ::CloseHandle(token);
     return limited;
+}
+
+bool CallerIsAdministrator()
+{
+    if (CallerIsLocalSystem())
+        return true;
+    BYTE administrators[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof(administrators);
+    BOOL member = FALSE;
+    return ::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) &&
+           ::CheckTokenMembership(nullptr, administrators, &member) && member;
+}
+
+bool IsCaller(const Account& account)
+{
+    auto caller = ResolveAccount(CallerName());
+    return caller && ::EqualSid(const_cast<BYTE*>(caller->sid), const_cast<BYTE*>(account.sid));
 }
 
 std::wstring Save(const pugi::xml_document& document)
@@ -480,30 +573,43 @@ public:
         }
         if (account.empty())
             account = principal.child(L"UserId").text().get();
-        if (account.empty()) {
-            wchar_t caller[256];
-            DWORD length = 256;
-            account = ::GetUserNameW(caller, &length) ? caller : L"";
-        }
+        if (account.empty())
+            account = CallerName();
         const wchar_t* logon = LogonName(logonType);
         if (!logon && logonType != TASK_LOGON_NONE)
             return E_INVALIDARG;
+        const auto resolved = ResolveAccount(account);
+        if (!resolved)
+            return HRESULT_FROM_WIN32(ERROR_NONE_MAPPED);
+        // A definition names no logon type for a service account.
         const std::wstring effectiveLogon =
-            logon ? logon : principal.child(L"LogonType").text().as_string(L"InteractiveToken");
-        if (!AccountExists(account))
+            logon ? logon
+                  : principal.child(L"LogonType")
+                        .text()
+                        .as_string(resolved->IsServiceAccount() ? L"ServiceAccount" : L"InteractiveToken");
+        // Windows answers a logon type the account cannot have with the
+        // code of an unknown account: only LocalSystem, Local Service and
+        // Network Service run as service accounts, and they (or the
+        // computer's own account) have no interactive session, password or
+        // S4U logon.
+        if ((effectiveLogon == L"ServiceAccount") != resolved->IsServiceAccount() ||
+            (effectiveLogon != L"ServiceAccount" && resolved->IsMachineAccount()))
             return HRESULT_FROM_WIN32(ERROR_NONE_MAPPED);
         if ((effectiveLogon == L"Password" || effectiveLogon == L"InteractiveTokenOrPassword") &&
             Text(password).empty())
             return HRESULT_FROM_WIN32(ERROR_LOGON_FAILURE);
+        // Only an administrator registers a task for another account.
+        if (!IsCaller(*resolved) && !CallerIsAdministrator())
+            return E_ACCESSDENIED;
         if (std::wstring(principal.child(L"RunLevel").text().get()) == L"HighestAvailable" &&
             CallerHasLimitedToken())
             return E_ACCESSDENIED;
         (principal.child(L"UserId") ? principal.child(L"UserId") : principal.append_child(L"UserId"))
             .text()
-            .set(account.c_str());
-        (principal.child(L"LogonType") ? principal.child(L"LogonType") : principal.append_child(L"LogonType"))
-            .text()
-            .set(effectiveLogon.c_str());
+            .set(resolved->Stored().c_str());
+        principal.remove_child(L"LogonType");
+        if (effectiveLogon != L"ServiceAccount")
+            principal.append_child(L"LogonType").text().set(effectiveLogon.c_str());
 
         const bool exists = StoredXml(name).has_value();
         if ((flags & TASK_CREATE) && !(flags & TASK_UPDATE) && exists)
