@@ -235,6 +235,11 @@ bool FileSystemKeepsSecurity()
 
 void RemoveFolder(const std::wstring& path)
 {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        ::RemoveDirectoryW(path.c_str());
+        return;
+    }
     WIN32_FIND_DATAW found;
     Platform::UniqueFindHandle find(::FindFirstFileW((path + L"\\*").c_str(), &found));
     if (find) {
@@ -251,6 +256,43 @@ void RemoveFolder(const std::wstring& path)
     }
     find.Reset();
     ::RemoveDirectoryW(path.c_str());
+}
+
+namespace {
+
+// The Unix path of a Windows path in the prefix; empty where there is none.
+std::string UnixPath(const std::wstring& path)
+{
+    using UnixFileName = char*(CDECL*)(const wchar_t*);
+    auto toUnix = reinterpret_cast<UnixFileName>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* name = toUnix ? toUnix(path.c_str()) : nullptr;
+    std::string unixPath = name ? name : "";
+    if (name)
+        ::HeapFree(::GetProcessHeap(), 0, name);
+    return unixPath;
+}
+
+// Runs a Unix program of the host (Wine starts ELF programs as it starts
+// Windows ones); true when it exited with 0.
+bool RunUnix(const std::string& commandLine)
+{
+    ProcessResult result = RunProcess(std::wstring(commandLine.begin(), commandLine.end()), 20000);
+    return !result.timedOut && result.exitCode == 0;
+}
+
+} // namespace
+
+UnixLink::UnixLink(const std::wstring& link, const std::wstring& target) : m_link(UnixPath(link))
+{
+    const std::string to = UnixPath(target);
+    m_made = !m_link.empty() && !to.empty() && RunUnix("/bin/ln -s '" + to + "' '" + m_link + "'");
+}
+
+UnixLink::~UnixLink()
+{
+    if (m_made)
+        RunUnix("/bin/rm -f '" + m_link + "'");
 }
 
 size_t TaskInfo::EnabledTriggers() const
