@@ -7,6 +7,7 @@
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/NetTestSupport.h"
 #include "tests/support/TestSupport.h"
+#include "tests/ui/LinkStandIns.h"
 
 using namespace Tavrin::Test;
 
@@ -136,6 +137,10 @@ TEST_F(UpdateModeTest, ASignedUpdaterIsDownloadedAndStartedWithItsParameters)
 {
     TrustedTestRoot root;
     ASSERT_TRUE(root.Added());
+    // Started by its path, not through what the user's classes say about
+    // programs.
+    PlantedProgramHandler planted(temp.Path());
+    ASSERT_TRUE(planted.Ready());
     Offer(L"1.0.3", L"test_updater_signed.exe");
     RunUpdate();
     std::string started = WaitForRecord(20000);
@@ -150,6 +155,7 @@ TEST_F(UpdateModeTest, ASignedUpdaterIsDownloadedAndStartedWithItsParameters)
     EXPECT_EQ(requests[1].target, "/files/TavrinUpdater.exe");
     // The updater stays where it was downloaded.
     EXPECT_EQ(ReadFileBytes(Target()), ReadFileBytes(BinFolder() + L"\\test_updater_signed.exe"));
+    EXPECT_EQ(planted.Log(), "");
 }
 
 TEST_F(UpdateModeTest, AnEmptyVersionIdCountsAsAnUpdate)

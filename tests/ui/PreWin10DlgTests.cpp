@@ -213,12 +213,15 @@ TEST_F(PreWin10Window, ResultsPageShowsEachOutcome)
     EXPECT_NE(markCentres[1], markCentres[2]);
 }
 
-TEST_F(PreWin10Window, UpgradeNowOpensTheWebAddressWithTheRedirectionLeftOn)
+TEST_F(PreWin10Window, UpgradeNowHasTheDesktopShellOpenTheWebAddressWithTheRedirectionLeftOn)
 {
     // With the redirection off, the shell's own loads can fail in a 32-bit
     // process on 64-bit Windows and the browser silently never opens.
     Tavrin::Test::WebAddressStandIn browser(folder.Path());
     ASSERT_TRUE(browser.Ready());
+    Tavrin::Test::WebAddressStandIn planted(folder.Path(),
+                                            Tavrin::Test::WebAddressStandIn::Where::PlantedByUser);
+    ASSERT_TRUE(planted.Ready());
     COMPATIBILITY_RESULT r = ReadyPc();
     auto dialog = ShowDialog(&r);
     ASSERT_TRUE(dialog);
@@ -231,6 +234,10 @@ TEST_F(PreWin10Window, UpgradeNowOpensTheWebAddressWithTheRedirectionLeftOn)
     ASSERT_TRUE(PumpUntil([&] { return !browser.Log().empty(); }, 20000)) << "no web address was opened";
     const std::wstring address = Tavrin::UI::kUpgradePageAddress;
     EXPECT_EQ(browser.Log(), std::string(address.begin(), address.end()) + "\n");
+    // The desktop's shell started the browser as the logged-on user; this
+    // program, which runs elevated, started nothing.
+    EXPECT_EQ(browser.Parents(), "explorer.exe\n");
+    EXPECT_EQ(planted.Log(), "");
     EXPECT_EQ(redirection.Seen(), std::vector<std::string>{});
 }
 
