@@ -43,7 +43,7 @@ Platform::UniqueHandle CreateAdministratorsFolder(HANDLE parent, const std::wstr
 
 // Whether the folder ended with the owner and access list it was created
 // with. Where the system keeps no access lists there is nothing to check.
-bool OnlyAdministratorsCanChange(HANDLE folder)
+bool GotItsOwnerAndAccessList(HANDLE folder)
 {
     if (!Platform::AccessListsEnforced())
         return true;
@@ -69,8 +69,12 @@ bool MoveAside(HANDLE parent, const std::wstring& path, const std::wstring& name
     const bool linkItself = existing && Platform::IsLinkItself(existing.Get());
     const bool link =
         linkItself || (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT));
-    if (!existing || (link && !linkItself)) {
+    if (link && !linkItself) {
         Platform::DebugLine(L"update refused: a link stands at the update folder's path");
+        return false;
+    }
+    if (!existing) {
+        Platform::DebugLine(L"update refused: what stands at the update folder's path cannot be moved");
         return false;
     }
     const std::wstring aside =
@@ -101,6 +105,8 @@ std::optional<std::wstring> UpdateFolder()
 Platform::UniqueHandle PrepareUpdateFolder(const std::wstring& path)
 {
     const std::wstring parentPath = Platform::FolderOf(path);
+    if (parentPath.empty())
+        return Platform::UniqueHandle();
     const std::wstring name = path.substr(parentPath.size() + 1);
     // The program-data folder itself belongs to the system; what is made or
     // moved in it is named relative to this handle.
@@ -108,7 +114,7 @@ Platform::UniqueHandle PrepareUpdateFolder(const std::wstring& path)
         parentPath.c_str(), FILE_LIST_DIRECTORY | FILE_ADD_SUBDIRECTORY | FILE_TRAVERSE | SYNCHRONIZE,
         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
         FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!parent || parentPath.empty())
+    if (!parent)
         return Platform::UniqueHandle();
 
     DWORD error = ERROR_SUCCESS;
@@ -117,7 +123,7 @@ Platform::UniqueHandle PrepareUpdateFolder(const std::wstring& path)
     // folder or link, is never used: it goes aside and a new folder is made.
     if (!folder && error == ERROR_ALREADY_EXISTS && MoveAside(parent.Get(), path, name))
         folder = CreateAdministratorsFolder(parent.Get(), name, error);
-    if (folder && !OnlyAdministratorsCanChange(folder.Get())) {
+    if (folder && !GotItsOwnerAndAccessList(folder.Get())) {
         Platform::DebugLine(L"update refused: the new update folder did not get its owner and access list");
         Platform::DeleteOnClose(folder.Get());
         folder.Reset();
