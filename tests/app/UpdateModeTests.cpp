@@ -421,7 +421,7 @@ TEST_F(UpdateModeTest, ALinkAtTheUpdateFolderIsNotFollowedAndNothingIsDownloaded
     const std::wstring kept = elsewhere.File(L"keep.txt");
     ASSERT_TRUE(WriteFileBytes(kept, "someone's file"));
     UnixLink link(UpdateFolder(), elsewhere.Path());
-    ASSERT_TRUE(link.Made());
+    ASSERT_TRUE(link.Made()) << link.Problem();
     Offer(L"1.0.3", L"test_updater_signed.exe");
     RunUpdate();
     EXPECT_EQ(ReadFileBytes(kept), "someone's file");

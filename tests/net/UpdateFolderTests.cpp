@@ -102,7 +102,7 @@ const SecurityCase kReadBack[] = {
     {"owned by a user", L"O:S-1-5-21-1-2-3-1001D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", false},
     {"users may add files", L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x2;;;BU)", false},
     {"everyone may change the list", L"O:BAD:P(A;OICI;FA;;;SY)(A;;WD;;;WD)", false},
-    {"no access list", L"O:BAD:PNO_ACCESS_CONTROL", false},
+    {"no access list", L"O:BA", false},
 };
 
 } // namespace

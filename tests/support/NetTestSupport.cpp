@@ -274,25 +274,49 @@ std::string UnixPath(const std::wstring& path)
 }
 
 // Runs a Unix program of the host (Wine starts ELF programs as it starts
-// Windows ones); true when it exited with 0.
-bool RunUnix(const std::string& commandLine)
+// Windows ones) and gives back what it wrote; the exit code of a Unix
+// program does not always reach its Windows parent.
+std::string RunUnix(const std::string& commandLine)
 {
     ProcessResult result = RunProcess(std::wstring(commandLine.begin(), commandLine.end()), 20000);
-    return !result.timedOut && result.exitCode == 0;
+    return commandLine + (result.timedOut ? " timed out: " : ": ") + result.output;
+}
+
+bool IsLink(const std::wstring& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Waits up to 10 seconds for the link to be there or gone: the wait for a
+// Unix program may end before the program has.
+bool WaitForLink(const std::wstring& path, bool there)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (IsLink(path) == there)
+            return true;
+        ::Sleep(100);
+    }
+    return false;
 }
 
 } // namespace
 
-UnixLink::UnixLink(const std::wstring& link, const std::wstring& target) : m_link(UnixPath(link))
+UnixLink::UnixLink(const std::wstring& link, const std::wstring& target)
+    : m_path(link), m_link(UnixPath(link))
 {
     const std::string to = UnixPath(target);
-    m_made = !m_link.empty() && !to.empty() && RunUnix("/bin/ln -s '" + to + "' '" + m_link + "'");
+    m_problem = m_link.empty() || to.empty() ? "no Unix path"
+                                             : RunUnix("/bin/ln -s \"" + to + "\" \"" + m_link + "\"");
+    m_made = WaitForLink(link, true);
 }
 
 UnixLink::~UnixLink()
 {
-    if (m_made)
-        RunUnix("/bin/rm -f '" + m_link + "'");
+    if (m_made) {
+        RunUnix("/bin/rm -f \"" + m_link + "\"");
+        WaitForLink(m_path, false);
+    }
 }
 
 size_t TaskInfo::EnabledTriggers() const

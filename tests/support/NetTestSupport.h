@@ -100,9 +100,12 @@ public:
     UnixLink(const UnixLink&) = delete;
     UnixLink& operator=(const UnixLink&) = delete;
     bool Made() const { return m_made; }
+    const std::string& Problem() const { return m_problem; }
 
 private:
+    std::wstring m_path;
     std::string m_link;
+    std::string m_problem;
     bool m_made = false;
 };
 
