@@ -231,7 +231,7 @@ std::optional<UpdateOffer> ParseUpdateAnswer(const std::wstring& xml)
 std::wstring UpdateTargetFile()
 {
     std::optional<std::wstring> folder = UpdateFolder();
-    return folder ? *folder + L"\\update.exe" : std::wstring();
+    return folder ? *folder + L"\\" + kUpdaterName : std::wstring();
 }
 
 void CheckForUpdate()

@@ -1,9 +1,9 @@
-// Registered as the handler of web addresses by a test. Appends one line per
-// start, "<argument 1>|<argument 2>|...", as UTF-8 to the file named by a
-// first argument "/log:<file>" (the desktop's shell, which starts it for an
-// elevated program, does not have the test's environment) or else by
-// TAVRIN_URL_LOG, and the file name of the process that started it to the
-// same file name with ".parents" added; then exits.
+// Registered as a handler (of web addresses, of programs) by a test, with a
+// first argument "/log:<file>": the desktop's shell, which starts it for an
+// elevated program, does not have the test's environment. Appends one line
+// per start, "<argument 2>|<argument 3>|...", as UTF-8 to that file, and
+// the file name of the program that started it to the same file name with
+// ".parents" added; then exits.
 #include <windows.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
@@ -63,16 +63,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     int count = 0;
     wchar_t** arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-    int first = 1;
+    const int first = 2;
     std::wstring log;
-    if (arguments && count > 1 && std::wstring(arguments[1]).rfind(L"/log:", 0) == 0) {
+    if (arguments && count > 1 && std::wstring(arguments[1]).rfind(L"/log:", 0) == 0)
         log = arguments[1] + 5;
-        first = 2;
-    } else {
-        wchar_t path[MAX_PATH];
-        if (::GetEnvironmentVariableW(L"TAVRIN_URL_LOG", path, MAX_PATH))
-            log = path;
-    }
     std::wstring line;
     for (int index = first; arguments && index < count; ++index)
         line += (index > first ? L"|" : L"") + std::wstring(arguments[index]);
