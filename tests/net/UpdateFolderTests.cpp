@@ -4,18 +4,15 @@
 // stand-in that reads back what Windows would.
 #include <gtest/gtest.h>
 
-#include <windows.h>
-#include <sddl.h>
-
 #include <string>
-#include <vector>
 
 #include "net/UpdateFolder.h"
-#include "platform/FileSecurity.h"
+#include "tests/support/SecurityStandIn.h"
 #include "tests/support/TestSupport.h"
 
 using namespace Tavrin;
 using Tavrin::Test::ReadFileBytes;
+using Tavrin::Test::SecurityStandIn;
 using Tavrin::Test::TempFolder;
 using Tavrin::Test::WriteFileBytes;
 
@@ -25,62 +22,6 @@ bool FileExists(const std::wstring& path)
 {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
-
-std::wstring FinalPath(HANDLE handle)
-{
-    wchar_t path[MAX_PATH] = {};
-    DWORD length = ::GetFinalPathNameByHandleW(handle, path, MAX_PATH, FILE_NAME_NORMALIZED);
-    return length && length < MAX_PATH ? path : L"";
-}
-
-// While it lives, the owner and access list of every file or folder read
-// back as sddl (or the read fails with error), and each read's object is
-// recorded.
-class SecurityAnswer {
-public:
-    explicit SecurityAnswer(const wchar_t* sddl, DWORD error = ERROR_SUCCESS)
-    {
-        Sddl() = sddl;
-        Error() = error;
-        Reads().clear();
-        Platform::SecurityFunctions functions;
-        functions.read = &Read;
-        m_previous = Platform::ReplaceSecurityFunctions(functions);
-    }
-    ~SecurityAnswer() { Platform::ReplaceSecurityFunctions(m_previous); }
-    SecurityAnswer(const SecurityAnswer&) = delete;
-    SecurityAnswer& operator=(const SecurityAnswer&) = delete;
-
-    static std::vector<std::wstring>& Reads()
-    {
-        static std::vector<std::wstring> reads;
-        return reads;
-    }
-
-private:
-    static const wchar_t*& Sddl()
-    {
-        static const wchar_t* sddl = nullptr;
-        return sddl;
-    }
-    static DWORD& Error()
-    {
-        static DWORD error = ERROR_SUCCESS;
-        return error;
-    }
-    static DWORD Read(HANDLE object, PSECURITY_DESCRIPTOR* descriptor)
-    {
-        Reads().push_back(FinalPath(object));
-        if (Error() != ERROR_SUCCESS)
-            return Error();
-        return ::ConvertStringSecurityDescriptorToSecurityDescriptorW(Sddl(), SDDL_REVISION_1, descriptor,
-                                                                      nullptr)
-                   ? ERROR_SUCCESS
-                   : ::GetLastError();
-    }
-
-    Platform::SecurityFunctions m_previous;
-};
 
 struct SecurityCase {
     const char* name;
@@ -112,13 +53,13 @@ TEST(UpdateFolder, IsUsedOnlyWhenItEndsWithTheOwnerAndAccessListItWasMadeWith)
     for (const SecurityCase& c : kReadBack) {
         TempFolder parent;
         const std::wstring path = parent.File(L"TavrinUpdate");
-        SecurityAnswer answer(c.sddl);
+        SecurityStandIn answer(c.sddl);
         Platform::UniqueHandle folder = Net::PrepareUpdateFolder(path);
         EXPECT_EQ(static_cast<bool>(folder), c.used) << c.name;
         // A folder that is not used is deleted again.
         EXPECT_EQ(FileExists(path), c.used) << c.name;
-        ASSERT_EQ(SecurityAnswer::Reads().size(), 1u) << c.name;
-        EXPECT_EQ(SecurityAnswer::Reads()[0].substr(SecurityAnswer::Reads()[0].size() - 13),
+        ASSERT_EQ(SecurityStandIn::Reads().size(), 1u) << c.name;
+        EXPECT_EQ(SecurityStandIn::Reads()[0].substr(SecurityStandIn::Reads()[0].size() - 13),
                   L"\\TavrinUpdate")
             << c.name;
     }
@@ -128,7 +69,7 @@ TEST(UpdateFolder, IsNotUsedWhenItsAccessListCannotBeRead)
 {
     TempFolder parent;
     const std::wstring path = parent.File(L"TavrinUpdate");
-    SecurityAnswer answer(L"", ERROR_ACCESS_DENIED);
+    SecurityStandIn answer(L"", ERROR_ACCESS_DENIED);
     EXPECT_FALSE(Net::PrepareUpdateFolder(path));
     EXPECT_FALSE(FileExists(path));
 }
@@ -137,7 +78,7 @@ TEST(UpdateFolder, IsHeldSoThatNobodyCanMoveOrReplaceIt)
 {
     TempFolder parent;
     const std::wstring path = parent.File(L"TavrinUpdate");
-    SecurityAnswer answer(kReadBack[0].sddl);
+    SecurityStandIn answer(kReadBack[0].sddl);
     Platform::UniqueHandle folder = Net::PrepareUpdateFolder(path);
     ASSERT_TRUE(folder);
     EXPECT_FALSE(::MoveFileExW(path.c_str(), (path + L"-moved").c_str(), 0));
@@ -156,7 +97,7 @@ TEST(UpdateFolder, WhatStoodThereIsMovedAsideUnopenedAndANewFolderMade)
             ASSERT_TRUE(::CreateDirectoryW(path.c_str(), nullptr));
         }
         ASSERT_TRUE(WriteFileBytes(planted, "planted"));
-        SecurityAnswer answer(kReadBack[0].sddl);
+        SecurityStandIn answer(kReadBack[0].sddl);
         Platform::UniqueHandle folder = Net::PrepareUpdateFolder(path);
         ASSERT_TRUE(folder) << isFolder;
         EXPECT_FALSE(FileExists(path + L"\\version.dll")) << isFolder;
