@@ -2,6 +2,7 @@
 
 #include <winternl.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <vector>
@@ -91,7 +92,9 @@ DWORD RenameRelative(HANDLE handle, HANDLE folder, const std::wstring& newName)
     if (!set || !folder || !IsPlainName(newName))
         return ERROR_INVALID_PARAMETER;
     const ULONG nameBytes = static_cast<ULONG>(newName.size() * sizeof(wchar_t));
-    std::vector<unsigned char> buffer(offsetof(RenameInformation, fileName) + nameBytes);
+    // Never shorter than the structure itself, which the system checks.
+    std::vector<unsigned char> buffer(
+        std::max(sizeof(RenameInformation), offsetof(RenameInformation, fileName) + nameBytes));
     auto* rename = reinterpret_cast<RenameInformation*>(buffer.data());
     rename->replaceIfExists = FALSE;
     rename->rootDirectory = folder;
