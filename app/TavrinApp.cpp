@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "app/CommandLineParser.h"
+#include "app/ProgramFolder.h"
 #include "app/StartMode.h"
 #include "app/TavrinDlg.h"
 #include "core/settings/ChangeJournal.h"
@@ -56,6 +57,20 @@ int RunUndoMode()
     return result.Succeeded() ? 0 : 1;
 }
 
+// The first step of "/install": the program folder gets the access list it
+// keeps. A failure is reported and the install goes on; its exit code
+// tells the administrator who ran it.
+int RunLockProgramFolder()
+{
+    const DWORD error = Tavrin::App::LockProgramFolder();
+    if (error == ERROR_SUCCESS)
+        return 0;
+    std::fprintf(stderr, "The access list of the program folder could not be set (error %lu).\n",
+                 static_cast<unsigned long>(error));
+    std::fflush(stderr);
+    return 1;
+}
+
 } // namespace
 
 CTavrinApp::CTavrinApp()
@@ -83,6 +98,7 @@ BOOL CTavrinApp::InitInstance()
     parser.Parse(m_lpCmdLine);
     switch (SelectStartMode(parser)) {
     case StartMode::Install:
+        exitCode = RunLockProgramFolder();
         Tavrin::Net::ConfigureUpdateTask(true);
         // The outcome of the report changes nothing.
         Tavrin::Net::MakeInstallReport().Send(false);

@@ -1,7 +1,6 @@
 #include "net/UpdateCheck.h"
 
 #include <windows.h>
-#include <shellapi.h>
 #include <wininet.h>
 
 #include <pugixml.hpp>
@@ -11,6 +10,7 @@
 #include "net/UpdateFolder.h"
 #include "net/WinInetRequest.h"
 #include "platform/Module.h"
+#include "platform/RelativeFile.h"
 #include "platform/Text.h"
 #include "platform/UniqueHandle.h"
 
@@ -74,9 +74,79 @@ int RunGet(const UpdateServerRequest& record, const RequestLimits& limits, DWORD
     return sent ? kUpdateBadStatus : kUpdateNoConnection;
 }
 
+// The download's bytes into an open, empty file; the caller removes the
+// file when the result is not kUpdateOk.
+int DownloadInto(const UpdateServerRequest& request, HANDLE file)
+{
+    DWORD contentLength = 0;
+    unsigned long long written = 0;
+    bool writeFailed = false;
+    int result = RunGet(request, kDownloadLimits, contentLength, [&](const char* data, DWORD size) {
+        if (written + size > kMaxDownloadBytes)
+            return false;
+        DWORD done = 0;
+        if (!::WriteFile(file, data, size, &done, nullptr) || done != size) {
+            writeFailed = true;
+            return false;
+        }
+        written += size;
+        return true;
+    });
+    if (writeFailed)
+        result = kUpdateFileFailed;
+    if (contentLength != 0 && contentLength != written)
+        result = kUpdateNoConnection;
+    return result;
+}
+
 std::wstring Attribute(const pugi::xml_node& node, const wchar_t* name)
 {
     return node.attribute(name).value();
+}
+
+constexpr wchar_t kUpdaterName[] = L"update.exe";
+
+// The updater's file in the held update folder, opened relative to it.
+Platform::UniqueHandle OpenUpdater(HANDLE folder, ACCESS_MASK access, ULONG share,
+                                   Platform::RelativeOpen how = Platform::RelativeOpen::OpenExisting)
+{
+    Platform::RelativeFileSpec spec;
+    spec.access = access;
+    spec.share = share;
+    spec.how = how;
+    DWORD error = ERROR_SUCCESS;
+    return Platform::OpenRelative(folder, kUpdaterName, spec, error);
+}
+
+// Downloads the updater into a new file of the held update folder; a
+// failed download leaves no file.
+bool DownloadIntoFolder(const UpdateServerRequest& request, HANDLE folder)
+{
+    Platform::UniqueHandle file =
+        OpenUpdater(folder, GENERIC_READ | GENERIC_WRITE | DELETE, 0, Platform::RelativeOpen::CreateNew);
+    if (!file)
+        return false;
+    if (DownloadInto(request, file.Get()) == kUpdateOk)
+        return true;
+    Platform::DeleteOnClose(file.Get());
+    return false;
+}
+
+// Starts the updater by its full path with the offered parameters, through
+// no file association or search: the user's handlers (which HKCU can add)
+// must not run with this program's rights.
+void StartUpdater(const std::wstring& path, const std::wstring& params)
+{
+    std::wstring commandLine = L"\"" + path + L"\"" + (params.empty() ? L"" : L" " + params);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION process = {};
+    if (::CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                         &startup, &process)) {
+        Platform::UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
+    }
 }
 
 } // namespace
@@ -136,24 +206,7 @@ int DownloadFile(const UpdateServerRequest* request, const std::wstring& filePat
                                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file)
             return kUpdateFileFailed;
-        DWORD contentLength = 0;
-        unsigned long long written = 0;
-        bool writeFailed = false;
-        result = RunGet(*request, kDownloadLimits, contentLength, [&](const char* data, DWORD size) {
-            if (written + size > kMaxDownloadBytes)
-                return false;
-            DWORD done = 0;
-            if (!::WriteFile(file.Get(), data, size, &done, nullptr) || done != size) {
-                writeFailed = true;
-                return false;
-            }
-            written += size;
-            return true;
-        });
-        if (writeFailed)
-            result = kUpdateFileFailed;
-        if (contentLength != 0 && contentLength != written)
-            result = kUpdateNoConnection;
+        result = DownloadInto(*request, file.Get());
     }
     if (result != kUpdateOk)
         ::DeleteFileW(filePath.c_str());
@@ -178,7 +231,7 @@ std::optional<UpdateOffer> ParseUpdateAnswer(const std::wstring& xml)
 std::wstring UpdateTargetFile()
 {
     std::optional<std::wstring> folder = UpdateFolder();
-    return folder ? *folder + L"\\update.exe" : std::wstring();
+    return folder ? *folder + L"\\" + kUpdaterName : std::wstring();
 }
 
 void CheckForUpdate()
@@ -192,39 +245,33 @@ void CheckForUpdate()
         return;
 
     // The updater runs elevated, so it and everything it may load beside it
-    // must come from a folder no unelevated process can write to.
-    std::optional<std::wstring> folder = UpdateFolder();
-    if (!folder || !PrepareUpdateFolder(*folder)) {
-        Platform::DebugLine(L"update refused: the update folder is missing or others can write to it");
+    // must come from a folder no unelevated process can write to, made by
+    // this run and held while it is used.
+    std::optional<std::wstring> folderPath = UpdateFolder();
+    Platform::UniqueHandle folder = folderPath ? PrepareUpdateFolder(*folderPath) : Platform::UniqueHandle();
+    if (!folder) {
+        Platform::DebugLine(L"update refused: no update folder that only administrators can write");
         return;
     }
-    std::wstring target = UpdateTargetFile();
+    const std::wstring target = UpdateTargetFile();
     UpdateServerRequest download = MakeUpdateServerRequest(offer->host, offer->path);
-    if (DownloadFile(&download, target) != kUpdateOk)
+    if (!DownloadIntoFolder(download, folder.Get()))
         return;
 
     {
         // Held open without write sharing, so the file cannot change between
         // the check of its signature and its start.
-        Platform::UniqueHandle held(::CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        Platform::UniqueHandle held = OpenUpdater(folder.Get(), GENERIC_READ, FILE_SHARE_READ);
         if (held && VerifyCodeSignature(target, held.Get(), AcceptedUpdaterSigners())) {
-            SHELLEXECUTEINFOW execute = {};
-            execute.cbSize = sizeof(execute);
-            execute.fMask = SEE_MASK_NOCLOSEPROCESS;
-            execute.lpVerb = L"open";
-            execute.lpFile = target.c_str();
-            execute.lpParameters = offer->params.c_str();
-            execute.nShow = SW_SHOWNORMAL;
             // Started and left to run: the update mode ends without waiting.
-            Platform::UniqueHandle started;
-            if (::ShellExecuteExW(&execute))
-                started.Reset(execute.hProcess);
+            StartUpdater(target, offer->params);
             return;
         }
     }
     Platform::DebugLine(L"update refused: the downloaded updater is not signed by the vendor");
-    ::DeleteFileW(target.c_str());
+    Platform::UniqueHandle doomed = OpenUpdater(folder.Get(), DELETE, 0);
+    if (doomed)
+        Platform::DeleteOnClose(doomed.Get());
 }
 
 } // namespace Tavrin::Net

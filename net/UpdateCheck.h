@@ -59,9 +59,9 @@ std::optional<UpdateOffer> ParseUpdateAnswer(const std::wstring& xml);
 std::wstring UpdateTargetFile();
 
 // The update mode: asks the update endpoint for the current version and,
-// when it differs from this one, downloads the updater into the emptied
-// update folder and starts it, but only when it is signed by one of the
-// accepted updater signers.
+// when it differs from this one, downloads the updater into a new update
+// folder that this run made (see UpdateFolder.h) and starts it by its full
+// path, but only when it is signed by one of the accepted updater signers.
 void CheckForUpdate();
 
 } // namespace Tavrin::Net

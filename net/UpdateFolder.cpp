@@ -1,11 +1,12 @@
 #include "net/UpdateFolder.h"
 
 #include <windows.h>
-#include <aclapi.h>
-#include <sddl.h>
 #include <shlobj.h>
 
-#include "platform/UniqueHandle.h"
+#include "platform/FileSecurity.h"
+#include "platform/Module.h"
+#include "platform/RelativeFile.h"
+#include "platform/Text.h"
 
 namespace Tavrin::Net {
 
@@ -13,69 +14,77 @@ namespace {
 
 // Full control for SYSTEM and the administrators, passed on to everything
 // inside; protected, so nothing is inherited from the program-data folder,
-// which lets every user create files.
-const wchar_t kFolderSecurity[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+// which lets every user create files. Owned by the administrators, so that
+// the folder stays theirs whichever of them runs the update; a token that
+// cannot name them as owner leaves its own default owner, which the check
+// after creation then judges.
 const wchar_t kOwnedFolderSecurity[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+const wchar_t kFolderSecurity[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 
-using LocalMemory = Platform::UniqueResource<Platform::NullHandleTraits<HLOCAL, ::LocalFree>>;
-
-// Creates the folder with the descriptor and sets it once more through the
-// new folder's handle: some systems (Wine among them) create a folder with a
-// default descriptor whatever was asked for.
-bool CreateWithSecurity(const std::wstring& folder, const wchar_t* sddl, SECURITY_INFORMATION parts)
+// The new folder is held with read sharing only: without delete sharing
+// nobody can rename or delete it, so its path keeps naming it.
+Platform::UniqueHandle CreateAdministratorsFolder(HANDLE parent, const std::wstring& name, DWORD& error)
 {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr))
-        return false;
-    LocalMemory owned(descriptor);
-    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
-    if (!::CreateDirectoryW(folder.c_str(), &attributes))
-        return false;
-    Platform::UniqueHandle handle(
-        ::CreateFileW(folder.c_str(), READ_CONTROL | WRITE_DAC | WRITE_OWNER, 0, nullptr, OPEN_EXISTING,
-                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    PSID owner = nullptr;
-    PACL dacl = nullptr;
-    BOOL defaulted = FALSE, present = FALSE;
-    ::GetSecurityDescriptorOwner(descriptor, &owner, &defaulted);
-    ::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
-    // Whatever went wrong here, the check of the folder that follows decides.
-    if (handle)
-        ::SetSecurityInfo(handle.Get(), SE_FILE_OBJECT, parts, owner, nullptr, dacl, nullptr);
-    return true;
-}
-
-bool CreateAdministratorsFolder(const std::wstring& folder)
-{
-    // Owned by the administrators, so that the folder stays theirs whichever
-    // of them runs the update; a token that cannot name them as owner
-    // (SYSTEM's, for one) leaves its own default owner, itself trusted.
-    const SECURITY_INFORMATION dacl = DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION;
-    return CreateWithSecurity(folder, kOwnedFolderSecurity, dacl | OWNER_SECURITY_INFORMATION) ||
-           (::GetLastError() == ERROR_INVALID_OWNER && CreateWithSecurity(folder, kFolderSecurity, dacl));
-}
-
-// Clears out a folder moved aside: its files and links go, and empty
-// subfolders; nothing inside is followed or recursed into, since anyone may
-// have made it. What cannot go stays where it was moved.
-void RemoveMovedFolder(const std::wstring& folder)
-{
-    WIN32_FIND_DATAW found;
-    Platform::UniqueFindHandle find(::FindFirstFileW((folder + L"\\*").c_str(), &found));
-    if (find) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            std::wstring path = folder + L"\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                ::RemoveDirectoryW(path.c_str());
-            else
-                ::DeleteFileW(path.c_str());
-        } while (::FindNextFileW(find.Get(), &found));
+    Platform::UniqueHandle created;
+    for (const wchar_t* sddl : {kOwnedFolderSecurity, kFolderSecurity}) {
+        Platform::LocalMemory descriptor = Platform::SecurityDescriptorFromSddl(sddl);
+        Platform::RelativeFileSpec spec;
+        spec.access = FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_TRAVERSE | READ_CONTROL | DELETE;
+        spec.share = FILE_SHARE_READ;
+        spec.how = Platform::RelativeOpen::CreateNew;
+        spec.kind = Platform::RelativeKind::Folder;
+        spec.security = descriptor.Get();
+        created = Platform::OpenRelative(parent, name, spec, error);
+        if (created || error != ERROR_INVALID_OWNER)
+            break;
     }
-    find.Reset();
-    ::RemoveDirectoryW(folder.c_str());
+    return created;
+}
+
+// Whether the folder ended with the owner and access list it was created
+// with. Where the system keeps no access lists there is nothing to check.
+bool GotItsOwnerAndAccessList(HANDLE folder)
+{
+    if (!Platform::AccessListsEnforced())
+        return true;
+    Platform::LocalMemory descriptor;
+    return Platform::ReadSecurity(folder, descriptor) == ERROR_SUCCESS &&
+           Platform::OnlyAdministratorsCanChange(descriptor.Get());
+}
+
+// Moves whatever stands at path out of the way without entering it. False
+// when it stays, or when it was a link: a link there means that someone
+// prepared the path, and the run uses nothing near it.
+bool MoveAside(HANDLE parent, const std::wstring& path, const std::wstring& name)
+{
+    DWORD error = ERROR_SUCCESS;
+    Platform::RelativeFileSpec spec;
+    spec.access = DELETE | FILE_READ_ATTRIBUTES;
+    spec.share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    spec.kind = Platform::RelativeKind::Either;
+    Platform::UniqueHandle existing = Platform::OpenRelative(parent, name, spec, error);
+    // Windows opens a link itself here; Wine opens what a link points to,
+    // and only the entry's attributes, read by path, still show the link.
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    const bool linkItself = existing && Platform::IsLinkItself(existing.Get());
+    const bool link =
+        linkItself || (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT));
+    if (link && !linkItself) {
+        Platform::DebugLine(L"update refused: a link stands at the update folder's path");
+        return false;
+    }
+    if (!existing) {
+        Platform::DebugLine(L"update refused: what stands at the update folder's path cannot be moved");
+        return false;
+    }
+    const std::wstring aside =
+        name + L".old-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(::GetTickCount());
+    // The rename acts on what the handle holds, a link included, never on
+    // what a link points to.
+    error = Platform::RenameRelative(existing.Get(), parent, aside);
+    if (link)
+        Platform::DebugLine(L"update refused: a link stood at the update folder's path and was moved aside");
+    return error == ERROR_SUCCESS && !link;
 }
 
 } // namespace
@@ -93,20 +102,33 @@ std::optional<std::wstring> UpdateFolder()
     return folder + L"TavrinUpdate";
 }
 
-bool PrepareUpdateFolder(const std::wstring& folder)
+Platform::UniqueHandle PrepareUpdateFolder(const std::wstring& path)
 {
-    // A folder that is already there is never used, whoever made it: it is
-    // moved aside (a link is moved, not followed) and a new one is made, so
-    // the folder the updater runs from is always one this run created.
-    if (::GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        std::wstring aside = folder + L".old-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                             std::to_wstring(::GetTickCount());
-        if (!::MoveFileExW(folder.c_str(), aside.c_str(), 0))
-            return false;
-        RemoveMovedFolder(aside);
+    const std::wstring parentPath = Platform::FolderOf(path);
+    if (parentPath.empty())
+        return Platform::UniqueHandle();
+    const std::wstring name = path.substr(parentPath.size() + 1);
+    // The program-data folder itself belongs to the system; what is made or
+    // moved in it is named relative to this handle.
+    Platform::UniqueHandle parent(::CreateFileW(
+        parentPath.c_str(), FILE_LIST_DIRECTORY | FILE_ADD_SUBDIRECTORY | FILE_TRAVERSE | SYNCHRONIZE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!parent)
+        return Platform::UniqueHandle();
+
+    DWORD error = ERROR_SUCCESS;
+    Platform::UniqueHandle folder = CreateAdministratorsFolder(parent.Get(), name, error);
+    // Whatever stands there, an earlier download's folder or anyone's file,
+    // folder or link, is never used: it goes aside and a new folder is made.
+    if (!folder && error == ERROR_ALREADY_EXISTS && MoveAside(parent.Get(), path, name))
+        folder = CreateAdministratorsFolder(parent.Get(), name, error);
+    if (folder && !GotItsOwnerAndAccessList(folder.Get())) {
+        Platform::DebugLine(L"update refused: the new update folder did not get its owner and access list");
+        Platform::DeleteOnClose(folder.Get());
+        folder.Reset();
     }
-    // Fails when someone made the folder again in the meantime.
-    return CreateAdministratorsFolder(folder);
+    return folder;
 }
 
 } // namespace Tavrin::Net

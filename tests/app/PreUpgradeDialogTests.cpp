@@ -473,13 +473,15 @@ TEST_F(PreUpgradeDialog, EscapeOnTheStartViewEndsTheProgramWithoutSaving)
         EXPECT_FALSE(Exists(name));
 }
 
-TEST_F(PreUpgradeDialog, UpgradeNowOpensTheUpgradePageWithTheWebHandler)
+TEST_F(PreUpgradeDialog, UpgradeNowHasTheDesktopShellOpenTheUpgradePage)
 {
     InstallerKey installer;
     installer.SetDword(L"ScanPauseMilliseconds", 0);
     // A stand-in browser, registered for web addresses for this test only.
     WebAddressStandIn browser(folder.Path());
     ASSERT_TRUE(browser.Ready());
+    WebAddressStandIn planted(folder.Path(), WebAddressStandIn::Where::PlantedByUser);
+    ASSERT_TRUE(planted.Ready());
     WindowsVersionOverride override(L"tavrin.exe", L"win81");
     HWND dialog = StartAndWaitForDialog();
     ASSERT_NE(dialog, nullptr);
@@ -496,6 +498,10 @@ TEST_F(PreUpgradeDialog, UpgradeNowOpensTheUpgradePageWithTheWebHandler)
     Wait(500);
     const std::string expected(kUpgradePage, kUpgradePage + wcslen(kUpgradePage));
     EXPECT_EQ(browser.Log(), expected + "\n");
+    // Started by the desktop's shell, as the logged-on user, not by the
+    // elevated program.
+    EXPECT_EQ(browser.Parents(), "explorer.exe\n");
+    EXPECT_EQ(planted.Log(), "");
 
     // Nothing else changes: the page stays, the program runs on.
     EXPECT_TRUE(::IsWindowVisible(resultsPage));

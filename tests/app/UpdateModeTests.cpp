@@ -3,9 +3,11 @@
 #include "net/UpdateCheck.h"
 #include "net/WinInetRequest.h"
 #include "platform/Module.h"
+#include "platform/UniqueHandle.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/NetTestSupport.h"
 #include "tests/support/TestSupport.h"
+#include "tests/ui/LinkStandIns.h"
 
 using namespace Tavrin::Test;
 
@@ -60,6 +62,24 @@ protected:
                 break;
             ::Sleep(100);
         }
+        for (const std::wstring& aside : AsideFolders())
+            RemoveFolder(aside);
+    }
+
+    // What the update mode moved aside from the update folder's path.
+    static std::vector<std::wstring> AsideFolders()
+    {
+        std::vector<std::wstring> folders;
+        const std::wstring parent = Tavrin::Platform::FolderOf(UpdateFolder());
+        WIN32_FIND_DATAW found;
+        Tavrin::Platform::UniqueFindHandle find(
+            ::FindFirstFileW((UpdateFolder() + L".old-*").c_str(), &found));
+        if (find) {
+            do
+                folders.push_back(parent + L"\\" + found.cFileName);
+            while (::FindNextFileW(find.Get(), &found));
+        }
+        return folders;
     }
 
     // Answers the update check with one "version" element naming the
@@ -117,6 +137,10 @@ TEST_F(UpdateModeTest, ASignedUpdaterIsDownloadedAndStartedWithItsParameters)
 {
     TrustedTestRoot root;
     ASSERT_TRUE(root.Added());
+    // Started by its path, not through what the user's classes say about
+    // programs.
+    PlantedProgramHandler planted(temp.Path());
+    ASSERT_TRUE(planted.Ready());
     Offer(L"1.0.3", L"test_updater_signed.exe");
     RunUpdate();
     std::string started = WaitForRecord(20000);
@@ -131,6 +155,7 @@ TEST_F(UpdateModeTest, ASignedUpdaterIsDownloadedAndStartedWithItsParameters)
     EXPECT_EQ(requests[1].target, "/files/TavrinUpdater.exe");
     // The updater stays where it was downloaded.
     EXPECT_EQ(ReadFileBytes(Target()), ReadFileBytes(BinFolder() + L"\\test_updater_signed.exe"));
+    EXPECT_EQ(planted.Log(), "");
 }
 
 TEST_F(UpdateModeTest, AnEmptyVersionIdCountsAsAnUpdate)
@@ -204,7 +229,7 @@ TEST_F(UpdateModeTest, AnInvalidParametersDownloadLeavesNoFile)
     EXPECT_FALSE(FileExists(Target()));
 }
 
-TEST_F(UpdateModeTest, AnOldDownloadIsRemovedBeforeTheNextOne)
+TEST_F(UpdateModeTest, AnOldDownloadIsNotInTheFolderOfTheNextOne)
 {
     ::CreateDirectoryW(UpdateFolder().c_str(), nullptr);
     ASSERT_TRUE(WriteFileBytes(Target(), "stale updater"));
@@ -354,7 +379,7 @@ TEST_F(UpdateModeTest, TheUpdaterRunsFromAFolderOnlyAdministratorsCanWrite)
     EXPECT_EQ(OthersCanWrite(UpdateFolder()), "");
 }
 
-TEST_F(UpdateModeTest, TheUpdateFolderIsEmptiedBeforeEachDownload)
+TEST_F(UpdateModeTest, AnEarlierUpdateFolderIsMovedAsideUnopened)
 {
     TrustedTestRoot root;
     Offer(L"1.0.3", L"test_updater.exe"); // refused, so the folder stays
@@ -366,6 +391,10 @@ TEST_F(UpdateModeTest, TheUpdateFolderIsEmptiedBeforeEachDownload)
     RunUpdate();
     EXPECT_EQ(WaitForRecord(20000).rfind("params=", 0), 0u);
     EXPECT_FALSE(FileExists(planted));
+    // Nothing in the earlier folder was opened or deleted.
+    std::vector<std::wstring> aside = AsideFolders();
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(ReadFileBytes(aside[0] + L"\\version.dll"), "planted");
 }
 
 TEST_F(UpdateModeTest, AnUpdateFolderSomeoneElseMadeIsReplacedNotUsed)
@@ -378,11 +407,25 @@ TEST_F(UpdateModeTest, AnUpdateFolderSomeoneElseMadeIsReplacedNotUsed)
     RunUpdate();
     EXPECT_EQ(WaitForRecord(20000), "params=/silent /from:1.0.2\npath=" + Narrow(Target()) + "\n");
     EXPECT_FALSE(FileExists(planted));
-    // The folder moved aside was cleared out and removed.
-    std::wstring parent = Tavrin::Platform::FolderOf(UpdateFolder());
-    WIN32_FIND_DATAW found;
-    HANDLE find = ::FindFirstFileW((UpdateFolder() + L".old-*").c_str(), &found);
-    EXPECT_EQ(find, INVALID_HANDLE_VALUE) << Narrow(parent);
-    if (find != INVALID_HANDLE_VALUE)
-        ::FindClose(find);
+    // The folder was moved aside as it was, nothing in it touched.
+    std::vector<std::wstring> aside = AsideFolders();
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(ReadFileBytes(aside[0] + L"\\version.dll"), "planted");
+}
+
+TEST_F(UpdateModeTest, ALinkAtTheUpdateFolderIsNotFollowedAndNothingIsDownloaded)
+{
+    TrustedTestRoot root;
+    ASSERT_TRUE(root.Added());
+    TempFolder elsewhere;
+    const std::wstring kept = elsewhere.File(L"keep.txt");
+    ASSERT_TRUE(WriteFileBytes(kept, "someone's file"));
+    UnixLink link(UpdateFolder(), elsewhere.Path());
+    ASSERT_TRUE(link.Made()) << link.Problem();
+    Offer(L"1.0.3", L"test_updater_signed.exe");
+    RunUpdate();
+    EXPECT_EQ(ReadFileBytes(kept), "someone's file");
+    EXPECT_FALSE(FileExists(elsewhere.File(L"update.exe")));
+    EXPECT_EQ(server.Requests().size(), 1u); // the answer only
+    EXPECT_EQ(WaitForRecord(3000), "");
 }

@@ -235,6 +235,11 @@ bool FileSystemKeepsSecurity()
 
 void RemoveFolder(const std::wstring& path)
 {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        ::RemoveDirectoryW(path.c_str());
+        return;
+    }
     WIN32_FIND_DATAW found;
     Platform::UniqueFindHandle find(::FindFirstFileW((path + L"\\*").c_str(), &found));
     if (find) {
@@ -251,6 +256,67 @@ void RemoveFolder(const std::wstring& path)
     }
     find.Reset();
     ::RemoveDirectoryW(path.c_str());
+}
+
+namespace {
+
+// The Unix path of a Windows path in the prefix; empty where there is none.
+std::string UnixPath(const std::wstring& path)
+{
+    using UnixFileName = char*(CDECL*)(const wchar_t*);
+    auto toUnix = reinterpret_cast<UnixFileName>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* name = toUnix ? toUnix(path.c_str()) : nullptr;
+    std::string unixPath = name ? name : "";
+    if (name)
+        ::HeapFree(::GetProcessHeap(), 0, name);
+    return unixPath;
+}
+
+// Runs a Unix program of the host (Wine starts ELF programs as it starts
+// Windows ones) and gives back what it wrote; the exit code of a Unix
+// program does not always reach its Windows parent.
+std::string RunUnix(const std::string& commandLine)
+{
+    ProcessResult result = RunProcess(std::wstring(commandLine.begin(), commandLine.end()), 20000);
+    return commandLine + (result.timedOut ? " timed out: " : ": ") + result.output;
+}
+
+bool IsLink(const std::wstring& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Waits up to 10 seconds for the link to be there or gone: the wait for a
+// Unix program may end before the program has.
+bool WaitForLink(const std::wstring& path, bool there)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (IsLink(path) == there)
+            return true;
+        ::Sleep(100);
+    }
+    return false;
+}
+
+} // namespace
+
+UnixLink::UnixLink(const std::wstring& link, const std::wstring& target)
+    : m_path(link), m_link(UnixPath(link))
+{
+    const std::string to = UnixPath(target);
+    m_problem = m_link.empty() || to.empty() ? "no Unix path"
+                                             : RunUnix("/bin/ln -s \"" + to + "\" \"" + m_link + "\"");
+    m_made = WaitForLink(link, true);
+}
+
+UnixLink::~UnixLink()
+{
+    if (m_made) {
+        RunUnix("/bin/rm -f \"" + m_link + "\"");
+        WaitForLink(m_path, false);
+    }
 }
 
 size_t TaskInfo::EnabledTriggers() const

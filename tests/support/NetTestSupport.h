@@ -84,8 +84,30 @@ bool FileSystemKeepsSecurity();
 // Windows ends the call.
 bool RunningOnWine();
 
-// Removes a folder, the files in it and its empty subfolders.
+// Removes a folder, the files in it and its empty subfolders. A link or
+// junction is removed where the system lets it go, never entered.
 void RemoveFolder(const std::wstring& path);
+
+// A Unix symbolic link made with ln -s in the prefix, from a Windows path to
+// another, removed (the link only) when the object goes. Wine presents one
+// that points at a folder as a folder and a reparse point, and follows it,
+// as Windows follows a junction; Wine can make neither a Windows link nor
+// a junction.
+class UnixLink {
+public:
+    UnixLink(const std::wstring& link, const std::wstring& target);
+    ~UnixLink();
+    UnixLink(const UnixLink&) = delete;
+    UnixLink& operator=(const UnixLink&) = delete;
+    bool Made() const { return m_made; }
+    const std::string& Problem() const { return m_problem; }
+
+private:
+    std::wstring m_path;
+    std::string m_link;
+    std::string m_problem;
+    bool m_made = false;
+};
 
 // A scheduled task as the Task Scheduler reports it.
 struct TaskTriggerInfo {

@@ -457,6 +457,8 @@ TEST_F(CompatibilityPageTest, LinksStartTheDeviceManagerAndTheAssociationPage)
     WriteSavedFiles();
     LinkStandIns standIns(folder.Path());
     ASSERT_TRUE(standIns.Ready());
+    PlantedProgramHandler planted(folder.Path());
+    ASSERT_TRUE(planted.Ready());
     CreatePage();
     Toggle(page->GetDriversHeader());
     Toggle(page->GetExtensionsHeader());
@@ -470,10 +472,8 @@ TEST_F(CompatibilityPageTest, LinksStartTheDeviceManagerAndTheAssociationPage)
     Click(extensions, CellPoint(extensions, 0, 1, 19));
     ASSERT_TRUE(standIns.WaitForRuns(2)) << standIns.Log();
     std::string log = standIns.Log();
-    const std::string control = "control.exe\" /name Microsoft.DefaultPrograms /page pageFileAssoc\nend\n";
-    ASSERT_GT(log.size(), control.size());
-    EXPECT_EQ(log.compare(log.size() - control.size(), control.size(), control), 0) << log;
-    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 4) << log;
+    // The control panel of the system folder, by its full path.
+    EXPECT_EQ(log, LinkStandIns::DeviceManagerRun() + LinkStandIns::AssociationPageRun());
 
     // From the keyboard: Space on a focused row follows its link; the
     // applications list has none.
@@ -492,6 +492,7 @@ TEST_F(CompatibilityPageTest, LinksStartTheDeviceManagerAndTheAssociationPage)
               0)
         << log;
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 6) << log;
+    EXPECT_EQ(planted.Log(), "");
 }
 
 TEST_F(CompatibilityPageTest, ClicksOnNamesBelowTheLinkAreaOrOnApplicationsStartNothing)

@@ -3,7 +3,10 @@
 // page's tests and the main window's.
 #include <windows.h>
 
+#include <initializer_list>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/Text.h"
 #include "tests/helpers/standins/SystemStandIns.h"
@@ -44,6 +47,12 @@ public:
     {
         return "start \"" + Platform::Narrow(SystemFolder(), CP_UTF8) + "\\mmc.exe\" devmgmt.msc\nend\n";
     }
+    // The log of one run of the control panel's association page, likewise.
+    static std::string AssociationPageRun()
+    {
+        return "start \"" + Platform::Narrow(SystemFolder(), CP_UTF8) +
+               "\\control.exe\" /name Microsoft.DefaultPrograms /page pageFileAssoc\nend\n";
+    }
 
 private:
     size_t Finished() const
@@ -60,36 +69,61 @@ private:
     bool m_ready = false;
 };
 
-// While it lives, web addresses open in a stand-in browser that appends each
-// address it is given, one line each, to Log().
-class WebAddressStandIn {
+// While it lives, a stand-in handler is registered for some classes (web
+// addresses, programs) and appends each address or file it is given, one
+// line each, to Log(), and the file name of the program that started it to
+// Parents(). It is registered with the machine's classes, or planted in the
+// user's (HKCU\Software\Classes, which Windows merges into the classes
+// every program of the user reads, an elevated one included).
+class HandlerStandIn {
 public:
-    explicit WebAddressStandIn(const std::wstring& logFolder)
-        : m_log(Platform::JoinPath(logFolder, L"opened.txt"))
+    enum class Where { Machine, PlantedByUser };
+    HandlerStandIn(const std::wstring& logFolder, Where where, std::initializer_list<const wchar_t*> classes)
+        : m_log(Platform::JoinPath(logFolder, where == Where::Machine ? L"opened.txt" : L"planted.txt"))
     {
-        const std::wstring handler = L"\"" + StandInProgram(L"urlhandler.exe") + L"\" \"%1\"";
+        const HKEY root = where == Where::Machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+        const std::wstring handler =
+            L"\"" + StandInProgram(L"urlhandler.exe") + L"\" \"/log:" + m_log + L"\" \"%1\"";
         m_ready = true;
-        for (const wchar_t* key : kCommandKeys)
+        for (const wchar_t* name : classes) {
+            const std::wstring key = L"Software\\Classes\\" + std::wstring(name) + L"\\shell\\open\\command";
+            m_backups.push_back(std::make_unique<RegistryValueBackup>(root, key, L""));
             m_ready =
-                m_ready && ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key, nullptr, REG_SZ, handler.c_str(),
+                m_ready && ::RegSetKeyValueW(root, key.c_str(), nullptr, REG_SZ, handler.c_str(),
                                              static_cast<DWORD>((handler.size() + 1) * sizeof(wchar_t))) ==
                                ERROR_SUCCESS;
-        ::SetEnvironmentVariableW(L"TAVRIN_URL_LOG", m_log.c_str());
+        }
     }
-    ~WebAddressStandIn() { ::SetEnvironmentVariableW(L"TAVRIN_URL_LOG", nullptr); }
-    WebAddressStandIn(const WebAddressStandIn&) = delete;
-    WebAddressStandIn& operator=(const WebAddressStandIn&) = delete;
+    HandlerStandIn(const HandlerStandIn&) = delete;
+    HandlerStandIn& operator=(const HandlerStandIn&) = delete;
 
     bool Ready() const { return m_ready; }
     std::string Log() const { return ReadFileBytes(m_log); }
+    std::string Parents() const { return ReadFileBytes(m_log + L".parents"); }
 
 private:
-    static constexpr const wchar_t* kCommandKeys[] = {L"Software\\Classes\\http\\shell\\open\\command",
-                                                      L"Software\\Classes\\https\\shell\\open\\command"};
-    RegistryValueBackup m_http{HKEY_LOCAL_MACHINE, kCommandKeys[0], L""};
-    RegistryValueBackup m_https{HKEY_LOCAL_MACHINE, kCommandKeys[1], L""};
+    std::vector<std::unique_ptr<RegistryValueBackup>> m_backups;
     std::wstring m_log;
     bool m_ready = false;
+};
+
+// A stand-in browser for web addresses.
+class WebAddressStandIn : public HandlerStandIn {
+public:
+    explicit WebAddressStandIn(const std::wstring& logFolder, Where where = Where::Machine)
+        : HandlerStandIn(logFolder, where, {L"http", L"https"})
+    {
+    }
+};
+
+// A handler planted for programs: what a shell would start in place of a
+// program it is asked to open.
+class PlantedProgramHandler : public HandlerStandIn {
+public:
+    explicit PlantedProgramHandler(const std::wstring& logFolder)
+        : HandlerStandIn(logFolder, Where::PlantedByUser, {L"exefile", L".exe"})
+    {
+    }
 };
 
 } // namespace Tavrin::Test

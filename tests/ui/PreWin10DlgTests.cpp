@@ -2,9 +2,12 @@
 // page switching and the end of the dialog while its scan runs.
 #include <gtest/gtest.h>
 
+#include <exdisp.h>
+
 #include <memory>
 #include <string>
 
+#include "platform/ComPtr.h"
 #include "res/resource.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WindowTestSupport.h"
@@ -214,12 +217,15 @@ TEST_F(PreWin10Window, ResultsPageShowsEachOutcome)
     EXPECT_NE(markCentres[1], markCentres[2]);
 }
 
-TEST_F(PreWin10Window, UpgradeNowOpensTheWebAddressWithTheRedirectionLeftOn)
+TEST_F(PreWin10Window, UpgradeNowHasTheDesktopShellOpenTheWebAddressWithTheRedirectionLeftOn)
 {
     // With the redirection off, the shell's own loads can fail in a 32-bit
     // process on 64-bit Windows and the browser silently never opens.
     Tavrin::Test::WebAddressStandIn browser(folder.Path());
     ASSERT_TRUE(browser.Ready());
+    Tavrin::Test::WebAddressStandIn planted(folder.Path(),
+                                            Tavrin::Test::WebAddressStandIn::Where::PlantedByUser);
+    ASSERT_TRUE(planted.Ready());
     COMPATIBILITY_RESULT r = ReadyPc();
     auto dialog = ShowDialog(&r);
     ASSERT_TRUE(dialog);
@@ -232,7 +238,73 @@ TEST_F(PreWin10Window, UpgradeNowOpensTheWebAddressWithTheRedirectionLeftOn)
     ASSERT_TRUE(PumpUntil([&] { return !browser.Log().empty(); }, 20000)) << "no web address was opened";
     const std::wstring address = Tavrin::UI::kUpgradePageAddress;
     EXPECT_EQ(browser.Log(), std::string(address.begin(), address.end()) + "\n");
+    // The desktop's shell started the browser as the logged-on user; this
+    // program, which runs elevated, started nothing.
+    EXPECT_EQ(browser.Parents(), "explorer.exe\n");
+    EXPECT_EQ(planted.Log(), "");
     EXPECT_EQ(redirection.Seen(), std::vector<std::string>{});
+}
+
+namespace {
+
+// While it lives, this thread finds no desktop shell: the shell's list of
+// windows, which the desktop's Explorer serves, cannot be made.
+class NoDesktopShell : public IClassFactory {
+public:
+    NoDesktopShell()
+        : m_registered(SUCCEEDED(::CoRegisterClassObject(CLSID_ShellWindows, this, CLSCTX_LOCAL_SERVER,
+                                                         REGCLS_MULTIPLEUSE, &m_cookie)))
+    {
+    }
+    virtual ~NoDesktopShell()
+    {
+        if (m_registered)
+            ::CoRevokeClassObject(m_cookie);
+    }
+    NoDesktopShell(const NoDesktopShell&) = delete;
+    NoDesktopShell& operator=(const NoDesktopShell&) = delete;
+    bool Registered() const { return m_registered; }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    {
+        *object = iid == IID_IUnknown || iid == IID_IClassFactory ? this : nullptr;
+        return *object ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID, void** object) override
+    {
+        *object = nullptr;
+        return CO_E_SERVER_EXEC_FAILURE;
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+
+private:
+    Tavrin::Platform::ComApartment m_apartment;
+    DWORD m_cookie = 0;
+    bool m_registered;
+};
+
+} // namespace
+
+TEST_F(PreWin10Window, UpgradeNowOpensNothingWithoutTheDesktopShell)
+{
+    // No handler is looked up in its place, the user's or the machine's.
+    Tavrin::Test::WebAddressStandIn browser(folder.Path());
+    ASSERT_TRUE(browser.Ready());
+    NoDesktopShell noShell;
+    ASSERT_TRUE(noShell.Registered());
+    COMPATIBILITY_RESULT r = ReadyPc();
+    auto dialog = ShowDialog(&r);
+    ASSERT_TRUE(dialog);
+    CResulstDlg& page = dialog->ResultsPage();
+    page.FillResults(&r);
+    page.ShowWindow(SW_SHOW);
+    page.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_UPGRADE_NOW, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(page.GetDlgItem(IDC_UPGRADE_NOW)));
+    // Whatever would have started has had time to write its line.
+    PumpMessagesFor(3000);
+    EXPECT_EQ(browser.Log(), "");
 }
 
 TEST_F(PreWin10Window, ScanMarksTheStepsSavesTheFilesAndShowsTheResults)

@@ -1,7 +1,5 @@
 #include "ui/pages/CCompatibilityDlg.h"
 
-#include <shellapi.h>
-
 #include <algorithm>
 #include <cmath>
 #include <iterator>
@@ -332,8 +330,11 @@ void CCompatibilityDlg::OnCellButtonClick(int row, int /*column*/, UINT listId)
         const std::wstring console = Tavrin::Core::SystemToolPath(L"mmc.exe");
         Tavrin::Core::StartSystemTool(L"mmc.exe", L"\"" + console + L"\" devmgmt.msc", {});
     } else if (listId == IDC_LIST_EXTENSIONS && IsRowOf(row, lostAssociations)) {
-        ::ShellExecuteW(nullptr, L"open", L"control.exe",
-                        L"/name Microsoft.DefaultPrograms /page pageFileAssoc", nullptr, SW_SHOW);
+        // The control panel likewise, never found by name or through a
+        // file association.
+        const std::wstring panel = Tavrin::Core::SystemToolPath(L"control.exe");
+        Tavrin::Core::StartSystemTool(
+            L"control.exe", L"\"" + panel + L"\" /name Microsoft.DefaultPrograms /page pageFileAssoc", {});
     }
 }
 

@@ -1,13 +1,12 @@
 #include "ui/pages/ResulstDlg.h"
 #include "ui/controls/PageDrawing.h"
 
-#include <shellapi.h>
-
 #include <algorithm>
 #include <cmath>
 
 #include "core/compat/SystemInfo.h"
 #include "framework/CWinApp.h"
+#include "platform/DesktopShell.h"
 #include "res/resource.h"
 #include "ui/controls/TextFit.h"
 
@@ -258,10 +257,10 @@ BOOL CResulstDlg::OnCommand(WPARAM wParam, LPARAM lParam)
 
 void CResulstDlg::OnUpgradeNow()
 {
-    // The redirection stays on: a web address is no program of the system
-    // folder, and with it off the shell's own loads can fail in a 32-bit
-    // process on 64-bit Windows, so the browser would silently not open.
-    ::ShellExecuteW(nullptr, L"open", Tavrin::UI::kUpgradePageAddress, nullptr, nullptr, SW_SHOW);
+    // The browser runs as the logged-on user, not with this program's
+    // rights; the redirection stays on, as nothing of the system folder is
+    // started here. When the desktop's shell cannot be asked, nothing opens.
+    Tavrin::Platform::OpenAsDesktopUser(Tavrin::UI::kUpgradePageAddress);
 }
 
 void CResulstDlg::DrawContent(Gdiplus::Graphics& graphics)
