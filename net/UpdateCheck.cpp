@@ -45,7 +45,7 @@ int RunGet(const UpdateServerRequest& record, const RequestLimits& limits, DWORD
            const PieceSink& sink)
 {
     contentLength = 0;
-    std::optional<Endpoint> endpoint = ParseEndpoint(FieldText(record.host), INTERNET_DEFAULT_HTTP_PORT);
+    std::optional<Endpoint> endpoint = ParseEndpoint(FieldText(record.host));
     if (!endpoint)
         return kUpdateNoConnection;
     WinInetRequest request(L"Pellumo", ConfiguredLimits(limits));
@@ -132,10 +132,14 @@ int DownloadFile(const UpdateServerRequest* request, const std::wstring& filePat
 
     int result;
     {
-        Platform::UniqueHandle file(::CreateFileW(filePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        Platform::UniqueHandle file(::CreateFileW(filePath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
+                                                  nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file)
             return kUpdateFileFailed;
+        // Deleted when closed unless the whole file arrived: a request that
+        // runs out of its limits ends the process in the middle.
+        FILE_DISPOSITION_INFO disposition = {TRUE};
+        ::SetFileInformationByHandle(file.Get(), FileDispositionInfo, &disposition, sizeof(disposition));
         DWORD contentLength = 0;
         unsigned long long written = 0;
         bool writeFailed = false;
@@ -154,6 +158,10 @@ int DownloadFile(const UpdateServerRequest* request, const std::wstring& filePat
             result = kUpdateFileFailed;
         if (contentLength != 0 && contentLength != written)
             result = kUpdateNoConnection;
+        disposition.DeleteFile = FALSE;
+        if (result == kUpdateOk &&
+            !::SetFileInformationByHandle(file.Get(), FileDispositionInfo, &disposition, sizeof(disposition)))
+            result = kUpdateFileFailed;
     }
     if (result != kUpdateOk)
         ::DeleteFileW(filePath.c_str());
