@@ -124,53 +124,50 @@ LoopbackHttpServer::LoopbackHttpServer(Transport transport) : m_transport(transp
 
 bool LoopbackHttpServer::StartFront()
 {
-    SECURITY_ATTRIBUTES inherited = {sizeof(inherited), nullptr, TRUE};
-    HANDLE inputRead = nullptr, inputWrite = nullptr, outputRead = nullptr, outputWrite = nullptr;
-    if (!::CreatePipe(&inputRead, &inputWrite, &inherited, 0))
-        return false;
-    Platform::UniqueHandle childInput(inputRead);
-    m_frontInput.Reset(inputWrite);
-    if (!::CreatePipe(&outputRead, &outputWrite, &inherited, 0))
-        return false;
-    Platform::UniqueHandle childOutput(outputWrite);
-    m_frontOutput.Reset(outputRead);
-    ::SetHandleInformation(m_frontInput.Get(), HANDLE_FLAG_INHERIT, 0);
-    ::SetHandleInformation(m_frontOutput.Get(), HANDLE_FLAG_INHERIT, 0);
+    // Wine gives a Unix program no pipes for its standard handles, and no
+    // process handle: the front connects back to a port of this server,
+    // tells its own port there and lives as long as that connection.
+    SOCKET control = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof(address);
+    bool listening = control != INVALID_SOCKET &&
+                     ::bind(control, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+                     ::listen(control, 1) == 0 &&
+                     ::getsockname(control, reinterpret_cast<sockaddr*>(&address), &length) == 0;
 
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = childInput.Get();
-    startup.hStdOutput = childOutput.Get();
-    startup.hStdError = childOutput.Get();
     std::wstring program = BinFolder() + L"\\tls_front";
-    std::wstring commandLine = L"\"" + program + L"\" " + std::to_wstring(m_port);
+    std::wstring commandLine =
+        L"\"" + program + L"\" " + std::to_wstring(m_port) + L" " + std::to_wstring(ntohs(address.sin_port));
     PROCESS_INFORMATION started = {};
-    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                          &startup, &started))
+    if (listening && ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                                      nullptr, nullptr, &startup, &started)) {
+        if (started.hProcess)
+            ::CloseHandle(started.hProcess);
+        if (started.hThread)
+            ::CloseHandle(started.hThread);
+        if (Readable(control, 10000))
+            m_frontControl = ::accept(control, nullptr, nullptr);
+    }
+    if (control != INVALID_SOCKET)
+        ::closesocket(control);
+    if (m_frontControl == INVALID_SOCKET)
         return false;
-    // Wine gives no handles for a Unix program; the pipes are its lifeline.
-    Platform::UniqueHandle process(started.hProcess), thread(started.hThread);
-    childInput.Reset();
-    childOutput.Reset();
 
     // Its first line is its port.
     std::string line;
     DWORD start = ::GetTickCount();
+    char buffer[16];
     while (line.find('\n') == std::string::npos && ::GetTickCount() - start < 10000) {
-        DWORD available = 0;
-        if (!::PeekNamedPipe(m_frontOutput.Get(), nullptr, 0, nullptr, &available, nullptr))
-            return false;
-        if (available == 0) {
-            ::Sleep(20);
+        if (!Readable(m_frontControl, 100))
             continue;
-        }
-        char buffer[64];
-        DWORD read = 0;
-        if (!::ReadFile(m_frontOutput.Get(), buffer, std::min<DWORD>(available, sizeof(buffer)), &read,
-                        nullptr))
-            return false;
-        line.append(buffer, read);
+        int n = ::recv(m_frontControl, buffer, sizeof(buffer), 0);
+        if (n <= 0)
+            break;
+        line.append(buffer, static_cast<size_t>(n));
     }
     unsigned long port = std::strtoul(line.c_str(), nullptr, 10);
     m_frontPort = port > 0 && port < 65536 ? static_cast<unsigned short>(port) : 0;
@@ -179,24 +176,19 @@ bool LoopbackHttpServer::StartFront()
 
 void LoopbackHttpServer::StopFront()
 {
-    if (!m_frontInput)
+    if (m_frontControl == INVALID_SOCKET)
         return;
-    // The front ends when its input ends; its output ends with it, and then
-    // its port refuses connections.
-    m_frontInput.Reset();
+    // The front closes its ports, then the connection: once it did, its port
+    // refuses connections.
+    ::shutdown(m_frontControl, SD_SEND);
     DWORD start = ::GetTickCount();
-    char buffer[256];
-    DWORD available = 0;
-    while (::GetTickCount() - start < 10000 &&
-           ::PeekNamedPipe(m_frontOutput.Get(), nullptr, 0, nullptr, &available, nullptr)) {
-        DWORD read = 0;
-        if (available == 0)
-            ::Sleep(20);
-        else if (!::ReadFile(m_frontOutput.Get(), buffer, std::min<DWORD>(available, sizeof(buffer)), &read,
-                             nullptr))
+    char buffer[16];
+    while (::GetTickCount() - start < 10000) {
+        if (Readable(m_frontControl, 100) && ::recv(m_frontControl, buffer, sizeof(buffer), 0) <= 0)
             break;
     }
-    m_frontOutput.Reset();
+    ::closesocket(m_frontControl);
+    m_frontControl = INVALID_SOCKET;
 }
 
 LoopbackHttpServer::~LoopbackHttpServer()

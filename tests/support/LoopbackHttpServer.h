@@ -10,8 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/UniqueHandle.h"
-
 namespace Tavrin::Test {
 
 // One request as the server received it.
@@ -134,9 +132,8 @@ private:
     unsigned short m_port = 0;
     Transport m_transport;
     unsigned short m_frontPort = 0;
-    // The front's standard input (it ends when this closes) and output.
-    Platform::UniqueHandle m_frontInput;
-    Platform::UniqueHandle m_frontOutput;
+    // The front's connection to this server: it ends when this one does.
+    Socket m_frontControl = kNoSocket;
     std::atomic<bool> m_stopping{false};
     mutable std::mutex m_mutex;
     std::map<std::string, HttpAnswer> m_answers;

@@ -1,20 +1,22 @@
 /* A TLS front for a test's loopback HTTP server, run as a Unix program
  * (Wine 8's Schannel has no server side):
- *   tls_front <upstream port>
- * Listens on 127.0.0.1 at a port of its own, which it writes to its standard
- * output as one line, and relays every connection, decrypted, to the
+ *   tls_front <upstream port> <control port>
+ * Connects to the test's control port on 127.0.0.1 (Wine gives a Unix
+ * program no pipes for its standard input and output), listens on the
+ * loopback addresses at a port of its own, which it writes to the control
+ * connection as one line, and relays every connection, decrypted, to the
  * upstream port on 127.0.0.1, byte for byte and as soon as bytes arrive, so
  * that the server's slow, silent or endless answers reach the client as the
  * server sends them. The certificate (tls_localhost.pem, for "localhost")
  * and its key (tls_localhost.key) are read from the program's own folder.
  *
- * It ends when its standard input ends (the test let it go, or ended), and in
- * any case after kLifetimeSeconds; each relayed connection ends with either
- * side, and after kLifetimeSeconds too. */
+ * It ends when the control connection ends (the test let it go, or ended),
+ * closing its ports before it closes that connection, and in any case after
+ * kLifetimeSeconds; each relayed connection ends with either side, and after
+ * kLifetimeSeconds too. */
 #define _GNU_SOURCE
 #include <arpa/inet.h>
 #include <errno.h>
-#include <fcntl.h>
 #include <libgen.h>
 #include <limits.h>
 #include <netinet/in.h>
@@ -56,7 +58,7 @@ static int ssl_write_all(SSL *ssl, const char *data, size_t size)
     return 1;
 }
 
-static int connect_upstream(int port)
+static int connect_local(int port)
 {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
     struct sockaddr_in address = {0};
@@ -82,7 +84,7 @@ static void relay(SSL_CTX *context, int client, int port)
         return;
     struct timeval none = {0, 0};
     setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &none, sizeof(none));
-    int upstream = connect_upstream(port);
+    int upstream = connect_local(port);
     if (upstream < 0)
         return;
 
@@ -117,9 +119,12 @@ static void relay(SSL_CTX *context, int client, int port)
 
 int main(int argc, char **argv)
 {
-    if (argc != 2)
+    if (argc != 3)
         return 2;
     int port = atoi(argv[1]);
+    int control = connect_local(atoi(argv[2]));
+    if (control < 0)
+        return 1;
     char folder[PATH_MAX];
     ssize_t length = readlink("/proc/self/exe", folder, sizeof(folder) - 1);
     if (length <= 0)
@@ -156,14 +161,16 @@ int main(int argc, char **argv)
         close(listener6);
         listener6 = -1;
     }
-    printf("%d\n", ntohs(address.sin_port));
-    fflush(stdout);
+    char line[16];
+    int written = snprintf(line, sizeof(line), "%d\n", ntohs(address.sin_port));
+    if (!write_all(control, line, (size_t)written))
+        return 1;
 
     signal(SIGCHLD, SIG_IGN); /* children are reaped by the system */
     signal(SIGPIPE, SIG_IGN);
     alarm(kLifetimeSeconds);
     for (;;) {
-        struct pollfd fds[3] = {{STDIN_FILENO, POLLIN, 0}, {listener, POLLIN, 0}, {listener6, POLLIN, 0}};
+        struct pollfd fds[3] = {{control, POLLIN, 0}, {listener, POLLIN, 0}, {listener6, POLLIN, 0}};
         if (poll(fds, listener6 >= 0 ? 3 : 2, -1) < 0) {
             if (errno == EINTR)
                 continue;
@@ -171,8 +178,13 @@ int main(int argc, char **argv)
         }
         if (fds[0].revents) {
             char byte;
-            if (read(STDIN_FILENO, &byte, 1) <= 0)
+            if (recv(control, &byte, 1, 0) <= 0) {
+                close(listener);
+                if (listener6 >= 0)
+                    close(listener6);
+                close(control);
                 return 0;
+            }
         }
         for (int i = 1; i < 3; ++i) {
             if (!(fds[i].revents & POLLIN))
@@ -181,15 +193,12 @@ int main(int argc, char **argv)
             if (client < 0)
                 continue;
             if (fork() == 0) {
-                /* The front's end must close its ports and its output at
-                 * once, whatever connections are still being relayed. */
+                /* The front's end must close its ports and the control
+                 * connection at once, whatever is still being relayed. */
                 close(listener);
                 if (listener6 >= 0)
                     close(listener6);
-                int null = open("/dev/null", O_RDWR);
-                dup2(null, STDIN_FILENO);
-                dup2(null, STDOUT_FILENO);
-                dup2(null, STDERR_FILENO);
+                close(control);
                 relay(context, client, port);
                 _exit(0);
             }
