@@ -109,8 +109,7 @@ bool WinInetRequest::AddHeaders(const std::wstring& headers)
 bool WinInetRequest::Send(const std::wstring& headers, const void* body, DWORD bodyLength)
 {
     HINTERNET request = m_request.Get();
-    // The connection is not kept for another request, so closing the
-    // request early never makes WinINet read the rest of a long answer.
+    // No connection is kept for another request.
     if (!request || !AddHeaders(L"Connection: close"))
         return false;
     bool sent =
