@@ -34,7 +34,7 @@
 
 enum { kLifetimeSeconds = 200, kHandshakeSeconds = 10 };
 
-static int write_all(int fd, const char *data, size_t size)
+static int write_all(int fd, const char* data, size_t size)
 {
     while (size > 0) {
         ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
@@ -46,7 +46,7 @@ static int write_all(int fd, const char *data, size_t size)
     return 1;
 }
 
-static int ssl_write_all(SSL *ssl, const char *data, size_t size)
+static int ssl_write_all(SSL* ssl, const char* data, size_t size)
 {
     while (size > 0) {
         int n = SSL_write(ssl, data, size > INT_MAX ? INT_MAX : (int)size);
@@ -65,7 +65,7 @@ static int connect_local(int port)
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = htons((unsigned short)port);
-    if (fd < 0 || connect(fd, (struct sockaddr *)&address, sizeof(address)) != 0) {
+    if (fd < 0 || connect(fd, (struct sockaddr*)&address, sizeof(address)) != 0) {
         if (fd >= 0)
             close(fd);
         return -1;
@@ -74,12 +74,12 @@ static int connect_local(int port)
 }
 
 /* One connection, in a process of its own. */
-static void relay(SSL_CTX *context, int client, int port)
+static void relay(SSL_CTX* context, int client, int port)
 {
     alarm(kLifetimeSeconds);
     struct timeval handshake = {kHandshakeSeconds, 0};
     setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &handshake, sizeof(handshake));
-    SSL *ssl = SSL_new(context);
+    SSL* ssl = SSL_new(context);
     if (!ssl || !SSL_set_fd(ssl, client) || SSL_accept(ssl) != 1)
         return;
     struct timeval none = {0, 0};
@@ -117,7 +117,7 @@ static void relay(SSL_CTX *context, int client, int port)
     close(upstream);
 }
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     if (argc != 3)
         return 2;
@@ -130,12 +130,12 @@ int main(int argc, char **argv)
     if (length <= 0)
         return 1;
     folder[length] = '\0';
-    const char *here = dirname(folder);
+    const char* here = dirname(folder);
     char certificate[PATH_MAX + 32], key[PATH_MAX + 32];
     snprintf(certificate, sizeof(certificate), "%s/tls_localhost.pem", here);
     snprintf(key, sizeof(key), "%s/tls_localhost.key", here);
 
-    SSL_CTX *context = SSL_CTX_new(TLS_server_method());
+    SSL_CTX* context = SSL_CTX_new(TLS_server_method());
     if (!context || SSL_CTX_use_certificate_chain_file(context, certificate) != 1 ||
         SSL_CTX_use_PrivateKey_file(context, key, SSL_FILETYPE_PEM) != 1) {
         ERR_print_errors_fp(stderr);
@@ -148,8 +148,8 @@ int main(int argc, char **argv)
     socklen_t size = sizeof(address);
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (listener < 0 || bind(listener, (struct sockaddr *)&address, sizeof(address)) != 0 ||
-        listen(listener, 16) != 0 || getsockname(listener, (struct sockaddr *)&address, &size) != 0)
+    if (listener < 0 || bind(listener, (struct sockaddr*)&address, sizeof(address)) != 0 ||
+        listen(listener, 16) != 0 || getsockname(listener, (struct sockaddr*)&address, &size) != 0)
         return 1;
     int listener6 = socket(AF_INET6, SOCK_STREAM, 0);
     struct sockaddr_in6 address6 = {0};
@@ -157,7 +157,7 @@ int main(int argc, char **argv)
     address6.sin6_addr = in6addr_loopback;
     address6.sin6_port = address.sin_port;
     if (listener6 >= 0 &&
-        (bind(listener6, (struct sockaddr *)&address6, sizeof(address6)) != 0 || listen(listener6, 16) != 0)) {
+        (bind(listener6, (struct sockaddr*)&address6, sizeof(address6)) != 0 || listen(listener6, 16) != 0)) {
         close(listener6);
         listener6 = -1;
     }
