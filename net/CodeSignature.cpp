@@ -42,19 +42,14 @@ std::optional<Thumbprint> ThumbprintOf(PCCERT_CONTEXT certificate)
     return thumbprint;
 }
 
-// The signing certificate is the chain's first element, the CA that issued
-// it the second.
+// Only the vendor's own signing certificate, the chain's first element, is
+// pinned: a CA that issued it also signs for its other customers.
 bool SignerIsAccepted(PCCERT_CHAIN_CONTEXT chain, const std::vector<Thumbprint>& accepted)
 {
-    if (chain->cChain == 0 || !chain->rgpChain[0])
+    if (chain->cChain == 0 || !chain->rgpChain[0] || chain->rgpChain[0]->cElement == 0)
         return false;
-    const CERT_SIMPLE_CHAIN* simple = chain->rgpChain[0];
-    for (DWORD i = 0; i < simple->cElement && i < 2; ++i) {
-        std::optional<Thumbprint> thumbprint = ThumbprintOf(simple->rgpElement[i]->pCertContext);
-        if (thumbprint && std::find(accepted.begin(), accepted.end(), *thumbprint) != accepted.end())
-            return true;
-    }
-    return false;
+    std::optional<Thumbprint> thumbprint = ThumbprintOf(chain->rgpChain[0]->rgpElement[0]->pCertContext);
+    return thumbprint && std::find(accepted.begin(), accepted.end(), *thumbprint) != accepted.end();
 }
 
 // Some WinVerifyTrust implementations (Wine 8 among them) check the digest

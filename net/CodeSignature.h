@@ -18,14 +18,15 @@ std::vector<Thumbprint> ParseThumbprints(const std::wstring& text);
 // Whose updaters the update mode starts: the REG_SZ value "UpdaterSigners"
 // under HKEY_LOCAL_MACHINE\SOFTWARE\Orvane\Tavrin when present and not
 // empty, otherwise the thumbprints chosen when the program was built. Each
-// names the vendor's signing certificate or the CA that issued it.
+// names one of the vendor's own signing certificates; a CA's thumbprint
+// accepts nothing.
 std::vector<Thumbprint> AcceptedUpdaterSigners();
 std::vector<Thumbprint> BuiltInUpdaterSigners();
 
 // True when the file carries an Authenticode signature whose digest matches
 // the file, whose signer chains up to a trusted root (checked without any
 // user interface and with revocation checks over the whole chain), and
-// whose signing certificate, or the CA that issued it, is one of accepted.
+// whose signing certificate itself is one of accepted.
 // The caller may pass an open handle of the file so that the bytes checked
 // are the bytes it goes on to use.
 bool VerifyCodeSignature(const std::wstring& path, HANDLE file, const std::vector<Thumbprint>& accepted);

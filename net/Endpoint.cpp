@@ -21,10 +21,9 @@ std::wstring ConfiguredHost(const wchar_t* valueName, const wchar_t* builtIn)
 
 } // namespace
 
-std::optional<Endpoint> ParseEndpoint(const std::wstring& text, INTERNET_PORT defaultPort)
+std::optional<Endpoint> ParseEndpoint(const std::wstring& text)
 {
     Endpoint endpoint;
-    endpoint.port = defaultPort;
     size_t colon = text.find(L':');
     endpoint.host = text.substr(0, colon);
     if (endpoint.host.empty())

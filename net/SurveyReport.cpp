@@ -92,12 +92,10 @@ std::string PercentEncode(const std::wstring& text)
 
 int PostHttpRequest(const std::wstring& host, const std::wstring& objectPath, const std::wstring& headers,
                     const std::wstring& textData, std::vector<char>& response, size_t& responseLength,
-                    const void* body, DWORD bodyLength, bool secure, INTERNET_PORT port)
+                    const void* body, DWORD bodyLength, INTERNET_PORT port)
 {
     WinInetRequest request(L"SurveyRequest", ConfiguredLimits(kReportLimits));
-    INTERNET_PORT connectPort =
-        secure && port == INTERNET_DEFAULT_HTTP_PORT ? INTERNET_DEFAULT_HTTPS_PORT : port;
-    if (!request.Open(host, connectPort, L"POST", objectPath, secure ? INTERNET_FLAG_SECURE : 0))
+    if (!request.Open(host, port, L"POST", objectPath))
         return -1;
 
     if (!textData.empty()) {
@@ -179,13 +177,13 @@ std::wstring CSurveyReport::ObjectPath(bool event) const
 
 bool CSurveyReport::Send(bool event, const void* body, DWORD bodyLength) const
 {
-    std::optional<Endpoint> endpoint = ParseEndpoint(host, INTERNET_DEFAULT_HTTP_PORT);
+    std::optional<Endpoint> endpoint = ParseEndpoint(host);
     if (!endpoint)
         return false;
     std::vector<char> response;
     size_t responseLength = 0;
     return PostHttpRequest(endpoint->host, ObjectPath(event), L"Content-Type: application/octet-stream", L"",
-                           response, responseLength, body, bodyLength, false, endpoint->port) == 0;
+                           response, responseLength, body, bodyLength, endpoint->port) == 0;
 }
 
 CSurveyReport MakeInstallReport()

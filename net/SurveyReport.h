@@ -11,13 +11,14 @@ namespace Tavrin::Net {
 // "-._~" stay as they are.
 std::string PercentEncode(const std::wstring& text);
 
-// WinINet POST (agent "SurveyRequest"). Returns 0 when the server answered
-// 200 or 201, with the answer in response; -1 otherwise, response untouched.
+// HTTPS POST through WinINet (agent "SurveyRequest"; see WinInetRequest).
+// Returns 0 when the server answered 200 or 201, with the answer in
+// response; -1 otherwise, response untouched.
 // The answer kept is capped at kMaxResponseBytes; the rest is not read.
 constexpr size_t kMaxResponseBytes = 1024 * 1024;
 int PostHttpRequest(const std::wstring& host, const std::wstring& objectPath, const std::wstring& headers,
                     const std::wstring& textData, std::vector<char>& response, size_t& responseLength,
-                    const void* body, DWORD bodyLength, bool secure, INTERNET_PORT port);
+                    const void* body, DWORD bodyLength, INTERNET_PORT port);
 
 // One usage-statistics event for the vendor's statistics endpoint. The
 // installer's flags and offers are read from the registry when it is sent.

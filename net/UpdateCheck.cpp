@@ -45,7 +45,7 @@ int RunGet(const UpdateServerRequest& record, const RequestLimits& limits, DWORD
            const PieceSink& sink)
 {
     contentLength = 0;
-    std::optional<Endpoint> endpoint = ParseEndpoint(FieldText(record.host), INTERNET_DEFAULT_HTTP_PORT);
+    std::optional<Endpoint> endpoint = ParseEndpoint(FieldText(record.host));
     if (!endpoint)
         return kUpdateNoConnection;
     WinInetRequest request(L"Pellumo", ConfiguredLimits(limits));
@@ -74,10 +74,13 @@ int RunGet(const UpdateServerRequest& record, const RequestLimits& limits, DWORD
     return sent ? kUpdateBadStatus : kUpdateNoConnection;
 }
 
-// The download's bytes into an open, empty file; the caller removes the
-// file when the result is not kUpdateOk.
+// The download's bytes into an open, empty file, opened with DELETE access.
+// The file is deleted when closed unless the whole of it arrived: a request
+// that runs out of its limits ends the process in the middle.
 int DownloadInto(const UpdateServerRequest& request, HANDLE file)
 {
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition));
     DWORD contentLength = 0;
     unsigned long long written = 0;
     bool writeFailed = false;
@@ -96,6 +99,10 @@ int DownloadInto(const UpdateServerRequest& request, HANDLE file)
         result = kUpdateFileFailed;
     if (contentLength != 0 && contentLength != written)
         result = kUpdateNoConnection;
+    disposition.DeleteFile = FALSE;
+    if (result == kUpdateOk &&
+        !::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition)))
+        result = kUpdateFileFailed;
     return result;
 }
 
@@ -126,10 +133,7 @@ bool DownloadIntoFolder(const UpdateServerRequest& request, HANDLE folder)
         OpenUpdater(folder, GENERIC_READ | GENERIC_WRITE | DELETE, 0, Platform::RelativeOpen::CreateNew);
     if (!file)
         return false;
-    if (DownloadInto(request, file.Get()) == kUpdateOk)
-        return true;
-    Platform::DeleteOnClose(file.Get());
-    return false;
+    return DownloadInto(request, file.Get()) == kUpdateOk;
 }
 
 // Starts the updater by its full path with the offered parameters, through
@@ -202,8 +206,8 @@ int DownloadFile(const UpdateServerRequest* request, const std::wstring& filePat
 
     int result;
     {
-        Platform::UniqueHandle file(::CreateFileW(filePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        Platform::UniqueHandle file(::CreateFileW(filePath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
+                                                  nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file)
             return kUpdateFileFailed;
         result = DownloadInto(*request, file.Get());

@@ -11,10 +11,12 @@ namespace Tavrin::Net {
 
 namespace {
 
-// Redirects are never followed: a request goes to the host it names and
+// Every request is HTTPS with WinINet's certificate checks: what the server
+// answers decides what runs elevated, so it must be the server it claims to
+// be. Redirects are never followed: a request goes to the host it names and
 // nowhere else. Nothing a hostile server sends is kept in the user's cache
 // or cookies, and a windowless mode must never show WinINet's dialogs.
-constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+constexpr DWORD kRequestFlags = INTERNET_FLAG_SECURE | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
                                 INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_COOKIES |
                                 INTERNET_FLAG_NO_UI;
 
@@ -53,8 +55,8 @@ WinInetRequest::WinInetRequest(const wchar_t* agent, const RequestLimits& limits
     try {
         m_watchdog = std::thread([this] { Watch(); });
     } catch (...) {
-        // Without a watchdog nothing bounds the request: it is not made.
-        m_expired = true;
+        // Without a watchdog nothing bounds the request: it is not made
+        // (Open fails without a session).
         return;
     }
     m_session.Reset(::InternetOpenW(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
@@ -71,12 +73,16 @@ WinInetRequest::~WinInetRequest()
     m_wake.notify_all();
     if (m_watchdog.joinable())
         m_watchdog.join();
-    if (m_request)
-        ::InternetCloseHandle(m_request);
+    if (m_unread) {
+        // Closing any of the three would read the rest of the answer.
+        m_request.Release();
+        m_connection.Release();
+        m_session.Release();
+    }
 }
 
 bool WinInetRequest::Open(const std::wstring& host, INTERNET_PORT port, const wchar_t* verb,
-                          const std::wstring& objectPath, DWORD extraFlags)
+                          const std::wstring& objectPath)
 {
     if (!m_session)
         return false;
@@ -85,57 +91,38 @@ bool WinInetRequest::Open(const std::wstring& host, INTERNET_PORT port, const wc
     if (!m_connection)
         return false;
     ApplyNetworkTimeouts(m_connection.Get());
-    HINTERNET request = ::HttpOpenRequestW(m_connection.Get(), verb, objectPath.c_str(), nullptr, nullptr,
-                                           nullptr, kRequestFlags | extraFlags, 0);
-    if (!request)
+    m_request.Reset(::HttpOpenRequestW(m_connection.Get(), verb, objectPath.c_str(), nullptr, nullptr,
+                                       nullptr, kRequestFlags, 0));
+    if (!m_request)
         return false;
-    ApplyNetworkTimeouts(request);
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_expired) {
-        ::InternetCloseHandle(request);
-        return false;
-    }
-    m_request = request;
+    ApplyNetworkTimeouts(m_request.Get());
     return true;
-}
-
-HINTERNET WinInetRequest::Request() const
-{
-    // The value is used after the lock is let go: when the watchdog closes
-    // the handle meanwhile, the call on it fails, which is the point. No
-    // other thread opens WinINet handles, so the value is not reused.
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_request;
-}
-
-bool WinInetRequest::Expired() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_expired;
 }
 
 bool WinInetRequest::AddHeaders(const std::wstring& headers)
 {
-    HINTERNET request = Request();
+    HINTERNET request = m_request.Get();
     return request && ::HttpAddRequestHeadersW(request, headers.c_str(), static_cast<DWORD>(headers.size()),
                                                HTTP_ADDREQ_FLAG_ADD);
 }
 
 bool WinInetRequest::Send(const std::wstring& headers, const void* body, DWORD bodyLength)
 {
-    HINTERNET request = Request();
-    // The connection is not kept for another request, so closing the
-    // request early never makes WinINet read the rest of a long answer.
+    HINTERNET request = m_request.Get();
+    // No connection is kept for another request.
     if (!request || !AddHeaders(L"Connection: close"))
         return false;
-    return ::HttpSendRequestW(request, headers.empty() ? nullptr : headers.c_str(),
-                              static_cast<DWORD>(headers.size()), const_cast<void*>(body),
-                              bodyLength) != FALSE;
+    bool sent =
+        ::HttpSendRequestW(request, headers.empty() ? nullptr : headers.c_str(),
+                           static_cast<DWORD>(headers.size()), const_cast<void*>(body), bodyLength) != FALSE;
+    // Until it is read to the end, an answer may follow.
+    m_unread = sent;
+    return sent;
 }
 
 std::optional<DWORD> WinInetRequest::QueryNumber(DWORD info) const
 {
-    HINTERNET request = Request();
+    HINTERNET request = m_request.Get();
     DWORD value = 0;
     DWORD size = sizeof(value);
     if (!request || !::HttpQueryInfoW(request, info | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr))
@@ -161,15 +148,18 @@ ReadEnd ReadPieces(const PieceReader& read, const PieceSink& sink, DWORD pieceSi
 
 ReadEnd WinInetRequest::ReadAll(const PieceSink& sink)
 {
-    return ReadPieces(
+    ReadEnd end = ReadPieces(
         [this](char* buffer, DWORD size, DWORD& read) {
-            HINTERNET request = Request();
-            if (!request || !::InternetReadFile(request, buffer, size, &read) || Expired())
+            HINTERNET request = m_request.Get();
+            if (!request || !::InternetReadFile(request, buffer, size, &read))
                 return false;
             m_received += read;
             return true;
         },
         sink, kPieceSize);
+    if (end == ReadEnd::Complete)
+        m_unread = false;
+    return end;
 }
 
 void WinInetRequest::Watch()
@@ -198,19 +188,12 @@ void WinInetRequest::Watch()
         }
         break;
     }
-    m_expired = true;
-    if (m_request) {
-        ::InternetCloseHandle(m_request);
-        m_request = nullptr;
-    }
-    // Closing the handle ends a blocked call on Windows; a WinINet that
-    // leaves the call blocked (Wine's, in a send waiting for a trickling
-    // header) would hold the mode past every limit. The request is then
-    // given up together with the process.
-    if (!m_wake.wait_for(lock, std::chrono::milliseconds(kStuckGraceMs), [this] { return m_finished; })) {
-        Platform::DebugLine(L"request still blocked after its deadline: ending the process");
-        ::TerminateProcess(::GetCurrentProcess(), ERROR_TIMEOUT);
-    }
+    // Closing the request would end a blocked call on Windows, but Wine's
+    // WinINet leaves the call blocked (in a send waiting for a trickling
+    // header) or reads the rest of the answer (however long) when the handle
+    // goes. The request is given up together with the process.
+    Platform::DebugLine(L"request ran out of its limits: ending the process");
+    ::TerminateProcess(::GetCurrentProcess(), ERROR_TIMEOUT);
 }
 
 } // namespace Tavrin::Net

@@ -48,19 +48,24 @@ using PieceSink = std::function<bool(const char* data, DWORD size)>;
 // the answer: only the read of no bytes ends it.
 ReadEnd ReadPieces(const PieceReader& read, const PieceSink& sink, DWORD pieceSize);
 
-// One HTTP request through WinINet, as every request of this program is
-// made: no redirects followed, nothing written to the user's cache, no
-// cookies, no dialogs, the time-outs above, and a watchdog that closes the
-// request handle when its limits run out, so that a call blocked in it
-// returns. Requests are made only by the command-line modes, whose work ends
-// with them: a request that still blocks kStuckGraceMs after its handle was
-// closed ends the process (exit code ERROR_TIMEOUT).
+// One HTTPS request through WinINet, as every request of this program is
+// made: the server's certificate checked by WinINet (no flag lets an error
+// pass, and there is no plain-HTTP fallback), no redirects followed, nothing
+// written to the user's cache, no cookies, no dialogs, the time-outs above,
+// and a watchdog for its limits.
+//
+// A request stops receiving where this program stops reading. Its handles
+// are closed only once its answer was read to the end (or none came): an
+// answer left unread, or cut off at a size cap, keeps its connection open
+// and unread until the process ends, because closing makes a WinINet that
+// keeps connections for reuse (Wine's) read the rest of the answer, however
+// long. Requests are made only by the command-line modes, whose work ends
+// with them; for the same reason the watchdog ends the process when the
+// deadline or the minimum rate runs out (exit code ERROR_TIMEOUT), rather
+// than closing the request under a call that may never return.
 class WinInetRequest {
 public:
     static constexpr DWORD kPieceSize = 2048;
-    // A call on a closed handle that still waits for data returns at the
-    // latest when the network time-out runs out, unless data keeps trickling.
-    static constexpr DWORD kStuckGraceMs = kNetworkTimeoutMs;
 
     WinInetRequest(const wchar_t* agent, const RequestLimits& limits);
     ~WinInetRequest();
@@ -68,9 +73,9 @@ public:
     WinInetRequest& operator=(const WinInetRequest&) = delete;
 
     // Opens the session, the connection and the request; false when one of
-    // them cannot be opened. extraFlags are added to the request's flags.
+    // them cannot be opened.
     bool Open(const std::wstring& host, INTERNET_PORT port, const wchar_t* verb,
-              const std::wstring& objectPath, DWORD extraFlags = 0);
+              const std::wstring& objectPath);
     bool AddHeaders(const std::wstring& headers);
     bool Send(const std::wstring& headers, const void* body, DWORD bodyLength);
     // A numeric answer header (HTTP_QUERY_STATUS_CODE, ...); nothing when
@@ -80,23 +85,18 @@ public:
     // Reads the answer with ReadPieces in pieces of at most kPieceSize bytes.
     ReadEnd ReadAll(const PieceSink& sink);
 
-    // True once the watchdog closed the request.
-    bool Expired() const;
-
 private:
-    HINTERNET Request() const;
     void Watch();
 
     RequestLimits m_limits;
     InternetHandle m_session;
     InternetHandle m_connection;
-    mutable std::mutex m_mutex;
+    InternetHandle m_request;
+    std::mutex m_mutex;
     std::condition_variable m_wake;
-    // The watchdog may close the request from its thread, so the handle is
-    // held here rather than in an owning wrapper; guarded by m_mutex.
-    HINTERNET m_request = nullptr;
-    bool m_finished = false;
-    bool m_expired = false;
+    bool m_finished = false; // guarded by m_mutex
+    // An answer began (the request was sent) and was not read to its end.
+    bool m_unread = false;
     std::atomic<unsigned long long> m_received{0};
     std::thread m_watchdog;
 };

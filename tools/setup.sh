@@ -10,7 +10,7 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
   wine64 xvfb xauth cmake ninja-build dpkg-dev googletest
   fonts-dejavu-core fonts-wine osslsigncode openssl python3 python3-pil
-  clang-format x11-apps msitools wixl
+  clang-format x11-apps msitools wixl gcc libc6-dev libssl-dev
   qemu-system-x86 debootstrap ccache
 )
 

@@ -8,7 +8,7 @@
 # the roots a test adds to the prefix's trusted roots (test_signing_root.der,
 # test_other_root.der) and the SHA-256 thumbprints a test names as the
 # accepted signers (test_signing_root.sha256, test_signer.sha256,
-# test_other_root.sha256).
+# test_other_root.sha256, test_other_signer.sha256).
 set -euo pipefail
 unsigned=${1:?unsigned exe}
 out=${2:?output folder}
@@ -44,7 +44,7 @@ fi
 
 openssl x509 -in root.pem -outform DER -out "$out/test_signing_root.der"
 openssl x509 -in other_root.pem -outform DER -out "$out/test_other_root.der"
-for pair in root:test_signing_root signer:test_signer other_root:test_other_root; do
+for pair in root:test_signing_root signer:test_signer other_root:test_other_root other_signer:test_other_signer; do
   openssl x509 -in "${pair%%:*}.pem" -noout -fingerprint -sha256 | sed 's/.*=//; s/://g' > "$out/${pair##*:}.sha256"
 done
 

@@ -74,6 +74,8 @@ make_lane() {
   # Start the prefix's services before ctest owns the output pipe.
   /usr/lib/wine/wineserver -p
   /usr/lib/wine/wine64 wineboot </dev/null >/dev/null 2>&1 || true
+  # The loopback TLS test root, trusted before any test program starts.
+  "$top/tools/test-root.sh" "$build/bin"
 }
 spec="$run/lanes.json"
 ids=()

@@ -19,10 +19,9 @@ std::wstring Bin(const wchar_t* name)
     return BinFolder() + L"\\" + name;
 }
 
-// The test signing root is the accepted issuing CA unless a test says
-// otherwise.
+// The test signer is the accepted signer unless a test says otherwise.
 bool VerifyCodeSignature(const std::wstring& path, HANDLE file = nullptr,
-                         const std::wstring& accepted = TestThumbprint(L"test_signing_root"))
+                         const std::wstring& accepted = TestThumbprint(L"test_signer"))
 {
     return Tavrin::Net::VerifyCodeSignature(path, file, ParseThumbprints(accepted));
 }
@@ -78,7 +77,7 @@ TEST(CodeSignature, AnOpenHandleOfTheFileIsChecked)
     EXPECT_TRUE(VerifyCodeSignature(path, file.Get()));
 }
 
-TEST(CodeSignature, OnlyTheAcceptedSignerOrItsIssuingCaIsAccepted)
+TEST(CodeSignature, OnlyTheAcceptedSigningCertificateIsAcceptedNotItsIssuingCa)
 {
     Tavrin::Test::TrustedTestRoot root;
     Tavrin::Test::TrustedTestRoot otherRoot(L"test_other_root.der");
@@ -86,19 +85,22 @@ TEST(CodeSignature, OnlyTheAcceptedSignerOrItsIssuingCaIsAccepted)
     std::wstring root1 = TestThumbprint(L"test_signing_root");
     std::wstring signer1 = TestThumbprint(L"test_signer");
     std::wstring root2 = TestThumbprint(L"test_other_root");
-    ASSERT_EQ(root1.size(), 64u);
+    std::wstring signer2 = TestThumbprint(L"test_other_signer");
+    ASSERT_EQ(signer2.size(), 64u);
     struct Case {
         std::wstring accepted;
         bool ours;
         bool others;
     } cases[] = {
-        {root1, true, false},
+        {root1, false, false},
         {signer1, true, false},
-        {root2, false, true},
+        {root2, false, false},
+        {signer2, false, true},
         {L"", false, false},
-        {root1 + L"," + root2, true, true},
+        {signer1 + L"," + signer2, true, true},
+        {root1 + L"," + root2, false, false},
         {L"  " + signer1 + L" ;", true, false},
-        {root1.substr(1), false, false},
+        {signer1.substr(1), false, false},
     };
     for (const Case& c : cases) {
         std::string label(c.accepted.begin(), c.accepted.end());

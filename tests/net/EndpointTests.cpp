@@ -5,28 +5,28 @@
 
 using Tavrin::Net::ParseEndpoint;
 
-TEST(Endpoint, AHostWithoutPortKeepsTheDefaultPort)
+TEST(Endpoint, AHostWithoutPortIsReachedOnTheHttpsPort)
 {
-    auto endpoint = ParseEndpoint(L"stats.example.test", 80);
+    auto endpoint = ParseEndpoint(L"stats.example.test");
     ASSERT_TRUE(endpoint);
     EXPECT_EQ(endpoint->host, L"stats.example.test");
-    EXPECT_EQ(endpoint->port, 80);
+    EXPECT_EQ(endpoint->port, 443);
 }
 
 TEST(Endpoint, APortAfterAColonIsUsed)
 {
-    auto endpoint = ParseEndpoint(L"127.0.0.1:8081", 80);
+    auto endpoint = ParseEndpoint(L"127.0.0.1:8081");
     ASSERT_TRUE(endpoint);
     EXPECT_EQ(endpoint->host, L"127.0.0.1");
     EXPECT_EQ(endpoint->port, 8081);
-    EXPECT_EQ(ParseEndpoint(L"h:65535", 80)->port, 65535);
+    EXPECT_EQ(ParseEndpoint(L"h:65535")->port, 65535);
 }
 
 TEST(Endpoint, MalformedAddressesAreRefused)
 {
     for (const wchar_t* text :
          {L"", L":80", L"host:", L"host:0", L"host:65536", L"host:8a", L"host:-1", L"host:123456", L"a:1:2"})
-        EXPECT_FALSE(ParseEndpoint(text, 80)) << text;
+        EXPECT_FALSE(ParseEndpoint(text)) << text;
 }
 
 TEST(DeploymentSettings, WithoutInstallerValuesTheBuiltInHostsApply)

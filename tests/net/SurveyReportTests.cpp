@@ -45,8 +45,8 @@ protected:
     int Post(const std::wstring& path, const std::wstring& textData, std::vector<char>& response,
              size_t& length) const
     {
-        auto endpoint = Tavrin::Net::ParseEndpoint(server.Address(), 80);
-        return PostHttpRequest(endpoint->host, path, L"", textData, response, length, nullptr, 0, false,
+        auto endpoint = Tavrin::Net::ParseEndpoint(server.Address());
+        return PostHttpRequest(endpoint->host, path, L"", textData, response, length, nullptr, 0,
                                endpoint->port);
     }
 
@@ -227,10 +227,9 @@ TEST_F(SurveyReportTest, AResponseOfExactly2048BytesIsReadWhole)
     server.Answer("/p", Reply(200, body));
     std::vector<char> response;
     size_t length = 99;
-    auto endpoint = Tavrin::Net::ParseEndpoint(server.Address(), 80);
-    ASSERT_EQ(
-        PostHttpRequest(endpoint->host, L"p", L"", L"", response, length, nullptr, 0, false, endpoint->port),
-        0);
+    auto endpoint = Tavrin::Net::ParseEndpoint(server.Address());
+    ASSERT_EQ(PostHttpRequest(endpoint->host, L"p", L"", L"", response, length, nullptr, 0, endpoint->port),
+              0);
     ASSERT_EQ(length, 2048u);
     EXPECT_EQ(std::string(response.data(), length), body);
     EXPECT_EQ(response.size(), 4096u);
@@ -244,10 +243,9 @@ TEST_F(SurveyReportTest, TheResponseBufferGrowsForALongAnswer)
     server.Answer("/p", Reply(201, body));
     std::vector<char> response;
     size_t length = 0;
-    auto endpoint = Tavrin::Net::ParseEndpoint(server.Address(), 80);
-    ASSERT_EQ(
-        PostHttpRequest(endpoint->host, L"p", L"", L"", response, length, nullptr, 0, false, endpoint->port),
-        0);
+    auto endpoint = Tavrin::Net::ParseEndpoint(server.Address());
+    ASSERT_EQ(PostHttpRequest(endpoint->host, L"p", L"", L"", response, length, nullptr, 0, endpoint->port),
+              0);
     ASSERT_EQ(length, body.size());
     EXPECT_EQ(std::string(response.data(), length), body);
     EXPECT_EQ(response.size() % 4096, 0u);
@@ -258,9 +256,9 @@ TEST_F(SurveyReportTest, TextDataIsSentAsTheBodyWithTheHeaders)
     server.Answer("/p", Reply(200, ""));
     std::vector<char> response = {'k', 'e', 'p', 't'};
     size_t length = 4;
-    auto endpoint = Tavrin::Net::ParseEndpoint(server.Address(), 80);
+    auto endpoint = Tavrin::Net::ParseEndpoint(server.Address());
     EXPECT_EQ(PostHttpRequest(endpoint->host, L"p", L"X-Test: 1\r\n", L"a=b&c=d", response, length, nullptr,
-                              0, false, endpoint->port),
+                              0, endpoint->port),
               0);
     auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 1u);
@@ -273,10 +271,9 @@ TEST_F(SurveyReportTest, AFailedStatusLeavesTheResponseBufferAsItWas)
     server.Answer("/p", Reply(500, "oops"));
     std::vector<char> response = {'k', 'e', 'p', 't'};
     size_t length = 4;
-    auto endpoint = Tavrin::Net::ParseEndpoint(server.Address(), 80);
-    EXPECT_EQ(
-        PostHttpRequest(endpoint->host, L"p", L"", L"", response, length, nullptr, 0, false, endpoint->port),
-        -1);
+    auto endpoint = Tavrin::Net::ParseEndpoint(server.Address());
+    EXPECT_EQ(PostHttpRequest(endpoint->host, L"p", L"", L"", response, length, nullptr, 0, endpoint->port),
+              -1);
     EXPECT_EQ(length, 4u);
     EXPECT_EQ(std::string(response.begin(), response.end()), "kept");
 }
@@ -332,7 +329,7 @@ TEST_F(SurveyReportTest, ARedirectIsNotFollowed)
     elsewhere.Answer("/prodstats/", Reply(200, ""));
     std::wstring address = elsewhere.Address();
     server.Answer("/prodstats/",
-                  Redirect("http://" + std::string(address.begin(), address.end()) + "/prodstats/"));
+                  Redirect("https://" + std::string(address.begin(), address.end()) + "/prodstats/"));
     EXPECT_FALSE(Report().Send(false));
     EXPECT_EQ(server.Requests().size(), 1u);
     EXPECT_TRUE(elsewhere.Requests().empty());

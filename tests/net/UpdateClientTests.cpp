@@ -134,6 +134,19 @@ TEST_F(UpdateClientTest, ARefusedConnectionOrABadHostGivesMinus2)
     EXPECT_EQ(FetchText(&malformed, text), kUpdateNoConnection);
 }
 
+TEST_F(UpdateClientTest, AServerWhoseCertificateNamesAnotherHostIsRefused)
+{
+    // The test server's certificate names "localhost", not the address.
+    server.Answer("/tools/tavrin/update", Reply(200, Utf16Le(L"<version id=\"1.0.3\"/>")));
+    std::wstring address = server.Address();
+    UpdateServerRequest request =
+        MakeUpdateServerRequest(L"127.0.0.1" + address.substr(address.find(L':')), kUpdatePath);
+    std::wstring text;
+    EXPECT_EQ(FetchText(&request, text), kUpdateNoConnection);
+    EXPECT_EQ(text, L"");
+    EXPECT_EQ(server.HttpRequestCount(), 0u);
+}
+
 TEST_F(UpdateClientTest, ASilentServerGivesMinus2WithinTheTimeOut)
 {
     HttpAnswer silent;

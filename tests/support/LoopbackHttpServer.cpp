@@ -3,6 +3,8 @@
 
 #include "tests/support/LoopbackHttpServer.h"
 
+#include "tests/support/TestSupport.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -50,14 +52,16 @@ bool Readable(SOCKET socket, DWORD ms)
     return ::select(0, &set, nullptr, nullptr, &wait) == 1;
 }
 
-bool SendAll(SOCKET socket, const char* data, size_t size)
+// Adds what was sent to sent, also when the client went in the middle.
+bool SendAll(SOCKET socket, const char* data, size_t size, size_t& sent)
 {
-    size_t sent = 0;
+    size_t done = 0;
     // Each send either makes progress or fails; the send time-out bounds it.
-    while (sent < size) {
-        int n = ::send(socket, data + sent, static_cast<int>(size - sent), 0);
+    while (done < size) {
+        int n = ::send(socket, data + done, static_cast<int>(size - done), 0);
         if (n <= 0)
             return false;
+        done += static_cast<size_t>(n);
         sent += static_cast<size_t>(n);
     }
     return true;
@@ -91,7 +95,7 @@ std::optional<std::string> HttpRequestRecord::Header(const std::string& name) co
     return std::nullopt;
 }
 
-LoopbackHttpServer::LoopbackHttpServer()
+LoopbackHttpServer::LoopbackHttpServer(Transport transport) : m_transport(transport)
 {
     WSADATA data;
     m_winsock = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
@@ -114,6 +118,77 @@ LoopbackHttpServer::LoopbackHttpServer()
     }
     m_port = ntohs(address.sin_port);
     m_thread = std::thread([this] { Run(); });
+    if (m_transport == Transport::Tls && !StartFront())
+        m_frontPort = 0;
+}
+
+bool LoopbackHttpServer::StartFront()
+{
+    // Wine gives a Unix program no pipes for its standard handles, and no
+    // process handle: the front connects back to a port of this server,
+    // tells its own port there and lives as long as that connection.
+    SOCKET control = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof(address);
+    bool listening = control != INVALID_SOCKET &&
+                     ::bind(control, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+                     ::listen(control, 1) == 0 &&
+                     ::getsockname(control, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    std::wstring program = BinFolder() + L"\\tls_front";
+    std::wstring commandLine =
+        L"\"" + program + L"\" " + std::to_wstring(m_port) + L" " + std::to_wstring(ntohs(address.sin_port));
+    PROCESS_INFORMATION started = {};
+    if (listening && ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                                      nullptr, nullptr, &startup, &started)) {
+        if (started.hProcess)
+            ::CloseHandle(started.hProcess);
+        if (started.hThread)
+            ::CloseHandle(started.hThread);
+        if (Readable(control, 10000))
+            m_frontControl = ::accept(control, nullptr, nullptr);
+    }
+    if (control != INVALID_SOCKET)
+        ::closesocket(control);
+    if (m_frontControl == INVALID_SOCKET)
+        return false;
+
+    // Its first line is its port.
+    std::string line;
+    DWORD start = ::GetTickCount();
+    char buffer[16];
+    while (line.find('\n') == std::string::npos && ::GetTickCount() - start < 10000) {
+        if (!Readable(m_frontControl, 100))
+            continue;
+        int n = ::recv(m_frontControl, buffer, sizeof(buffer), 0);
+        if (n <= 0)
+            break;
+        line.append(buffer, static_cast<size_t>(n));
+    }
+    unsigned long port = std::strtoul(line.c_str(), nullptr, 10);
+    m_frontPort = port > 0 && port < 65536 ? static_cast<unsigned short>(port) : 0;
+    return m_frontPort != 0;
+}
+
+void LoopbackHttpServer::StopFront()
+{
+    if (m_frontControl == INVALID_SOCKET)
+        return;
+    // The front closes its ports, then the connection: once it did, its port
+    // refuses connections.
+    ::shutdown(m_frontControl, SD_SEND);
+    DWORD start = ::GetTickCount();
+    char buffer[16];
+    while (::GetTickCount() - start < 10000) {
+        if (Readable(m_frontControl, 100) && ::recv(m_frontControl, buffer, sizeof(buffer), 0) <= 0)
+            break;
+    }
+    ::closesocket(m_frontControl);
+    m_frontControl = INVALID_SOCKET;
 }
 
 LoopbackHttpServer::~LoopbackHttpServer()
@@ -125,6 +200,8 @@ LoopbackHttpServer::~LoopbackHttpServer()
 
 std::wstring LoopbackHttpServer::Address() const
 {
+    if (m_transport == Transport::Tls)
+        return L"localhost:" + std::to_wstring(m_frontPort);
     return L"127.0.0.1:" + std::to_wstring(m_port);
 }
 
@@ -138,6 +215,14 @@ std::vector<HttpRequestRecord> LoopbackHttpServer::Requests() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_requests;
+}
+
+size_t LoopbackHttpServer::HttpRequestCount() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return std::count_if(m_requests.begin(), m_requests.end(), [](const HttpRequestRecord& record) {
+        return record.target.rfind("/", 0) == 0 && !record.headers.empty();
+    });
 }
 
 bool LoopbackHttpServer::WaitForRequests(size_t count, DWORD timeoutMs) const
@@ -157,6 +242,7 @@ bool LoopbackHttpServer::WaitForRequests(size_t count, DWORD timeoutMs) const
 
 void LoopbackHttpServer::Stop()
 {
+    StopFront();
     m_stopping = true;
     if (m_thread.joinable())
         m_thread.join();
@@ -238,8 +324,10 @@ void LoopbackHttpServer::Serve(Socket client)
 
     HttpAnswer answer;
     answer.status = 404;
+    size_t index = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        index = m_requests.size();
         m_requests.push_back(record);
         auto found = m_answers.find(record.target.substr(0, record.target.find('?')));
         if (found != m_answers.end())
@@ -250,7 +338,11 @@ void LoopbackHttpServer::Serve(Socket client)
         }
     }
 
-    SendAnswer(client, answer);
+    size_t sent = SendAnswer(client, answer);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_requests[index].answerBytesSent = sent;
+    }
     ::shutdown(client, SD_SEND);
     // Let the client read to the end before the socket goes.
     DWORD drainStart = ::GetTickCount();
@@ -262,14 +354,14 @@ void LoopbackHttpServer::Serve(Socket client)
 }
 
 bool LoopbackHttpServer::SendPaced(Socket client, const std::string& data, size_t pieceBytes, DWORD pauseMs,
-                                   DWORD start)
+                                   DWORD start, size_t& sent)
 {
     if (pieceBytes == 0)
         pieceBytes = data.size();
     for (size_t offset = 0; offset < data.size(); offset += pieceBytes) {
         if (m_stopping || ::GetTickCount() - start >= kStreamLimitMs)
             return false;
-        if (!SendAll(client, data.data() + offset, std::min(pieceBytes, data.size() - offset)))
+        if (!SendAll(client, data.data() + offset, std::min(pieceBytes, data.size() - offset), sent))
             return false;
         if (pauseMs > 0)
             ::Sleep(pauseMs);
@@ -277,9 +369,10 @@ bool LoopbackHttpServer::SendPaced(Socket client, const std::string& data, size_
     return true;
 }
 
-void LoopbackHttpServer::SendAnswer(Socket client, const HttpAnswer& answer)
+size_t LoopbackHttpServer::SendAnswer(Socket client, const HttpAnswer& answer)
 {
     DWORD start = ::GetTickCount();
+    size_t sent = 0;
     std::string head = "HTTP/1.1 " + std::to_string(answer.status) + " " + Reason(answer.status) + "\r\n";
     if (answer.chunked || answer.endless)
         head += "Transfer-Encoding: chunked\r\n";
@@ -289,23 +382,25 @@ void LoopbackHttpServer::SendAnswer(Socket client, const HttpAnswer& answer)
     for (const std::string& header : answer.headers)
         head += header + "\r\n";
     head += "Connection: close\r\n\r\n";
-    if (!SendPaced(client, head, answer.headerByteMs ? 1 : 0, answer.headerByteMs, start))
-        return;
+    if (!SendPaced(client, head, answer.headerByteMs ? 1 : 0, answer.headerByteMs, start, sent))
+        return sent;
 
     if (!answer.chunked && !answer.endless) {
-        SendPaced(client, answer.body, answer.pieceBytes, answer.piecePauseMs, start);
-        return;
+        SendPaced(client, answer.body, answer.pieceBytes, answer.piecePauseMs, start, sent);
+        return sent;
     }
     size_t pieceBytes = answer.pieceBytes ? answer.pieceBytes : std::max<size_t>(answer.body.size(), 1);
     for (size_t offset = 0; offset < answer.body.size(); offset += pieceBytes) {
-        if (!SendPaced(client, Chunk(answer.body.substr(offset, pieceBytes)), 0, answer.piecePauseMs, start))
-            return;
+        if (!SendPaced(client, Chunk(answer.body.substr(offset, pieceBytes)), 0, answer.piecePauseMs, start,
+                       sent))
+            return sent;
     }
     while (answer.endless && !answer.body.empty()) {
-        if (!SendPaced(client, Chunk(answer.body), 0, answer.piecePauseMs, start))
-            return;
+        if (!SendPaced(client, Chunk(answer.body), 0, answer.piecePauseMs, start, sent))
+            return sent;
     }
-    SendPaced(client, "0\r\n\r\n", 0, 0, start);
+    SendPaced(client, "0\r\n\r\n", 0, 0, start, sent);
+    return sent;
 }
 
 std::string Utf16Le(const std::wstring& text)

@@ -18,6 +18,8 @@ struct HttpRequestRecord {
     std::string target;  // path with query, as sent
     std::string headers; // the header lines, each ending in "\r\n"
     std::string body;
+    // Bytes of the answer the client took, once the answer ended.
+    std::optional<size_t> answerBytesSent;
 
     // Value of a header (name compared without regard to case), if present.
     std::optional<std::string> Header(const std::string& name) const;
@@ -71,6 +73,11 @@ inline HttpAnswer Redirect(const std::string& location)
 // bounded: at most kMaxConnections connections, kLifetimeMs in all,
 // kRequestTimeoutMs to read one request and kStreamLimitMs to send one
 // answer, however slowly it is scripted to go.
+//
+// Unless made Plain, clients reach it over TLS only, through tls_front, a
+// Unix program (Wine's Schannel cannot serve) that relays each connection as
+// it goes: its certificate names "localhost" and was issued by the test
+// root that tools/test-root.sh put in the prefix's trusted roots.
 class LoopbackHttpServer {
 public:
     // A winsock SOCKET, kept as its underlying type so that this header
@@ -83,33 +90,50 @@ public:
     static constexpr DWORD kStreamLimitMs = 60000;
     static constexpr size_t kMaxRequestBytes = 1024 * 1024;
 
-    LoopbackHttpServer();
+    enum class Transport { Tls, Plain };
+
+    explicit LoopbackHttpServer(Transport transport = Transport::Tls);
     ~LoopbackHttpServer();
     LoopbackHttpServer(const LoopbackHttpServer&) = delete;
     LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
-    bool Started() const { return m_listener != kNoSocket; }
-    unsigned short Port() const { return m_port; }
-    // "127.0.0.1:<port>", the form the program accepts as a host.
+    bool Started() const
+    {
+        return m_listener != kNoSocket && (m_transport == Transport::Plain || m_frontPort);
+    }
+    // Where clients connect, in the form the program accepts as a host:
+    // "localhost:<port>" of the TLS front (WinINet matches the certificate
+    // to host names only), or "127.0.0.1:<port>" of a plain server.
     std::wstring Address() const;
 
     void Answer(const std::string& path, const HttpAnswer& answer);
     std::vector<HttpRequestRecord> Requests() const;
+    // The connections that brought an HTTP request (a TLS handshake sent to
+    // a plain server does not).
+    size_t HttpRequestCount() const;
     // Waits until at least count requests arrived; false after timeoutMs.
     bool WaitForRequests(size_t count, DWORD timeoutMs) const;
     void Stop();
 
 private:
+    bool StartFront();
+    void StopFront();
     void Run();
     void Serve(Socket client);
-    void SendAnswer(Socket client, const HttpAnswer& answer);
+    // Sends the answer; returns the bytes the client took.
+    size_t SendAnswer(Socket client, const HttpAnswer& answer);
     // Sends data in pieces with a pause after each; false when the client
     // went, the server stops or the answer ran out of time.
-    bool SendPaced(Socket client, const std::string& data, size_t pieceBytes, DWORD pauseMs, DWORD start);
+    bool SendPaced(Socket client, const std::string& data, size_t pieceBytes, DWORD pauseMs, DWORD start,
+                   size_t& sent);
     static constexpr Socket kNoSocket = ~Socket(0);
 
     Socket m_listener = kNoSocket;
     unsigned short m_port = 0;
+    Transport m_transport;
+    unsigned short m_frontPort = 0;
+    // The front's connection to this server: it ends when this one does.
+    Socket m_frontControl = kNoSocket;
     std::atomic<bool> m_stopping{false};
     mutable std::mutex m_mutex;
     std::map<std::string, HttpAnswer> m_answers;

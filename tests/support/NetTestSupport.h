@@ -61,7 +61,7 @@ private:
 
 // The SHA-256 thumbprint, in hexadecimal, that sign-test-updater.sh wrote
 // beside the tests for one of its certificates ("test_signing_root",
-// "test_signer", "test_other_root").
+// "test_signer", "test_other_root", "test_other_signer").
 std::wstring TestThumbprint(const std::wstring& name);
 
 // The URLs of the user's WinINet cache entries that contain text.

@@ -45,6 +45,10 @@ cp -a /var/lib/tavrin/prefix "$WINEPREFIX"
 # The guest's display has no window manager, which Wine would wait for each
 # time a managed window is shown.
 /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+# The loopback TLS servers' test root, trusted before any test program starts
+# (the servers' TLS front, tls_front, is a Unix program beside the tests).
+/usr/lib/wine/wine64 "$i686/trust_test_root.exe" "$(winpath "$i686/tls_test_root.der")" </dev/null ||
+  { echo "guest: the TLS test root could not be trusted"; exit 1; }
 
 # A first 32-bit program: Wine's own, then ours.
 echo "=== 32-bit smoke: $(/usr/lib/wine/wine64 'C:\windows\syswow64\cmd.exe' /c echo cmd runs 2>&1 | tr -d '\r')"
