@@ -94,7 +94,7 @@ DWORD RenameRelative(HANDLE handle, HANDLE folder, const std::wstring& newName)
     const ULONG nameBytes = static_cast<ULONG>(newName.size() * sizeof(wchar_t));
     // Never shorter than the structure itself, which the system checks.
     std::vector<unsigned char> buffer(
-        std::max(sizeof(RenameInformation), offsetof(RenameInformation, fileName) + nameBytes));
+        std::max<size_t>(sizeof(RenameInformation), offsetof(RenameInformation, fileName) + nameBytes));
     auto* rename = reinterpret_cast<RenameInformation*>(buffer.data());
     rename->replaceIfExists = FALSE;
     rename->rootDirectory = folder;
