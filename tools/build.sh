@@ -7,20 +7,12 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 builds=${TAVRIN_BUILD_ROOT:-$top/build}
 targets=${TAVRIN_TARGETS:-"i686 x86_64"}
-# Compiled objects are kept per machine by ccache (TAVRIN_CCACHE_DIR,
-# /var/cache/tavrin-ccache by default), with paths taken relative to the
-# clone, so that the next clone compiles only what changed.
-launcher=()
-cache=${TAVRIN_CCACHE_DIR:-/var/cache/tavrin-ccache}
-if command -v ccache >/dev/null && mkdir -p "$cache" 2>/dev/null && [ -w "$cache" ]; then
-  export CCACHE_DIR=$cache CCACHE_BASEDIR=$top CCACHE_NOHASHDIR=1 CCACHE_MAXSIZE=${CCACHE_MAXSIZE:-8G}
-  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
+source "$top/tools/ccache.sh"
 for arch in $targets; do
   dir="$builds/$arch"
   if [ ! -f "$dir/build.ninja" ]; then
     cmake -S "$top" -B "$dir" -G Ninja \
-      -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-$arch-w64-mingw32.cmake" "${launcher[@]}" "$@"
+      -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-$arch-w64-mingw32.cmake" "${ccache_launcher[@]}" "$@"
   elif [ $# -gt 0 ]; then
     cmake "$dir" "$@"
   fi

@@ -60,9 +60,10 @@ else
 fi
 configure_args+=("$@" "${late_args[@]}")
 
+source "$top/tools/ccache.sh"
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$top" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-i686-w64-mingw32.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DTAVRIN_TESTS=OFF "${configure_args[@]}" >/dev/null
+    -DCMAKE_BUILD_TYPE=Release -DTAVRIN_TESTS=OFF "${ccache_launcher[@]}" "${configure_args[@]}" >/dev/null
 elif [ ${#configure_args[@]} -gt 0 ]; then
   cmake "$build" "${configure_args[@]}" >/dev/null
 fi
