@@ -36,6 +36,10 @@ winpath() { # a Linux path as Wine sees it (drive Z:)
 export WINEPREFIX=$run_root/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe="
 export TAVRIN_RETRY_SILENT_START=1
 export TAVRIN_SCREENSHOTS=$(winpath "$out/screenshots")
+# The loopback TLS servers are reached as "localhost" (WinINet matches host
+# names, not addresses); the guest's minimal system has no /etc/hosts to
+# resolve it. Its writes go to the run's throw-away overlay.
+grep -qw localhost /etc/hosts 2>/dev/null || printf '127.0.0.1 localhost\n::1 localhost\n' >>/etc/hosts
 # Under the emulated processor a case takes many times its usual time.
 export TAVRIN_CASE_SECONDS=540
 cp -a /var/lib/tavrin/prefix "$WINEPREFIX"
