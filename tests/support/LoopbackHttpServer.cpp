@@ -118,8 +118,14 @@ LoopbackHttpServer::LoopbackHttpServer(Transport transport) : m_transport(transp
     }
     m_port = ntohs(address.sin_port);
     m_thread = std::thread([this] { Run(); });
-    if (m_transport == Transport::Tls && !StartFront())
+    // Under an emulated processor the front now and then ends before it
+    // tells its port; a new one gets a new port.
+    for (int attempt = 0; m_transport == Transport::Tls && attempt < 3; ++attempt) {
+        if (StartFront())
+            break;
+        StopFront();
         m_frontPort = 0;
+    }
 }
 
 bool LoopbackHttpServer::StartFront()
