@@ -73,7 +73,11 @@ run() {
 }
 
 # The usage report and the installer's values in the 32-bit view.
-run net-i686 "$i686/net_tests.exe" 'PercentEncode.*:SurveyReportConstruction.*:SurveyReportTest.*'
+# Not here: two cases of no width whose loopback TLS front, in this guest,
+# ends before it tells its port when a case before them ran in the same
+# process (the 64-bit stage runs them).
+run net-i686 "$i686/net_tests.exe" \
+  'PercentEncode.*:SurveyReportConstruction.*:SurveyReportTest.*:-SurveyReportTest.AnAnswerThatArrivesInPiecesIsReadToTheEnd:SurveyReportTest.ARedirectIsNotFollowed'
 # The real 32-bit tavrin.exe: install and uninstall, the first start, clicks
 # of two pages, the pre-upgrade scan on Windows 7. Not here: the case that
 # installs from a second copy of the program, whose copying fails in the guest
