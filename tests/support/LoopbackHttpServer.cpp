@@ -125,7 +125,7 @@ LoopbackHttpServer::LoopbackHttpServer(Transport transport) : m_transport(transp
 bool LoopbackHttpServer::StartFront()
 {
     // Wine gives a Unix program no pipes for its standard handles, and no
-    // process handle: the front connects back to a port of this server,
+    // process or thread handle: the front connects back to a port of this server,
     // tells its own port there and lives as long as that connection.
     SOCKET control = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     sockaddr_in address = {};
@@ -136,6 +136,18 @@ bool LoopbackHttpServer::StartFront()
                      ::bind(control, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
                      ::listen(control, 1) == 0 &&
                      ::getsockname(control, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+    // Why a front did not start goes to the log: the case itself only sees
+    // that the server has no front.
+    auto failed = [](const char* step, int error) {
+        std::fprintf(stderr, "tls_front: %s (error %d)\n", step, error);
+        return false;
+    };
+    if (!listening) {
+        int error = ::WSAGetLastError();
+        if (control != INVALID_SOCKET)
+            ::closesocket(control);
+        return failed("no control port", error);
+    }
 
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
@@ -143,35 +155,41 @@ bool LoopbackHttpServer::StartFront()
     std::wstring commandLine =
         L"\"" + program + L"\" " + std::to_wstring(m_port) + L" " + std::to_wstring(ntohs(address.sin_port));
     PROCESS_INFORMATION started = {};
-    if (listening && ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                                      nullptr, nullptr, &startup, &started)) {
-        if (started.hProcess)
-            ::CloseHandle(started.hProcess);
-        if (started.hThread)
-            ::CloseHandle(started.hThread);
-        if (Readable(control, 10000))
-            m_frontControl = ::accept(control, nullptr, nullptr);
-    }
-    if (control != INVALID_SOCKET)
+    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &started)) {
+        DWORD error = ::GetLastError();
         ::closesocket(control);
+        return failed("CreateProcess", static_cast<int>(error));
+    }
+    // The handles it reports for a Unix program are not the program's: Wine
+    // leaves them as an earlier call left them, and closing them closed
+    // whatever handle now has that value (here, the control socket above).
+    if (Readable(control, 10000))
+        m_frontControl = ::accept(control, nullptr, nullptr);
+    int acceptError = ::WSAGetLastError();
+    ::closesocket(control);
     if (m_frontControl == INVALID_SOCKET)
-        return false;
+        return failed("it did not connect within 10 s", acceptError);
 
     // Its first line is its port.
     std::string line;
     DWORD start = ::GetTickCount();
     char buffer[16];
+    int received = 1;
     while (line.find('\n') == std::string::npos && ::GetTickCount() - start < 10000) {
         if (!Readable(m_frontControl, 100))
             continue;
-        int n = ::recv(m_frontControl, buffer, sizeof(buffer), 0);
-        if (n <= 0)
+        received = ::recv(m_frontControl, buffer, sizeof(buffer), 0);
+        if (received <= 0)
             break;
-        line.append(buffer, static_cast<size_t>(n));
+        line.append(buffer, static_cast<size_t>(received));
     }
     unsigned long port = std::strtoul(line.c_str(), nullptr, 10);
     m_frontPort = port > 0 && port < 65536 ? static_cast<unsigned short>(port) : 0;
-    return m_frontPort != 0;
+    if (m_frontPort == 0)
+        return failed(received <= 0 ? "it ended before telling its port" : "it told no port within 10 s",
+                      received < 0 ? ::WSAGetLastError() : 0);
+    return true;
 }
 
 void LoopbackHttpServer::StopFront()

@@ -73,6 +73,13 @@ static int connect_local(int port)
     return fd;
 }
 
+/* Says on the standard error (the test's log) why the front ends early. */
+static int fail(const char* step)
+{
+    fprintf(stderr, "tls_front: %s: %s\n", step, strerror(errno));
+    return 1;
+}
+
 /* One connection, in a process of its own. */
 static void relay(SSL_CTX* context, int client, int port)
 {
@@ -124,11 +131,11 @@ int main(int argc, char** argv)
     int port = atoi(argv[1]);
     int control = connect_local(atoi(argv[2]));
     if (control < 0)
-        return 1;
+        return fail("connecting to the control port");
     char folder[PATH_MAX];
     ssize_t length = readlink("/proc/self/exe", folder, sizeof(folder) - 1);
     if (length <= 0)
-        return 1;
+        return fail("finding its own folder");
     folder[length] = '\0';
     const char* here = dirname(folder);
     char certificate[PATH_MAX + 32], key[PATH_MAX + 32];
@@ -150,7 +157,7 @@ int main(int argc, char** argv)
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (listener < 0 || bind(listener, (struct sockaddr*)&address, sizeof(address)) != 0 ||
         listen(listener, 16) != 0 || getsockname(listener, (struct sockaddr*)&address, &size) != 0)
-        return 1;
+        return fail("listening");
     int listener6 = socket(AF_INET6, SOCK_STREAM, 0);
     struct sockaddr_in6 address6 = {0};
     address6.sin6_family = AF_INET6;
@@ -164,7 +171,7 @@ int main(int argc, char** argv)
     char line[16];
     int written = snprintf(line, sizeof(line), "%d\n", ntohs(address.sin_port));
     if (!write_all(control, line, (size_t)written))
-        return 1;
+        return fail("telling its port");
 
     signal(SIGCHLD, SIG_IGN); /* children are reaped by the system */
     signal(SIGPIPE, SIG_IGN);
@@ -174,7 +181,7 @@ int main(int argc, char** argv)
         if (poll(fds, listener6 >= 0 ? 3 : 2, -1) < 0) {
             if (errno == EINTR)
                 continue;
-            return 1;
+            return fail("waiting");
         }
         if (fds[0].revents) {
             char byte;
