@@ -9,7 +9,6 @@
 #include <mutex>
 
 #include "core/settings/PolicyRegistryKey.h"
-#include "core/settings/RestorePoint.h"
 #include "platform/RegKey.h"
 #include "platform/Text.h"
 
@@ -471,15 +470,14 @@ std::optional<Journal::State> TakeJournalProblem()
     return problem;
 }
 
-void BeforeRegistryChange(HKEY root, const RegistryPlace& place, const std::optional<StoredState>& next)
+LSTATUS BeforeRegistryChange(HKEY root, const RegistryPlace& place, const std::optional<StoredState>& next)
 {
     if (!root || place.root == RegistryPlace::Root::Other)
-        return;
+        return ERROR_SUCCESS;
     const StoredState current = ReadState(root, place.keyPath, place.valueName, place.view);
     // Writing what is there, or deleting what is not, changes nothing.
     if (next ? current == *next : !current.present)
-        return;
-    RunRestorePoint::Instance().BeforeChange();
+        return ERROR_SUCCESS;
 
     std::lock_guard<std::mutex> lock(journalLock);
     JournalEntry entry;
@@ -490,13 +488,12 @@ void BeforeRegistryChange(HKEY root, const RegistryPlace& place, const std::opti
     const std::wstring name = entry.Name();
 
     RegKey journal;
-    if (journal.Create(HKEY_LOCAL_MACHINE, kJournalKey, KEY_READ | KEY_WRITE | kJournalView) !=
-        ERROR_SUCCESS) {
-        // The change still goes ahead, as every registry failure of the
-        // settings does; the restore point may still cover it.
+    LSTATUS status = journal.Create(HKEY_LOCAL_MACHINE, kJournalKey, KEY_READ | KEY_WRITE | kJournalView);
+    if (status != ERROR_SUCCESS) {
+        // A change that could not be undone is not made.
         Platform::DebugLine(L"journal: cannot be written");
         FlagProblem(Journal::State::Unreadable);
-        return;
+        return status;
     }
     DWORD type = 0, size = 0;
     if (::RegQueryValueExW(journal.Get(), name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
@@ -504,19 +501,22 @@ void BeforeRegistryChange(HKEY root, const RegistryPlace& place, const std::opti
         if (::RegQueryValueExW(journal.Get(), name.c_str(), nullptr, &type, data.data(), &size) ==
                 ERROR_SUCCESS &&
             ParseEntry(name, type, data))
-            return; // the state before the first change is already kept
+            return ERROR_SUCCESS; // the state before the first change is already kept
         journal.Close();
         SetAsideDamagedJournal();
         FlagProblem(Journal::State::Damaged);
-        if (journal.Create(HKEY_LOCAL_MACHINE, kJournalKey, KEY_READ | KEY_WRITE | kJournalView) !=
-            ERROR_SUCCESS)
-            return;
+        status = journal.Create(HKEY_LOCAL_MACHINE, kJournalKey, KEY_READ | KEY_WRITE | kJournalView);
+        if (status != ERROR_SUCCESS)
+            return status;
     }
     entry.createdKey = current.present ? L"" : FirstMissingKey(root, place.keyPath, place.view);
-    if (WriteEntry(journal, entry) != ERROR_SUCCESS)
+    status = WriteEntry(journal, entry);
+    if (status != ERROR_SUCCESS) {
         Platform::DebugLine(L"journal: entry not written");
+        return status;
+    }
     // On disk before the change is made.
-    ::RegFlushKey(journal.Get());
+    return ::RegFlushKey(journal.Get());
 }
 
 UndoResult UndoAllChanges()

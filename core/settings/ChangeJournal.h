@@ -83,9 +83,12 @@ std::optional<Journal::State> TakeJournalProblem();
 // The one place every write and delete of the settings layer passes through,
 // just before it happens. `root` is the open root of `place` (the policy
 // section's key for policy-bound values); `next` the state the change leaves,
-// or nothing for a delete. When the change changes anything: begins the
-// run's restore point, and journals the value's state unless it already is.
-void BeforeRegistryChange(HKEY root, const RegistryPlace& place, const std::optional<StoredState>& next);
+// or nothing for a delete. When the change changes anything, journals the
+// value's state unless it already is. Returns ERROR_SUCCESS when the change
+// may go ahead, otherwise the status that kept its entry out of the journal:
+// a change that could not be undone is not made. The run's restore point is
+// a step of its own (RunRestorePoint::BeforeChange), taken before.
+LSTATUS BeforeRegistryChange(HKEY root, const RegistryPlace& place, const std::optional<StoredState>& next);
 
 struct UndoResult {
     size_t restored = 0;         // values put back (including ones already as they were)

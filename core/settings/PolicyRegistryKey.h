@@ -69,8 +69,8 @@ public:
 
     // Null when the object or its section cannot be had.
     HKEY Key() const { return m_policy->SectionKey(m_userSection); }
-    // After a change below Key(); the result is not looked at.
-    void Save() { m_policy->Save(m_userSection); }
+    // After a change below Key(); false when the object was not saved.
+    bool Save() { return m_policy->Save(m_userSection); }
     bool UserSection() const { return m_userSection; }
 
 private:

@@ -65,25 +65,30 @@ template <typename T> RegistryPlace CRegistryProperty<T>::Place() const
     return place;
 }
 
-template <typename T> void CRegistryProperty<T>::SavePolicy(LSTATUS change)
+template <typename T> LSTATUS CRegistryProperty<T>::SavePolicy(LSTATUS change)
 {
     // A change that did not happen leaves the policy files as they are.
-    if (m_policyKey && change == ERROR_SUCCESS)
-        m_policyKey->Save();
+    if (!m_policyKey || change != ERROR_SUCCESS)
+        return change;
+    return m_policyKey->Save() ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
 }
 
-template <typename T> void CRegistryProperty<T>::SetValue(const T& value)
+template <typename T> LSTATUS CRegistryProperty<T>::SetValue(const T& value)
 {
     const HKEY root = RootKey();
     // Journalled before the key is created, so the journal knows which keys
     // the write makes.
+    StoredState next;
     if constexpr (std::is_same_v<T, DWORD>)
-        BeforeRegistryChange(root, Place(), StoredState::Dword(value));
+        next = StoredState::Dword(value);
     else
-        BeforeRegistryChange(root, Place(), StoredState::String(value));
+        next = StoredState::String(value);
+    LSTATUS status = BeforeRegistryChange(root, Place(), next);
+    if (status != ERROR_SUCCESS)
+        return status;
     EnsureKey(root, m_keyPath);
     RegKey key;
-    LSTATUS status = OpenSettingsKey(key, root, m_keyPath);
+    status = OpenSettingsKey(key, root, m_keyPath);
     if (status == ERROR_SUCCESS) {
         if constexpr (std::is_same_v<T, DWORD>)
             status = key.SetDword(m_valueName, value);
@@ -91,7 +96,7 @@ template <typename T> void CRegistryProperty<T>::SetValue(const T& value)
             status = key.SetString(m_valueName, value);
     }
     key.Close();
-    SavePolicy(status);
+    return SavePolicy(status);
 }
 
 template <typename T> LSTATUS CRegistryProperty<T>::DeleteValue()
@@ -100,11 +105,12 @@ template <typename T> LSTATUS CRegistryProperty<T>::DeleteValue()
     LSTATUS status = OpenSettingsKey(key, RootKey(), m_keyPath);
     if (status != ERROR_SUCCESS)
         return status;
-    BeforeRegistryChange(RootKey(), Place(), std::nullopt);
+    status = BeforeRegistryChange(RootKey(), Place(), std::nullopt);
+    if (status != ERROR_SUCCESS)
+        return status;
     status = key.DeleteValue(m_valueName);
     key.Close();
-    SavePolicy(status);
-    return status;
+    return SavePolicy(status);
 }
 
 template <typename T> T CRegistryProperty<T>::GetValue() const

@@ -56,8 +56,11 @@ public:
 
     // The stored value, or defaultValue when nothing usable is stored.
     T GetValue() const;
-    // Creates the key when missing and writes the value; failures are silent.
-    void SetValue(const T& value);
+    // Journals the value, creates the key when missing and writes the value.
+    // Returns the first status that failed (a change that could not be
+    // journalled is not made), ERROR_SUCCESS when the value is written and,
+    // for a policy-bound value, saved.
+    LSTATUS SetValue(const T& value);
     // Deletes the value, never its key; a missing key is not created.
     LSTATUS DeleteValue();
 
@@ -77,7 +80,7 @@ public:
 private:
     struct Bind {};
     CRegistryProperty(Bind, HKEY root, std::wstring keyPath, std::wstring valueName, PolicyBinding binding);
-    void SavePolicy(LSTATUS change);
+    LSTATUS SavePolicy(LSTATUS change);
 
     HKEY m_rootKey; // as declared; not used when policy-bound
     std::wstring m_keyPath;

@@ -36,12 +36,14 @@
 //                    or after it (the other pages); boxes that are not rows
 //                    (the hidden theme box 1015) are the page's own business.
 // Nothing here reads the registry at construction or caches a state: IsTicked
-// asks the registry each time, Apply and Reset change it at once. Failures are
-// silent; the box keeps the state the user gave it, except that a row whose
-// values cannot be had at all (IsAvailable: the policy object missing) is
-// shown disabled. Building a model does no COM work; the privacy and theme
-// models share the process's local group policy object, which the first read
-// or write of a policy-bound value opens on the calling thread.
+// asks the registry each time, Apply and Reset change it at once and return
+// the first status that failed (ERROR_SUCCESS when every step went through);
+// the caller decides what the page shows. A row whose values cannot be had
+// at all (IsAvailable: the policy object missing) is shown disabled. The
+// run's restore point is not taken here: callers take it first, off the
+// user-interface thread (RunRestorePoint::BeforeChange). Building a model does no COM work; the privacy and
+// theme models share the process's local group policy object, which the first read or write of a policy-bound
+// value opens on the calling thread.
 
 namespace Tavrin::Core {
 
@@ -146,40 +148,44 @@ template <typename Model> bool IsAvailable(const Model& model, const SettingRow<
     return true;
 }
 
-template <typename Model> void RunStep(Model& model, const SettingStep<Model>& step)
+template <typename Model> LSTATUS RunStep(Model& model, const SettingStep<Model>& step)
 {
     const bool remove = step.kind == SettingStep<Model>::Kind::Delete;
-    if (auto number = std::get_if<NumberProperty Model::*>(&step.entry)) {
-        if (remove)
-            (model.**number).DeleteValue();
-        else
-            (model.**number).SetValue(step.number);
-        return;
-    }
+    if (auto number = std::get_if<NumberProperty Model::*>(&step.entry))
+        return remove ? (model.**number).DeleteValue() : (model.**number).SetValue(step.number);
     auto& property = model.*std::get<StringProperty Model::*>(step.entry);
-    if (remove)
-        property.DeleteValue();
-    else
-        property.SetValue(step.text);
+    return remove ? property.DeleteValue() : property.SetValue(step.text);
+}
+
+// Whether a step's status means the change did not happen. Deleting a value
+// or a key that is not there leaves the registry as the step wants it.
+inline bool StepFailed(LSTATUS status)
+{
+    return status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND;
 }
 
 // One after another; a step that fails does not stop the others and nothing
-// is undone.
-template <typename Model> void RunSteps(Model& model, const std::vector<SettingStep<Model>>& steps)
+// is undone. Returns the first failure, or ERROR_SUCCESS.
+template <typename Model> LSTATUS RunSteps(Model& model, const std::vector<SettingStep<Model>>& steps)
 {
-    for (const auto& step : steps)
-        RunStep(model, step);
+    LSTATUS first = ERROR_SUCCESS;
+    for (const auto& step : steps) {
+        const LSTATUS status = RunStep(model, step);
+        if (StepFailed(status) && first == ERROR_SUCCESS)
+            first = status;
+    }
+    return first;
 }
 
 // A click: the box's new state alone decides, the registry is not read first.
-template <typename Model> void Apply(Model& model, const SettingRow<Model>& row, bool ticked)
+template <typename Model> LSTATUS Apply(Model& model, const SettingRow<Model>& row, bool ticked)
 {
-    RunSteps(model, ticked ? row.tick : row.clear);
+    return RunSteps(model, ticked ? row.tick : row.clear);
 }
 
-template <typename Model> void Reset(Model& model)
+template <typename Model> LSTATUS Reset(Model& model)
 {
-    RunSteps(model, CatalogueOf<Model>().reset);
+    return RunSteps(model, CatalogueOf<Model>().reset);
 }
 
 } // namespace Tavrin::Core

@@ -146,7 +146,19 @@ TEST_F(ChangeJournal, WritingWhatIsThereOrDeletingWhatIsNotIsNoChange)
     NumberProperty absent(HKEY_LOCAL_MACHINE, kMachineKey, L"Absent");
     absent.DeleteValue();
     EXPECT_EQ(Tavrin::Core::ReadJournal().state, Journal::State::Empty);
-    EXPECT_FALSE(RunRestorePoint::Instance().Attempted());
+}
+
+TEST_F(ChangeJournal, AChangeWhoseEntryCannotBeWrittenIsNotMadeAndSaysWhy)
+{
+    // The entry's name holds the key path and the value's name: for a value
+    // name of the registry's longest, it is longer than any value name.
+    const std::wstring longest(16383, L'v');
+    WriteDword(HKEY_LOCAL_MACHINE, kMachineKey, longest, 1);
+    NumberProperty property(HKEY_LOCAL_MACHINE, kMachineKey, longest);
+    EXPECT_NE(property.SetValue(2), ERROR_SUCCESS);
+    EXPECT_NE(property.DeleteValue(), ERROR_SUCCESS);
+    EXPECT_EQ(property.GetValue(), 1u);
+    EXPECT_NE(Tavrin::Core::ReadJournal().state, Journal::State::Holding);
 }
 
 TEST_F(ChangeJournal, KillBetweenTheJournalWriteAndTheChangeLeavesItConsistent)
@@ -276,32 +288,30 @@ TEST_F(ChangeJournal, PolicyChangeIsUndoneThroughThePolicyObject)
 
 // --- The restore point ------------------------------------------------------------------
 
-TEST_F(ChangeJournal, RestorePointBeginsOnceBeforeTheFirstChangeAndEndsWithTheRun)
+TEST_F(ChangeJournal, RestorePointBeginsOnceAndEndsWithTheRun)
 {
     struct Call {
         DWORD event, type;
         INT64 sequence;
         std::wstring description;
-        StoredState valueThen;
     };
     std::vector<Call> calls;
     WriteDword(HKEY_LOCAL_MACHINE, kMachineKey, kValue, 1);
     RunRestorePoint::Instance().SetCall([&](RESTOREPOINTINFOW& info, STATEMGRSTATUS& status) {
-        calls.push_back(
-            {info.dwEventType, info.dwRestorePtType, info.llSequenceNumber, info.szDescription, Now()});
+        calls.push_back({info.dwEventType, info.dwRestorePtType, info.llSequenceNumber, info.szDescription});
         status.nStatus = ERROR_SUCCESS;
         status.llSequenceNumber = 42;
         return TRUE;
     });
     NumberProperty first(HKEY_LOCAL_MACHINE, kMachineKey, kValue);
-    first.SetValue(2);
-    first.DeleteValue();
-    NumberProperty(HKEY_LOCAL_MACHINE, kMachineKey, L"Other").SetValue(3);
+    EXPECT_EQ(first.SetValue(2), ERROR_SUCCESS);
+    EXPECT_TRUE(calls.empty()) << "a write never waits for the restore point: its callers take it first";
+    for (int change = 0; change < 3; ++change)
+        RunRestorePoint::Instance().BeforeChange();
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].event, static_cast<DWORD>(BEGIN_SYSTEM_CHANGE));
     EXPECT_EQ(calls[0].type, static_cast<DWORD>(MODIFY_SETTINGS));
     EXPECT_EQ(calls[0].description, L"Tavrin settings change");
-    EXPECT_TRUE(calls[0].valueThen == StoredState::Dword(1)) << "before the first change";
 
     RunRestorePoint::Instance().EndOfRun();
     RunRestorePoint::Instance().EndOfRun();
@@ -329,8 +339,10 @@ TEST_P(RestorePointUnavailable, ChangesAndTheJournalGoOn)
             return FALSE;
         });
     NumberProperty property(HKEY_LOCAL_MACHINE, kMachineKey, kValue);
-    property.SetValue(1);
-    property.SetValue(2);
+    for (DWORD value : {1u, 2u}) {
+        RunRestorePoint::Instance().BeforeChange();
+        EXPECT_EQ(property.SetValue(value), ERROR_SUCCESS);
+    }
     RunRestorePoint::Instance().EndOfRun();
     EXPECT_EQ(calls, GetParam().call == Unavailable::SwitchedOff ? 1 : 0) << "tried once, never ended";
     EXPECT_TRUE(RunRestorePoint::Instance().Attempted());

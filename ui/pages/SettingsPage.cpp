@@ -2,6 +2,7 @@
 
 #include "core/settings/Location.h"
 #include "core/settings/Privacy.h"
+#include "core/settings/RestorePoint.h"
 #include "core/settings/Security.h"
 #include "core/settings/ThemeSettings.h"
 #include "framework/CWinApp.h"
@@ -104,6 +105,7 @@ template <typename Model> void CSettingsPage<Model>::OnBoxClicked(int controlId)
     if (!row)
         return;
     const bool ticked = ::IsDlgButtonChecked(m_hWnd, controlId) == BST_CHECKED;
+    Tavrin::Core::RunRestorePoint::Instance().BeforeChange();
     Tavrin::Core::Apply(m_model, *row, ticked);
     if (row->asksRestart && m_restartRequired)
         *m_restartRequired = true;
@@ -119,6 +121,7 @@ template <typename Model> void CSettingsPage<Model>::OnReset()
 {
     if (m_layout.clearBoxesBeforeReset)
         ClearBoxes();
+    Tavrin::Core::RunRestorePoint::Instance().BeforeChange();
     Tavrin::Core::Reset(m_model);
     if (!m_layout.clearBoxesBeforeReset)
         ClearBoxes();
