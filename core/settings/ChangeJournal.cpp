@@ -531,12 +531,12 @@ UndoResult UndoAllChanges()
     if (journal.entries.empty())
         return result;
 
-    // The process's one policy object: the pages' own copy is the one that
-    // is put back and saved, so no later save of theirs brings the changes back.
-    std::shared_ptr<LocalGroupPolicy> policy;
+    // A policy object loaded for the undo alone, so that its save keeps what
+    // other tools set meanwhile.
+    std::optional<LocalGroupPolicy> policy;
     for (const JournalEntry& entry : journal.entries)
-        if (entry.place.ViaPolicyObject())
-            policy = LocalGroupPolicy::Shared();
+        if (entry.place.ViaPolicyObject() && !policy)
+            policy.emplace();
 
     struct Restored {
         const JournalEntry* entry;
@@ -544,7 +544,7 @@ UndoResult UndoAllChanges()
     };
     std::vector<Restored> restored;
     for (const JournalEntry& entry : journal.entries) {
-        const ResolvedPlace where = Resolve(entry, policy.get());
+        const ResolvedPlace where = Resolve(entry, policy ? &*policy : nullptr);
         if (!where.root) {
             ++result.failed;
             continue;

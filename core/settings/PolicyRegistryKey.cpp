@@ -3,6 +3,8 @@
 #include <prsht.h>
 #include <gpedit.h>
 
+#include <atomic>
+
 namespace Tavrin::Core {
 
 // {EA502722-A23D-11D1-A7D3-0000F87571E3}
@@ -17,6 +19,12 @@ const GUID kRegistryExtension = {
 // {0F6B957E-509E-11D1-A7CC-0000F87571E3}, the tool that made the change.
 const GUID kPolicyToolId = {0x0F6B957E, 0x509E, 0x11D1, {0xA7, 0xCC, 0x00, 0x00, 0xF8, 0x75, 0x71, 0xE3}};
 
+namespace {
+
+std::atomic<unsigned> savedChanges{0};
+
+} // namespace
+
 std::shared_ptr<LocalGroupPolicy> LocalGroupPolicy::Shared()
 {
     static std::weak_ptr<LocalGroupPolicy> current;
@@ -28,22 +36,36 @@ std::shared_ptr<LocalGroupPolicy> LocalGroupPolicy::Shared()
     return policy;
 }
 
+void LocalGroupPolicy::Changed()
+{
+    ++savedChanges;
+}
+
+LocalGroupPolicy::LocalGroupPolicy() = default;
+
+// Nothing is saved here: an exit without changes leaves the policy files
+// alone, and every change was saved, or reported unsaved, when it was made.
 LocalGroupPolicy::~LocalGroupPolicy()
 {
-    // One more chance for a change whose save failed; nothing else is saved,
-    // so an exit without changes leaves the policy files alone.
-    for (bool userSection : {false, true})
-        if (SectionOf(userSection).unsaved)
-            Save(userSection);
-    for (Section& section : m_sections)
+    Close();
+}
+
+void LocalGroupPolicy::Close()
+{
+    for (Section& section : m_sections) {
         section.key.Close();
+        section.asked = false;
+    }
     m_object.Reset();
+    m_openTried = false;
 }
 
 void LocalGroupPolicy::Open()
 {
     m_openTried = true;
-    m_apartment.emplace(COINIT_APARTMENTTHREADED);
+    m_loadedGeneration = savedChanges;
+    if (!m_apartment)
+        m_apartment.emplace(COINIT_APARTMENTTHREADED);
     if (FAILED(::CoCreateInstance(kGroupPolicyObjectClass, nullptr, CLSCTX_INPROC_SERVER,
                                   kGroupPolicyObjectInterface, m_object.PutVoid())))
         return;
@@ -53,6 +75,10 @@ void LocalGroupPolicy::Open()
 
 HKEY LocalGroupPolicy::SectionKey(bool userSection)
 {
+    // A copy loaded before this process's last save no longer shows the
+    // policy; one that could not be had is not tried again.
+    if (m_object && m_loadedGeneration != savedChanges)
+        Close();
     if (!m_openTried)
         Open();
     Section& section = SectionOf(userSection);
@@ -72,8 +98,10 @@ bool LocalGroupPolicy::Save(bool userSection)
         return false;
     GUID extension = kRegistryExtension;
     GUID tool = kPolicyToolId;
-    section.unsaved = FAILED(m_object->Save(userSection ? FALSE : TRUE, TRUE, &extension, &tool));
-    return !section.unsaved;
+    if (FAILED(m_object->Save(userSection ? FALSE : TRUE, TRUE, &extension, &tool)))
+        return false;
+    Changed();
+    return true;
 }
 
 PolicyRegistryKey::PolicyRegistryKey(bool userSection)

@@ -11,26 +11,30 @@ struct IGroupPolicyObject;
 
 namespace Tavrin::Core {
 
-// The local group policy object of the machine, one for the whole process.
+// The local group policy object of the machine.
 //
 // Each object holds its own copy of the policy, loaded when it is opened, and
-// its Save writes that copy back whole: two objects in one process would undo
-// each other's changes, and a save of a copy loaded long ago undoes what
-// another policy tool changed meanwhile. So every policy-bound property shares
-// this one object, it is opened only when a setting first needs it (building
-// the models does no COM work), saved after each change that went through it,
-// and not saved when it goes unless a save after a change failed.
+// its Save writes that copy back whole: a save of a copy loaded long ago
+// undoes what another policy tool changed meanwhile. So every change (a write
+// or a delete, and undo) opens an object of its own, loads it, changes the one
+// value, saves and releases it; the state the journal keeps is read from that
+// same load. Reads go through one object for the whole process (Shared()),
+// opened when a setting first needs it and loaded again once a change of this
+// process was saved (Changed()); it never saves.
 //
 // Where the object cannot be created (Wine, Home editions without the editor),
 // or cannot open the local policy or hand out a section, SectionKey() is null
-// for good and nothing is saved. Only the user-interface thread uses it.
+// and nothing is saved. An object is used by the thread that opened it.
 class LocalGroupPolicy {
 public:
-    // The process's object; made when first asked for, gone with the last
-    // holder. Asking does not open it.
+    // The process's reading object; made when first asked for, gone with the
+    // last holder. Asking does not open it.
     static std::shared_ptr<LocalGroupPolicy> Shared();
+    // After a save of this process: the reading object loads the policy
+    // again the next time a section is asked for.
+    static void Changed();
 
-    LocalGroupPolicy() = default;
+    LocalGroupPolicy();
     ~LocalGroupPolicy();
     LocalGroupPolicy(const LocalGroupPolicy&) = delete;
     LocalGroupPolicy& operator=(const LocalGroupPolicy&) = delete;
@@ -39,17 +43,16 @@ public:
     // the calling thread first when that has not been tried yet.
     HKEY SectionKey(bool userSection);
     // Writes the section's registry into the policy files and lets the
-    // registry client-side extension apply it; call after each change.
-    // False when nothing was saved.
+    // registry client-side extension apply it. False when nothing was saved.
     bool Save(bool userSection);
 
 private:
     struct Section {
         Platform::RegKey key;
         bool asked = false;
-        bool unsaved = false; // changed, and the last save failed
     };
     void Open();
+    void Close();
     Section& SectionOf(bool userSection) { return m_sections[userSection ? 1 : 0]; }
 
     // Declared first so that COM stays initialised until the object is gone.
@@ -57,20 +60,20 @@ private:
     Platform::ComPtr<IGroupPolicyObject> m_object;
     Section m_sections[2]; // machine, user
     bool m_openTried = false;
+    unsigned m_loadedGeneration = 0; // of Changed(), when the policy was loaded
 };
 
-// A property's hold on the process's policy object and on one of its
-// sections. Building one does no COM work.
+// A property's hold on a section of the policy: reads go through the
+// process's reading object, each change through an object of its own.
+// Building one does no COM work.
 class PolicyRegistryKey {
 public:
     explicit PolicyRegistryKey(bool userSection);
     PolicyRegistryKey(const PolicyRegistryKey&) = delete;
     PolicyRegistryKey& operator=(const PolicyRegistryKey&) = delete;
 
-    // Null when the object or its section cannot be had.
+    // The reading object's section; null when it cannot be had.
     HKEY Key() const { return m_policy->SectionKey(m_userSection); }
-    // After a change below Key(); false when the object was not saved.
-    bool Save() { return m_policy->Save(m_userSection); }
     bool UserSection() const { return m_userSection; }
 
 private:

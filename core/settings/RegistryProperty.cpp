@@ -41,7 +41,6 @@ CRegistryProperty<T>::CRegistryProperty(Bind, HKEY root, std::wstring keyPath, s
         m_policyKey = std::make_unique<PolicyRegistryKey>(binding == PolicyBinding::UserSection);
 }
 
-// Nothing is saved here: every change was saved when it was made.
 template <typename T> CRegistryProperty<T>::~CRegistryProperty() = default;
 
 template <typename T> HKEY CRegistryProperty<T>::RootKey() const
@@ -65,52 +64,63 @@ template <typename T> RegistryPlace CRegistryProperty<T>::Place() const
     return place;
 }
 
-template <typename T> LSTATUS CRegistryProperty<T>::SavePolicy(LSTATUS change)
+template <typename T> LSTATUS CRegistryProperty<T>::Change(const std::optional<T>& value)
 {
+    // A policy-bound value changes in a copy of the policy loaded for this
+    // change alone, so that the save writes back what other tools set since
+    // the program started, and the journal keeps the state of that copy.
+    std::optional<LocalGroupPolicy> policy;
+    HKEY root = m_rootKey;
+    if (m_policyKey) {
+        policy.emplace();
+        root = policy->SectionKey(m_policyKey->UserSection());
+    }
+    RegKey key;
+    LSTATUS status = ERROR_SUCCESS;
+    if (value) {
+        StoredState next;
+        if constexpr (std::is_same_v<T, DWORD>)
+            next = StoredState::Dword(*value);
+        else
+            next = StoredState::String(*value);
+        // Journalled before the key is created, so the journal knows which
+        // keys the write makes.
+        status = BeforeRegistryChange(root, Place(), next);
+        if (status != ERROR_SUCCESS)
+            return status;
+        EnsureKey(root, m_keyPath);
+        status = OpenSettingsKey(key, root, m_keyPath);
+        if (status != ERROR_SUCCESS)
+            return status;
+        if constexpr (std::is_same_v<T, DWORD>)
+            status = key.SetDword(m_valueName, *value);
+        else
+            status = key.SetString(m_valueName, *value);
+    } else {
+        // A missing key is not created.
+        status = OpenSettingsKey(key, root, m_keyPath);
+        if (status != ERROR_SUCCESS)
+            return status;
+        status = BeforeRegistryChange(root, Place(), std::nullopt);
+        if (status != ERROR_SUCCESS)
+            return status;
+        status = key.DeleteValue(m_valueName);
+    }
+    key.Close();
     // A change that did not happen leaves the policy files as they are.
-    if (!m_policyKey || change != ERROR_SUCCESS)
-        return change;
-    return m_policyKey->Save() ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
+    if (policy && status == ERROR_SUCCESS && !policy->Save(m_policyKey->UserSection()))
+        return ERROR_WRITE_FAULT;
+    return status;
 }
 
 template <typename T> LSTATUS CRegistryProperty<T>::SetValue(const T& value)
 {
-    const HKEY root = RootKey();
-    // Journalled before the key is created, so the journal knows which keys
-    // the write makes.
-    StoredState next;
-    if constexpr (std::is_same_v<T, DWORD>)
-        next = StoredState::Dword(value);
-    else
-        next = StoredState::String(value);
-    LSTATUS status = BeforeRegistryChange(root, Place(), next);
-    if (status != ERROR_SUCCESS)
-        return status;
-    EnsureKey(root, m_keyPath);
-    RegKey key;
-    status = OpenSettingsKey(key, root, m_keyPath);
-    if (status == ERROR_SUCCESS) {
-        if constexpr (std::is_same_v<T, DWORD>)
-            status = key.SetDword(m_valueName, value);
-        else
-            status = key.SetString(m_valueName, value);
-    }
-    key.Close();
-    return SavePolicy(status);
+    return Change(value);
 }
 
 template <typename T> LSTATUS CRegistryProperty<T>::DeleteValue()
 {
-    RegKey key;
-    LSTATUS status = OpenSettingsKey(key, RootKey(), m_keyPath);
-    if (status != ERROR_SUCCESS)
-        return status;
-    status = BeforeRegistryChange(RootKey(), Place(), std::nullopt);
-    if (status != ERROR_SUCCESS)
-        return status;
-    status = key.DeleteValue(m_valueName);
-    key.Close();
-    return SavePolicy(status);
+    return Change(std::nullopt);
 }
 
 template <typename T> T CRegistryProperty<T>::GetValue() const

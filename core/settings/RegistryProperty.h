@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <type_traits>
 
@@ -28,9 +29,10 @@ LSTATUS EnsureKey(HKEY root, const std::wstring& keyPath);
 // One registry value with a default: a 32-bit number stored as REG_DWORD or a
 // wide string stored as REG_SZ. Every operation opens its key, works and closes
 // it again; nothing is cached, so a read always sees the registry of the moment.
-// A property bound to the local group policy object writes below a section of
-// the process's one policy object (opened when a value is first needed) and
-// saves the object after every change that went through it.
+// A property bound to the local group policy object reads below a section of
+// the process's reading policy object (opened when a value is first needed);
+// each change loads a policy object of its own, changes the value there and
+// saves it (see LocalGroupPolicy).
 template <typename T> class CRegistryProperty {
     static_assert(std::is_same_v<T, DWORD> || std::is_same_v<T, std::wstring>,
                   "registry properties hold REG_DWORD numbers or REG_SZ strings");
@@ -64,9 +66,9 @@ public:
     // Deletes the value, never its key; a missing key is not created.
     LSTATUS DeleteValue();
 
-    // The root the key path is below: the declared one, or for a
-    // policy-bound property the policy object's section (opening the object
-    // when that has not been tried; null when it cannot be had).
+    // The root the key path is read below: the declared one, or for a
+    // policy-bound property the reading policy object's section (opening the
+    // object when that has not been tried; null when it cannot be had).
     HKEY RootKey() const;
     const std::wstring& KeyPath() const { return m_keyPath; }
     const std::wstring& ValueName() const { return m_valueName; }
@@ -80,7 +82,8 @@ public:
 private:
     struct Bind {};
     CRegistryProperty(Bind, HKEY root, std::wstring keyPath, std::wstring valueName, PolicyBinding binding);
-    LSTATUS SavePolicy(LSTATUS change);
+    // Writes the value, or deletes it when there is none.
+    LSTATUS Change(const std::optional<T>& value);
 
     HKEY m_rootKey; // as declared; not used when policy-bound
     std::wstring m_keyPath;

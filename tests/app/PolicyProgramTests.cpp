@@ -70,10 +70,13 @@ TEST_F(ProgramWithGroupPolicy, ExitWithoutAChangeLeavesAnotherToolsChangeAlone)
     EXPECT_TRUE(OtherToolsValue().IsDword(7));
 }
 
-TEST_F(ProgramWithGroupPolicy, ActionCenterTickIsSavedOnceAndSurvivesTheExit)
+// Another tool sets a policy while the window is open; the program's next
+// tick of a policy-bound box keeps it.
+TEST_F(ProgramWithGroupPolicy, ActionCenterTickIsSavedOnceKeepsAnotherToolsChangeAndSurvivesTheExit)
 {
     HWND main = StartAndWaitForMainWindow();
     ASSERT_NE(main, nullptr);
+    PolicyServer::WriteAsAnotherTool(kOtherToolKey, kOtherToolValue, 7);
     // The start-menu text's id is on no other page.
     HWND page = FindChildDialogWith(main, IDC_THEME_START_MENU_TEXT);
     ASSERT_NE(page, nullptr);
@@ -85,8 +88,11 @@ TEST_F(ProgramWithGroupPolicy, ActionCenterTickIsSavedOnceAndSurvivesTheExit)
     ::PostMessageW(main, WM_CLOSE, 0, 0);
     ASSERT_TRUE(program->WaitForExit(30000));
     const auto calls = policy.Calls();
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), L"create"), 1);
-    EXPECT_EQ(Saves(calls), 1u);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), L"create"), 3)
+        << "the pages', the other tool's, the tick's";
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), L"release"), 3);
+    EXPECT_EQ(Saves(calls), 2u);
+    EXPECT_TRUE(OtherToolsValue().IsDword(7));
     const Tavrin::Core::CThemeSettings theme; // builds no policy object
     const auto& actionCenter = theme.disableNotificationCenter;
     EXPECT_TRUE(ReadStored(HKEY_CURRENT_USER, policy.SectionPath(true) + L"\\" + actionCenter.KeyPath(),

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/settings/Privacy.h"
 #include "core/settings/RegistryProperty.h"
 #include "core/settings/ThemeSettings.h"
@@ -18,6 +20,19 @@ std::wstring Save(bool machine, const std::wstring& state)
 {
     return L"save machine=" + std::to_wstring(machine ? 1 : 0) + L" " + PolicyServer::kSaveArguments +
            L" state=" + state;
+}
+
+// The saves of a call log, in order, after checking that every object made
+// was released (each change has an object of its own, reads share one).
+std::vector<std::wstring> SavesOf(const std::vector<std::wstring>& calls)
+{
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), L"create"),
+              std::count(calls.begin(), calls.end(), L"release"));
+    std::vector<std::wstring> saves;
+    for (const std::wstring& call : calls)
+        if (call.compare(0, 5, L"save ") == 0)
+            saves.push_back(call);
+    return saves;
 }
 
 // Wine has no group policy object; these tests rely on that unless they
@@ -85,15 +100,11 @@ TEST(PolicyBinding, MachineSectionSavesAfterEveryChangeAndNotAtTheEnd)
     ExpectNothingDeclaredWritten();
     const std::wstring written = std::wstring(kPolicyPath) + L"\\" + kValue + L"=2;";
     std::vector<std::wstring> expected = {
-        L"create",
-        L"open 1",
-        L"key 2",
         Save(true, written), // after the write
         Save(true, L""),     // after the delete
         // neither the delete of an absent value nor the end saves
-        L"release",
     };
-    EXPECT_EQ(server.Calls(), expected);
+    EXPECT_EQ(SavesOf(server.Calls()), expected);
 }
 
 TEST(PolicyBinding, UserSectionIsAskedForAndSavedAsUser)
@@ -109,10 +120,9 @@ TEST(PolicyBinding, UserSectionIsAskedForAndSavedAsUser)
     }
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, server.SectionPath(true)));
     const std::wstring written = std::wstring(kPolicyPath) + L"\\Value=\"Deny\";";
-    std::vector<std::wstring> expected = {
-        L"create", L"open 1", L"key 1", Save(false, written), L"release",
-    };
-    EXPECT_EQ(server.Calls(), expected);
+    auto calls = server.Calls();
+    EXPECT_EQ(SavesOf(calls), std::vector<std::wstring>{Save(false, written)});
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), L"key 2"), 0) << "the machine section is never needed";
 }
 
 TEST(PolicyBinding, ObjectThatCannotOpenTheLocalPolicyLeavesNoRoot)
@@ -133,7 +143,8 @@ TEST(PolicyBinding, ObjectThatCannotOpenTheLocalPolicyLeavesNoRoot)
     EXPECT_EQ(calls[1], L"open 1");
     EXPECT_EQ(std::count(calls.begin(), calls.end(), L"key 2"), 0)
         << "no section asked for after a failed open";
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), L"create"), 1) << "not tried again for every value";
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), L"create"), 2)
+        << "the reading object is not tried again for every read; the change tries its own";
     EXPECT_EQ(
         std::count_if(calls.begin(), calls.end(), [](const std::wstring& c) { return c.find(L"save") == 0; }),
         0);
@@ -195,13 +206,12 @@ TEST(PolicyBinding, PrivacyAccountInfoRowGoesThroughThePolicyObject)
     const std::wstring none = L"";
     auto calls = server.Calls();
     std::vector<std::wstring> expected = {
-        L"create",        L"open 1", L"key 2", Save(true, two), // tick
-        Save(true, none),                                       // clear
-        Save(true, two),                                        // tick again
-        Save(true, none),                                       // the reset's delete
-        L"release",
+        Save(true, two),  // tick
+        Save(true, none), // clear
+        Save(true, two),  // tick again
+        Save(true, none), // the reset's delete
     };
-    EXPECT_EQ(calls, expected);
+    EXPECT_EQ(SavesOf(calls), expected);
 }
 
 TEST(PolicyBinding, ThemeActionCenterRowAndResetGoThroughThePolicyObject)
@@ -234,14 +244,8 @@ TEST(PolicyBinding, ThemeActionCenterRowAndResetGoThroughThePolicyObject)
     const std::wstring prefix =
         L"SOFTWARE\\Policies\\Microsoft\\Windows\\Explorer\\DisableNotificationCenter=";
     std::vector<std::wstring> expected = {
-        L"create",
-        L"open 1",
-        L"key 2",
-        Save(true, prefix + L"1;"),
-        Save(true, prefix + L"0;"),
-        Save(true, prefix + L"1;"),
+        Save(true, prefix + L"1;"), Save(true, prefix + L"0;"), Save(true, prefix + L"1;"),
         Save(true, prefix + L"0;"), // the reset writes 0 rather than deleting
-        L"release",
     };
-    EXPECT_EQ(server.Calls(), expected);
+    EXPECT_EQ(SavesOf(server.Calls()), expected);
 }

@@ -111,7 +111,7 @@ TEST(PolicySharing, ActionCenterTickSurvivesTheExit)
     EXPECT_TRUE(actionCenter->Read().IsDword(1)) << "lost when the window went";
 }
 
-TEST(PolicySharing, OneObjectServesBothPagesAndSavesOnceAfterEachChange)
+TEST(PolicySharing, EachChangeLoadsSavesAndReleasesAnObjectOfItsOwn)
 {
     PolicyServer server;
     std::unique_ptr<StoredPlace> accountInfo, actionCenter;
@@ -120,21 +120,25 @@ TEST(PolicySharing, OneObjectServesBothPagesAndSavesOnceAfterEachChange)
         accountInfo = std::make_unique<StoredPlace>(server, models.privacy.letAppsAccessAccountInfo);
         actionCenter = std::make_unique<StoredPlace>(server, models.theme.disableNotificationCenter);
         ReadEveryRow(models);
+        const size_t readingCalls = server.Calls().size();
         Tick(models.privacy, IDC_PRIVACY_ACCOUNT_INFO);
         Tick(models.theme, IDC_THEME_ACTION_CENTER);
         EXPECT_TRUE(accountInfo->Read().IsDword(2));
         EXPECT_TRUE(actionCenter->Read().IsDword(1));
         EXPECT_EQ(server.Version(), 2u);
+        auto calls = server.Calls();
+        const std::vector<std::wstring> change{L"create", L"open 1", L"key 2", L"save", L"release"};
+        ASSERT_EQ(calls.size(), readingCalls + 2 * change.size());
+        for (size_t i = 0; i < 2 * change.size(); ++i)
+            EXPECT_EQ(calls[readingCalls + i].compare(0, change[i % change.size()].size(),
+                                                      change[i % change.size()]),
+                      0)
+                << calls[readingCalls + i];
     }
     auto calls = server.Calls();
-    EXPECT_EQ(CountCalls(calls, L"create"), 1u);
-    EXPECT_EQ(CountCalls(calls, L"open 1"), 1u);
-    EXPECT_EQ(CountCalls(calls, L"key 2"), 1u);
     EXPECT_EQ(CountCalls(calls, L"key 1"), 0u) << "the user section is never needed";
-    EXPECT_EQ(CountCalls(calls, L"save"), 2u);
+    EXPECT_EQ(CountCalls(calls, L"save"), 2u) << "the reading object never saves";
     EXPECT_EQ(calls.back(), L"release");
-    EXPECT_TRUE(accountInfo->Read().IsDword(2));
-    EXPECT_TRUE(actionCenter->Read().IsDword(1));
 }
 
 TEST(PolicySharing, AnotherToolsChangeWhileTheProgramRunsIsKept)
@@ -168,17 +172,45 @@ TEST(PolicySharing, AnotherToolsChangeBeforeTheFirstUseIsKeptByALaterTick)
     EXPECT_TRUE(actionCenter->Read().IsDword(1));
 }
 
-TEST(PolicySharing, ASaveThatFailedIsTriedOnceMoreAtTheEnd)
+// Another tool changes the policy after the program read it: a later tick
+// keeps that change, and the journal holds the value as the tool left it.
+TEST(PolicySharing, AnotherToolsChangeWhileTheProgramRunsIsKeptByALaterTick)
+{
+    PolicyServer server;
+    ClearedJournal clearedJournal;
+    std::unique_ptr<StoredPlace> actionCenter;
+    {
+        MainWindowModels models;
+        actionCenter = std::make_unique<StoredPlace>(server, models.theme.disableNotificationCenter);
+        ReadEveryRow(models);
+        PolicyServer::WriteAsAnotherTool(kOtherToolKey, kOtherToolValue, 7);
+        PolicyServer::WriteAsAnotherTool(models.theme.disableNotificationCenter.KeyPath(),
+                                         models.theme.disableNotificationCenter.ValueName(), 5);
+        Tick(models.theme, IDC_THEME_ACTION_CENTER);
+        EXPECT_TRUE(models.theme.disableNotificationCenter.GetValue() == 1u) << "read again after the save";
+    }
+    StoredValue kept =
+        ReadStored(HKEY_CURRENT_USER, server.SectionPath(true) + L"\\" + kOtherToolKey, kOtherToolValue);
+    EXPECT_TRUE(kept.IsDword(7));
+    EXPECT_TRUE(actionCenter->Read().IsDword(1));
+    const Journal journal = ReadJournal();
+    ASSERT_EQ(journal.entries.size(), 1u);
+    EXPECT_TRUE(journal.entries[0].previous == StoredState::Dword(5));
+}
+
+TEST(PolicySharing, ASaveThatFailedIsReportedAndLeavesThePolicyAsItWas)
 {
     PolicyServer server(PolicyServer::Options{false, false, 1});
     std::unique_ptr<StoredPlace> actionCenter;
     {
         MainWindowModels models;
         actionCenter = std::make_unique<StoredPlace>(server, models.theme.disableNotificationCenter);
-        Tick(models.theme, IDC_THEME_ACTION_CENTER);
+        EXPECT_EQ(Apply(models.theme, *FindRow<CThemeSettings>(IDC_THEME_ACTION_CENTER), true),
+                  ERROR_WRITE_FAULT);
         EXPECT_FALSE(actionCenter->Read().present);
+        EXPECT_FALSE(IsTicked(models.theme, *FindRow<CThemeSettings>(IDC_THEME_ACTION_CENTER)));
     }
-    EXPECT_TRUE(actionCenter->Read().IsDword(1));
-    EXPECT_EQ(CountCalls(server.Calls(), L"save"), 2u);
-    EXPECT_EQ(server.Version(), 1u);
+    EXPECT_FALSE(actionCenter->Read().present) << "saved behind the user's back";
+    EXPECT_EQ(CountCalls(server.Calls(), L"save"), 1u);
+    EXPECT_EQ(server.Version(), 0u);
 }
