@@ -6,7 +6,10 @@
 // own and reports the header's share of the width and the overlapping
 // controls. The 96-DPI run with the prefix's own font is the design: at
 // every other setting the header keeps its share and no controls overlap
-// that do not overlap there.
+// that do not overlap there. Under another dialog font the windows, sized
+// in dialog units, are wider than the header images: the header band still
+// spans the width, its texts at the left and its decoration at the right,
+// as in the design.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -40,6 +43,7 @@ struct DisplaySetting {
     DWORD dpi;
     const wchar_t* messageFace; // null: the prefix's own message font
     int messagePoints;
+    const wchar_t* dialogFace; // null: the prefix's own dialog font
     // Compared with the design; a DPI beyond every monitor (the window far
     // larger than the screen) must only stay sound.
     bool likeTheDesign;
@@ -48,18 +52,26 @@ struct DisplaySetting {
 // 96 DPI with the prefix's font first: the others are compared with it.
 // DejaVu Sans is at least as wide as Segoe UI, Windows 10's message font;
 // 480 DPI is far beyond any monitor and must only stay sound.
+// DejaVu Sans as the dialog font is wider than Tahoma, as the dialog fonts
+// of Windows in several other languages are.
 constexpr DisplaySetting kSettings[] = {
-    {L"96dpi", 96, nullptr, 0, true},
-    {L"120dpi", 120, nullptr, 0, true},
-    {L"144dpi", 144, nullptr, 0, true},
-    {L"192dpi", 192, nullptr, 0, true},
-    {L"96dpi-dejavu9", 96, L"DejaVu Sans", 9, true},
-    {L"480dpi", 480, nullptr, 0, false},
+    {L"96dpi", 96, nullptr, 0, nullptr, true},
+    {L"120dpi", 120, nullptr, 0, nullptr, true},
+    {L"144dpi", 144, nullptr, 0, nullptr, true},
+    {L"192dpi", 192, nullptr, 0, nullptr, true},
+    {L"96dpi-dejavu9", 96, L"DejaVu Sans", 9, nullptr, true},
+    {L"96dpi-dialog-dejavu", 96, nullptr, 0, L"DejaVu Sans", true},
+    {L"144dpi-dialog-dejavu", 144, nullptr, 0, L"DejaVu Sans", true},
+    {L"480dpi", 480, nullptr, 0, nullptr, false},
 };
 
 constexpr wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
 constexpr wchar_t kFontsKey[] = L"System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts";
 constexpr wchar_t kMetricsKey[] = L"Control Panel\\Desktop\\WindowMetrics";
+constexpr wchar_t kSubstitutesKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes";
+// Dialog templates name the first; Windows maps DS_SHELLFONT templates to
+// the second.
+constexpr const wchar_t* kDialogFaces[] = {L"MS Shell Dlg", L"MS Shell Dlg 2"};
 constexpr wchar_t kSettingVariable[] = L"TAVRIN_DISPLAY_SETTING";
 constexpr wchar_t kReportVariable[] = L"TAVRIN_DISPLAY_REPORT";
 constexpr wchar_t kAppName[] = L"TavrinDisplayTests";
@@ -127,6 +139,23 @@ int HeaderBottom(const WindowCapture& capture)
     return 0;
 }
 
+// The average character width of the face at 8 points.
+LONG AverageWidth(const wchar_t* face)
+{
+    LOGFONTW font = {};
+    font.lfHeight = -::MulDiv(8, static_cast<int>(Dpi::OfSystem()), 72);
+    wcsncpy(font.lfFaceName, face, LF_FACESIZE - 1);
+    HFONT handle = ::CreateFontIndirectW(&font);
+    HDC screen = ::GetDC(nullptr);
+    HGDIOBJ previous = ::SelectObject(screen, handle);
+    TEXTMETRICW metrics = {};
+    ::GetTextMetricsW(screen, &metrics);
+    ::SelectObject(screen, previous);
+    ::ReleaseDC(nullptr, screen);
+    ::DeleteObject(handle);
+    return metrics.tmAveCharWidth;
+}
+
 // Checks one window and writes what the design comparison needs.
 class WindowChecker {
 public:
@@ -142,9 +171,56 @@ public:
         ASSERT_FALSE(capture.Empty());
         SaveScreenshot(window, L"display-" + m_setting + L"-" + name);
         const RECT client = window.GetClientRect();
-        m_report << Tavrin::Platform::Narrow(name) << " share "
-                 << static_cast<double>(HeaderBottom(capture)) / (client.right - client.left) << "\n";
+        const int headerBottom = HeaderBottom(capture);
+        const double toDesign = 96.0 / Dpi::OfWindow(window);
+        const std::string narrowName = Tavrin::Platform::Narrow(name);
+        m_report << narrowName << " share "
+                 << static_cast<double>(headerBottom) / (client.right - client.left) << "\n"
+                 << narrowName << " height " << headerBottom * toDesign << "\n";
+        const RECT band = {0, 0, capture.Width(), headerBottom};
+        const COLORREF blue = Background(capture, band);
+        EXPECT_NE(blue, RGB(255, 255, 255));
+        // Each column of the band shows its colour somewhere (a margin
+        // beside a narrower band shows none); the texts and the decoration
+        // keep their distances from the edges.
+        int inkLeft = capture.Width();
+        int inkRight = -1;
+        for (int x = 0; x < capture.Width(); ++x) {
+            bool covered = false;
+            for (int y = 0; y < headerBottom; ++y) {
+                covered = covered || capture.At(x, y) == blue;
+                if (y < headerBottom / 2 && capture.At(x, y) != blue) {
+                    inkLeft = std::min(inkLeft, x);
+                    inkRight = std::max(inkRight, x);
+                }
+            }
+            if (!covered) {
+                ADD_FAILURE() << "column " << x << " of " << capture.Width()
+                              << " lies beside the header band";
+                break;
+            }
+        }
+        m_report << narrowName << " left " << inkLeft * toDesign << "\n"
+                 << narrowName << " right " << (capture.Width() - 1 - inkRight) * toDesign << "\n";
         CheckChildren(name, window, capture, POINT{0, 0}, content);
+    }
+
+    // Every message of the results page is whole where the page has room
+    // for it, and none runs into a control.
+    void CheckMessages(CResulstDlg& page)
+    {
+        EXPECT_TRUE(page.CutLines().empty()) << Tavrin::Platform::Narrow(page.CutLines().front());
+        ASSERT_EQ(page.MessageBoxes().size(), page.Lines().size());
+        const RECT client = page.GetClientRect();
+        for (const RECT& box : page.MessageBoxes()) {
+            RECT inside = {};
+            EXPECT_TRUE(::IntersectRect(&inside, &box, &client) && ::EqualRect(&inside, &box));
+            for (HWND control : VisibleChildren(page)) {
+                const RECT rect = RectInParent(control);
+                EXPECT_FALSE(::IntersectRect(&inside, &box, &rect))
+                    << "a message runs into control " << ::GetDlgCtrlID(control);
+            }
+        }
     }
 
     void SetSetting(const DisplaySetting& setting)
@@ -228,7 +304,8 @@ private:
 };
 
 struct Report {
-    std::map<std::string, double> shares;
+    // By kind ("share", "height", "left", "right"), then by window.
+    std::map<std::string, std::map<std::string, double>> measures;
     std::map<std::string, std::set<std::string>> overlaps;
 };
 
@@ -238,10 +315,10 @@ Report ReadReport(const std::wstring& path)
     std::ifstream in(Tavrin::Platform::Narrow(path));
     std::string window, kind, value;
     while (in >> window >> kind >> value) {
-        if (kind == "share")
-            report.shares[window] = std::stod(value);
-        else if (kind == "overlap")
+        if (kind == "overlap")
             report.overlaps[window].insert(value);
+        else
+            report.measures[kind][window] = std::stod(value);
     }
     return report;
 }
@@ -262,6 +339,9 @@ TEST(DisplaySetting, EveryWindow)
         metrics.cbSize = sizeof(metrics);
         ASSERT_TRUE(::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0));
         ASSERT_STREQ(metrics.lfMessageFont.lfFaceName, setting->messageFace);
+    }
+    if (setting->dialogFace) {
+        ASSERT_EQ(AverageWidth(kDialogFaces[0]), AverageWidth(setting->dialogFace));
     }
     std::ofstream report(Tavrin::Platform::Narrow(Variable(kReportVariable)));
     ASSERT_TRUE(report);
@@ -369,6 +449,7 @@ TEST(DisplaySetting, EveryWindow)
         page.MoveWindow(dialog.GetClientRect());
         page.ShowWindow(SW_SHOW);
         checker.Check(outcome.name, page);
+        checker.CheckMessages(page);
     }
     ::SetCurrentDirectoryW(current);
     DeleteTree(HKEY_CURRENT_USER, profileKey);
@@ -387,6 +468,11 @@ TEST(Display, EveryWindowAtEveryScaleAndFontKeepsItsDesign)
         RegistryValueBackup userDpi(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels");
         RegistryValueBackup machineDpi(HKEY_LOCAL_MACHINE, kFontsKey, L"LogPixels");
         RegistryValueBackup messageFont(HKEY_CURRENT_USER, kMetricsKey, L"MessageFont");
+        RegistryValueBackup dialogFont(HKEY_LOCAL_MACHINE, kSubstitutesKey, kDialogFaces[0]);
+        RegistryValueBackup shellFont(HKEY_LOCAL_MACHINE, kSubstitutesKey, kDialogFaces[1]);
+        if (setting.dialogFace)
+            for (const wchar_t* face : kDialogFaces)
+                WriteString(HKEY_LOCAL_MACHINE, kSubstitutesKey, face, setting.dialogFace);
         WriteDword(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", setting.dpi);
         WriteDword(HKEY_LOCAL_MACHINE, kFontsKey, L"LogPixels", setting.dpi);
         if (setting.messageFace) {
@@ -409,16 +495,34 @@ TEST(Display, EveryWindowAtEveryScaleAndFontKeepsItsDesign)
         EXPECT_NE(run.output.find("[  PASSED  ] 1 test"), std::string::npos) << run.output;
 
         Report report = ReadReport(reportPath);
-        ASSERT_FALSE(report.shares.empty());
+        ASSERT_FALSE(report.measures["share"].empty());
         if (&setting == &kSettings[0]) {
             design = report;
             continue;
         }
         if (!setting.likeTheDesign)
             continue;
-        for (const auto& [window, share] : design.shares) {
-            ASSERT_TRUE(report.shares.count(window)) << window;
-            EXPECT_NEAR(report.shares[window], share, share * 0.02) << window;
+        // The header keeps its share of the width, or under a wider dialog
+        // font its height; its texts and decoration their distances from
+        // the edges, within a pixel and a half of the design's.
+        const struct {
+            const char* kind;
+            bool compared;
+            bool relative;
+            double tolerance;
+        } measures[] = {{"share", !setting.dialogFace, true, 0.02},
+                        {"height", true, true, 0.02},
+                        {"left", true, false, 1.5},
+                        {"right", true, false, 1.5}};
+        for (const auto& measure : measures) {
+            if (!measure.compared)
+                continue;
+            for (const auto& [window, value] : design.measures[measure.kind]) {
+                ASSERT_TRUE(report.measures[measure.kind].count(window)) << window;
+                EXPECT_NEAR(report.measures[measure.kind][window], value,
+                            measure.relative ? value * measure.tolerance : measure.tolerance)
+                    << window << " " << measure.kind;
+            }
         }
         for (const auto& [window, pairs] : report.overlaps)
             for (const std::string& pair : pairs)

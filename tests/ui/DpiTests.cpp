@@ -116,7 +116,7 @@ TEST(Dpi, AMissingImageDrawsNothingAndSizesNothingAtAnyDpi)
         const SIZE size = ImageSizeAt(nullptr, dpi);
         EXPECT_EQ(size.cx, 0);
         EXPECT_EQ(size.cy, 0);
-        EXPECT_EQ(DrawCentredHeader(graphics, nullptr, 64, dpi), 0);
+        EXPECT_EQ(DrawHeaderBand(graphics, nullptr, 64, dpi), 0);
         DrawImageAt(graphics, nullptr, 0, 0, dpi);
         EXPECT_EQ(DrawHeaderAndWhitePanel(graphics, nullptr, RECT{0, 0, 64, 64}, 0xFF0000FF, dpi), 0);
     }
