@@ -49,6 +49,23 @@ void DrawImageInto(Gdiplus::Graphics& graphics, Gdiplus::Image* image, const Gdi
     graphics.SetInterpolationMode(interpolation);
 }
 
+namespace {
+
+// The colour of one pixel of the image, copied at its own size.
+Gdiplus::Color PixelOf(Gdiplus::Image* image, int x, int y)
+{
+    Gdiplus::Bitmap probe(1, 1, PixelFormat32bppARGB);
+    {
+        Gdiplus::Graphics graphics(&probe);
+        DrawImageInto(graphics, image, Gdiplus::Rect(0, 0, 1, 1), Gdiplus::Rect(x, y, 1, 1));
+    }
+    Gdiplus::Color color;
+    probe.GetPixel(0, 0, &color);
+    return color;
+}
+
+} // namespace
+
 int DrawHeaderBand(Gdiplus::Graphics& graphics, Gdiplus::Image* header, int width, UINT dpi, int left,
                    int top)
 {
@@ -57,21 +74,26 @@ int DrawHeaderBand(Gdiplus::Graphics& graphics, Gdiplus::Image* header, int widt
     const SIZE size = ImageSizeAt(header, dpi);
     const int shownWidth = static_cast<int>(size.cx);
     const int height = static_cast<int>(size.cy);
-    if (width <= shownWidth) {
-        DrawImageAt(graphics, header, left + (width - shownWidth) / 2, top, dpi);
-        return height;
-    }
     const int imageWidth = static_cast<int>(header->GetWidth());
     const int imageHeight = static_cast<int>(header->GetHeight());
-    // The plain column starts the decoration's part, so that the stretch
-    // between the two parts is drawn from it.
     const int plain = std::max(0, imageWidth - kHeaderDecorationWidth);
+    // The band's colour under the whole width first: besides filling what
+    // lies between the parts, it covers the edge columns a scaled image
+    // leaves undrawn under Wine.
+    Gdiplus::SolidBrush band(PixelOf(header, plain, 0));
+    graphics.FillRectangle(&band, left, top, width, height);
+    if (width <= shownWidth) {
+        Gdiplus::Region outside;
+        graphics.GetClip(&outside);
+        graphics.SetClip(Gdiplus::Rect(left, top, width, height), Gdiplus::CombineModeIntersect);
+        DrawImageAt(graphics, header, left + (width - shownWidth) / 2, top, dpi);
+        graphics.SetClip(&outside);
+        return height;
+    }
     const int textsWidth = Dpi::Scale(plain, dpi);
     const int decorationWidth = shownWidth - textsWidth;
     DrawImageInto(graphics, header, Gdiplus::Rect(left, top, textsWidth, height),
                   Gdiplus::Rect(0, 0, plain, imageHeight));
-    DrawImageInto(graphics, header, Gdiplus::Rect(left + textsWidth, top, width - shownWidth, height),
-                  Gdiplus::Rect(plain, 0, 1, imageHeight));
     DrawImageInto(graphics, header,
                   Gdiplus::Rect(left + width - decorationWidth, top, decorationWidth, height),
                   Gdiplus::Rect(plain, 0, imageWidth - plain, imageHeight));

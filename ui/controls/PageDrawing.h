@@ -35,10 +35,10 @@ constexpr int kHeaderDecorationWidth = 303;
 
 // Draws the header band `width` wide starting at `left`, with its top at
 // `top`, the image at its size at `dpi`. The window is sized in dialog units,
-// which follow the dialog font, so it may be wider than the image: the
-// texts then keep the left edge, the decoration the right one, and the
-// plain column fills the width between them. A narrower window shows the
-// image centred. Returns the drawn height, 0 when there is no image
+// which follow the dialog font, so it may be wider than the image: the band
+// is filled in the plain column's colour across the width, the texts keep
+// the left edge and the decoration the right one. A narrower window shows
+// the image centred. Returns the drawn height, 0 when there is no image
 // (nothing is drawn then).
 int DrawHeaderBand(Gdiplus::Graphics& graphics, Gdiplus::Image* header, int width, UINT dpi, int left = 0,
                    int top = 0);
