@@ -315,10 +315,27 @@ void CResulstDlg::DrawContent(Gdiplus::Graphics& graphics)
     const auto x = static_cast<Gdiplus::REAL>(subtitle.left + Scaled(10));
     const auto width = std::max(1.0f, static_cast<Gdiplus::REAL>(client.right - Scaled(30)) - x);
     const Gdiplus::REAL lineHeight = std::max(1.0f, font->GetHeight(&graphics));
-    const std::list<std::wstring> lines = Lines();
+    // A bulleted message wraps under its own text, not under the bullet.
+    const std::wstring bullet = Tavrin::UI::kMessagePrefix;
+    Gdiplus::StringFormat bulletFormat(&format);
+    bulletFormat.SetFormatFlags(format.GetFormatFlags() | Gdiplus::StringFormatFlagsMeasureTrailingSpaces);
+    Gdiplus::RectF bulletBounds;
+    graphics.MeasureString(bullet.c_str(), static_cast<INT>(bullet.size()), font, Gdiplus::PointF(0, 0),
+                           &bulletFormat, &bulletBounds);
+    const Gdiplus::REAL indent = std::min(bulletBounds.Width, width / 2);
+    struct Message {
+        std::wstring line;
+        std::wstring text;
+        Gdiplus::REAL indent;
+    };
+    std::vector<Message> messages;
     std::vector<int> needed;
-    for (const std::wstring& line : lines)
-        needed.push_back(CountLines(graphics, line, *font, width, format));
+    for (const std::wstring& line : Lines()) {
+        const bool bulleted = line.compare(0, bullet.size(), bullet) == 0;
+        messages.push_back({line, bulleted ? line.substr(bullet.size()) : line, bulleted ? indent : 0});
+        needed.push_back(
+            CountLines(graphics, messages.back().text, *font, width - messages.back().indent, format));
+    }
     const int room = static_cast<int>(std::floor((MessagesBottom(lineY) - lineY) / lineHeight));
     const std::vector<int> shares = Tavrin::UI::ShareMessageLines(needed, room);
     std::vector<std::wstring> cutLines;
@@ -326,10 +343,14 @@ void CResulstDlg::DrawContent(Gdiplus::Graphics& graphics)
     m_messageBoxes.clear();
     auto top = static_cast<Gdiplus::REAL>(lineY);
     auto share = shares.begin();
-    for (const std::wstring& line : lines) {
+    for (const Message& message : messages) {
         const Gdiplus::REAL height = lineHeight * static_cast<Gdiplus::REAL>(*share++);
-        const Gdiplus::RectF box(x, top, width, height + 1);
-        const FittedText fitted = FitText(graphics, line, *font, box, format);
+        if (message.indent > 0)
+            graphics.DrawString(bullet.c_str(), static_cast<INT>(bullet.size()), font,
+                                Gdiplus::RectF(x, top, message.indent, lineHeight + 1), &bulletFormat,
+                                &black);
+        const Gdiplus::RectF box(x + message.indent, top, width - message.indent, height + 1);
+        const FittedText fitted = FitText(graphics, message.text, *font, box, format);
         graphics.DrawString(fitted.text.c_str(), static_cast<INT>(fitted.text.size()), font, box, &format,
                             &black);
         const RECT drawn = {static_cast<LONG>(x), static_cast<LONG>(top),
@@ -337,7 +358,7 @@ void CResulstDlg::DrawContent(Gdiplus::Graphics& graphics)
                             static_cast<LONG>(std::ceil(top + height))};
         m_messageBoxes.push_back(drawn);
         if (fitted.cut) {
-            cutLines.push_back(line);
+            cutLines.push_back(message.line);
             cutBoxes.push_back(drawn);
         }
         top += height;
