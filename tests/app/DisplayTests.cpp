@@ -521,9 +521,10 @@ TEST(Display, EveryWindowAtEveryScaleAndFontKeepsItsDesign)
             for (const auto& [window, value] : report.measures[edge])
                 EXPECT_LE(value, farthest + 2) << window << " " << edge;
         }
-        if (setting.dialogFace)
+        if (setting.dialogFace) {
             EXPECT_GT(report.measures["width"]["home"], design.measures["width"]["home"] * 1.05)
                 << "the dialog font reached the windows";
+        }
         for (const auto& [window, pairs] : report.overlaps)
             for (const std::string& pair : pairs)
                 EXPECT_TRUE(design.overlaps[window].count(pair))
