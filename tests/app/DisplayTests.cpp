@@ -6,7 +6,10 @@
 // own and reports the header's share of the width and the overlapping
 // controls. The 96-DPI run with the prefix's own font is the design: at
 // every other setting the header keeps its share and no controls overlap
-// that do not overlap there.
+// that do not overlap there. Under another dialog font the windows, sized
+// in dialog units, are wider than the header images: the header band still
+// spans the width, its texts at the left and its decoration at the right,
+// as in the design.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -40,6 +43,7 @@ struct DisplaySetting {
     DWORD dpi;
     const wchar_t* messageFace; // null: the prefix's own message font
     int messagePoints;
+    const wchar_t* dialogFace; // null: the prefix's own dialog font
     // Compared with the design; a DPI beyond every monitor (the window far
     // larger than the screen) must only stay sound.
     bool likeTheDesign;
@@ -48,18 +52,26 @@ struct DisplaySetting {
 // 96 DPI with the prefix's font first: the others are compared with it.
 // DejaVu Sans is at least as wide as Segoe UI, Windows 10's message font;
 // 480 DPI is far beyond any monitor and must only stay sound.
+// DejaVu Sans as the dialog font is wider than Tahoma, as the dialog fonts
+// of Windows in several other languages are.
 constexpr DisplaySetting kSettings[] = {
-    {L"96dpi", 96, nullptr, 0, true},
-    {L"120dpi", 120, nullptr, 0, true},
-    {L"144dpi", 144, nullptr, 0, true},
-    {L"192dpi", 192, nullptr, 0, true},
-    {L"96dpi-dejavu9", 96, L"DejaVu Sans", 9, true},
-    {L"480dpi", 480, nullptr, 0, false},
+    {L"96dpi", 96, nullptr, 0, nullptr, true},
+    {L"120dpi", 120, nullptr, 0, nullptr, true},
+    {L"144dpi", 144, nullptr, 0, nullptr, true},
+    {L"192dpi", 192, nullptr, 0, nullptr, true},
+    {L"96dpi-dejavu9", 96, L"DejaVu Sans", 9, nullptr, true},
+    {L"96dpi-dialog-dejavu", 96, nullptr, 0, L"DejaVu Sans", true},
+    {L"144dpi-dialog-dejavu", 144, nullptr, 0, L"DejaVu Sans", true},
+    {L"480dpi", 480, nullptr, 0, nullptr, false},
 };
 
 constexpr wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
 constexpr wchar_t kFontsKey[] = L"System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts";
 constexpr wchar_t kMetricsKey[] = L"Control Panel\\Desktop\\WindowMetrics";
+constexpr wchar_t kSubstitutesKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes";
+// Dialog templates name the first; Windows maps DS_SHELLFONT templates to
+// the second.
+constexpr const wchar_t* kDialogFaces[] = {L"MS Shell Dlg", L"MS Shell Dlg 2"};
 constexpr wchar_t kSettingVariable[] = L"TAVRIN_DISPLAY_SETTING";
 constexpr wchar_t kReportVariable[] = L"TAVRIN_DISPLAY_REPORT";
 constexpr wchar_t kAppName[] = L"TavrinDisplayTests";
@@ -113,13 +125,14 @@ COLORREF Background(const WindowCapture& capture, const RECT& area)
     return most;
 }
 
-// The first row from the top whose middle half is all white: where the
-// header ends and the white panel begins.
-int HeaderBottom(const WindowCapture& capture)
+// The first row from the top whose middle half (of the `width` columns the
+// screen shows) is all white: where the header ends and the white panel
+// begins.
+int HeaderBottom(const WindowCapture& capture, int width)
 {
     for (int y = 0; y < capture.Height(); ++y) {
         bool white = true;
-        for (int x = capture.Width() / 4; white && x < capture.Width() * 3 / 4; ++x)
+        for (int x = width / 4; white && x < width * 3 / 4; ++x)
             white = capture.At(x, y) == RGB(255, 255, 255);
         if (white)
             return y;
@@ -142,15 +155,81 @@ public:
         ASSERT_FALSE(capture.Empty());
         SaveScreenshot(window, L"display-" + m_setting + L"-" + name);
         const RECT client = window.GetClientRect();
-        m_report << Tavrin::Platform::Narrow(name) << " share "
-                 << static_cast<double>(HeaderBottom(capture)) / (client.right - client.left) << "\n";
+        // Only what the screen shows of a window larger than the screen.
+        POINT corner = {0, 0};
+        ::ClientToScreen(window, &corner);
+        const int shown =
+            std::min(capture.Width(), static_cast<int>(::GetSystemMetrics(SM_CXSCREEN) - corner.x));
+        const int headerBottom = HeaderBottom(capture, shown);
+        const UINT dpi = Dpi::OfWindow(window);
+        const std::string narrowName = Tavrin::Platform::Narrow(name);
+        m_report << narrowName << " share "
+                 << static_cast<double>(headerBottom) / (client.right - client.left) << "\n"
+                 << narrowName << " height " << headerBottom * 96.0 / dpi << "\n"
+                 << narrowName << " width " << (client.right - client.left) * 96.0 / dpi << "\n";
+        // A window beyond the screen may show no row below its header.
+        if (headerBottom > 0)
+            CheckBand(narrowName, capture, shown, headerBottom, dpi);
+        else
+            EXPECT_FALSE(m_likeTheDesign) << "no header band";
         CheckChildren(name, window, capture, POINT{0, 0}, content);
+    }
+
+    // Each column of the band shows its colour somewhere (a margin beside a
+    // narrower band shows none); the report tells how far the texts and the
+    // decoration lie from the edges.
+    void CheckBand(const std::string& name, const WindowCapture& capture, int shown, int headerBottom,
+                   UINT dpi)
+    {
+        const COLORREF blue = Background(capture, RECT{0, 0, shown, headerBottom});
+        EXPECT_NE(blue, RGB(255, 255, 255));
+        int inkLeft = shown;
+        int inkRight = -1;
+        for (int x = 0; x < shown; ++x) {
+            bool covered = false;
+            for (int y = 0; y < headerBottom; ++y) {
+                covered = covered || capture.At(x, y) == blue;
+                if (y < headerBottom / 2 && capture.At(x, y) != blue) {
+                    inkLeft = std::min(inkLeft, x);
+                    inkRight = std::max(inkRight, x);
+                }
+            }
+            if (!covered) {
+                ADD_FAILURE() << "column " << x << " lies beside the header band";
+                break;
+            }
+        }
+        m_report << name << " left " << inkLeft * 96.0 / dpi << "\n"
+                 << name << " right " << (shown - 1 - inkRight) * 96.0 / dpi << "\n";
+    }
+
+    // Every message of the results page is whole where the page has room
+    // for it, and none runs into a control.
+    void CheckMessages(CResulstDlg& page)
+    {
+        EXPECT_TRUE(page.CutLines().empty()) << Tavrin::Platform::Narrow(page.CutLines().front());
+        ASSERT_EQ(page.MessageBoxes().size(), page.Lines().size());
+        const RECT client = page.GetClientRect();
+        for (const RECT& box : page.MessageBoxes()) {
+            RECT inside = {};
+            EXPECT_TRUE(::IntersectRect(&inside, &box, &client) && ::EqualRect(&inside, &box));
+            // The controls below the messages; the subtitle's box, whose
+            // text they follow, reaches down beside the mark.
+            for (HWND control : VisibleChildren(page)) {
+                const RECT rect = RectInParent(control);
+                if (rect.top < page.MessageBoxes().front().top)
+                    continue;
+                EXPECT_FALSE(::IntersectRect(&inside, &box, &rect))
+                    << "a message runs into control " << ::GetDlgCtrlID(control);
+            }
+        }
     }
 
     void SetSetting(const DisplaySetting& setting)
     {
         m_setting = setting.name;
         m_design = &setting == &kSettings[0];
+        m_likeTheDesign = setting.likeTheDesign;
         m_slack = m_design ? 0 : static_cast<int>((setting.dpi + 95) / 96);
     }
 
@@ -224,11 +303,13 @@ private:
     std::ostream& m_report;
     std::wstring m_setting;
     bool m_design = false;
+    bool m_likeTheDesign = false;
     int m_slack = 0;
 };
 
 struct Report {
-    std::map<std::string, double> shares;
+    // By kind ("share", "height", "width", "left", "right"), then by window.
+    std::map<std::string, std::map<std::string, double>> measures;
     std::map<std::string, std::set<std::string>> overlaps;
 };
 
@@ -238,10 +319,10 @@ Report ReadReport(const std::wstring& path)
     std::ifstream in(Tavrin::Platform::Narrow(path));
     std::string window, kind, value;
     while (in >> window >> kind >> value) {
-        if (kind == "share")
-            report.shares[window] = std::stod(value);
-        else if (kind == "overlap")
+        if (kind == "overlap")
             report.overlaps[window].insert(value);
+        else
+            report.measures[kind][window] = std::stod(value);
     }
     return report;
 }
@@ -369,6 +450,7 @@ TEST(DisplaySetting, EveryWindow)
         page.MoveWindow(dialog.GetClientRect());
         page.ShowWindow(SW_SHOW);
         checker.Check(outcome.name, page);
+        checker.CheckMessages(page);
     }
     ::SetCurrentDirectoryW(current);
     DeleteTree(HKEY_CURRENT_USER, profileKey);
@@ -387,6 +469,11 @@ TEST(Display, EveryWindowAtEveryScaleAndFontKeepsItsDesign)
         RegistryValueBackup userDpi(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels");
         RegistryValueBackup machineDpi(HKEY_LOCAL_MACHINE, kFontsKey, L"LogPixels");
         RegistryValueBackup messageFont(HKEY_CURRENT_USER, kMetricsKey, L"MessageFont");
+        RegistryValueBackup dialogFont(HKEY_LOCAL_MACHINE, kSubstitutesKey, kDialogFaces[0]);
+        RegistryValueBackup shellFont(HKEY_LOCAL_MACHINE, kSubstitutesKey, kDialogFaces[1]);
+        if (setting.dialogFace)
+            for (const wchar_t* face : kDialogFaces)
+                WriteString(HKEY_LOCAL_MACHINE, kSubstitutesKey, face, setting.dialogFace);
         WriteDword(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", setting.dpi);
         WriteDword(HKEY_LOCAL_MACHINE, kFontsKey, L"LogPixels", setting.dpi);
         if (setting.messageFace) {
@@ -409,16 +496,34 @@ TEST(Display, EveryWindowAtEveryScaleAndFontKeepsItsDesign)
         EXPECT_NE(run.output.find("[  PASSED  ] 1 test"), std::string::npos) << run.output;
 
         Report report = ReadReport(reportPath);
-        ASSERT_FALSE(report.shares.empty());
+        ASSERT_FALSE(report.measures["share"].empty());
         if (&setting == &kSettings[0]) {
             design = report;
             continue;
         }
         if (!setting.likeTheDesign)
             continue;
-        for (const auto& [window, share] : design.shares) {
-            ASSERT_TRUE(report.shares.count(window)) << window;
-            EXPECT_NEAR(report.shares[window], share, share * 0.02) << window;
+        // The header keeps its share of the width, or under a wider dialog
+        // font (a wider window) its height; its texts and decoration lie
+        // no farther from the edges than the farthest in the design.
+        for (const char* kind : {"share", "height"}) {
+            if (setting.dialogFace && kind == std::string("share"))
+                continue;
+            for (const auto& [window, value] : design.measures[kind]) {
+                ASSERT_TRUE(report.measures[kind].count(window)) << window;
+                EXPECT_NEAR(report.measures[kind][window], value, value * 0.02) << window << " " << kind;
+            }
+        }
+        for (const char* edge : {"left", "right"}) {
+            double farthest = 0;
+            for (const auto& [window, value] : design.measures[edge])
+                farthest = std::max(farthest, value);
+            for (const auto& [window, value] : report.measures[edge])
+                EXPECT_LE(value, farthest + 2) << window << " " << edge;
+        }
+        if (setting.dialogFace) {
+            EXPECT_GT(report.measures["width"]["home"], design.measures["width"]["home"] * 1.05)
+                << "the dialog font reached the windows";
         }
         for (const auto& [window, pairs] : report.overlaps)
             for (const std::string& pair : pairs)

@@ -3,6 +3,8 @@
 
 #include <memory>
 
+#include "platform/Text.h"
+#include "platform/UniqueHandle.h"
 #include "tests/ui/ControlTestSupport.h"
 #include "ui/controls/CThemeButton.h"
 #include "ui/controls/PageDrawing.h"
@@ -116,7 +118,7 @@ TEST(Dpi, AMissingImageDrawsNothingAndSizesNothingAtAnyDpi)
         const SIZE size = ImageSizeAt(nullptr, dpi);
         EXPECT_EQ(size.cx, 0);
         EXPECT_EQ(size.cy, 0);
-        EXPECT_EQ(DrawCentredHeader(graphics, nullptr, 64, dpi), 0);
+        EXPECT_EQ(DrawHeaderBand(graphics, nullptr, 64, dpi), 0);
         DrawImageAt(graphics, nullptr, 0, 0, dpi);
         EXPECT_EQ(DrawHeaderAndWhitePanel(graphics, nullptr, RECT{0, 0, 64, 64}, 0xFF0000FF, dpi), 0);
     }
@@ -134,4 +136,32 @@ TEST(Dpi, AMissingImageDrawsNothingAndSizesNothingAtAnyDpi)
     const RECT after = button.GetClientRect();
     EXPECT_TRUE(::EqualRect(&before, &after));
     EXPECT_FALSE(CaptureWindow(page).Empty());
+}
+
+// The band stretches the column where the texts end and the decoration
+// begins: in every header image it is all the band's colour.
+TEST(Dpi, EveryHeaderImageHasItsPlainColumnWhereTheBandStretches)
+{
+    const std::wstring folder = BinFolder() + L"\\images\\headers\\";
+    WIN32_FIND_DATAW found = {};
+    Tavrin::Platform::UniqueFindHandle search(::FindFirstFileW((folder + L"*").c_str(), &found));
+    ASSERT_TRUE(search);
+    int images = 0;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            continue;
+        SCOPED_TRACE(Tavrin::Platform::Narrow(found.cFileName));
+        Gdiplus::Bitmap image((folder + found.cFileName).c_str());
+        ASSERT_GT(static_cast<INT>(image.GetWidth()), kHeaderDecorationWidth);
+        const INT plain = static_cast<INT>(image.GetWidth()) - kHeaderDecorationWidth;
+        Gdiplus::Color band;
+        Gdiplus::Color pixel;
+        image.GetPixel(0, 0, &band);
+        for (INT y = 0; y < static_cast<INT>(image.GetHeight()); ++y) {
+            image.GetPixel(plain, y, &pixel);
+            ASSERT_EQ(pixel.GetValue(), band.GetValue()) << "row " << y;
+        }
+        ++images;
+    } while (::FindNextFileW(search.Get(), &found));
+    EXPECT_GT(images, 0);
 }

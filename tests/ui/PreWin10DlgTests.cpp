@@ -4,8 +4,11 @@
 
 #include <exdisp.h>
 
+#include <algorithm>
+#include <climits>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/ComPtr.h"
 #include "res/resource.h"
@@ -197,14 +200,27 @@ TEST_F(PreWin10Window, ResultsPageShowsEachOutcome)
         EXPECT_GT(CountNotWhite(capture, markArea), mark.cx * mark.cy / 4) << c.name;
         markCentres.push_back(
             capture.At((markArea.left + markArea.right) / 2, (markArea.top + markArea.bottom) / 2));
-        // One line of text per message, 15 pixels apart, below the mark.
-        const int lines = static_cast<int>(page.Lines().size());
-        RECT text = {subtitle.left + 10, top + mark.cy, subtitle.right, top + mark.cy + 15 * lines};
-        EXPECT_GT(CountNotWhite(capture, text), 50 * lines) << c.name;
+        // Each message whole, from below the mark, one after the other,
+        // the long storage note on more lines than one.
+        EXPECT_TRUE(page.CutLines().empty()) << c.name;
+        const std::vector<RECT>& boxes = page.MessageBoxes();
+        ASSERT_EQ(boxes.size(), page.Lines().size()) << c.name;
+        LONG nextTop = top + mark.cy;
+        LONG tallest = 0;
+        LONG lowest = LONG_MAX;
+        for (const RECT& box : boxes) {
+            EXPECT_NEAR(box.top, nextTop, 1) << c.name;
+            EXPECT_GT(CountNotWhite(capture, box), 50) << c.name;
+            nextTop = box.bottom;
+            tallest = std::max(tallest, box.bottom - box.top);
+            lowest = std::min(lowest, box.bottom - box.top);
+        }
+        EXPECT_GT(tallest, lowest) << c.name;
+        RECT text = {boxes.front().left, boxes.front().top, boxes.front().right, boxes.back().bottom};
         RECT belowText = {subtitle.left + 10, text.bottom + 2, subtitle.right, text.bottom + 14};
         EXPECT_EQ(CountNotWhite(capture, belowText), 0) << c.name;
-        // The long storage note ends at the white panel; the blue border
-        // to its right stays clear.
+        // The messages wrap at the white panel; the blue border to their
+        // right stays clear.
         RECT client = page.GetClientRect();
         RECT border = {client.right - 19, text.top, client.right, text.bottom};
         EXPECT_EQ(capture.Count(RGB(0x0C, 0x6E, 0xC5), border),
@@ -215,6 +231,39 @@ TEST_F(PreWin10Window, ResultsPageShowsEachOutcome)
     // Each outcome has its own mark.
     EXPECT_NE(markCentres[0], markCentres[1]);
     EXPECT_NE(markCentres[1], markCentres[2]);
+}
+
+TEST_F(PreWin10Window, ResultsPageWithoutRoomCutsMessagesButKeepsALineOfEach)
+{
+    COMPATIBILITY_RESULT r; // nothing measured: every failure and note
+    auto dialog = ShowDialog(&r);
+    ASSERT_TRUE(dialog);
+    CResulstDlg& page = dialog->ResultsPage();
+    page.FillResults(&r);
+    page.MoveWindow(dialog->GetClientRect());
+    page.ShowWindow(SW_SHOW);
+    PumpMessages();
+    const std::vector<RECT> roomy = page.MessageBoxes();
+    ASSERT_EQ(roomy.size(), page.Lines().size());
+    LONG lineHeight = LONG_MAX;
+    for (const RECT& box : roomy)
+        lineHeight = std::min(lineHeight, box.bottom - box.top);
+
+    // The disclaimer moved up leaves about a line per message and one more.
+    HWND disclaimer = page.GetDlgItem(IDC_DISCLAIMER);
+    const auto disclaimerTop =
+        static_cast<int>(roomy.front().top + (roomy.size() + 1) * (lineHeight + 1) + 6);
+    const RECT box = RectIn(disclaimer, page);
+    ::MoveWindow(disclaimer, box.left, disclaimerTop, box.right - box.left, 40, TRUE);
+    page.Invalidate();
+    PumpMessages();
+    ASSERT_EQ(page.MessageBoxes().size(), roomy.size());
+    EXPECT_LE(page.MessageBoxes().back().bottom, disclaimerTop);
+    EXPECT_FALSE(page.CutLines().empty());
+    const WindowCapture capture = CaptureWindow(page);
+    for (const RECT& message : page.MessageBoxes())
+        EXPECT_GT(CountNotWhite(capture, message), 50);
+    SaveScreenshot(*dialog, L"prewin10-inprocess-results-no-room");
 }
 
 TEST_F(PreWin10Window, UpgradeNowHasTheDesktopShellOpenTheWebAddressWithTheRedirectionLeftOn)

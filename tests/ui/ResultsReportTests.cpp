@@ -4,6 +4,7 @@
 #include <cmath>
 #include <list>
 #include <string>
+#include <vector>
 
 #include "tests/ui/SampleResults.h"
 #include "ui/pages/ResulstDlg.h"
@@ -366,4 +367,24 @@ TEST(ResultsPage, DisclaimerHasTwoBlanksAfterProcessAndOneTypographicApostrophe)
     EXPECT_EQ(std::count(text.begin(), text.end(), L'\x2019'), 1);
     EXPECT_EQ(text.find(L'\''), std::wstring::npos);
     EXPECT_EQ(text.find(L"Tavrin"), 0u);
+}
+
+TEST(ResultsPage, MessagesShareTheLinesOnlyWhenTheyNeedMoreThanTheRoom)
+{
+    const struct {
+        std::vector<int> needed;
+        int room;
+        std::vector<int> shares;
+    } cases[] = {
+        {{1, 2, 3}, 6, {1, 2, 3}},  // exactly the room
+        {{1, 2, 3}, 40, {1, 2, 3}}, // more room than needed
+        {{2, 3, 2}, 5, {2, 2, 1}},  // the later ones keep a line each
+        {{3, 1, 1}, 3, {1, 1, 1}},  // a line for every message
+        {{2, 2}, 0, {1, 1}},        // no room at all: still a line each
+        {{4, 4, 4}, -3, {1, 1, 1}}, // room above the messages' top
+        {{}, 10, {}},               // no messages
+        {{5}, 3, {3}},              // one message takes all the room
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Tavrin::UI::ShareMessageLines(c.needed, c.room), c.shares) << c.room;
 }

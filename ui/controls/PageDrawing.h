@@ -20,17 +20,28 @@ constexpr Gdiplus::ARGB kWhite = 0xFFFFFFFF;
 
 // Draws `image` with its top-left corner at (x, y) in its size at `dpi`.
 void DrawImageAt(Gdiplus::Graphics& graphics, Gdiplus::Image* image, int x, int y, UINT dpi);
-// Draws the image into the rectangle: scaled smoothly, its edge pixels not
-// blended with the outside. At its own size it is copied pixel for pixel
-// (the same result without the cost of resampling). Leaves the graphics'
-// settings as they were.
+// Draws the image, or the part `source` of it, into the rectangle: scaled
+// smoothly, its edge pixels not blended with the outside. At its own size
+// it is copied pixel for pixel (the same result without the cost of
+// resampling). Leaves the graphics' settings as they were.
 void DrawImageInto(Gdiplus::Graphics& graphics, Gdiplus::Image* image, const Gdiplus::Rect& area);
+void DrawImageInto(Gdiplus::Graphics& graphics, Gdiplus::Image* image, const Gdiplus::Rect& area,
+                   const Gdiplus::Rect& source);
 
-// Draws `header` at its size at `dpi`, horizontally centred across `width`
-// starting at `left`, with its top at `top`. Returns the drawn height, 0
-// when there is no image (nothing is drawn then).
-int DrawCentredHeader(Gdiplus::Graphics& graphics, Gdiplus::Image* header, int width, UINT dpi, int left = 0,
-                      int top = 0);
+// The header images share one layout: the title texts on the left, the
+// decoration (the window panes) in their last columns, and one plain column
+// of the band's colour where the two meet.
+constexpr int kHeaderDecorationWidth = 303;
+
+// Draws the header band `width` wide starting at `left`, with its top at
+// `top`, the image at its size at `dpi`. The window is sized in dialog units,
+// which follow the dialog font, so it may be wider than the image: the band
+// is filled in the plain column's colour across the width, the texts keep
+// the left edge and the decoration the right one. A narrower window shows
+// the image centred. Returns the drawn height, 0 when there is no image
+// (nothing is drawn then).
+int DrawHeaderBand(Gdiplus::Graphics& graphics, Gdiplus::Image* header, int width, UINT dpi, int left = 0,
+                   int top = 0);
 
 // Fills a rectangle with opaque white (nothing for an empty rectangle).
 void FillWhite(Gdiplus::Graphics& graphics, int x, int y, int width, int height);
@@ -44,8 +55,8 @@ struct WhitePanel {
     std::optional<int> top;
 };
 
-// Clears the whole surface to `background`, then draws the header centred
-// at the top of `area` and the white panel. `area` is the page's content in
+// Clears the whole surface to `background`, then draws the header band
+// across the top of `area` and the white panel. `area` is the page's content in
 // client coordinates: the client area, or while the page scrolls a larger
 // rectangle moved by the scroll position. Returns the header's height.
 int DrawHeaderAndWhitePanel(Gdiplus::Graphics& graphics, Gdiplus::Image* header, const RECT& area,

@@ -1,5 +1,6 @@
 #include "ui/controls/TextFit.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -78,6 +79,19 @@ FittedText FitText(Gdiplus::Graphics& graphics, const std::wstring& text, const 
             high = middle - 1;
     }
     return FittedText{WithEllipsis(text, low), true};
+}
+
+int CountLines(Gdiplus::Graphics& graphics, const std::wstring& text, const Gdiplus::Font& font,
+               Gdiplus::REAL width, const Gdiplus::StringFormat& format)
+{
+    const Gdiplus::RectF layout(0, 0, width, 1.0e6f);
+    Gdiplus::RectF bounds;
+    INT fitted = 0;
+    INT lines = 0;
+    if (text.empty() || graphics.MeasureString(text.c_str(), static_cast<INT>(text.size()), &font, layout,
+                                               &format, &bounds, &fitted, &lines) != Gdiplus::Ok)
+        return 1;
+    return std::max(1, static_cast<int>(lines));
 }
 
 Gdiplus::RectF AtLeastOneLine(Gdiplus::Graphics& graphics, const Gdiplus::Font& font, Gdiplus::RectF box)

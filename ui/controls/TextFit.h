@@ -19,6 +19,11 @@ struct FittedText {
 FittedText FitText(Gdiplus::Graphics& graphics, const std::wstring& text, const Gdiplus::Font& font,
                    const Gdiplus::RectF& box, const Gdiplus::StringFormat& format);
 
+// The lines `text` takes with `format` when it wraps at `width`; 1 when
+// GDI+ cannot tell.
+int CountLines(Gdiplus::Graphics& graphics, const std::wstring& text, const Gdiplus::Font& font,
+               Gdiplus::REAL width, const Gdiplus::StringFormat& format);
+
 // The box a text is laid out in: at least one line of the font high, so
 // that a box shorter than a line still shows the top of its first line
 // (the window's edge clips the rest).

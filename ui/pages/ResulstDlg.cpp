@@ -146,6 +146,18 @@ ResultsReport BuildResultsReport(const COMPATIBILITY_RESULT& result)
     return report;
 }
 
+std::vector<int> ShareMessageLines(const std::vector<int>& needed, int room)
+{
+    std::vector<int> shares;
+    int left = room;
+    for (size_t i = 0; i < needed.size(); ++i) {
+        const int following = static_cast<int>(needed.size() - i - 1);
+        shares.push_back(std::max(1, std::min(needed[i], left - following)));
+        left -= shares.back();
+    }
+    return shares;
+}
+
 } // namespace Tavrin::UI
 
 namespace {
@@ -293,35 +305,86 @@ void CResulstDlg::DrawContent(Gdiplus::Graphics& graphics)
     if (!font)
         return;
     Gdiplus::SolidBrush black(Gdiplus::Color(0xFF000000));
-    // A message stays one line, but the storage note is wider than the
-    // panel: it ends in an ellipsis at the panel's edge instead of running
-    // over the border, and shows whole in the tooltip.
+    // Each message wraps at the panel's edge onto the lines it needs. Only
+    // when the messages need more lines than the room above the controls
+    // below them does one end in an ellipsis (and show whole in the
+    // tooltip); every message keeps at least its first line.
     Gdiplus::StringFormat format;
-    format.SetFormatFlags(Gdiplus::StringFormatFlagsNoWrap);
+    format.SetFormatFlags(Gdiplus::StringFormatFlagsLineLimit);
     format.SetTrimming(Gdiplus::StringTrimmingNone);
     const auto x = static_cast<Gdiplus::REAL>(subtitle.left + Scaled(10));
-    const auto width = std::max(0.0f, static_cast<Gdiplus::REAL>(client.right - Scaled(30)) - x);
-    // Lines follow each other at the font's own spacing.
-    const int lineHeight = std::max(1, static_cast<int>(std::ceil(font->GetHeight(&graphics))));
+    const auto width = std::max(1.0f, static_cast<Gdiplus::REAL>(client.right - Scaled(30)) - x);
+    const Gdiplus::REAL lineHeight = std::max(1.0f, font->GetHeight(&graphics));
+    // A bulleted message wraps under its own text, not under the bullet.
+    const std::wstring bullet = Tavrin::UI::kMessagePrefix;
+    Gdiplus::StringFormat bulletFormat(&format);
+    bulletFormat.SetFormatFlags(format.GetFormatFlags() | Gdiplus::StringFormatFlagsMeasureTrailingSpaces);
+    Gdiplus::RectF bulletBounds;
+    graphics.MeasureString(bullet.c_str(), static_cast<INT>(bullet.size()), font, Gdiplus::PointF(0, 0),
+                           &bulletFormat, &bulletBounds);
+    const Gdiplus::REAL indent = std::min(bulletBounds.Width, width / 2);
+    struct Message {
+        std::wstring line;
+        std::wstring text;
+        Gdiplus::REAL indent;
+    };
+    std::vector<Message> messages;
+    std::vector<int> needed;
+    for (const std::wstring& line : Lines()) {
+        const bool bulleted = line.compare(0, bullet.size(), bullet) == 0;
+        messages.push_back({line, bulleted ? line.substr(bullet.size()) : line, bulleted ? indent : 0});
+        needed.push_back(
+            CountLines(graphics, messages.back().text, *font, width - messages.back().indent, format));
+    }
+    const int room = static_cast<int>(std::floor((MessagesBottom(lineY) - lineY) / lineHeight));
+    const std::vector<int> shares = Tavrin::UI::ShareMessageLines(needed, room);
     std::vector<std::wstring> cutLines;
     std::vector<RECT> cutBoxes;
-    for (const std::wstring& line : Lines()) {
-        const Gdiplus::RectF box(x, static_cast<Gdiplus::REAL>(lineY), width,
-                                 static_cast<Gdiplus::REAL>(lineHeight + 1));
-        const FittedText fitted = FitText(graphics, line, *font, box, format);
+    m_messageBoxes.clear();
+    auto top = static_cast<Gdiplus::REAL>(lineY);
+    auto share = shares.begin();
+    for (const Message& message : messages) {
+        const Gdiplus::REAL height = lineHeight * static_cast<Gdiplus::REAL>(*share++);
+        if (message.indent > 0)
+            graphics.DrawString(bullet.c_str(), static_cast<INT>(bullet.size()), font,
+                                Gdiplus::RectF(x, top, message.indent, lineHeight + 1), &bulletFormat,
+                                &black);
+        const Gdiplus::RectF box(x + message.indent, top, width - message.indent, height + 1);
+        const FittedText fitted = FitText(graphics, message.text, *font, box, format);
         graphics.DrawString(fitted.text.c_str(), static_cast<INT>(fitted.text.size()), font, box, &format,
                             &black);
+        const RECT drawn = {static_cast<LONG>(x), static_cast<LONG>(top),
+                            static_cast<LONG>(std::ceil(x + width)),
+                            static_cast<LONG>(std::ceil(top + height))};
+        m_messageBoxes.push_back(drawn);
         if (fitted.cut) {
-            cutLines.push_back(line);
-            cutBoxes.push_back(
-                RECT{static_cast<LONG>(x), lineY, static_cast<LONG>(x + width), lineY + lineHeight});
+            cutLines.push_back(message.line);
+            cutBoxes.push_back(drawn);
         }
-        lineY += lineHeight;
+        top += height;
     }
     if (cutLines != m_cutLines) {
         m_cutLines = std::move(cutLines);
         ShowCutLinesInToolTip(cutBoxes);
     }
+}
+
+// The messages end above the first control shown below their top, or else
+// at the white panel's bottom.
+int CResulstDlg::MessagesBottom(int top) const
+{
+    int bottom = static_cast<int>(GetClientRect().bottom) - Scaled(20);
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        // Its own style: the page may be drawn before it is shown.
+        if (!(::GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE))
+            continue;
+        RECT rect = {};
+        ::GetWindowRect(child, &rect);
+        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rect), 2);
+        if (rect.top >= top)
+            bottom = std::min(bottom, static_cast<int>(rect.top) - Scaled(6));
+    }
+    return bottom;
 }
 
 void CResulstDlg::ShowCutLinesInToolTip(const std::vector<RECT>& boxes)

@@ -33,6 +33,11 @@ extern const wchar_t kUpgradePageAddress[];
 
 ResultsReport BuildResultsReport(const Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT& result);
 
+// The lines each message gets when they need `needed` lines each and the
+// page has room for `room`: all they need when that fits; else every
+// message keeps at least one, and each takes what the ones after it leave.
+std::vector<int> ShareMessageLines(const std::vector<int>& needed, int room);
+
 } // namespace Tavrin::UI
 
 // The last page of the pre-upgrade dialog: the verdict, its reasons, and the
@@ -59,6 +64,8 @@ public:
     // The message lines the last paint had to end with an ellipsis; the
     // tooltip shows each of them whole.
     const std::vector<std::wstring>& CutLines() const { return m_cutLines; }
+    // Where the last paint put each message line, in the order of Lines().
+    const std::vector<RECT>& MessageBoxes() const { return m_messageBoxes; }
     // Whether the page shows "Upgrade Now" once it is visible.
     bool UpgradeOffered() const { return m_upgradeOffered; }
 
@@ -75,6 +82,7 @@ protected:
 private:
     void ShowTexts();
     void ShowCutLinesInToolTip(const std::vector<RECT>& boxes);
+    int MessagesBottom(int top) const;
 
     const Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT* m_result = nullptr;
     CThemeLabel m_title;
@@ -95,5 +103,6 @@ private:
     bool m_upgradeOffered = true;
     std::vector<std::wstring> m_cutLines;
     std::vector<RECT> m_cutBoxes;
+    std::vector<RECT> m_messageBoxes;
     CToolTipCtrl m_lineTips;
 };
