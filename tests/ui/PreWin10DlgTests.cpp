@@ -4,10 +4,12 @@
 
 #include <exdisp.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
 #include "platform/ComPtr.h"
+#include "platform/UniqueHandle.h"
 #include "res/resource.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WindowTestSupport.h"
@@ -378,4 +380,48 @@ TEST_F(PreWin10Window, DestroyingTheDialogRightAsTheScanEndsDoesNotHang)
     ::Sleep(200); // not pumping: the call stays pending
     dialog.reset();
     EXPECT_LT(::GetTickCount() - start, 20000u);
+}
+
+TEST_F(PreWin10Window, AScanThatCannotSaveARecordMarksItsStepFailedAndSaysSo)
+{
+    COMPATIBILITY_RESULT r = ReadyPc();
+    // The drivers' record of an earlier scan, held open by another program
+    // that does not let it be replaced, as an antivirus scanner may.
+    ASSERT_TRUE(Tavrin::Test::WriteFileBytes(folder.File(Tavrin::Core::kDriversFile), "earlier record"));
+    Tavrin::Platform::UniqueHandle held(::CreateFileW(
+        folder.File(Tavrin::Core::kDriversFile).c_str(), GENERIC_READ | GENERIC_WRITE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
+    auto dialog = ShowDialog(&r, CPreWin10Dlg::ScanPacing{0, 0});
+    ASSERT_TRUE(dialog);
+    dialog->StartScan();
+    ASSERT_TRUE(PumpUntil([&] { return dialog->ResultsPage().IsWindowVisible() != FALSE; }, 20000));
+    held.Reset();
+
+    CScanDlg& scan = dialog->ScanPage();
+    EXPECT_EQ(scan.GetStepState(6), CScanDlg::kPassed);
+    EXPECT_EQ(scan.GetStepState(7), CScanDlg::kFailed);
+    EXPECT_EQ(scan.GetStepState(8), CScanDlg::kPassed);
+    EXPECT_EQ(Tavrin::Test::ReadFileBytes(folder.File(Tavrin::Core::kDriversFile)), "earlier record");
+    // The results say so, and do not call the PC ready for the upgrade.
+    CResulstDlg& page = dialog->ResultsPage();
+    const std::wstring message = Tavrin::UI::kMessagePrefix + std::wstring(Tavrin::UI::kRecordNotSavedText);
+    EXPECT_EQ(std::count(page.Issues().begin(), page.Issues().end(), message), 1);
+    EXPECT_EQ(page.Outcome(), Tavrin::UI::kOutcomeIssues);
+    EXPECT_FALSE(::IsWindowVisible(page.GetDlgItem(IDC_UPGRADE_NOW)));
+    PumpMessages();
+    SaveScreenshot(*dialog, L"prewin10-inprocess-results-record-not-saved");
+}
+
+TEST_F(PreWin10Window, AScanThatSavesEveryRecordSaysNothingAboutIt)
+{
+    COMPATIBILITY_RESULT r = ReadyPc();
+    auto dialog = ShowDialog(&r, CPreWin10Dlg::ScanPacing{0, 0});
+    ASSERT_TRUE(dialog);
+    dialog->StartScan();
+    ASSERT_TRUE(PumpUntil([&] { return dialog->ResultsPage().IsWindowVisible() != FALSE; }, 20000));
+    for (int step = 6; step < CScanDlg::kStepCount; ++step)
+        EXPECT_EQ(dialog->ScanPage().GetStepState(step), CScanDlg::kPassed);
+    EXPECT_TRUE(dialog->ResultsPage().Issues().empty());
+    EXPECT_EQ(dialog->ResultsPage().Outcome(), Tavrin::UI::kOutcomeReady);
 }
