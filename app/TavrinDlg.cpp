@@ -151,12 +151,16 @@ void CTavrinDlg::SetUpIssuesNote()
     const size_t count = CountCompatibilityIssues(&unreadable);
     if (app)
         app->WriteProfileInt(L"", kShowCompatibilityEntry, 1);
-    std::wstring records;
-    if (unreadable > 0)
-        records = L" and " + std::to_wstring(unreadable) +
-                  (unreadable == 1 ? L" unreadable record" : L" unreadable records");
-    m_issuesNote.SetText(L"* You have " + std::to_wstring(count) + L" compatibility issues" + records +
-                         L" to review in the Devices & App Compatibility section");
+    std::wstring text = L"* You have " + std::to_wstring(count) + L" compatibility issues";
+    if (unreadable == 0) {
+        text += L" to review in the Devices & App Compatibility section";
+    } else {
+        // Shorter, so that the longer count still fits the note's one line.
+        text += L" and " + std::to_wstring(unreadable) +
+                (unreadable == 1 ? L" unreadable record" : L" unreadable records") +
+                L" to review in Devices & App Compatibility";
+    }
+    m_issuesNote.SetText(text);
     m_issuesNote.SetTextColor(0xFFFF0000);
     m_issuesNote.SetFont(CreateMessageFont(FontSpec::Regular(kIssuesNotePoints), GetDpi()));
 }

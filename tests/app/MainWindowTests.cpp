@@ -373,7 +373,7 @@ TEST_F(MainWindow, IssuesNoteCountsARecordThatCannotBeReadApart)
     EXPECT_EQ(unreadable, 1u);
     EXPECT_EQ(window->GetIssuesNote().GetText(),
               L"* You have 3 compatibility issues and 1 unreadable record to "
-              L"review in the Devices & App Compatibility section");
+              L"review in Devices & App Compatibility");
     SaveScreenshot(*window, L"main-home-view-with-unreadable-record");
 }
 

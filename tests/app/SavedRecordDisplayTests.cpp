@@ -77,8 +77,8 @@ TEST(SavedRecordAtOneScale, ResultsAndCompatibilityPages)
         EXPECT_FALSE(SaveScreenshot(page, L"saved-record-" + scale + L"-results-not-saved").empty());
     }
 
-    // The main window and its compatibility page with the drivers' record
-    // cut short.
+    // The main window and its compatibility page with every record cut
+    // short: the longest note, and every section naming its file.
     {
         CTavrinApp app;
         app.m_appName = kAppName;
@@ -89,8 +89,12 @@ TEST(SavedRecordAtOneScale, ResultsAndCompatibilityPages)
         Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT result;
         result.windowsVersion = Tavrin::Core::WindowsVersionCode::Windows10;
         ASSERT_TRUE(SaveLostInventories(result, L"Gone"));
-        const std::string drivers = ReadFileBytes(Tavrin::Core::kDriversFile);
-        ASSERT_TRUE(WriteFileBytes(Tavrin::Core::kDriversFile, drivers.substr(0, drivers.size() / 2)));
+        const wchar_t* const files[] = {Tavrin::Core::kDriversFile, Tavrin::Core::kApplicationsFile,
+                                        Tavrin::Core::kExtensionsFile};
+        for (const wchar_t* file : files) {
+            const std::string bytes = ReadFileBytes(file);
+            ASSERT_TRUE(WriteFileBytes(file, bytes.substr(0, bytes.size() / 2)));
+        }
         {
             CTavrinDlg window(&result);
             window.SetRestartAction([] {});
@@ -99,25 +103,37 @@ TEST(SavedRecordAtOneScale, ResultsAndCompatibilityPages)
             window.ShowWindow(SW_SHOW);
             PumpMessages();
             const CThemeLabel& note = window.GetIssuesNote();
-            EXPECT_NE(note.GetText().find(L"1 unreadable record"), std::wstring::npos);
+            EXPECT_NE(note.GetText().find(L"3 unreadable records"), std::wstring::npos);
             EXPECT_EQ(note.GetShownText(), note.GetText());
             EXPECT_FALSE(SaveScreenshot(window, L"saved-record-" + scale + L"-home-issues-note").empty());
 
             CCompatibilityDlg& page = window.GetCompatibilityPage();
             ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_BTN_COMPATIBILITY, BN_CLICKED), 0);
             ASSERT_TRUE(PumpUntil([&] { return page.IsWindowVisible() != FALSE; }));
+            EXPECT_EQ(page.UnreadableRecords().size(), 3u);
+            // Each bar and, opened alone (the page scrolls with all three
+            // open), each label says it whole.
+            const struct {
+                CButtonHeader& header;
+                int label;
+            } sections[] = {{page.GetDriversHeader(), IDC_LABEL_DRIVERS},
+                            {page.GetApplicationsHeader(), IDC_LABEL_APPLICATIONS},
+                            {page.GetExtensionsHeader(), IDC_LABEL_EXTENSIONS}};
+            for (const auto& section : sections) {
+                section.header.Toggle();
+                PumpMessages();
+                ASSERT_FALSE(CaptureWindow(page).Empty());
+                const CThemeLabel& title = section.header.GetTitle();
+                EXPECT_EQ(title.GetShownText(), title.GetText());
+                auto* label =
+                    dynamic_cast<CThemeLabel*>(CWnd::FromHandlePermanent(page.GetDlgItem(section.label)));
+                ASSERT_NE(label, nullptr);
+                EXPECT_NE(label->GetText().find(L".saved"), std::wstring::npos) << section.label;
+                EXPECT_EQ(label->GetShownText(), label->GetText()) << section.label;
+                section.header.Toggle();
+            }
             page.GetDriversHeader().Toggle();
             PumpMessages();
-            ASSERT_FALSE(CaptureWindow(page).Empty());
-            EXPECT_EQ(page.UnreadableRecords(), std::vector<std::wstring>{Tavrin::Core::kDriversFile});
-            // The bar and the label say it whole.
-            const CThemeLabel& title = page.GetDriversHeader().GetTitle();
-            EXPECT_EQ(title.GetShownText(), title.GetText());
-            auto* label =
-                dynamic_cast<CThemeLabel*>(CWnd::FromHandlePermanent(page.GetDlgItem(IDC_LABEL_DRIVERS)));
-            ASSERT_NE(label, nullptr);
-            EXPECT_NE(label->GetText().find(Tavrin::Core::kDriversFile), std::wstring::npos);
-            EXPECT_EQ(label->GetShownText(), label->GetText());
             EXPECT_FALSE(
                 SaveScreenshot(page, L"saved-record-" + scale + L"-compatibility-unreadable").empty());
             ::SendMessageW(window, WM_PAGE_DONE, 0, 0);
