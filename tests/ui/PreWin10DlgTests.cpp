@@ -4,12 +4,10 @@
 
 #include <exdisp.h>
 
-#include <algorithm>
 #include <memory>
 #include <string>
 
 #include "platform/ComPtr.h"
-#include "platform/UniqueHandle.h"
 #include "res/resource.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WindowTestSupport.h"
@@ -345,43 +343,6 @@ TEST_F(PreWin10Window, ScanMarksTheStepsSavesTheFilesAndShowsTheResults)
     EXPECT_EQ(page.bottom - page.top, client.bottom - client.top);
 }
 
-TEST_F(PreWin10Window, DestroyingTheDialogDuringTheScanWaitsForItWithoutHanging)
-{
-    COMPATIBILITY_RESULT r = ReadyPc();
-    auto dialog = ShowDialog(&r);
-    ASSERT_TRUE(dialog);
-    const DWORD start = ::GetTickCount();
-    dialog->StartScan();
-    ASSERT_TRUE(dialog->ScanStarted());
-    PumpMessagesFor(1000);
-    EXPECT_FALSE(Saved(L"applications.saved"));
-
-    // The windows still exist and this thread does not pump: the scan's
-    // window calls must not wedge the destruction.
-    dialog.reset();
-    const DWORD ended = ::GetTickCount() - start;
-    EXPECT_GE(ended, 6000u);
-    EXPECT_LT(ended, 20000u);
-    for (const wchar_t* name :
-         {L"applications.saved", L"drivers.saved", L"extensions.saved", L"results.saved"})
-        EXPECT_TRUE(Saved(name));
-}
-
-TEST_F(PreWin10Window, DestroyingTheDialogRightAsTheScanEndsDoesNotHang)
-{
-    // The scan's last call, the switch to the results page, waits for this
-    // thread; destroy the dialog while that call is on its way.
-    COMPATIBILITY_RESULT r = ReadyPc();
-    auto dialog = ShowDialog(&r, {0, 0});
-    ASSERT_TRUE(dialog);
-    const DWORD start = ::GetTickCount();
-    dialog->StartScan();
-    ASSERT_TRUE(PumpUntil([&] { return Saved(L"results.saved"); }, 20000));
-    ::Sleep(200); // not pumping: the call stays pending
-    dialog.reset();
-    EXPECT_LT(::GetTickCount() - start, 20000u);
-}
-
 TEST_F(PreWin10Window, AScanThatCannotSaveARecordMarksItsStepFailedAndSaysSo)
 {
     COMPATIBILITY_RESULT r = ReadyPc();
@@ -424,4 +385,41 @@ TEST_F(PreWin10Window, AScanThatSavesEveryRecordSaysNothingAboutIt)
         EXPECT_EQ(dialog->ScanPage().GetStepState(step), CScanDlg::kPassed);
     EXPECT_TRUE(dialog->ResultsPage().Issues().empty());
     EXPECT_EQ(dialog->ResultsPage().Outcome(), Tavrin::UI::kOutcomeReady);
+}
+
+TEST_F(PreWin10Window, DestroyingTheDialogDuringTheScanWaitsForItWithoutHanging)
+{
+    COMPATIBILITY_RESULT r = ReadyPc();
+    auto dialog = ShowDialog(&r);
+    ASSERT_TRUE(dialog);
+    const DWORD start = ::GetTickCount();
+    dialog->StartScan();
+    ASSERT_TRUE(dialog->ScanStarted());
+    PumpMessagesFor(1000);
+    EXPECT_FALSE(Saved(L"applications.saved"));
+
+    // The windows still exist and this thread does not pump: the scan's
+    // window calls must not wedge the destruction.
+    dialog.reset();
+    const DWORD ended = ::GetTickCount() - start;
+    EXPECT_GE(ended, 6000u);
+    EXPECT_LT(ended, 20000u);
+    for (const wchar_t* name :
+         {L"applications.saved", L"drivers.saved", L"extensions.saved", L"results.saved"})
+        EXPECT_TRUE(Saved(name));
+}
+
+TEST_F(PreWin10Window, DestroyingTheDialogRightAsTheScanEndsDoesNotHang)
+{
+    // The scan's last call, the switch to the results page, waits for this
+    // thread; destroy the dialog while that call is on its way.
+    COMPATIBILITY_RESULT r = ReadyPc();
+    auto dialog = ShowDialog(&r, {0, 0});
+    ASSERT_TRUE(dialog);
+    const DWORD start = ::GetTickCount();
+    dialog->StartScan();
+    ASSERT_TRUE(PumpUntil([&] { return Saved(L"results.saved"); }, 20000));
+    ::Sleep(200); // not pumping: the call stays pending
+    dialog.reset();
+    EXPECT_LT(::GetTickCount() - start, 20000u);
 }
