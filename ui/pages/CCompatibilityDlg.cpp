@@ -40,6 +40,7 @@ std::wstring ShownName(const wchar_t* savedFile)
         name.erase(0, 2);
     return name;
 }
+
 constexpr size_t kSectionCount = std::size(kSectionInfo);
 
 // Space between a section's header, its label and its list.
