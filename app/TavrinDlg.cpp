@@ -3,7 +3,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <initializer_list>
+#include <iterator>
 #include <string>
 
 #include "app/RestartSystem.h"
@@ -145,11 +147,20 @@ void CTavrinDlg::SetUpIssuesNote()
         return;
     }
     m_showIssuesNote = true;
-    const size_t count = CountCompatibilityIssues();
+    size_t unreadable = 0;
+    const size_t count = CountCompatibilityIssues(&unreadable);
     if (app)
         app->WriteProfileInt(L"", kShowCompatibilityEntry, 1);
-    m_issuesNote.SetText(L"* You have " + std::to_wstring(count) +
-                         L" compatibility issues to review in the Devices & App Compatibility section");
+    std::wstring text = L"* You have " + std::to_wstring(count) + L" compatibility issues";
+    if (unreadable == 0) {
+        text += L" to review in the Devices & App Compatibility section";
+    } else {
+        // Shorter, so that the longer count still fits the note's one line.
+        text += L" and " + std::to_wstring(unreadable) +
+                (unreadable == 1 ? L" unreadable record" : L" unreadable records") +
+                L" to review in Devices & App Compatibility";
+    }
+    m_issuesNote.SetText(text);
     m_issuesNote.SetTextColor(0xFFFF0000);
     m_issuesNote.SetFont(CreateMessageFont(FontSpec::Regular(kIssuesNotePoints), GetDpi()));
 }
@@ -169,13 +180,22 @@ void CTavrinDlg::OnDpiChanged()
             page->MoveWindow(GetClientRect(), page->IsWindowVisible());
 }
 
-size_t CTavrinDlg::CountCompatibilityIssues() const
+size_t CTavrinDlg::CountCompatibilityIssues(size_t* unreadable) const
 {
+    if (unreadable)
+        *unreadable = 0;
     if (!m_result)
         return 0;
-    size_t count = Tavrin::Core::MissingApplications(m_result->installedApps).size();
-    count += m_result->drivers.MissingDrivers().size();
-    count += m_result->extensions.LostAssociations().size();
+    using Tavrin::Core::SavedFile::ReadState;
+    ReadState saved[3] = {};
+    size_t count =
+        Tavrin::Core::MissingApplications(m_result->installedApps, Tavrin::Core::kApplicationsFile, &saved[0])
+            .size();
+    count += m_result->drivers.MissingDrivers(Tavrin::Core::kDriversFile, &saved[1]).size();
+    count += m_result->extensions.LostAssociations(Tavrin::Core::kExtensionsFile, &saved[2]).size();
+    if (unreadable)
+        *unreadable =
+            static_cast<size_t>(std::count(std::begin(saved), std::end(saved), ReadState::Unreadable));
     return count;
 }
 

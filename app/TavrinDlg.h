@@ -52,8 +52,10 @@ public:
 
     // The number the issues note announces: the missing applications and
     // drivers and the lost file associations, each computed afresh from the
-    // saved files and the current inventories.
-    size_t CountCompatibilityIssues() const;
+    // saved files and the current inventories. unreadable (when given)
+    // receives the number of saved files that exist but cannot be read,
+    // which the note counts apart: they may have held anything.
+    size_t CountCompatibilityIssues(size_t* unreadable = nullptr) const;
 
     bool IsIssuesNoteShown() const { return m_showIssuesNote; }
     const CThemeLabel& GetIssuesNote() const { return m_issuesNote; }

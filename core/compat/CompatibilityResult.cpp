@@ -154,8 +154,8 @@ void RunCompatibilityCheck(COMPATIBILITY_RESULT& result, ProbeSchedule schedule)
 
 bool SaveCompatibilityResult(const COMPATIBILITY_RESULT& result, const std::wstring& path)
 {
-    // Text mode: the closing line end becomes CR LF, as the file always had.
-    return SavedFile::SaveObject(path, result, std::ios::openmode{});
+    // The closing line end is CR LF, as the file always had.
+    return SavedFile::SaveObject(path, result, SavedFile::LineEnds::CrLf);
 }
 
 } // namespace Tavrin::Core::WindowsUpdate

@@ -56,8 +56,9 @@ enum class ProbeSchedule { Concurrent, Sequential };
 // value.
 void RunCompatibilityCheck(COMPATIBILITY_RESULT& result, ProbeSchedule schedule = ProbeSchedule::Concurrent);
 
-// Writes members 1 to 9 to "./results.saved" (text mode, so the closing line
-// end is CR LF). False when the file cannot be written.
+// Writes members 1 to 9 to "./results.saved" (the closing line end is CR LF,
+// as a text-mode stream writes it), replacing the file whole. False when the
+// file cannot be written.
 bool SaveCompatibilityResult(const COMPATIBILITY_RESULT& result, const std::wstring& path = kResultsFile);
 
 // The requirement thresholds in bytes: 0.9 and 1.9 GiB of memory, 15.9 and

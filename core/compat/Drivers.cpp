@@ -30,9 +30,9 @@ bool Drivers::SaveDrivers(const std::wstring& path) const
     return SavedFile::SaveList(path, current);
 }
 
-std::list<SavedDriver> Drivers::LoadDrivers(const std::wstring& path)
+std::list<SavedDriver> Drivers::LoadDrivers(const std::wstring& path, SavedFile::ReadState* state)
 {
-    return SavedFile::LoadList<SavedDriver>(path);
+    return SavedFile::LoadList<SavedDriver>(path, state);
 }
 
 std::list<SavedDriver> FindMissingDrivers(const std::list<SavedDriver>& saved,
@@ -41,11 +41,10 @@ std::list<SavedDriver> FindMissingDrivers(const std::list<SavedDriver>& saved,
     return MissingEntries(saved, current, &SavedDriver::hardwareId);
 }
 
-std::list<SavedDriver> Drivers::MissingDrivers(const std::wstring& path) const
+std::list<SavedDriver> Drivers::MissingDrivers(const std::wstring& path, SavedFile::ReadState* saved) const
 {
-    if (current.empty())
-        return {};
-    return FindMissingDrivers(LoadDrivers(path), current);
+    // Read even when nothing is current, so that a damaged file is reported.
+    return FindMissingDrivers(LoadDrivers(path, saved), current);
 }
 
 } // namespace Tavrin::Core

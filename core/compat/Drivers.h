@@ -43,9 +43,13 @@ public:
     void CollectDrivers();
     // Writes "drivers.saved"; false when the file cannot be written.
     bool SaveDrivers(const std::wstring& path = kDriversFile) const;
-    // The saved list; empty when the file is missing or damaged.
-    static std::list<SavedDriver> LoadDrivers(const std::wstring& path = kDriversFile);
-    std::list<SavedDriver> MissingDrivers(const std::wstring& path = kDriversFile) const;
+    // The saved list; empty when the file is missing or damaged, which
+    // state (when given) tells apart.
+    static std::list<SavedDriver> LoadDrivers(const std::wstring& path = kDriversFile,
+                                              SavedFile::ReadState* state = nullptr);
+    // saved (when given) receives what reading the file found.
+    std::list<SavedDriver> MissingDrivers(const std::wstring& path = kDriversFile,
+                                          SavedFile::ReadState* saved = nullptr) const;
 
     std::list<SavedDriver> current;
 };

@@ -74,9 +74,9 @@ bool Extensions::SaveAssociations(const std::wstring& path) const
     return SavedFile::SaveList(path, current);
 }
 
-std::list<SavedExtension> Extensions::LoadAssociations(const std::wstring& path)
+std::list<SavedExtension> Extensions::LoadAssociations(const std::wstring& path, SavedFile::ReadState* state)
 {
-    return SavedFile::LoadList<SavedExtension>(path);
+    return SavedFile::LoadList<SavedExtension>(path, state);
 }
 
 std::list<SavedExtension> FindLostAssociations(const std::list<SavedExtension>& saved,
@@ -98,9 +98,10 @@ std::list<SavedExtension> FindLostAssociations(const std::list<SavedExtension>& 
     return lost;
 }
 
-std::list<SavedExtension> Extensions::LostAssociations(const std::wstring& path) const
+std::list<SavedExtension> Extensions::LostAssociations(const std::wstring& path,
+                                                       SavedFile::ReadState* saved) const
 {
-    return FindLostAssociations(LoadAssociations(path), current);
+    return FindLostAssociations(LoadAssociations(path, saved), current);
 }
 
 } // namespace Tavrin::Core

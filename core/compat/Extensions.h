@@ -45,9 +45,13 @@ public:
     void CollectAssociations();
     // Writes "./extensions.saved"; false when the file cannot be written.
     bool SaveAssociations(const std::wstring& path = kExtensionsFile) const;
-    // The saved list; empty when the file is missing or damaged.
-    static std::list<SavedExtension> LoadAssociations(const std::wstring& path = kExtensionsFile);
-    std::list<SavedExtension> LostAssociations(const std::wstring& path = kExtensionsFile) const;
+    // The saved list; empty when the file is missing or damaged, which
+    // state (when given) tells apart.
+    static std::list<SavedExtension> LoadAssociations(const std::wstring& path = kExtensionsFile,
+                                                      SavedFile::ReadState* state = nullptr);
+    // saved (when given) receives what reading the file found.
+    std::list<SavedExtension> LostAssociations(const std::wstring& path = kExtensionsFile,
+                                               SavedFile::ReadState* saved = nullptr) const;
 
     std::list<std::wstring> catalogue;
     std::list<SavedExtension> current;

@@ -77,9 +77,9 @@ bool SaveInstalledApps(const std::list<InstalledApp>& apps, const std::wstring& 
     return SavedFile::SaveList(path, apps);
 }
 
-std::list<InstalledApp> LoadInstalledApps(const std::wstring& path)
+std::list<InstalledApp> LoadInstalledApps(const std::wstring& path, SavedFile::ReadState* state)
 {
-    return SavedFile::LoadList<InstalledApp>(path);
+    return SavedFile::LoadList<InstalledApp>(path, state);
 }
 
 std::list<InstalledApp> FindMissingApplications(const std::list<InstalledApp>& saved,
@@ -88,11 +88,12 @@ std::list<InstalledApp> FindMissingApplications(const std::list<InstalledApp>& s
     return MissingEntries(saved, current, &InstalledApp::keyName);
 }
 
-std::list<InstalledApp> MissingApplications(const std::list<InstalledApp>& current, const std::wstring& path)
+std::list<InstalledApp> MissingApplications(const std::list<InstalledApp>& current, const std::wstring& path,
+                                            SavedFile::ReadState* saved)
 {
-    if (current.empty())
-        return {}; // not worth reading the file
-    return FindMissingApplications(LoadInstalledApps(path), current);
+    // The file is read even when nothing is current: a damaged one is
+    // reported whatever the difference.
+    return FindMissingApplications(LoadInstalledApps(path, saved), current);
 }
 
 } // namespace Tavrin::Core

@@ -38,14 +38,18 @@ void EnumerateInstalledApps(std::list<InstalledApp>& apps, bool use64BitView);
 
 // Writes the list to "applications.saved"; false when the file cannot be written.
 bool SaveInstalledApps(const std::list<InstalledApp>& apps, const std::wstring& path = kApplicationsFile);
-// The saved list; empty when the file is missing or damaged.
-std::list<InstalledApp> LoadInstalledApps(const std::wstring& path = kApplicationsFile);
+// The saved list; empty when the file is missing or damaged, which state
+// (when given) tells apart.
+std::list<InstalledApp> LoadInstalledApps(const std::wstring& path = kApplicationsFile,
+                                          SavedFile::ReadState* state = nullptr);
 
 // The saved applications whose subkey name no longer appears among the
 // current ones (exact, case-sensitive), in saved order, duplicates kept.
 // Nothing is missing while there are no current applications at all.
+// saved (when given) receives what reading the file found.
 std::list<InstalledApp> MissingApplications(const std::list<InstalledApp>& current,
-                                            const std::wstring& path = kApplicationsFile);
+                                            const std::wstring& path = kApplicationsFile,
+                                            SavedFile::ReadState* saved = nullptr);
 std::list<InstalledApp> FindMissingApplications(const std::list<InstalledApp>& saved,
                                                 const std::list<InstalledApp>& current);
 

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <bcrypt.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <limits>
@@ -134,33 +136,80 @@ bool CheckListFile(std::string_view bytes, const Field* fields, std::size_t fiel
     return true;
 }
 
-bool ReadWholeFile(const std::wstring& path, std::string& bytes)
+ReadState ReadWholeFile(const std::wstring& path, std::string& bytes)
 {
     Platform::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return false;
+    if (!file) {
+        const DWORD error = ::GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ReadState::Missing
+                                                                              : ReadState::Unreadable;
+    }
     LARGE_INTEGER size = {};
     if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 ||
         static_cast<std::uint64_t>(size.QuadPart) > bytes.max_size())
-        return false;
+        return ReadState::Unreadable;
     try {
         bytes.assign(static_cast<std::size_t>(size.QuadPart), '\0');
     } catch (const std::bad_alloc&) {
-        return false;
+        return ReadState::Unreadable;
     }
     std::size_t done = 0;
     while (done < bytes.size()) {
         DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
         DWORD read = 0;
         if (!::ReadFile(file.Get(), &bytes[done], chunk, &read, nullptr))
-            return false;
+            return ReadState::Unreadable;
         if (read == 0)
             break; // the file shrank while we read it
         done += read;
     }
     bytes.resize(done);
-    return true;
+    return ReadState::Read;
+}
+
+unsigned long ReplaceWholeFile(const std::wstring& path, std::string_view bytes)
+{
+    // The folder may be one others can write to: the new file's name cannot
+    // be guessed ahead, and it is only created where nothing has that name
+    // yet, so that no file or link someone put there is written through.
+    unsigned char random[16] = {};
+    if (!BCRYPT_SUCCESS(::BCryptGenRandom(nullptr, random, sizeof random, BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+        return ERROR_GEN_FAILURE;
+    std::wstring temporary = path + L".";
+    for (unsigned char byte : random) {
+        temporary += L"0123456789abcdef"[byte >> 4];
+        temporary += L"0123456789abcdef"[byte & 15];
+    }
+    temporary += L".new";
+
+    Platform::UniqueHandle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file)
+        return ::GetLastError();
+    DWORD status = ERROR_SUCCESS;
+    std::size_t done = 0;
+    while (status == ERROR_SUCCESS && done < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+        DWORD written = 0;
+        if (!::WriteFile(file.Get(), bytes.data() + done, chunk, &written, nullptr))
+            status = ::GetLastError();
+        else if (written == 0)
+            status = ERROR_WRITE_FAULT;
+        done += written;
+    }
+    // The bytes are on the disk before the name points at them, so a crash
+    // leaves the old file or the whole new one.
+    if (status == ERROR_SUCCESS && !::FlushFileBuffers(file.Get()))
+        status = ::GetLastError();
+    if (!::CloseHandle(file.Release()) && status == ERROR_SUCCESS)
+        status = ::GetLastError();
+    if (status == ERROR_SUCCESS &&
+        !::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        status = ::GetLastError();
+    if (status != ERROR_SUCCESS)
+        ::DeleteFileW(temporary.c_str()); // removes a link itself, never what it points to
+    return status;
 }
 
 } // namespace Tavrin::Core::SavedFile

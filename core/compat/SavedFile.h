@@ -10,9 +10,9 @@
 
 #include <cstddef>
 #include <exception>
-#include <fstream>
 #include <ios>
 #include <list>
+#include <sstream>
 #include <streambuf>
 #include <string>
 #include <string_view>
@@ -52,8 +52,25 @@ struct ListShape {
 // version, impossible counts, garbage) fail here.
 bool CheckListFile(std::string_view bytes, const Field* fields, std::size_t fieldCount, ListShape& shape);
 
-// Reads a whole file; false when it cannot be opened or read.
-bool ReadWholeFile(const std::wstring& path, std::string& bytes);
+// What reading a saved file found. A file that is not there means nothing
+// was recorded; one that is there but cannot be opened, read or followed by
+// the layout to its end is unreadable, and says nothing about what it held.
+enum class ReadState { Read, Missing, Unreadable };
+
+// Reads a whole file: Read, Missing when there is no such file, else
+// Unreadable.
+ReadState ReadWholeFile(const std::wstring& path, std::string& bytes);
+
+// Writes bytes to a new file beside path (a name no one can guess, created
+// only if nothing has that name), flushes it to the disk and moves it over
+// path. So path holds either all its old bytes or all the new ones, never
+// part of them, whatever stops the write. When anything fails the new file
+// is removed again. 0 (ERROR_SUCCESS) or the Win32 error.
+unsigned long ReplaceWholeFile(const std::wstring& path, std::string_view bytes);
+
+// How the archive's line ends reach the file: as written, or each LF as
+// CR LF (what a text-mode stream writes on Windows).
+enum class LineEnds { AsWritten, CrLf };
 
 // An input stream buffer over bytes that are already in memory.
 class MemoryStreamBuf : public std::streambuf {
@@ -65,39 +82,53 @@ public:
     }
 };
 
-// Writes one object as a whole archive: header, object, closing line end.
-// Truncates the file. False when the file cannot be written.
-template <typename Object>
-bool SaveObject(const std::wstring& path, const Object& object, std::ios::openmode mode)
+// Writes one object as a whole archive: header, object, closing line end,
+// replacing the file whole (ReplaceWholeFile). False when it cannot.
+template <typename Object> bool SaveObject(const std::wstring& path, const Object& object, LineEnds lineEnds)
 {
-    std::ofstream file(path.c_str(), mode | std::ios::out | std::ios::trunc);
-    if (!file)
-        return false;
+    std::string bytes;
     try {
-        WriteHeader(file);
+        std::ostringstream stream(std::ios::out | std::ios::binary);
+        WriteHeader(stream);
         {
-            boost::archive::text_oarchive archive(file, boost::archive::no_header);
+            boost::archive::text_oarchive archive(stream, boost::archive::no_header);
             archive << object;
         } // the archive's destructor writes the closing line end
-        file.close();
-        return !file.fail();
+        if (!stream)
+            return false;
+        bytes = stream.str();
+        if (lineEnds == LineEnds::CrLf) {
+            std::string translated;
+            translated.reserve(bytes.size() + bytes.size() / 8);
+            for (char c : bytes) {
+                if (c == '\n')
+                    translated += '\r';
+                translated += c;
+            }
+            bytes.swap(translated);
+        }
     } catch (const std::exception&) {
         return false;
     }
+    return ReplaceWholeFile(path, bytes) == 0;
 }
 
 template <typename Record> bool SaveList(const std::wstring& path, const std::list<Record>& records)
 {
-    return SaveObject(path, records, std::ios::binary);
+    return SaveObject(path, records, LineEnds::AsWritten);
 }
 
-// Reads a list file; any file that cannot be opened or does not follow the
-// layout gives an empty list.
-template <typename Record> std::list<Record> LoadList(const std::wstring& path)
+// Reads a list file. Anything but a whole, well-formed file gives an empty
+// list; state (when given) tells a missing file from an unreadable one.
+template <typename Record> std::list<Record> LoadList(const std::wstring& path, ReadState* state = nullptr)
 {
+    ReadState ignored = ReadState::Read;
+    ReadState& found = state ? *state : ignored;
     std::string bytes;
-    if (!ReadWholeFile(path, bytes))
+    found = ReadWholeFile(path, bytes);
+    if (found != ReadState::Read)
         return {};
+    found = ReadState::Unreadable; // until the whole file has been followed
     constexpr auto& fields = Layout<Record>::fields;
     ListShape shape;
     if (!CheckListFile(bytes, fields, std::size(fields), shape))
@@ -115,6 +146,7 @@ template <typename Record> std::list<Record> LoadList(const std::wstring& path)
     } catch (const std::exception&) {
         return {};
     }
+    found = ReadState::Read;
     return records;
 }
 

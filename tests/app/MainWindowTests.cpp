@@ -360,6 +360,23 @@ TEST_F(MainWindow, IssuesNoteCountsMissingApplicationsDriversAndAssociations)
     SaveScreenshot(*window, L"main-home-view-with-issues");
 }
 
+TEST_F(MainWindow, IssuesNoteCountsARecordThatCannotBeReadApart)
+{
+    ASSERT_TRUE(Tavrin::Test::SaveLostInventories(result, L"Gone"));
+    // The drivers' record cut short: the driver it lost is no longer
+    // known, and the note says a record could not be read.
+    const std::string drivers = ReadFileBytes(Tavrin::Core::kDriversFile);
+    ASSERT_TRUE(WriteFileBytes(Tavrin::Core::kDriversFile, drivers.substr(0, drivers.size() - 8)));
+    Open();
+    size_t unreadable = 0;
+    EXPECT_EQ(window->CountCompatibilityIssues(&unreadable), 3u);
+    EXPECT_EQ(unreadable, 1u);
+    EXPECT_EQ(window->GetIssuesNote().GetText(),
+              L"* You have 3 compatibility issues and 1 unreadable record to "
+              L"review in Devices & App Compatibility");
+    SaveScreenshot(*window, L"main-home-view-with-unreadable-record");
+}
+
 // --- First run --------------------------------------------------------------------
 
 TEST_F(MainWindow, FirstStartCongratulatesAndMarksTheMachine)

@@ -3,13 +3,17 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include <algorithm>
+#include <cwchar>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "core/compat/CompatibilityResult.h"
 #include "core/compat/Drivers.h"
 #include "core/compat/Extensions.h"
 #include "core/compat/InstalledApp.h"
+#include "platform/UniqueHandle.h"
 #include "tests/support/TestSupport.h"
 
 using namespace Tavrin::Core;
@@ -65,6 +69,60 @@ SIZE_T PeakCommit()
     counters.cb = sizeof(counters);
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof(counters));
     return counters.PeakPagefileUsage;
+}
+
+// Each save of the scan, writing a small record of its own kind to path.
+struct Saver {
+    const char* name;
+    bool (*save)(const std::wstring& path);
+};
+const Saver kSavers[] = {
+    {"applications", [](const std::wstring& path) { return SaveInstalledApps(TwoApps(), path); }},
+    {"drivers",
+     [](const std::wstring& path) {
+         Drivers drivers;
+         drivers.current = {{L"Disk", L"GenDisk", L"{g}"}};
+         return drivers.SaveDrivers(path);
+     }},
+    {"associations",
+     [](const std::wstring& path) {
+         Extensions extensions;
+         extensions.current = {{L".PDF", L"Acro", L"", L"acro %1"}};
+         return extensions.SaveAssociations(path);
+     }},
+    {"results",
+     [](const std::wstring& path) {
+         WindowsUpdate::COMPATIBILITY_RESULT result;
+         result.totalMemory = 8589934592;
+         return WindowsUpdate::SaveCompatibilityResult(result, path);
+     }},
+};
+
+// The names in a folder, sorted.
+std::vector<std::wstring> FilesIn(const TempFolder& folder)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found = {};
+    Tavrin::Platform::UniqueFindHandle find(::FindFirstFileW(folder.File(L"*").c_str(), &found));
+    if (!find)
+        return names;
+    do {
+        if (std::wcscmp(found.cFileName, L".") != 0 && std::wcscmp(found.cFileName, L"..") != 0)
+            names.push_back(found.cFileName);
+    } while (::FindNextFileW(find.Get(), &found));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Opens path as a program that reads and writes it but does not let it be
+// deleted or renamed while it works, as an antivirus scanner may. Replacing
+// the file fails then, with error 5, on Windows and under Wine alike (the
+// read-only attribute would not do: it stops no process running as root).
+Tavrin::Platform::UniqueHandle HoldWithoutDeleteSharing(const std::wstring& path)
+{
+    return Tavrin::Platform::UniqueHandle(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 } // namespace
@@ -219,27 +277,50 @@ TEST(SavedFileLayout, TheReaderAcceptsTheLayoutOfOlderLibraryVersionsWithElement
     EXPECT_EQ(LoadInstalledApps(folder.File(L"a.saved")), TwoApps());
 }
 
-TEST(DamagedSavedFile, MissingFileIsAnEmptyList)
+TEST(DamagedSavedFile, MissingFileIsAnEmptyListAndNothingRecorded)
 {
     TempFolder folder;
-    EXPECT_TRUE(LoadInstalledApps(folder.File(L"absent.saved")).empty());
-    EXPECT_TRUE(Drivers::LoadDrivers(folder.File(L"absent.saved")).empty());
-    EXPECT_TRUE(Extensions::LoadAssociations(folder.File(L"absent.saved")).empty());
+    SavedFile::ReadState states[3] = {};
+    EXPECT_TRUE(LoadInstalledApps(folder.File(L"absent.saved"), &states[0]).empty());
+    EXPECT_TRUE(Drivers::LoadDrivers(folder.File(L"absent.saved"), &states[1]).empty());
+    EXPECT_TRUE(Extensions::LoadAssociations(folder.File(L"absent.saved"), &states[2]).empty());
+    for (SavedFile::ReadState state : states)
+        EXPECT_EQ(state, SavedFile::ReadState::Missing);
+    EXPECT_TRUE(LoadInstalledApps(folder.File(L"no such folder\\a.saved"), &states[0]).empty());
+    EXPECT_EQ(states[0], SavedFile::ReadState::Missing);
 }
 
-TEST(DamagedSavedFile, EveryTruncationIsAnEmptyList)
+TEST(DamagedSavedFile, EveryTruncationIsAnEmptyListReportedUnreadable)
 {
     TempFolder folder;
     const std::string whole = TwoAppsBytes();
+    SavedFile::ReadState state = SavedFile::ReadState::Read;
     // Every cut, including those inside a string's raw bytes, where the
-    // archive itself would only set the stream's fail bit.
+    // archive itself would only set the stream's fail bit, and the empty
+    // file a crash leaves.
     for (std::size_t length = 0; length + 1 < whole.size(); ++length) {
         ASSERT_TRUE(WriteFileBytes(folder.File(L"a.saved"), whole.substr(0, length)));
-        EXPECT_TRUE(LoadInstalledApps(folder.File(L"a.saved")).empty()) << "cut at " << length;
+        EXPECT_TRUE(LoadInstalledApps(folder.File(L"a.saved"), &state).empty()) << "cut at " << length;
+        EXPECT_EQ(state, SavedFile::ReadState::Unreadable) << "cut at " << length;
     }
     // Only the closing line end missing: every token is still there.
     ASSERT_TRUE(WriteFileBytes(folder.File(L"a.saved"), whole.substr(0, whole.size() - 1)));
-    EXPECT_EQ(LoadInstalledApps(folder.File(L"a.saved")), TwoApps());
+    EXPECT_EQ(LoadInstalledApps(folder.File(L"a.saved"), &state), TwoApps());
+    EXPECT_EQ(state, SavedFile::ReadState::Read);
+}
+
+TEST(DamagedSavedFile, AFileThatCannotBeOpenedIsUnreadableNotMissing)
+{
+    TempFolder folder;
+    ASSERT_TRUE(SaveInstalledApps(TwoApps(), folder.File(L"a.saved")));
+    // Held by another program that shares nothing.
+    Tavrin::Platform::UniqueHandle held(::CreateFileW(folder.File(L"a.saved").c_str(), GENERIC_READ, 0,
+                                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                                      nullptr));
+    ASSERT_TRUE(held);
+    SavedFile::ReadState state = SavedFile::ReadState::Read;
+    EXPECT_TRUE(LoadInstalledApps(folder.File(L"a.saved"), &state).empty());
+    EXPECT_EQ(state, SavedFile::ReadState::Unreadable);
 }
 
 TEST(DamagedSavedFile, AnotherSignatureIsAnEmptyList)
@@ -345,4 +426,47 @@ TEST(DamagedSavedFile, AFileOfAnotherRecordTypeIsAnEmptyList)
     ASSERT_TRUE(extensions.SaveAssociations(folder.File(L"e.saved")));
     EXPECT_TRUE(LoadInstalledApps(folder.File(L"e.saved")).empty());
     EXPECT_TRUE(Drivers::LoadDrivers(folder.File(L"e.saved")).empty());
+}
+
+TEST(SavedFileReplace, EverySaveReplacesTheWholeFileAndLeavesNothingBeside)
+{
+    for (const Saver& saver : kSavers) {
+        TempFolder folder;
+        ASSERT_TRUE(WriteFileBytes(folder.File(L"x.saved"), std::string(5000, 'o')));
+        EXPECT_TRUE(saver.save(folder.File(L"x.saved"))) << saver.name;
+        const std::string bytes = ReadFileBytes(folder.File(L"x.saved"));
+        EXPECT_EQ(bytes.substr(0, kHeader.size()), kHeader) << saver.name;
+        EXPECT_LT(bytes.size(), 5000u) << saver.name;
+        EXPECT_EQ(FilesIn(folder), std::vector<std::wstring>{L"x.saved"}) << saver.name;
+    }
+}
+
+TEST(SavedFileReplace, AFileThatCannotBeReplacedIsNotSavedAndKeepsItsBytes)
+{
+    for (const Saver& saver : kSavers) {
+        TempFolder folder;
+        ASSERT_TRUE(WriteFileBytes(folder.File(L"x.saved"), "the record from before"));
+        {
+            auto held = HoldWithoutDeleteSharing(folder.File(L"x.saved"));
+            ASSERT_TRUE(held);
+            EXPECT_FALSE(saver.save(folder.File(L"x.saved"))) << saver.name;
+        }
+        EXPECT_EQ(ReadFileBytes(folder.File(L"x.saved")), "the record from before") << saver.name;
+        // The new file written beside it is gone again.
+        EXPECT_EQ(FilesIn(folder), std::vector<std::wstring>{L"x.saved"}) << saver.name;
+    }
+}
+
+TEST(SavedFileReplace, TheReplaceOfAHeldFileFailsWithAccessDenied)
+{
+    TempFolder folder;
+    ASSERT_TRUE(WriteFileBytes(folder.File(L"x.saved"), "old"));
+    auto held = HoldWithoutDeleteSharing(folder.File(L"x.saved"));
+    ASSERT_TRUE(held);
+    EXPECT_EQ(SavedFile::ReplaceWholeFile(folder.File(L"x.saved"), "new"),
+              static_cast<unsigned long>(ERROR_ACCESS_DENIED));
+    held.Reset();
+    EXPECT_EQ(ReadFileBytes(folder.File(L"x.saved")), "old");
+    EXPECT_EQ(SavedFile::ReplaceWholeFile(folder.File(L"x.saved"), "new"), 0ul);
+    EXPECT_EQ(ReadFileBytes(folder.File(L"x.saved")), "new");
 }

@@ -11,6 +11,7 @@
 #include "core/compat/CompatibilityResult.h"
 #include "framework/CDialogEx.h"
 #include "platform/Module.h"
+#include "platform/Text.h"
 #include "res/resource.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WindowTestSupport.h"
@@ -225,6 +226,8 @@ TEST_F(CompatibilityPageTest, WithoutSavedFilesEverySectionIsEmpty)
     EXPECT_TRUE(page->MissingDrivers().empty());
     EXPECT_TRUE(page->RemovedApps().empty());
     EXPECT_TRUE(page->LostAssociations().empty());
+    // Nothing recorded is nothing unreadable.
+    EXPECT_TRUE(page->UnreadableRecords().empty());
 }
 
 TEST_F(CompatibilityPageTest, TheDifferencesAreComputedOnceWhenThePageIsCreated)
@@ -523,4 +526,34 @@ TEST_F(CompatibilityPageTest, ClicksOnNamesBelowTheLinkAreaOrOnApplicationsStart
     // The same stand-ins do answer a click on a link.
     Click(page->GetExtensionsList(), CellPoint(page->GetExtensionsList(), 1, 1));
     EXPECT_TRUE(standIns.WaitForRuns(1)) << standIns.Log();
+}
+
+TEST_F(CompatibilityPageTest, ADamagedRecordIsNamedInItsSectionWhileAMissingOneStaysQuiet)
+{
+    WriteSavedFiles();
+    // The drivers' record cut short, as a crash during its write once left
+    // it; the associations' record never written.
+    const std::string whole = ReadFileBytes(folder.File(Tavrin::Core::kDriversFile));
+    ASSERT_TRUE(WriteFileBytes(folder.File(Tavrin::Core::kDriversFile), whole.substr(0, whole.size() / 2)));
+    ASSERT_TRUE(::DeleteFileW(folder.File(Tavrin::Core::kExtensionsFile).c_str()));
+    CreatePage();
+    const std::wstring applicationsLabel = page->GetDlgItemText(IDC_LABEL_APPLICATIONS);
+    Toggle(page->GetDriversHeader());
+    Toggle(page->GetApplicationsHeader());
+    Toggle(page->GetExtensionsHeader());
+
+    EXPECT_EQ(page->GetDriversList().GetItemCount(), 0);
+    EXPECT_EQ(page->UnreadableRecords(), std::vector<std::wstring>{Tavrin::Core::kDriversFile});
+    // Named where the drivers would be listed, on the bar and in its label.
+    EXPECT_NE(page->GetDriversHeader().GetTitle().GetText().find(L"unreadable"), std::wstring::npos);
+    const std::wstring drivers = page->GetDlgItemText(IDC_LABEL_DRIVERS);
+    EXPECT_NE(drivers.find(Tavrin::Core::kDriversFile), std::wstring::npos)
+        << Tavrin::Platform::Narrow(drivers);
+    EXPECT_NE(drivers.find(L"could not be read"), std::wstring::npos);
+    // The sections whose records were read, or never made, read as before.
+    EXPECT_EQ(page->GetDlgItemText(IDC_LABEL_APPLICATIONS), applicationsLabel);
+    EXPECT_EQ(page->GetApplicationsList().GetItemCount(), 2);
+    EXPECT_EQ(page->GetDlgItemText(IDC_LABEL_EXTENSIONS).find(L".saved"), std::wstring::npos);
+    EXPECT_EQ(page->GetExtensionsList().GetItemCount(), 0);
+    SaveScreenshot(*page, L"compatibility-unreadable-record");
 }

@@ -386,10 +386,43 @@ TEST_F(PreWin10Window, ScanMarksTheStepsSavesTheFilesAndShowsTheResults)
          {L"applications.saved", L"drivers.saved", L"extensions.saved", L"results.saved"})
         EXPECT_TRUE(Saved(name));
     EXPECT_EQ(dialog->ResultsPage().Outcome(), Tavrin::UI::kOutcomeNotReady);
+    // Every record saved: nothing about it among the issues.
+    EXPECT_TRUE(dialog->ResultsPage().Issues().empty());
     RECT client = dialog->GetClientRect();
     RECT page = dialog->ResultsPage().GetRectInParent();
     EXPECT_EQ(page.right - page.left, client.right - client.left);
     EXPECT_EQ(page.bottom - page.top, client.bottom - client.top);
+}
+
+TEST_F(PreWin10Window, AScanThatCannotSaveARecordMarksItsStepFailedAndSaysSo)
+{
+    COMPATIBILITY_RESULT r = ReadyPc();
+    // The drivers' record of an earlier scan, held open by another program
+    // that does not let it be replaced, as an antivirus scanner may.
+    ASSERT_TRUE(Tavrin::Test::WriteFileBytes(folder.File(Tavrin::Core::kDriversFile), "earlier record"));
+    Tavrin::Platform::UniqueHandle held(::CreateFileW(
+        folder.File(Tavrin::Core::kDriversFile).c_str(), GENERIC_READ | GENERIC_WRITE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
+    auto dialog = ShowDialog(&r, CPreWin10Dlg::ScanPacing{0, 0});
+    ASSERT_TRUE(dialog);
+    dialog->StartScan();
+    ASSERT_TRUE(PumpUntil([&] { return dialog->ResultsPage().IsWindowVisible() != FALSE; }, 20000));
+    held.Reset();
+
+    CScanDlg& scan = dialog->ScanPage();
+    EXPECT_EQ(scan.GetStepState(6), CScanDlg::kPassed);
+    EXPECT_EQ(scan.GetStepState(7), CScanDlg::kFailed);
+    EXPECT_EQ(scan.GetStepState(8), CScanDlg::kPassed);
+    EXPECT_EQ(Tavrin::Test::ReadFileBytes(folder.File(Tavrin::Core::kDriversFile)), "earlier record");
+    // The results say so, and do not call the PC ready for the upgrade.
+    CResulstDlg& page = dialog->ResultsPage();
+    const std::wstring message = Tavrin::UI::kMessagePrefix + std::wstring(Tavrin::UI::kRecordNotSavedText);
+    EXPECT_EQ(std::count(page.Issues().begin(), page.Issues().end(), message), 1);
+    EXPECT_EQ(page.Outcome(), Tavrin::UI::kOutcomeIssues);
+    EXPECT_FALSE(::IsWindowVisible(page.GetDlgItem(IDC_UPGRADE_NOW)));
+    PumpMessages();
+    SaveScreenshot(*dialog, L"prewin10-inprocess-results-record-not-saved");
 }
 
 TEST_F(PreWin10Window, DestroyingTheDialogDuringTheScanWaitsForItWithoutHanging)

@@ -183,6 +183,33 @@ TEST(ResultsReport, FailuresOutweighIssues)
     EXPECT_FALSE(report.upgradeVisible);
 }
 
+TEST(ResultsReport, ARecordNotSavedIsAnIssueWhateverElseThePcMeets)
+{
+    const std::wstring notSaved = kPrefix + Tavrin::UI::kRecordNotSavedText;
+    COMPATIBILITY_RESULT seven = ReadyPc();
+    seven.windowsVersion = Tavrin::Core::WindowsVersionCode::Windows7WithoutServicePack;
+    COMPATIBILITY_RESULT slow = ReadyPc();
+    slow.processorSpeed = 800;
+    const struct {
+        COMPATIBILITY_RESULT pc;
+        std::list<std::wstring> issues;
+        int outcome;
+    } cases[] = {
+        {ReadyPc(), {notSaved}, Tavrin::UI::kOutcomeIssues},
+        {seven, {kPrefix + kServicePack, notSaved}, Tavrin::UI::kOutcomeIssues},
+        {slow, {notSaved}, Tavrin::UI::kOutcomeNotReady},
+    };
+    for (const auto& c : cases) {
+        ResultsReport report = BuildResultsReport(c.pc, false);
+        EXPECT_EQ(report.issues, c.issues);
+        EXPECT_EQ(report.outcome, c.outcome);
+        EXPECT_FALSE(report.upgradeVisible);
+        // Saved, the same PC has no such issue.
+        const ResultsReport saved = BuildResultsReport(c.pc, true);
+        EXPECT_EQ(std::count(saved.issues.begin(), saved.issues.end(), notSaved), 0);
+    }
+}
+
 TEST(ResultsReport, ProcessorOfExactly1GHzFails)
 {
     COMPATIBILITY_RESULT r = ReadyPc();

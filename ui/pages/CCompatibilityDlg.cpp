@@ -24,12 +24,23 @@ struct SectionInfo {
     const wchar_t* title;
     int nameWidth;
     int linkWidth;
+    const wchar_t* savedFile;
 };
-constexpr SectionInfo kSectionInfo[] = {
-    {IDC_LIST_DRIVERS, IDC_LABEL_DRIVERS, L"Drivers", 405, 200},
-    {IDC_LIST_APPLICATIONS, IDC_LABEL_APPLICATIONS, L"Applications", 810, 0},
-    {IDC_LIST_EXTENSIONS, IDC_LABEL_EXTENSIONS, L"Extensions", 405, 250},
+const SectionInfo kSectionInfo[] = {
+    {IDC_LIST_DRIVERS, IDC_LABEL_DRIVERS, L"Drivers", 405, 200, Tavrin::Core::kDriversFile},
+    {IDC_LIST_APPLICATIONS, IDC_LABEL_APPLICATIONS, L"Applications", 810, 0, Tavrin::Core::kApplicationsFile},
+    {IDC_LIST_EXTENSIONS, IDC_LABEL_EXTENSIONS, L"Extensions", 405, 250, Tavrin::Core::kExtensionsFile},
 };
+
+// A saved file's name as the user finds it in the program's folder.
+std::wstring ShownName(const wchar_t* savedFile)
+{
+    std::wstring name = savedFile;
+    if (name.rfind(L"./", 0) == 0)
+        name.erase(0, 2);
+    return name;
+}
+
 constexpr size_t kSectionCount = std::size(kSectionInfo);
 
 // Space between a section's header, its label and its list.
@@ -137,6 +148,7 @@ BOOL CCompatibilityDlg::OnInitDialog()
     Layout();
 
     FillDifferences();
+    ShowUnreadableRecords();
     m_drivers.list.SetItemCount(static_cast<int>(missingDrivers.size()));
     m_applications.list.SetItemCount(static_cast<int>(removedApps.size()));
     m_extensions.list.SetItemCount(static_cast<int>(lostAssociations.size()));
@@ -223,14 +235,42 @@ void CCompatibilityDlg::FillDifferences()
 {
     if (!m_result)
         return;
+    using Tavrin::Core::SavedFile::ReadState;
+    ReadState drivers = ReadState::Read;
+    ReadState apps = ReadState::Read;
+    ReadState associations = ReadState::Read;
     // Indexed by row from here on; the rows are moved, not copied.
-    auto drivers = m_result->drivers.MissingDrivers();
-    missingDrivers.assign(std::make_move_iterator(drivers.begin()), std::make_move_iterator(drivers.end()));
-    auto apps = Tavrin::Core::MissingApplications(m_result->installedApps);
-    removedApps.assign(std::make_move_iterator(apps.begin()), std::make_move_iterator(apps.end()));
-    auto associations = m_result->extensions.LostAssociations();
-    lostAssociations.assign(std::make_move_iterator(associations.begin()),
-                            std::make_move_iterator(associations.end()));
+    auto driverRows = m_result->drivers.MissingDrivers(Tavrin::Core::kDriversFile, &drivers);
+    missingDrivers.assign(std::make_move_iterator(driverRows.begin()),
+                          std::make_move_iterator(driverRows.end()));
+    auto appRows =
+        Tavrin::Core::MissingApplications(m_result->installedApps, Tavrin::Core::kApplicationsFile, &apps);
+    removedApps.assign(std::make_move_iterator(appRows.begin()), std::make_move_iterator(appRows.end()));
+    auto associationRows =
+        m_result->extensions.LostAssociations(Tavrin::Core::kExtensionsFile, &associations);
+    lostAssociations.assign(std::make_move_iterator(associationRows.begin()),
+                            std::make_move_iterator(associationRows.end()));
+    // A missing file means nothing was recorded; one that is there but
+    // cannot be read may have held anything, so its empty list proves nothing.
+    m_drivers.recordUnreadable = drivers == ReadState::Unreadable;
+    m_applications.recordUnreadable = apps == ReadState::Unreadable;
+    m_extensions.recordUnreadable = associations == ReadState::Unreadable;
+}
+
+void CCompatibilityDlg::ShowUnreadableRecords()
+{
+    unreadableRecords.clear();
+    for (size_t i = 0; i < kSectionCount; ++i) {
+        Section& section = *Sections(i);
+        if (!section.recordUnreadable)
+            continue;
+        const std::wstring file = ShownName(kSectionInfo[i].savedFile);
+        unreadableRecords.push_back(file);
+        section.header.SetTitle(std::wstring(kSectionInfo[i].title) + L" (record unreadable)");
+        const std::wstring text = L"The record saved before the upgrade, " + file + L", could not be read.";
+        section.label.SetText(text);
+        section.label.SetWindowText(text);
+    }
 }
 
 void CCompatibilityDlg::Layout()

@@ -45,6 +45,9 @@ public:
     const std::vector<Tavrin::Core::SavedDriver>& MissingDrivers() const { return missingDrivers; }
     const std::vector<Tavrin::Core::InstalledApp>& RemovedApps() const { return removedApps; }
     const std::vector<Tavrin::Core::SavedExtension>& LostAssociations() const { return lostAssociations; }
+    // The saved files that exist but could not be read, in section order;
+    // their sections say so instead of listing nothing.
+    const std::vector<std::wstring>& UnreadableRecords() const { return unreadableRecords; }
     const CScrollHelper& GetScroller() const { return m_scroller; }
     int GetContentHeight() const { return m_contentHeight; }
 
@@ -82,6 +85,8 @@ private:
         CVirtualListCtrl list;
         CButtonHeader header;
         CThemeLabel label;
+        // Whether its saved file exists but could not be read.
+        bool recordUnreadable = false;
         // Where the template put the label and the list.
         RECT labelRect = {};
         RECT listRect = {};
@@ -91,6 +96,7 @@ private:
     void CreateList(Section& section, UINT listId);
     void SetUpColumns(Section& section, UINT listId);
     void FillDifferences();
+    void ShowUnreadableRecords();
     void Layout();
     Section* SectionOf(UINT listId);
     Section* SectionOf(const CButtonHeader* header);
@@ -104,6 +110,7 @@ private:
     std::vector<Tavrin::Core::SavedDriver> missingDrivers;
     std::vector<Tavrin::Core::InstalledApp> removedApps;
     std::vector<Tavrin::Core::SavedExtension> lostAssociations;
+    std::vector<std::wstring> unreadableRecords;
     CScrollHelper m_scroller;
     CLazyImage m_titleImage;
     std::unique_ptr<Gdiplus::Font> m_textFont;

@@ -72,7 +72,7 @@ BOOL CPreWin10Dlg::OnCommand(WPARAM wParam, LPARAM lParam)
 LRESULT CPreWin10Dlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_SCAN_FINISHED) {
-        ShowResults();
+        ShowResults(wParam != 0);
         return 0;
     }
     return CBaseWnd::WindowProc(message, wParam, lParam);
@@ -133,23 +133,26 @@ void CPreWin10Dlg::Scan()
         MarkStep(index, requirements[index] ? CScanDlg::kPassed : CScanDlg::kFailed,
                  m_pacing.requirementPause);
 
-    // The inventories count as recorded whatever the saves report.
-    Tavrin::Core::SaveInstalledApps(m_result->installedApps);
-    MarkStep(6, CScanDlg::kPassed, m_pacing.inventoryPause);
-    m_result->drivers.SaveDrivers();
-    MarkStep(7, CScanDlg::kPassed, m_pacing.inventoryPause);
-    m_result->extensions.SaveAssociations();
-    MarkStep(8, CScanDlg::kPassed, m_pacing.inventoryPause);
-    Tavrin::Core::WindowsUpdate::SaveCompatibilityResult(*m_result);
+    // An inventory that could not be saved is no step passed: after the
+    // upgrade nothing could show what it held.
+    const auto mark = [](bool saved) { return saved ? CScanDlg::kPassed : CScanDlg::kFailed; };
+    const bool appsSaved = Tavrin::Core::SaveInstalledApps(m_result->installedApps);
+    MarkStep(6, mark(appsSaved), m_pacing.inventoryPause);
+    const bool driversSaved = m_result->drivers.SaveDrivers();
+    MarkStep(7, mark(driversSaved), m_pacing.inventoryPause);
+    const bool associationsSaved = m_result->extensions.SaveAssociations();
+    MarkStep(8, mark(associationsSaved), m_pacing.inventoryPause);
+    const bool resultSaved = Tavrin::Core::WindowsUpdate::SaveCompatibilityResult(*m_result);
+    const bool recordSaved = appsSaved && driversSaved && associationsSaved && resultSaved;
 
     // The pages are filled and switched on their own thread; after the
     // dialog is gone this call fails and nothing more happens.
-    ::SendMessageW(m_dialogWindow, WM_SCAN_FINISHED, 0, 0);
+    ::SendMessageW(m_dialogWindow, WM_SCAN_FINISHED, recordSaved ? 1 : 0, 0);
 }
 
-void CPreWin10Dlg::ShowResults()
+void CPreWin10Dlg::ShowResults(bool recordSaved)
 {
-    m_resultsPage.FillResults(m_result);
+    m_resultsPage.FillResults(m_result, recordSaved);
     m_resultsPage.MoveWindow(GetClientRect(), TRUE);
     m_scanPage.ShowWindow(SW_HIDE);
     m_resultsPage.ShowWindow(SW_SHOW);

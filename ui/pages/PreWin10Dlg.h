@@ -49,8 +49,8 @@ private:
     // Runs on the scan thread.
     void Scan();
     void MarkStep(int index, std::int32_t state, DWORD pause);
-    // Back on the user-interface thread, once everything is saved.
-    void ShowResults();
+    // Back on the user-interface thread, once every save has been tried.
+    void ShowResults(bool recordSaved);
 
     Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT* m_result;
     ScanPacing m_pacing;

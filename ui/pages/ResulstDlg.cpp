@@ -16,6 +16,9 @@ namespace Tavrin::UI {
 
 const wchar_t kMessagePrefix[] = L"\x25A0   ";
 
+const wchar_t kRecordNotSavedText[] =
+    L"The record of this PC could not be saved. To run the scan again, close Tavrin and open it again.";
+
 const wchar_t kDisclaimerText[] =
     L"Tavrin compares your PC with the published minimum requirements for Windows 10 and records your "
     L"applications, devices and file associations, so that it can show you what changed after the upgrade. "
@@ -125,7 +128,7 @@ const OutcomeTexts kOutcomeTexts[] = {
 
 } // namespace
 
-ResultsReport BuildResultsReport(const COMPATIBILITY_RESULT& result)
+ResultsReport BuildResultsReport(const COMPATIBILITY_RESULT& result, bool recordSaved)
 {
     ResultsReport report;
     for (const MessageRule& rule : kMessageRules) {
@@ -136,6 +139,10 @@ ResultsReport BuildResultsReport(const COMPATIBILITY_RESULT& result)
                                                                           : report.notes;
         list.push_back(rule.prefixed ? kMessagePrefix + std::wstring(rule.text) : std::wstring(rule.text));
     }
+    // Without its record the compatibility page cannot show after the
+    // upgrade what was lost: an issue, never a step passed.
+    if (!recordSaved)
+        report.issues.push_back(kMessagePrefix + std::wstring(kRecordNotSavedText));
     report.outcome = !report.failures.empty() ? kOutcomeNotReady
                      : !report.issues.empty() ? kOutcomeIssues
                                               : kOutcomeReady;
@@ -203,12 +210,12 @@ BOOL CResulstDlg::OnInitDialog()
     return TRUE;
 }
 
-void CResulstDlg::FillResults(const COMPATIBILITY_RESULT* result)
+void CResulstDlg::FillResults(const COMPATIBILITY_RESULT* result, bool recordSaved)
 {
     if (!result)
         return;
     m_result = result;
-    Tavrin::UI::ResultsReport report = Tavrin::UI::BuildResultsReport(*result);
+    Tavrin::UI::ResultsReport report = Tavrin::UI::BuildResultsReport(*result, recordSaved);
     m_outcome = report.outcome;
     m_issues = std::move(report.issues);
     m_failures = std::move(report.failures);

@@ -27,11 +27,15 @@ struct ResultsReport {
 
 // Every message starts with this, except the note on the drive's total size.
 extern const wchar_t kMessagePrefix[];
+// The issue shown when the scan could not save every file of its record.
+extern const wchar_t kRecordNotSavedText[];
 extern const wchar_t kDisclaimerText[];
 // The upgrade page the "Upgrade Now" button opens.
 extern const wchar_t kUpgradePageAddress[];
 
-ResultsReport BuildResultsReport(const Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT& result);
+// recordSaved: whether the scan saved every file of the record of this PC.
+ResultsReport BuildResultsReport(const Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT& result,
+                                 bool recordSaved = true);
 
 // The lines each message gets when they need `needed` lines each and the
 // page has room for `room`: all they need when that fits; else every
@@ -47,10 +51,12 @@ public:
     CResulstDlg();
     ~CResulstDlg() override;
 
-    // Builds the lists, the outcome and the texts from `result` (replacing
-    // what an earlier call built) and shows them. Works before the page's
-    // window exists; the labels then take the texts when they are bound.
-    void FillResults(const Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT* result);
+    // Builds the lists, the outcome and the texts from `result` and whether
+    // the scan saved its record (replacing what an earlier call built) and
+    // shows them. Works before the page's window exists; the labels then
+    // take the texts when they are bound.
+    void FillResults(const Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT* result,
+                     bool recordSaved = true);
 
     int Outcome() const { return m_outcome; }
     const std::list<std::wstring>& Issues() const { return m_issues; }
