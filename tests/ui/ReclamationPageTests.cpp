@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/settings/RestorePoint.h"
 #include "platform/Module.h"
 #include "platform/RegKey.h"
 #include "res/resource.h"
@@ -54,6 +55,7 @@ protected:
     }
     void TearDown() override
     {
+        Tavrin::Core::RunRestorePoint::Instance().UseSystemCall();
         // As in the program: the top-level window goes first, then the page
         // object, which waits for its worker. A worker still inside its
         // message box (a case that failed before answering it) is answered.
@@ -65,6 +67,12 @@ protected:
 
     HWND Item(int id) const { return page->GetDlgItem(id); }
     std::string Log() const { return ReadFileBytes(folder.File(L"cleanmgr.log")); }
+    static DWORD FirstFlags()
+    {
+        Tavrin::Platform::RegKey key;
+        key.Open(HKEY_LOCAL_MACHINE, std::wstring(kVolumeCaches) + kHandlers[0], KEY_READ | KEY_WOW64_64KEY);
+        return key.QueryDword(L"StateFlags1111").value_or(0);
+    }
     bool ToolFinished() const { return Log().find("end\n") != std::string::npos; }
 
     TempFolder folder;
@@ -84,6 +92,21 @@ TEST_F(ReclamationPage, RunSelectsTheHandlersRunsTheToolAndReportsCompletion)
     EXPECT_TRUE(::IsWindowEnabled(Item(IDC_CLEANUP_START)));
     SaveScreenshot(*page, L"reclamation-idle");
 
+    // The flags are changes of the run: the restore point comes first.
+    {
+        Tavrin::Platform::RegKey key;
+        ASSERT_EQ(key.Create(HKEY_LOCAL_MACHINE, std::wstring(kVolumeCaches) + kHandlers[0],
+                             KEY_WRITE | KEY_WOW64_64KEY),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(key.SetDword(L"StateFlags1111", 0), ERROR_SUCCESS);
+    }
+    const DWORD flagsBefore = FirstFlags();
+    std::vector<DWORD> flagsAtRestorePoint;
+    Tavrin::Core::RunRestorePoint::Instance().SetCall([&](RESTOREPOINTINFOW& info, STATEMGRSTATUS&) {
+        if (info.dwEventType == BEGIN_SYSTEM_CHANGE)
+            flagsAtRestorePoint.push_back(FirstFlags());
+        return TRUE;
+    });
     MessageBoxAnswerer answer(IDOK, CReclamationDlg::kMessageCaption, 30000);
     Click(Item(IDC_CLEANUP_START));
 
@@ -99,6 +122,7 @@ TEST_F(ReclamationPage, RunSelectsTheHandlersRunsTheToolAndReportsCompletion)
     EXPECT_EQ(answer.Text(), CReclamationDlg::kCompletedMessage);
     EXPECT_EQ(answer.Caption(), L"Orvane Tools");
     EXPECT_EQ(Log(), "start cleanmgr.exe /sagerun:1111\nend\n");
+    EXPECT_EQ(flagsAtRestorePoint, std::vector<DWORD>{flagsBefore});
 
     PumpUntil([&] { return ::IsWindowEnabled(Item(IDOK)) != FALSE; });
     EXPECT_TRUE(::IsWindowEnabled(Item(IDOK)));

@@ -3,6 +3,7 @@
 
 #include "core/reclaim/DiskCleanup.h"
 #include "core/reclaim/Reclamation.h"
+#include "core/settings/RestorePoint.h"
 #include "framework/CWinApp.h"
 #include "res/resource.h"
 #include "ui/pages/PageMessages.h"
@@ -74,6 +75,8 @@ void CReclamationDlg::Run(RunWindows windows)
 {
     DWORD startError = ERROR_SUCCESS;
     {
+        // The flags are settings changes too: the run's restore point first.
+        Tavrin::Core::RunRestorePoint::Instance().BeforeChange();
         Tavrin::Core::Reclamation selection;
         startError = Tavrin::Core::RunDiskCleanup();
     }
