@@ -32,6 +32,7 @@ bool unreadableReported = false;
 // A read that meets a change made meanwhile starts again, this often.
 constexpr int kReadAttempts = 8;
 std::function<void(DWORD)> readHook;
+std::function<LSTATUS(HKEY)> restoreFlush;
 
 void FlagProblem(Journal::State state)
 {
@@ -453,7 +454,8 @@ bool Restore(const JournalEntry& entry, const ResolvedPlace& where)
                                   data.empty() ? nullptr : data.data(), static_cast<DWORD>(data.size()));
     }
     // On disk before its entry goes from the journal.
-    return status == ERROR_SUCCESS && ::RegFlushKey(key.Get()) == ERROR_SUCCESS;
+    return status == ERROR_SUCCESS &&
+           (restoreFlush ? restoreFlush(key.Get()) : ::RegFlushKey(key.Get())) == ERROR_SUCCESS;
 }
 
 } // namespace
@@ -677,6 +679,12 @@ void SetJournalReadHook(std::function<void(DWORD index)> hook)
 {
     const JournalLock hold;
     readHook = std::move(hook);
+}
+
+void SetRestoreFlush(std::function<LSTATUS(HKEY key)> flush)
+{
+    const JournalLock hold;
+    restoreFlush = std::move(flush);
 }
 
 } // namespace Tavrin::Core

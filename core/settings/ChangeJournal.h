@@ -122,6 +122,10 @@ UndoResult UndoAllChanges(const std::function<void()>& whileWaiting = {});
 // about to read, so that a test can change the journal under the read as
 // another program would. Empty for none.
 void SetJournalReadHook(std::function<void(DWORD index)> hook);
+// For tests: how an undo flushes a key it restored (RegFlushKey when empty),
+// so that a test can see when it happens, and make it fail, where the system
+// at hand keeps every key on disk at once (Wine's flush does nothing).
+void SetRestoreFlush(std::function<LSTATUS(HKEY key)> flush);
 
 // Whether a change to the value needs a restart of Windows to take effect:
 // the values of the rows that ask for a restart.

@@ -63,6 +63,7 @@ protected:
     void TearDown() override
     {
         Tavrin::Core::SetJournalReadHook({});
+        Tavrin::Core::SetRestoreFlush({});
         Tavrin::Core::SetJournalLockWait(defaultWait);
         DeleteTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\TavrinTests", KEY_WOW64_64KEY);
         Tavrin::Core::RunRestorePoint::Instance().UseSystemCall();
@@ -145,14 +146,16 @@ class JournalReadRace : public JournalSharing, public ::testing::WithParamInterf
 TEST_P(JournalReadRace, ReadsAgainAndFindsNoDamage)
 {
     const std::function<void()> change = GetParam().prepare();
-    int changes = 0;
+    bool changed = false;
     Tavrin::Core::SetJournalReadHook([&](DWORD index) {
-        if (index == GetParam().atIndex && changes++ == 0)
+        if (index == GetParam().atIndex && !changed) {
+            changed = true;
             change();
+        }
     });
     const Journal journal = Tavrin::Core::ReadJournal();
     Tavrin::Core::SetJournalReadHook({});
-    EXPECT_EQ(changes, 1) << "the read met the change";
+    EXPECT_TRUE(changed) << "the read met the change";
     ASSERT_EQ(journal.state, Journal::State::Holding);
     // In any order: Windows keeps values in the order they were made.
     std::vector<std::wstring> found;
@@ -294,11 +297,12 @@ TEST_P(DamagedJournalCopyFails, TheJournalStaysAndEveryEarlierCopyToo)
                         .IsString(L"copy"))
             << number;
     // No half copy is left behind.
-    for (unsigned number = 4; number <= Tavrin::Core::kDamagedJournalCopies; ++number)
+    for (unsigned number = 4; number <= Tavrin::Core::kDamagedJournalCopies; ++number) {
         if (KeyExists(HKEY_LOCAL_MACHINE, Tavrin::Core::DamagedJournalKey(number)))
             EXPECT_TRUE(
                 ReadStored(HKEY_LOCAL_MACHINE, Tavrin::Core::DamagedJournalKey(number), L"Earlier").present)
                 << number;
+    }
     GetParam().cleanUp();
 }
 
@@ -320,3 +324,56 @@ INSTANTIATE_TEST_SUITE_P(
                                   },
                                   [] { SetKeyAccessList(L"D:P(A;;KA;;;BA)(A;;KA;;;SY)"); }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// --- Undo on disk first --------------------------------------------------------------------
+
+namespace {
+
+DWORD JournalEntryCount()
+{
+    HKEY key = nullptr;
+    DWORD count = 0;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, Tavrin::Core::kJournalKey, 0, KEY_READ | KEY_WOW64_64KEY, &key) ==
+        ERROR_SUCCESS) {
+        ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr,
+                           nullptr, nullptr, nullptr);
+        ::RegCloseKey(key);
+    }
+    return count;
+}
+
+} // namespace
+
+struct FlushAnswer {
+    const char* name;
+    LSTATUS status;
+};
+
+class UndoFlush : public JournalSharing, public ::testing::WithParamInterface<FlushAnswer> {};
+
+// Wine keeps every key on disk at once and its flush does nothing: the flush
+// here answers as Windows' does, and sees what is still journalled.
+TEST_P(UndoFlush, EachRestoredKeyIsFlushedWhileItsEntryIsStillJournalled)
+{
+    Journalled(kNames[0], 1);
+    Journalled(kNames[1], 1);
+    ASSERT_EQ(JournalEntryCount(), 2u);
+    std::vector<DWORD> journalledAtFlush;
+    Tavrin::Core::SetRestoreFlush([&](HKEY) {
+        journalledAtFlush.push_back(JournalEntryCount());
+        return GetParam().status;
+    });
+    const auto undone = Tavrin::Core::UndoAllChanges();
+    EXPECT_EQ(journalledAtFlush, std::vector<DWORD>({2u, 2u}));
+    const bool flushed = GetParam().status == ERROR_SUCCESS;
+    EXPECT_EQ(undone.Succeeded(), flushed);
+    EXPECT_EQ(undone.restored, flushed ? 2u : 0u);
+    EXPECT_EQ(undone.failed, flushed ? 0u : 2u);
+    // A value not known to be on disk stays journalled for the next undo.
+    EXPECT_EQ(JournalEntryCount(), flushed ? 0u : 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Journal, UndoFlush,
+                         ::testing::Values(FlushAnswer{"Flushed", ERROR_SUCCESS},
+                                           FlushAnswer{"FlushFails", ERROR_WRITE_FAULT}),
+                         [](const auto& info) { return std::string(info.param.name); });
