@@ -490,19 +490,19 @@ TEST_F(UndoEverything, DamagedJournalIsReportedOnceWhenTheWindowOpens)
 
 namespace {
 
-// Starts a command line in the program folder with its standard streams in
-// a file, which can be read while it runs.
-Tavrin::Platform::UniqueHandle StartWritingTo(std::wstring commandLine, const std::wstring& outputPath)
+// Starts "/undo" in the program folder with its standard streams in a file,
+// which can be read while it runs.
+Tavrin::Platform::UniqueHandle StartUndoWritingTo(const std::wstring& path)
 {
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    Tavrin::Platform::UniqueHandle output(::CreateFileW(outputPath.c_str(), GENERIC_WRITE,
+    Tavrin::Platform::UniqueHandle output(::CreateFileW(path.c_str(), GENERIC_WRITE,
                                                         FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
+    STARTUPINFOW startup = {sizeof(startup)};
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = startup.hStdError = output.Get();
     PROCESS_INFORMATION started = {};
+    std::wstring commandLine = L"\"" + BinFolder() + L"\\tavrin.exe\" /undo";
     if (!output || !::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                      BinFolder().c_str(), &startup, &started))
         return Tavrin::Platform::UniqueHandle();
@@ -517,14 +517,13 @@ std::string ReadWhileWritten(const std::wstring& path)
                                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     char buffer[65536];
     DWORD read = 0;
-    if (!file || !::ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr))
-        return "";
-    return std::string(buffer, read);
+    return file && ::ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr) ? std::string(buffer, read)
+                                                                                  : "";
 }
 
 } // namespace
 
-// "/undo" started while another copy holds the journal (a change of the
+// "/undo" started while another copy holds the journal (a change of its
 // window under way) says that it waits, and undoes once the journal is free.
 TEST(UndoModeBesideAnotherCopy, SaysItWaitsThenUndoes)
 {
@@ -534,29 +533,26 @@ TEST(UndoModeBesideAnotherCopy, SaysItWaitsThenUndoes)
     ASSERT_EQ(Tavrin::Core::NumberProperty(HKEY_LOCAL_MACHINE, key, L"Value").SetValue(2), ERROR_SUCCESS);
     TempFolder folder;
     const std::wstring outputPath = folder.File(L"undo.txt");
-
     auto other = std::make_unique<JournalHeldElsewhere>();
     ASSERT_TRUE(other->Held());
-    Tavrin::Platform::UniqueHandle undo =
-        StartWritingTo(L"\"" + BinFolder() + L"\\tavrin.exe\" /undo", outputPath);
+    Tavrin::Platform::UniqueHandle undo = StartUndoWritingTo(outputPath);
     ASSERT_TRUE(undo);
     std::string output;
-    for (DWORD start = ::GetTickCount(); output.find("waiting") == std::string::npos; ::Sleep(100)) {
+    for (DWORD start = ::GetTickCount(); output.find("waiting") == std::string::npos &&
+                                         ::GetTickCount() - start < 60000 &&
+                                         ::WaitForSingleObject(undo.Get(), 100) == WAIT_TIMEOUT;)
         output = ReadWhileWritten(outputPath);
-        if (::GetTickCount() - start > 60000 || ::WaitForSingleObject(undo.Get(), 0) == WAIT_OBJECT_0)
-            break;
-    }
     EXPECT_NE(output.find("waiting"), std::string::npos) << output;
     EXPECT_TRUE(ReadStored(HKEY_LOCAL_MACHINE, key, L"Value").IsDword(2)) << "nothing undone while it waits";
     other.reset();
 
-    EXPECT_EQ(::WaitForSingleObject(undo.Get(), 60000), WAIT_OBJECT_0);
-    DWORD exitCode = STILL_ACTIVE;
-    ::GetExitCodeProcess(undo.Get(), &exitCode);
-    if (exitCode == STILL_ACTIVE)
+    const bool ended = ::WaitForSingleObject(undo.Get(), 60000) == WAIT_OBJECT_0;
+    if (!ended)
         ::TerminateProcess(undo.Get(), 1);
+    DWORD exitCode = 1;
+    ::GetExitCodeProcess(undo.Get(), &exitCode);
     output = ReadWhileWritten(outputPath);
-    EXPECT_EQ(exitCode, 0u) << output;
+    EXPECT_TRUE(ended && exitCode == 0) << output;
     EXPECT_NE(output.find("Values restored: 1; not restored: 0"), std::string::npos) << output;
     EXPECT_TRUE(ReadStored(HKEY_LOCAL_MACHINE, key, L"Value").IsDword(1));
     DeleteTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\TavrinTests", KEY_WOW64_64KEY);
