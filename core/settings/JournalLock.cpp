@@ -64,11 +64,14 @@ UniqueHandle OpenProgramData(DWORD& error)
     return handle;
 }
 
-// Ours: a folder, not a link, that only SYSTEM and the administrators can
-// change. Where the system keeps no access lists there is none to judge.
+// Ours: a folder, not a file or a link, that only SYSTEM and the
+// administrators can change. Where the system keeps no access lists there is
+// none to judge.
 bool IsOurs(HANDLE folder)
 {
-    if (Platform::IsLinkItself(folder))
+    FILE_BASIC_INFO basic = {};
+    if (!::GetFileInformationByHandleEx(folder, FileBasicInfo, &basic, sizeof(basic)) ||
+        !(basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) || Platform::IsLinkItself(folder))
         return false;
     if (!Platform::AccessListsEnforced())
         return true;
@@ -77,9 +80,9 @@ bool IsOurs(HANDLE folder)
            Platform::OnlyAdministratorsCanChange(descriptor.Get());
 }
 
-// The lock's folder, made when missing. One that someone else made (the
-// program-data folder lets every user make one) is moved aside unentered and
-// a new one made.
+// The lock's folder, made when missing. Whatever someone else put there (the
+// program-data folder lets every user make files and folders) is moved
+// aside unentered and a new folder made.
 UniqueHandle OpenLockFolder(DWORD& error)
 {
     UniqueHandle parent = OpenProgramData(error);
@@ -89,7 +92,7 @@ UniqueHandle OpenLockFolder(DWORD& error)
         Platform::RelativeFileSpec spec;
         spec.access = FILE_TRAVERSE | FILE_READ_ATTRIBUTES | READ_CONTROL | DELETE;
         spec.share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-        spec.kind = Platform::RelativeKind::Folder;
+        spec.kind = Platform::RelativeKind::Either;
         UniqueHandle folder = Platform::OpenRelative(parent.Get(), kFolderName, spec, error);
         if (folder) {
             if (IsOurs(folder.Get()))
@@ -107,6 +110,7 @@ UniqueHandle OpenLockFolder(DWORD& error)
             return UniqueHandle();
         for (const wchar_t* sddl : kFolderSecurity) {
             Platform::LocalMemory descriptor = Platform::SecurityDescriptorFromSddl(sddl);
+            spec.kind = Platform::RelativeKind::Folder;
             spec.how = Platform::RelativeOpen::CreateNew;
             spec.security = descriptor.Get();
             folder = Platform::OpenRelative(parent.Get(), kFolderName, spec, error);

@@ -304,3 +304,30 @@ INSTANTIATE_TEST_SUITE_P(Journal, UndoFlush, ::testing::Values(ERROR_SUCCESS, ER
                          [](const auto& info) {
                              return info.param == ERROR_SUCCESS ? "Flushed" : "FlushFails";
                          });
+
+// --- The lock's folder ------------------------------------------------------------------------
+
+// Every user may put a file or folder in the program-data folder: what stands
+// at the lock folder's name is moved aside, unentered, and a folder of the
+// program's own made.
+TEST_F(JournalSharing, WhatAUserPutAtTheLockFoldersNameIsMovedAside)
+{
+    wchar_t programData[MAX_PATH] = {};
+    ASSERT_TRUE(::GetEnvironmentVariableW(L"ProgramData", programData, MAX_PATH));
+    const std::wstring lockFolder = std::wstring(programData) + L"\\Tavrin";
+    // The one an earlier case made goes first.
+    ::DeleteFileW((lockFolder + L"\\Journal.lock").c_str());
+    ::RemoveDirectoryW(lockFolder.c_str());
+    ASSERT_TRUE(WriteFileBytes(lockFolder, "a user's file"));
+    Journalled(kNames[0], 1);
+    EXPECT_TRUE(Stored(kNames[0]).IsDword(2)) << "the change was made under the lock";
+    const DWORD attributes = ::GetFileAttributesW(lockFolder.c_str());
+    EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
+    WIN32_FIND_DATAW found = {};
+    Tavrin::Platform::UniqueFindHandle aside(::FindFirstFileW((lockFolder + L".old-*").c_str(), &found));
+    ASSERT_TRUE(aside);
+    const std::wstring asidePath = std::wstring(programData) + L"\\" + found.cFileName;
+    aside.Reset();
+    EXPECT_EQ(ReadFileBytes(asidePath), "a user's file");
+    ::DeleteFileW(asidePath.c_str());
+}
