@@ -498,7 +498,8 @@ Tavrin::Platform::UniqueHandle StartUndoWritingTo(const std::wstring& path)
     Tavrin::Platform::UniqueHandle output(::CreateFileW(path.c_str(), GENERIC_WRITE,
                                                         FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    STARTUPINFOW startup = {sizeof(startup)};
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = startup.hStdError = output.Get();
     PROCESS_INFORMATION started = {};
