@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "app/CommandLineParser.h"
+#include "app/InteractiveInstance.h"
 #include "app/ProgramFolder.h"
 #include "app/StartMode.h"
 #include "app/TavrinDlg.h"
@@ -42,7 +43,14 @@ CPreWin10Dlg::ScanPacing ConfiguredScanPacing()
 // streams and the exit code.
 int RunUndoMode()
 {
-    const Tavrin::Core::UndoResult result = Tavrin::Core::UndoAllChanges();
+    const Tavrin::Core::UndoResult result = Tavrin::Core::UndoAllChanges([] {
+        std::puts("Another copy of Tavrin is using the journal of changes; waiting for it to finish.");
+        std::fflush(stdout);
+    });
+    if (result.journalBusy)
+        std::fputs("Another copy of Tavrin kept the journal of changes busy; nothing was restored. Run /undo "
+                   "again.\n",
+                   stderr);
     if (Tavrin::Core::TakeJournalProblem())
         std::fputs("The journal of changes made by Tavrin is damaged or cannot be read; it is ignored.\n",
                    stderr);
@@ -118,9 +126,15 @@ BOOL CTavrinApp::InitInstance()
         // installed.
         exitCode = Tavrin::Net::ConfigureUpdateTask(true) ? 0 : 1;
         break;
-    case StartMode::Interactive:
-        RunInteractive();
+    case StartMode::Interactive: {
+        // Held until the window has closed, then the next start may open one.
+        CInteractiveInstance instance;
+        if (instance.Claim())
+            RunInteractive();
+        else
+            exitCode = CInteractiveInstance::kAlreadyRunning;
         break;
+    }
     }
     // Every change of the run is behind us (the cleanup thread is joined).
     Tavrin::Core::RunRestorePoint::Instance().EndOfRun();

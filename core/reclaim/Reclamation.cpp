@@ -1,5 +1,7 @@
 #include "core/reclaim/Reclamation.h"
 
+#include "core/settings/JournalLock.h"
+
 namespace Tavrin::Core {
 
 namespace {
@@ -25,9 +27,14 @@ Reclamation::Reclamation()
       upgradeDiscardedFiles(HKEY_LOCAL_MACHINE, HandlerKeys()[2], kStateFlags),
       updateCleanup(HKEY_LOCAL_MACHINE, HandlerKeys()[3], kStateFlags)
 {
+    // Each value's journal entry and its change are one step for the other
+    // copies of the program.
     for (NumberProperty* handler :
-         {&previousInstallations, &temporarySetupFiles, &upgradeDiscardedFiles, &updateCleanup})
-        handler->SetValue(kSelected);
+         {&previousInstallations, &temporarySetupFiles, &upgradeDiscardedFiles, &updateCleanup}) {
+        const JournalLock hold;
+        if (hold.Status() == ERROR_SUCCESS)
+            handler->SetValue(kSelected);
+    }
 }
 
 } // namespace Tavrin::Core

@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <mutex>
 
+#include "core/settings/JournalLock.h"
 #include "core/settings/PolicyRegistryKey.h"
 #include "platform/RegKey.h"
 #include "platform/Text.h"
@@ -21,15 +22,21 @@ namespace {
 constexpr wchar_t kHeader[] = L"Tavrin journal entry 1";
 constexpr wchar_t kUsersPrefix[] = L"HKU\\";
 
-// Everything that reads or writes the journal, and the report of its
-// problems, goes through this lock: the reclamation flags are written from
-// the cleanup thread.
-std::mutex journalLock;
+// Everything that reads or writes the journal holds JournalLock, which
+// also keeps out the other copies of the program. The report of its
+// problems has a lock of its own: the reclamation flags are written from the
+// cleanup thread.
+std::mutex problemLock;
 std::optional<Journal::State> pendingProblem;
 bool unreadableReported = false;
+// A read that meets a change made meanwhile starts again, this often.
+constexpr int kReadAttempts = 8;
+std::function<void(DWORD)> readHook;
+std::function<LSTATUS(HKEY)> restoreFlush;
 
 void FlagProblem(Journal::State state)
 {
+    std::lock_guard<std::mutex> lock(problemLock);
     // An unreadable journal stays unreadable for the whole run; once is enough.
     if (state == Journal::State::Unreadable) {
         if (unreadableReported)
@@ -232,21 +239,84 @@ LSTATUS WriteEntry(const RegKey& journal, const JournalEntry& entry)
 }
 
 // The journal that cannot be trusted goes out of the way whole, kept for a
-// person to look at; the next change starts a new one.
-void SetAsideDamagedJournal()
+// person to look at beside every earlier one; the next change starts a new
+// one. The journal goes only once its copy is whole and on disk. False when
+// it stays.
+bool SetAsideDamagedJournal()
 {
     RegKey tavrin;
     if (tavrin.Open(HKEY_LOCAL_MACHINE, L"Software\\Tavrin", KEY_ALL_ACCESS | kJournalView) != ERROR_SUCCESS)
-        return;
-    const wchar_t* damagedName = kDamagedJournalKey + std::wcslen(L"Software\\Tavrin\\");
-    ::RegDeleteTreeW(tavrin.Get(), damagedName);
-    RegKey journal, damaged;
-    if (journal.Open(tavrin.Get(), L"Journal", KEY_READ) == ERROR_SUCCESS &&
-        damaged.Create(tavrin.Get(), damagedName, KEY_ALL_ACCESS) == ERROR_SUCCESS)
-        ::RegCopyTreeW(journal.Get(), nullptr, damaged.Get());
-    journal.Close();
-    ::RegDeleteTreeW(tavrin.Get(), L"Journal");
-    Platform::DebugLine(L"journal: damaged, set aside");
+        return false;
+    RegKey journal;
+    if (journal.Open(tavrin.Get(), L"Journal", KEY_READ) != ERROR_SUCCESS)
+        return false;
+    const size_t prefix = std::wcslen(L"Software\\Tavrin\\");
+    for (unsigned number = 1; number <= kDamagedJournalCopies; ++number) {
+        const std::wstring name = DamagedJournalKey(number).substr(prefix);
+        HKEY created = nullptr;
+        DWORD disposition = 0;
+        if (::RegCreateKeyExW(tavrin.Get(), name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                              KEY_ALL_ACCESS | kJournalView, nullptr, &created,
+                              &disposition) != ERROR_SUCCESS)
+            continue;
+        RegKey damaged;
+        damaged.Attach(created);
+        if (disposition != REG_CREATED_NEW_KEY)
+            continue; // an earlier copy: kept as it is
+        if (::RegCopyTreeW(journal.Get(), nullptr, damaged.Get()) != ERROR_SUCCESS ||
+            ::RegFlushKey(damaged.Get()) != ERROR_SUCCESS) {
+            damaged.Close();
+            ::RegDeleteTreeW(tavrin.Get(), name.c_str());
+            Platform::DebugLine(L"journal: damaged, and its copy failed; it stays");
+            return false;
+        }
+        journal.Close();
+        ::RegDeleteTreeW(tavrin.Get(), L"Journal");
+        ::RegFlushKey(tavrin.Get());
+        Platform::DebugLine(L"journal: damaged, set aside");
+        return true;
+    }
+    Platform::DebugLine(L"journal: damaged, and no copy can be made; it stays");
+    return false;
+}
+
+enum class ReadOutcome { Read, Raced, Damaged, Failed };
+
+// One pass over the journal's entries. Raced when the journal changed under
+// it: an entry longer than the key said (ERROR_MORE_DATA), fewer entries
+// (ERROR_NO_MORE_ITEMS) or a write time that moved.
+ReadOutcome ReadEntries(const RegKey& key, std::vector<JournalEntry>& entries)
+{
+    entries.clear();
+    DWORD count = 0, longestName = 0, longestData = 0;
+    FILETIME before = {}, after = {};
+    if (::RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
+                           &longestName, &longestData, nullptr, &before) != ERROR_SUCCESS)
+        return ReadOutcome::Failed;
+    for (DWORD index = 0; index < count; ++index) {
+        if (readHook)
+            readHook(index);
+        std::vector<wchar_t> name(longestName + 2);
+        std::vector<BYTE> data(longestData + 2);
+        DWORD nameLength = static_cast<DWORD>(name.size()), size = static_cast<DWORD>(data.size()), type = 0;
+        const LSTATUS status =
+            ::RegEnumValueW(key.Get(), index, name.data(), &nameLength, nullptr, &type, data.data(), &size);
+        if (status == ERROR_MORE_DATA || status == ERROR_NO_MORE_ITEMS)
+            return ReadOutcome::Raced;
+        if (status != ERROR_SUCCESS)
+            return ReadOutcome::Failed;
+        data.resize(size);
+        auto entry = ParseEntry(std::wstring(name.data(), nameLength), type, data);
+        if (!entry)
+            return ReadOutcome::Damaged;
+        entries.push_back(std::move(*entry));
+    }
+    DWORD countAfter = 0;
+    if (::RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &countAfter,
+                           nullptr, nullptr, nullptr, &after) != ERROR_SUCCESS)
+        return ReadOutcome::Failed;
+    return countAfter == count && ::CompareFileTime(&before, &after) == 0 ? ReadOutcome::Read
+                                                                          : ReadOutcome::Raced;
 }
 
 Journal ReadJournalLocked()
@@ -256,40 +326,28 @@ Journal ReadJournalLocked()
     LSTATUS status = key.Open(HKEY_LOCAL_MACHINE, kJournalKey, KEY_READ | kJournalView);
     if (status == ERROR_FILE_NOT_FOUND)
         return journal;
-    if (status != ERROR_SUCCESS) {
-        journal.state = Journal::State::Unreadable;
-        FlagProblem(journal.state);
-        return journal;
-    }
-    DWORD count = 0, longestName = 0, longestData = 0;
-    status = ::RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
-                                &longestName, &longestData, nullptr, nullptr);
-    bool damaged = status != ERROR_SUCCESS;
-    for (DWORD index = 0; index < count && !damaged; ++index) {
-        std::vector<wchar_t> name(longestName + 2);
-        std::vector<BYTE> data(longestData + 2);
-        DWORD nameLength = static_cast<DWORD>(name.size()), size = static_cast<DWORD>(data.size()), type = 0;
-        if (::RegEnumValueW(key.Get(), index, name.data(), &nameLength, nullptr, &type, data.data(), &size) !=
-            ERROR_SUCCESS) {
-            damaged = true;
-            break;
+    ReadOutcome outcome = ReadOutcome::Failed;
+    if (status == ERROR_SUCCESS) {
+        for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+            outcome = ReadEntries(key, journal.entries);
+            if (outcome != ReadOutcome::Raced)
+                break;
         }
-        data.resize(size);
-        auto entry = ParseEntry(std::wstring(name.data(), nameLength), type, data);
-        if (!entry)
-            damaged = true;
-        else
-            journal.entries.push_back(std::move(*entry));
     }
     key.Close();
-    if (damaged) {
-        SetAsideDamagedJournal();
-        journal.entries.clear();
-        journal.state = Journal::State::Damaged;
-        FlagProblem(journal.state);
+    if (outcome == ReadOutcome::Read) {
+        journal.state = journal.entries.empty() ? Journal::State::Empty : Journal::State::Holding;
         return journal;
     }
-    journal.state = journal.entries.empty() ? Journal::State::Empty : Journal::State::Holding;
+    journal.entries.clear();
+    // Only an entry that does not parse is a defect; a journal that would
+    // not hold still, or could not be read, is left as it is.
+    if (outcome == ReadOutcome::Damaged) {
+        SetAsideDamagedJournal();
+        journal.state = Journal::State::Damaged;
+    } else
+        journal.state = Journal::State::Unreadable;
+    FlagProblem(journal.state);
     return journal;
 }
 
@@ -378,21 +436,26 @@ bool Restore(const JournalEntry& entry, const ResolvedPlace& where)
 {
     const REGSAM view = entry.place.view;
     RegKey key;
+    LSTATUS status = ERROR_SUCCESS;
     if (!entry.previous.present) {
-        LSTATUS status = key.Open(where.root, where.keyPath, KEY_SET_VALUE | view);
+        status = key.Open(where.root, where.keyPath, KEY_SET_VALUE | view);
         if (status == ERROR_FILE_NOT_FOUND)
             return true;
         if (status != ERROR_SUCCESS)
             return false;
         status = ::RegDeleteValueW(key.Get(), entry.place.valueName.c_str());
-        return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+        if (status == ERROR_FILE_NOT_FOUND)
+            return true;
+    } else {
+        if (key.Create(where.root, where.keyPath, KEY_SET_VALUE | view) != ERROR_SUCCESS)
+            return false;
+        const auto& data = entry.previous.data;
+        status = ::RegSetValueExW(key.Get(), entry.place.valueName.c_str(), 0, entry.previous.type,
+                                  data.empty() ? nullptr : data.data(), static_cast<DWORD>(data.size()));
     }
-    if (key.Create(where.root, where.keyPath, KEY_SET_VALUE | view) != ERROR_SUCCESS)
-        return false;
-    const auto& data = entry.previous.data;
-    return ::RegSetValueExW(key.Get(), entry.place.valueName.c_str(), 0, entry.previous.type,
-                            data.empty() ? nullptr : data.data(),
-                            static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
+    // On disk before its entry goes from the journal.
+    return status == ERROR_SUCCESS &&
+           (restoreFlush ? restoreFlush(key.Get()) : ::RegFlushKey(key.Get())) == ERROR_SUCCESS;
 }
 
 } // namespace
@@ -451,9 +514,18 @@ std::wstring JournalEntry::Name() const
            std::to_wstring(place.keyPath.size()) + L"|" + place.keyPath + L"|" + place.valueName;
 }
 
+std::wstring DamagedJournalKey(unsigned number)
+{
+    if (number <= 1)
+        return kDamagedJournalKey;
+    return std::wstring(L"Software\\Tavrin\\Journal (damaged ") + std::to_wstring(number) + L")";
+}
+
 Journal ReadJournal()
 {
-    std::lock_guard<std::mutex> lock(journalLock);
+    const JournalLock hold;
+    if (hold.Status() != ERROR_SUCCESS)
+        return Journal{Journal::State::Busy, {}};
     return ReadJournalLocked();
 }
 
@@ -464,7 +536,7 @@ bool JournalHoldsEntries()
 
 std::optional<Journal::State> TakeJournalProblem()
 {
-    std::lock_guard<std::mutex> lock(journalLock);
+    std::lock_guard<std::mutex> lock(problemLock);
     auto problem = pendingProblem;
     pendingProblem.reset();
     return problem;
@@ -479,7 +551,11 @@ LSTATUS BeforeRegistryChange(HKEY root, const RegistryPlace& place, const std::o
     if (next ? current == *next : !current.present)
         return ERROR_SUCCESS;
 
-    std::lock_guard<std::mutex> lock(journalLock);
+    const JournalLock hold;
+    if (hold.Status() != ERROR_SUCCESS) {
+        Platform::DebugLine(L"journal: held by another copy past the wait");
+        return hold.Status();
+    }
     JournalEntry entry;
     entry.place = place;
     if (place.root == RegistryPlace::Root::User)
@@ -503,8 +579,9 @@ LSTATUS BeforeRegistryChange(HKEY root, const RegistryPlace& place, const std::o
             ParseEntry(name, type, data))
             return ERROR_SUCCESS; // the state before the first change is already kept
         journal.Close();
-        SetAsideDamagedJournal();
         FlagProblem(Journal::State::Damaged);
+        if (!SetAsideDamagedJournal())
+            return ERROR_FILE_CORRUPT;
         status = journal.Create(HKEY_LOCAL_MACHINE, kJournalKey, KEY_READ | KEY_WRITE | kJournalView);
         if (status != ERROR_SUCCESS)
             return status;
@@ -519,10 +596,14 @@ LSTATUS BeforeRegistryChange(HKEY root, const RegistryPlace& place, const std::o
     return ::RegFlushKey(journal.Get());
 }
 
-UndoResult UndoAllChanges()
+UndoResult UndoAllChanges(const std::function<void()>& whileWaiting)
 {
     UndoResult result;
-    std::lock_guard<std::mutex> lock(journalLock);
+    const JournalLock hold(whileWaiting);
+    if (hold.Status() != ERROR_SUCCESS) {
+        result.journalBusy = true;
+        return result;
+    }
     const Journal journal = ReadJournalLocked();
     if (journal.state == Journal::State::Damaged || journal.state == Journal::State::Unreadable) {
         result.journalProblem = true;
@@ -592,6 +673,18 @@ UndoResult UndoAllChanges()
     }
     result.restored = restored.size();
     return result;
+}
+
+void SetJournalReadHook(std::function<void(DWORD index)> hook)
+{
+    const JournalLock hold;
+    readHook = std::move(hook);
+}
+
+void SetRestoreFlush(std::function<LSTATUS(HKEY key)> flush)
+{
+    const JournalLock hold;
+    restoreFlush = std::move(flush);
 }
 
 } // namespace Tavrin::Core

@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,8 +20,13 @@ namespace Tavrin::Core {
 // thus leaves an entry that holds the value as it still is; undoing it writes
 // the same value back. An entry that exists is never replaced.
 inline constexpr wchar_t kJournalKey[] = L"Software\\Tavrin\\Journal";
-// Where a damaged journal is moved, out of the way of the new one.
+// Where a damaged journal is moved, out of the way of the new one: the first
+// here, later ones beside it as "Journal (damaged 2)", "Journal (damaged 3)",
+// ... (DamagedJournalKey), none replacing another.
 inline constexpr wchar_t kDamagedJournalKey[] = L"Software\\Tavrin\\Journal (damaged)";
+inline constexpr unsigned kDamagedJournalCopies = 100;
+// The key of the number'th copy (1 is kDamagedJournalKey).
+std::wstring DamagedJournalKey(unsigned number);
 inline constexpr REGSAM kJournalView = KEY_WOW64_64KEY;
 
 // Where a value lives, as the settings layer names it.
@@ -66,13 +72,17 @@ struct JournalEntry {
 };
 
 struct Journal {
-    enum class State { Empty, Holding, Damaged, Unreadable };
+    // Busy: another copy of the program held the journal longer than a hold
+    // waits (JournalLock); nothing is known of it.
+    enum class State { Empty, Holding, Damaged, Unreadable, Busy };
     State state = State::Empty;
     std::vector<JournalEntry> entries; // only when Holding
 };
 
 // Reads the whole journal. A damaged one (an entry that does not parse) is
-// moved aside, reported once (TakeJournalProblem) and counts as no journal.
+// moved aside, reported once (TakeJournalProblem) and counts as no journal;
+// when it cannot be copied whole it stays where it is. A read that meets a
+// change made meanwhile (by a tool that does not take the lock) reads again.
 Journal ReadJournal();
 // Whether there is anything to undo.
 bool JournalHoldsEntries();
@@ -95,15 +105,27 @@ struct UndoResult {
     size_t failed = 0;           // values that could not be put back; still journalled
     bool restartNeeded = false;  // a value that needs a restart of Windows changed
     bool journalProblem = false; // the journal was damaged or unreadable; nothing was written
+    bool journalBusy = false;    // another copy held the journal past the wait; nothing was written
 
-    bool Succeeded() const { return failed == 0 && !journalProblem; }
+    bool Succeeded() const { return failed == 0 && !journalProblem && !journalBusy; }
 };
 
 // Puts every journalled value back as it was before the program's first
 // change (a value that was absent is deleted, keys the changes created go
 // again when nothing else is in them), through the policy object where the
-// change went through it, and removes the entries that were put back.
-UndoResult UndoAllChanges();
+// change went through it, flushes the keys it wrote and then removes the
+// entries that were put back. The whole undo holds the journal's lock;
+// whileWaiting is called once when another copy holds it.
+UndoResult UndoAllChanges(const std::function<void()>& whileWaiting = {});
+
+// For tests: called with the index of each entry a read of the journal is
+// about to read, so that a test can change the journal under the read as
+// another program would. Empty for none.
+void SetJournalReadHook(std::function<void(DWORD index)> hook);
+// For tests: how an undo flushes a key it restored (RegFlushKey when empty),
+// so that a test can see when it happens, and make it fail, where the system
+// at hand keeps every key on disk at once (Wine's flush does nothing).
+void SetRestoreFlush(std::function<LSTATUS(HKEY key)> flush);
 
 // Whether a change to the value needs a restart of Windows to take effect:
 // the values of the rows that ask for a restart.

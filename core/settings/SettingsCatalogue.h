@@ -5,6 +5,7 @@
 #include <variant>
 #include <vector>
 
+#include "core/settings/JournalLock.h"
 #include "core/settings/RegistryProperty.h"
 
 // Settings catalogues: what each check box of a settings page reads and writes.
@@ -152,6 +153,11 @@ template <typename Model> bool IsAvailable(const Model& model, const SettingRow<
 
 template <typename Model> LSTATUS RunStep(Model& model, const SettingStep<Model>& step)
 {
+    // The journal entry and the change it describes are one step for every
+    // other copy of the program: an undo never comes between them.
+    const JournalLock hold;
+    if (hold.Status() != ERROR_SUCCESS)
+        return hold.Status();
     const bool remove = step.kind == SettingStep<Model>::Kind::Delete;
     if (auto number = std::get_if<NumberProperty Model::*>(&step.entry))
         return remove ? (model.**number).DeleteValue() : (model.**number).SetValue(step.number);

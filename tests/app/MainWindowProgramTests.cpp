@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "app/InteractiveInstance.h"
 #include "app/TavrinDlg.h"
 #include "core/settings/Privacy.h"
 #include "core/settings/Security.h"
@@ -212,4 +213,46 @@ TEST_F(ProgramOnWindows10, KeyboardOnlyTicksASecurityBoxAndEnterNeverEndsTheProg
     ASSERT_TRUE(TypeKey(main, VK_F4, {VK_MENU}));
     EXPECT_TRUE(AnswerRestartQuestion(program.Id(), 10000));
     EXPECT_TRUE(program.WaitForExit(30000));
+}
+
+// One window per session: a second start brings the first copy's window
+// back to the front and ends; once the window closes, the next start opens
+// its own at once, while the first copy may still be ending.
+TEST_F(ProgramOnWindows10, ASecondStartBringsTheFirstWindowToTheFrontAndEnds)
+{
+    const wchar_t marker[] = L"notFirstRun";
+    WriteStored(HKEY_LOCAL_MACHINE, kFirstRunKey, L"", REG_SZ, marker, sizeof(marker), kMarkerView);
+    WriteDword(HKEY_CURRENT_USER, kProfileKey, L"showCompatibility", 1);
+    FramedProgramWindows framed;
+    RunningProgram first;
+    ASSERT_TRUE(first.Started());
+    HWND main = WaitForWindowOf(first.Id(), ProgramWindow::MainWindow, 120000);
+    ASSERT_NE(main, nullptr);
+    auto waitFor = [](const std::function<bool()>& condition) {
+        for (DWORD start = ::GetTickCount(); !condition(); ::Sleep(50))
+            if (::GetTickCount() - start > 10000)
+                return condition();
+        return true;
+    };
+    ::PostMessageW(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_TRUE(waitFor([&] { return ::IsIconic(main) != FALSE; }));
+
+    const ProcessResult second = RunProcess(L"\"" + BinFolder() + L"\\tavrin.exe\"", 60000, BinFolder());
+    EXPECT_FALSE(second.timedOut) << "the second start opened a window of its own";
+    EXPECT_EQ(second.exitCode, static_cast<DWORD>(CInteractiveInstance::kAlreadyRunning));
+    EXPECT_TRUE(waitFor([&] { return !::IsIconic(main); })) << "the first window stayed minimised";
+    EXPECT_TRUE(waitFor([&] { return ::GetForegroundWindow() == main; }));
+    EXPECT_EQ(first.ExitCode(), static_cast<DWORD>(STILL_ACTIVE));
+    ::Sleep(500);
+    EXPECT_TRUE(CaptureScreenOf(main).SavePng(ScreenshotPath(L"program-brought-to-front")));
+
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    RunningProgram next;
+    ASSERT_TRUE(next.Started());
+    HWND nextMain = WaitForWindowOf(next.Id(), ProgramWindow::MainWindow, 120000);
+    EXPECT_NE(nextMain, nullptr) << "a copy that was closing kept the next from opening its window";
+    EXPECT_TRUE(first.WaitForExit(30000));
+    if (nextMain)
+        ::PostMessageW(nextMain, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(next.WaitForExit(30000));
 }

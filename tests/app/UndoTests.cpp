@@ -487,3 +487,74 @@ TEST_F(UndoEverything, DamagedJournalIsReportedOnceWhenTheWindowOpens)
     EXPECT_FALSE(window->IsUndoLinkShown());
     EXPECT_EQ(Export(), before);
 }
+
+namespace {
+
+// Starts "/undo" in the program folder with its standard streams in a file,
+// which can be read while it runs.
+Tavrin::Platform::UniqueHandle StartUndoWritingTo(const std::wstring& path)
+{
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    Tavrin::Platform::UniqueHandle output(::CreateFileW(path.c_str(), GENERIC_WRITE,
+                                                        FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = output.Get();
+    PROCESS_INFORMATION started = {};
+    std::wstring commandLine = L"\"" + BinFolder() + L"\\tavrin.exe\" /undo";
+    if (!output || !::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                     BinFolder().c_str(), &startup, &started))
+        return Tavrin::Platform::UniqueHandle();
+    ::CloseHandle(started.hThread);
+    return Tavrin::Platform::UniqueHandle(started.hProcess);
+}
+
+std::string ReadWhileWritten(const std::wstring& path)
+{
+    Tavrin::Platform::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    char buffer[65536];
+    DWORD read = 0;
+    return file && ::ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr) ? std::string(buffer, read)
+                                                                                  : "";
+}
+
+} // namespace
+
+// "/undo" started while another copy holds the journal (a change of its
+// window under way) says that it waits, and undoes once the journal is free.
+TEST(UndoModeBesideAnotherCopy, SaysItWaitsThenUndoes)
+{
+    ClearedJournal journal;
+    const std::wstring key = L"SOFTWARE\\TavrinTests\\UndoWait";
+    WriteDword(HKEY_LOCAL_MACHINE, key, L"Value", 1);
+    ASSERT_EQ(Tavrin::Core::NumberProperty(HKEY_LOCAL_MACHINE, key, L"Value").SetValue(2), ERROR_SUCCESS);
+    TempFolder folder;
+    const std::wstring outputPath = folder.File(L"undo.txt");
+    auto other = std::make_unique<JournalHeldElsewhere>();
+    ASSERT_TRUE(other->Held());
+    Tavrin::Platform::UniqueHandle undo = StartUndoWritingTo(outputPath);
+    ASSERT_TRUE(undo);
+    std::string output;
+    for (DWORD start = ::GetTickCount(); output.find("waiting") == std::string::npos &&
+                                         ::GetTickCount() - start < 60000 &&
+                                         ::WaitForSingleObject(undo.Get(), 100) == WAIT_TIMEOUT;)
+        output = ReadWhileWritten(outputPath);
+    EXPECT_NE(output.find("waiting"), std::string::npos) << output;
+    EXPECT_TRUE(ReadStored(HKEY_LOCAL_MACHINE, key, L"Value").IsDword(2)) << "nothing undone while it waits";
+    other.reset();
+
+    const bool ended = ::WaitForSingleObject(undo.Get(), 60000) == WAIT_OBJECT_0;
+    if (!ended)
+        ::TerminateProcess(undo.Get(), 1);
+    DWORD exitCode = 1;
+    ::GetExitCodeProcess(undo.Get(), &exitCode);
+    output = ReadWhileWritten(outputPath);
+    EXPECT_TRUE(ended && exitCode == 0) << output;
+    EXPECT_NE(output.find("Values restored: 1; not restored: 0"), std::string::npos) << output;
+    EXPECT_TRUE(ReadStored(HKEY_LOCAL_MACHINE, key, L"Value").IsDword(1));
+    DeleteTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\TavrinTests", KEY_WOW64_64KEY);
+}

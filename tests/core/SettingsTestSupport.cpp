@@ -147,7 +147,35 @@ RegistryRestorer::~RegistryRestorer()
 void ClearedJournal::Clear()
 {
     DeleteTree(HKEY_LOCAL_MACHINE, Core::kJournalKey, Core::kJournalView);
-    DeleteTree(HKEY_LOCAL_MACHINE, Core::kDamagedJournalKey, Core::kJournalView);
+    for (unsigned number = 1; number <= Core::kDamagedJournalCopies; ++number)
+        DeleteTree(HKEY_LOCAL_MACHINE, Core::DamagedJournalKey(number), Core::kJournalView);
+}
+
+JournalHeldElsewhere::JournalHeldElsewhere()
+    : m_ready(L"Local\\TavrinTests.JournalHeld." + std::to_wstring(::GetCurrentProcessId())),
+      m_release(L"Local\\TavrinTests.JournalRelease." + std::to_wstring(::GetCurrentProcessId())),
+      m_readyEvent(::CreateEventW(nullptr, TRUE, FALSE, m_ready.c_str())),
+      m_releaseEvent(::CreateEventW(nullptr, TRUE, FALSE, m_release.c_str()))
+{
+    m_program = std::make_unique<RunningProgram>(L"hold " + m_ready + L" " + m_release,
+                                                 BinFolder() + L"\\journal_copy.exe");
+}
+
+JournalHeldElsewhere::~JournalHeldElsewhere()
+{
+    ::SetEvent(m_releaseEvent.Get());
+    m_program->WaitForExit(30000);
+}
+
+bool JournalHeldElsewhere::Held() const
+{
+    // A helper that ended (it could not have the lock) ends the wait too.
+    for (DWORD start = ::GetTickCount(); m_program->Started() && ::GetTickCount() - start < 30000;)
+        if (::WaitForSingleObject(m_readyEvent.Get(), 100) == WAIT_OBJECT_0)
+            return true;
+        else if (m_program->ExitCode() != STILL_ACTIVE)
+            return false;
+    return false;
 }
 
 const wchar_t* const PolicyServer::kClassKey =

@@ -2,11 +2,13 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <memory>
 #include <string>
 #include <variant>
 #include <vector>
 
 #include "core/settings/SettingsCatalogue.h"
+#include "tests/support/ProgramTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 // Registry helpers of the settings tests. Values are read and written with the
@@ -70,6 +72,23 @@ public:
     ClearedJournal(const ClearedJournal&) = delete;
     ClearedJournal& operator=(const ClearedJournal&) = delete;
     static void Clear();
+};
+
+// Another process, helpers/journal_copy, holding the journal's lock from
+// when Held() says so until the object goes.
+class JournalHeldElsewhere {
+public:
+    JournalHeldElsewhere();
+    ~JournalHeldElsewhere();
+    JournalHeldElsewhere(const JournalHeldElsewhere&) = delete;
+    JournalHeldElsewhere& operator=(const JournalHeldElsewhere&) = delete;
+    // Waits (at most 30 s) until the other process holds the lock.
+    bool Held() const;
+
+private:
+    std::wstring m_ready, m_release;
+    Platform::UniqueHandle m_readyEvent, m_releaseEvent;
+    std::unique_ptr<RunningProgram> m_program;
 };
 
 // Where a member of a settings model lives, taken from its property.
