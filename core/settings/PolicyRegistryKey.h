@@ -23,7 +23,10 @@ namespace Tavrin::Core {
 //
 // Where the object cannot be created (Wine, Home editions without the editor),
 // or cannot open the local policy or hand out a section, SectionKey() is null
-// for good and nothing is saved. Only the user-interface thread uses it.
+// for good and nothing is saved. The user-interface thread opens it and
+// reads through it; a settings page's change writes and saves through it on
+// the change's own thread while the page waits, its boxes disabled, so the
+// two never use it at once.
 class LocalGroupPolicy {
 public:
     // The process's object; made when first asked for, gone with the last
