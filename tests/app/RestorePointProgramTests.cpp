@@ -85,10 +85,14 @@ protected:
         main = WaitForWindowOf(program->Id(), ProgramWindow::MainWindow, 120000);
         ASSERT_NE(main, nullptr);
         Click(::GetDlgItem(main, IDC_BTN_LOCATION));
+        // The pages share control ids: the location page is the one shown.
         ASSERT_TRUE(WaitFor(
             [&] {
-                page = FindChildDialogWith(main, kBox);
-                return page && ::IsWindowVisible(page);
+                for (HWND child = ::FindWindowExW(main, nullptr, L"#32770", nullptr); child && !page;
+                     child = ::FindWindowExW(main, child, L"#32770", nullptr))
+                    if (::IsWindowVisible(child) && ::GetDlgItem(child, kBox))
+                        page = child;
+                return page != nullptr;
             },
             10000));
     }
@@ -149,7 +153,8 @@ TEST_F(RestorePointInProgram, TheWindowAnswersThroughoutAThirtySecondRestorePoin
     EXPECT_EQ(Log().back(), "end 7") << "the run ends its restore point";
 }
 
-class RestorePointNoteInProgram : public RestorePointInProgram, public ::testing::WithParamInterface<DWORD> {};
+class RestorePointNoteInProgram : public RestorePointInProgram,
+                                  public ::testing::WithParamInterface<DWORD> {};
 
 TEST_P(RestorePointNoteInProgram, TheNoteComesTheBoxesWaitAndGoingOnMakesTheChangeJournalled)
 {

@@ -649,12 +649,12 @@ public:
     UnwritableJournal()
     {
         Tavrin::Platform::RegKey key;
-        if (key.Create(HKEY_LOCAL_MACHINE, Tavrin::Core::kJournalKey, KEY_ALL_ACCESS | Tavrin::Core::kJournalView) !=
-            ERROR_SUCCESS)
+        if (key.Create(HKEY_LOCAL_MACHINE, Tavrin::Core::kJournalKey,
+                       KEY_ALL_ACCESS | Tavrin::Core::kJournalView) != ERROR_SUCCESS)
             return;
         PSECURITY_DESCRIPTOR descriptor = nullptr;
         if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KR;;;WD)(A;;RCSDWD;;;BA)",
-                                                                     SDDL_REVISION_1, &descriptor, nullptr))
+                                                                    SDDL_REVISION_1, &descriptor, nullptr))
             return;
         m_set = ::RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
         ::LocalFree(descriptor);

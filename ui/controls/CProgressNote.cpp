@@ -10,10 +10,10 @@ namespace {
 
 constexpr UINT_PTR kBarTimer = 1;
 constexpr UINT kBarIntervalMs = 40;
-// Design pixels: the padding inside the border, the text's height (two
+// Design pixels: the padding inside the border, the text's height (three
 // lines of the message font), the bar's height and the button's size.
 constexpr int kPadding = 10;
-constexpr int kTextHeight = 34;
+constexpr int kTextHeight = 48;
 constexpr int kBarHeight = 6;
 constexpr int kButtonWidth = 120;
 constexpr int kButtonHeight = 24;
@@ -44,8 +44,9 @@ bool CProgressNote::Create(HWND parent, int noteId, int buttonId, const std::wst
     if (!CreateEx(WS_EX_CONTROLPARENT, nullptr, message.c_str(), WS_CHILD | WS_CLIPCHILDREN, RECT{0, 0, 1, 1},
                   parent, static_cast<UINT>(noteId)))
         return false;
-    m_button = ::CreateWindowExW(0, L"BUTTON", buttonText.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
-                                 0, 0, 1, 1, m_hWnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(buttonId)),
+    m_button = ::CreateWindowExW(0, L"BUTTON", buttonText.c_str(),
+                                 WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 1, 1, m_hWnd,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(buttonId)),
                                  ::GetModuleHandleW(nullptr), nullptr);
     // The button speaks like the page's own buttons.
     ::SendMessageW(m_button, WM_SETFONT, ::SendMessageW(parent, WM_GETFONT, 0, 0), FALSE);
@@ -152,11 +153,14 @@ void CProgressNote::Draw(HDC dc, const RECT& client)
     if (m_font) {
         Gdiplus::SolidBrush text(ColorOf(theSkin.GetColor(L"client/body_text")));
         Gdiplus::StringFormat format;
+        // Only whole lines, the last one ending in an ellipsis if the text goes on.
+        format.SetFormatFlags(Gdiplus::StringFormatFlagsLineLimit);
         format.SetTrimming(Gdiplus::StringTrimmingEllipsisWord);
-        const Gdiplus::RectF area(padding, padding, width - 2 * padding, static_cast<Gdiplus::REAL>(Scaled(kTextHeight)));
+        const Gdiplus::RectF area(padding, padding, width - 2 * padding,
+                                  static_cast<Gdiplus::REAL>(Scaled(kTextHeight)));
         graphics.SetTextRenderingHint(Gdiplus::TextRenderingHintClearTypeGridFit);
-        graphics.DrawString(m_message.c_str(), static_cast<INT>(m_message.size()), m_font.get(), area, &format,
-                            &text);
+        graphics.DrawString(m_message.c_str(), static_cast<INT>(m_message.size()), m_font.get(), area,
+                            &format, &text);
     }
 
     // The bar: a block that runs across the track and comes in again.

@@ -21,7 +21,7 @@ public:
 
     // The size of the note, in 96-DPI design pixels.
     static constexpr int kWidth = 270;
-    static constexpr int kHeight = 100;
+    static constexpr int kHeight = 114;
 
     // Creates the note, hidden, as a child of `parent`. The message is also
     // the window's text, which accessibility tools read.

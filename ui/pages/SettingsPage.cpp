@@ -159,8 +159,8 @@ template <typename Model> void CSettingsPage<Model>::OnBoxClicked(int controlId)
     if (!row)
         return;
     const bool ticked = ::IsDlgButtonChecked(m_hWnd, controlId) == BST_CHECKED;
-    const bool started =
-        StartChange(row, [model = m_model, row, ticked] { return Tavrin::Core::Apply(*model, *row, ticked); });
+    const bool started = StartChange(
+        row, [model = m_model, row, ticked] { return Tavrin::Core::Apply(*model, *row, ticked); });
     // A click that reached a box while a change was pending changes nothing.
     if (!started)
         ::CheckDlgButton(m_hWnd, controlId, ticked ? BST_UNCHECKED : BST_CHECKED);
@@ -182,7 +182,8 @@ template <typename Model> void CSettingsPage<Model>::OnReset()
 }
 
 template <typename Model>
-bool CSettingsPage<Model>::StartChange(const Tavrin::Core::SettingRow<Model>* row, SettingsChange::Apply apply)
+bool CSettingsPage<Model>::StartChange(const Tavrin::Core::SettingRow<Model>* row,
+                                       SettingsChange::Apply apply)
 {
     if (!m_change.Start(m_hWnd, WM_SETTINGS_CHANGE_DONE, std::move(apply)))
         return false;
@@ -221,8 +222,8 @@ template <typename Model> void CSettingsPage<Model>::OnChangeDone(LSTATUS status
 
 template <typename Model> void CSettingsPage<Model>::ShowRestorePointNote()
 {
-    if (!m_note.GetSafeHwnd() &&
-        !m_note.Create(m_hWnd, IDC_RESTORE_POINT_NOTE, IDC_RESTORE_POINT_GO_ON, kRestorePointNote, kGoOnWithout))
+    if (!m_note.GetSafeHwnd() && !m_note.Create(m_hWnd, IDC_RESTORE_POINT_NOTE, IDC_RESTORE_POINT_GO_ON,
+                                                kRestorePointNote, kGoOnWithout))
         return;
     PlaceRestorePointNote();
     // The focus was on a box that is disabled now.
