@@ -187,7 +187,10 @@ bool CSettingsPage<Model>::StartChange(const Tavrin::Core::SettingRow<Model>* ro
 {
     if (!m_change.Start(m_hWnd, WM_SETTINGS_CHANGE_DONE, std::move(apply)))
         return false;
-    m_pending = Pending{row, false};
+    // Disabling the focused box takes the focus away; it comes back when
+    // the change is done, so that the keyboard goes on where it was.
+    const HWND focus = ::GetFocus();
+    m_pending = Pending{row, false, ::IsChild(m_hWnd, focus) ? focus : nullptr};
     EnableControls(false);
     ::SetTimer(m_hWnd, kNoteTimer, kNoteDelayMs, nullptr);
     return true;
@@ -204,6 +207,7 @@ template <typename Model> void CSettingsPage<Model>::OnChangeDone(LSTATUS status
     m_pending = Pending{};
     if (status != ERROR_SUCCESS) {
         ShowRegistryState();
+        RestoreFocus(done.focus);
         if (!toldChangeNotMade) {
             toldChangeNotMade = true;
             MessageBox(kChangeNotMade, kMessageCaption, MB_OK | MB_ICONWARNING);
@@ -218,6 +222,18 @@ template <typename Model> void CSettingsPage<Model>::OnChangeDone(LSTATUS status
         ShowRegistryState();
     else
         EnableControls(true);
+    RestoreFocus(done.focus);
+}
+
+template <typename Model> void CSettingsPage<Model>::RestoreFocus(HWND control)
+{
+    const HWND focus = ::GetFocus();
+    if (focus && ::IsWindowEnabled(focus) && ::IsWindowVisible(focus))
+        return;
+    if (!control || !::IsWindowEnabled(control))
+        control = ::GetNextDlgTabItem(m_hWnd, nullptr, FALSE);
+    if (control)
+        ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
 }
 
 template <typename Model> void CSettingsPage<Model>::ShowRestorePointNote()

@@ -80,7 +80,8 @@ private:
     // What the page does when its pending change is done.
     struct Pending {
         const Tavrin::Core::SettingRow<Model>* row = nullptr; // null for the reset
-        bool reread = false; // the host asked for the registry state meanwhile
+        bool reread = false;  // the host asked for the registry state meanwhile
+        HWND focus = nullptr; // the page's control that had the focus
     };
 
     void OnBoxClicked(int controlId);
@@ -90,6 +91,7 @@ private:
     void ShowRestorePointNote();
     void PlaceRestorePointNote();
     void EnableControls(bool enable);
+    void RestoreFocus(HWND control);
     void ClearBoxes();
     void SetUpFonts();
 
