@@ -27,6 +27,10 @@
 #define IDC_ISSUES_NOTE                   1037
 // "Undo all changes made by Tavrin", shown while there is something to undo.
 #define IDC_UNDO_LINK                     1038
+// The note a settings page shows while a change waits for the restore
+// point, and its "Go on without it" button; made when first needed.
+#define IDC_RESTORE_POINT_NOTE            1077
+#define IDC_RESTORE_POINT_GO_ON           1078
 
 // Controls of the security page.
 #define IDC_SECURITY_INTRO                1058

@@ -24,7 +24,9 @@ namespace Tavrin::Core {
 //
 // Where the object cannot be created (Wine, Home editions without the editor),
 // or cannot open the local policy or hand out a section, SectionKey() is null
-// and nothing is saved. An object is used by the thread that opened it.
+// and nothing is saved. An object is used by the thread that opened it: the
+// reading object by the user-interface thread, a change's object by the
+// thread that makes the change.
 class LocalGroupPolicy {
 public:
     // The process's reading object; made when first asked for, gone with the

@@ -41,12 +41,12 @@
 // the first status that failed (ERROR_SUCCESS when every step went through);
 // the caller decides what the page shows. A row whose values cannot be had
 // at all (IsAvailable: the policy object missing) is shown disabled. The
-// run's restore point is not taken here: callers take it first, off the
-// user-interface thread (RunRestorePoint::BeforeChange). Building a model
-// does no COM work; the privacy and theme models read through the process's
-// local group policy object, which the first read of a policy-bound value
-// opens on the calling thread, and each change of one loads, saves and
-// releases a policy object of its own.
+// run's restore point is not taken here: callers wait for it first
+// (RunRestorePoint::Start and its gate), and pages run Apply and Reset on a
+// thread of their own. Building a model does no COM work; the privacy and
+// theme models read through the process's local group policy object, which
+// the first read of a policy-bound value opens on the calling thread, and
+// each change of one loads, saves and releases a policy object of its own.
 
 namespace Tavrin::Core {
 

@@ -198,6 +198,9 @@ TEST_F(ProgramOnWindows10, KeyboardOnlyTicksASecurityBoxAndEnterNeverEndsTheProg
     const auto before = StateOf(model);
     ASSERT_TRUE(TypeKey(main, VK_SPACE));
     EXPECT_TRUE(waitFor([&] { return StateOf(model) != before; }));
+    // The box is disabled while its change is made; the focus comes back
+    // to it when the change is done.
+    EXPECT_TRUE(waitFor([&] { return focusedRow() != nullptr; }));
     const auto* row = focusedRow();
     ASSERT_NE(row, nullptr) << "the focus left the security page's boxes";
     const auto ticked = AfterSteps(before, row->tick);

@@ -437,7 +437,7 @@ TEST_F(MainWindow, SecurityClickThenDoneAsksAndNoAsksAgainLater)
     Open();
     CSecurityDlg& page = window->GetSecurityPage();
     OpenSection(IDC_BTN_SECURITY, page);
-    Click(page.GetDlgItem(IDC_SECURITY_PASSWORD_REVEAL));
+    EXPECT_TRUE(ClickSetting(page.GetDlgItem(IDC_SECURITY_PASSWORD_REVEAL)));
     EXPECT_TRUE(app.restartRequired);
     std::wstring text;
     EXPECT_TRUE(Done(page, IDNO, &text));
@@ -456,7 +456,7 @@ TEST_F(MainWindow, YesRestartsTheSystem)
     Open();
     CThemeDlg& page = window->GetThemePage();
     OpenSection(IDC_BTN_THEMES, page);
-    Click(page.GetDlgItem(IDC_THEME_START_MENU));
+    EXPECT_TRUE(ClickSetting(page.GetDlgItem(IDC_THEME_START_MENU)));
     EXPECT_TRUE(Done(page, IDYES));
     EXPECT_EQ(restarts, 1);
 }
@@ -466,8 +466,8 @@ TEST_F(MainWindow, AClickUndoneBySecondClickStillAsks)
     Open();
     CSecurityDlg& page = window->GetSecurityPage();
     OpenSection(IDC_BTN_SECURITY, page);
-    Click(page.GetDlgItem(IDC_SECURITY_WIFI_SENSE));
-    Click(page.GetDlgItem(IDC_SECURITY_WIFI_SENSE));
+    EXPECT_TRUE(ClickSetting(page.GetDlgItem(IDC_SECURITY_WIFI_SENSE)));
+    EXPECT_TRUE(ClickSetting(page.GetDlgItem(IDC_SECURITY_WIFI_SENSE)));
     EXPECT_EQ(page.IsDlgButtonChecked(IDC_SECURITY_WIFI_SENSE), BST_UNCHECKED);
     EXPECT_TRUE(Done(page));
 }
@@ -478,13 +478,13 @@ TEST_F(MainWindow, PrivacyAndLocationNeverAsk)
     CPrivacyDlg& privacyPage = window->GetPrivacyPage();
     OpenSection(IDC_BTN_PRIVACY, privacyPage);
     for (int id = IDC_PRIVACY_HANDWRITING; id <= IDC_PRIVACY_ONEDRIVE; ++id)
-        Click(privacyPage.GetDlgItem(id));
-    Click(privacyPage.GetDlgItem(IDCANCEL));
+        EXPECT_TRUE(ClickSetting(privacyPage.GetDlgItem(id)));
+    EXPECT_TRUE(ClickSetting(privacyPage.GetDlgItem(IDCANCEL)));
     EXPECT_FALSE(Done(privacyPage));
     CLocationDlg& locationPage = window->GetLocationPage();
     OpenSection(IDC_BTN_LOCATION, locationPage);
     for (int id = IDC_LOCATION_LOCATE_SYSTEM; id <= IDC_LOCATION_APP_ACCESS; ++id)
-        Click(locationPage.GetDlgItem(id));
+        EXPECT_TRUE(ClickSetting(locationPage.GetDlgItem(id)));
     EXPECT_FALSE(Done(locationPage));
     EXPECT_FALSE(app.restartRequired);
 }
@@ -494,7 +494,7 @@ TEST_F(MainWindow, SecurityResetAloneDoesNotAsk)
     Open();
     CSecurityDlg& page = window->GetSecurityPage();
     OpenSection(IDC_BTN_SECURITY, page);
-    Click(page.GetDlgItem(IDCANCEL));
+    EXPECT_TRUE(ClickSetting(page.GetDlgItem(IDCANCEL)));
     EXPECT_FALSE(Done(page));
     EXPECT_FALSE(app.restartRequired);
 }
@@ -513,7 +513,7 @@ TEST_F(MainWindow, ClosingAfterDarkThemeAsksAndNoClosesWithoutRestart)
                     page = child;
         }
         ASSERT_NE(page, nullptr);
-        Click(::GetDlgItem(page, IDC_THEME_DARK_THEME));
+        EXPECT_TRUE(ClickSetting(::GetDlgItem(page, IDC_THEME_DARK_THEME)));
         ::PostMessageW(main, WM_CLOSE, 0, 0);
     });
     EXPECT_TRUE(answerer.Answered());
@@ -715,7 +715,7 @@ TEST_F(MainWindow, ScreenReadersReadTheButtonsAndBoxesAndTheirDefaultActionsWork
     // report their ticks; a box's default action ticks it as a click does.
     CSecurityDlg& page = window->GetSecurityPage();
     OpenSection(IDC_BTN_SECURITY, page);
-    Click(page.GetDlgItem(IDC_SECURITY_TELEMETRY));
+    EXPECT_TRUE(ClickSetting(page.GetDlgItem(IDC_SECURITY_TELEMETRY)));
     for (int id : page.GetLayout().boxIds) {
         SCOPED_TRACE(id);
         HWND box = page.GetDlgItem(id);

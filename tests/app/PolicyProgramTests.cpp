@@ -9,6 +9,7 @@
 #include "tests/core/SettingsTestSupport.h"
 #include "tests/support/ProgramTestSupport.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/WindowTestSupport.h"
 
 // The real tavrin.exe against the group policy stand-in, which keeps one copy
 // of the policy per object as Windows does.
@@ -85,6 +86,9 @@ TEST_F(ProgramWithGroupPolicy, ActionCenterTickIsSavedOnceKeepsAnotherToolsChang
     EXPECT_TRUE(::IsWindowEnabled(box));
     ::SendMessageW(box, BM_CLICK, 0, 0);
     ASSERT_EQ(::SendMessageW(box, BM_GETCHECK, 0, 0), BST_CHECKED);
+    // The change is made on a thread of its own; closing before it is done
+    // would drop it.
+    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowEnabled(::GetDlgItem(page, IDOK)) != FALSE; }, 10000));
     ::PostMessageW(main, WM_CLOSE, 0, 0);
     ASSERT_TRUE(program->WaitForExit(30000));
     const auto calls = policy.Calls();

@@ -319,10 +319,10 @@ protected:
         ASSERT_TRUE(PumpUntil([&] { return page.IsWindowVisible() != FALSE; })) << sectionButton;
         for (const auto& row : Tavrin::Core::CatalogueOf<Model>().rows) {
             ASSERT_TRUE(::IsWindowEnabled(page.GetDlgItem(row.controlId))) << row.controlId;
-            Click(page.GetDlgItem(row.controlId));
-            Click(page.GetDlgItem(row.controlId));
+            EXPECT_TRUE(ClickSetting(page.GetDlgItem(row.controlId)));
+            EXPECT_TRUE(ClickSetting(page.GetDlgItem(row.controlId)));
         }
-        Click(page.GetDlgItem(IDCANCEL));
+        EXPECT_TRUE(ClickSetting(page.GetDlgItem(IDCANCEL)));
         MessageBoxAnswerer answerer(IDNO, L"Orvane Tools", 4000);
         Click(page.GetDlgItem(IDOK));
         PumpMessagesFor(200);

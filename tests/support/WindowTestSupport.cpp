@@ -141,6 +141,13 @@ bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs)
     }
 }
 
+bool ClickSetting(HWND control, DWORD timeoutMs)
+{
+    Click(control);
+    const HWND done = ::GetDlgItem(::GetParent(control), IDOK);
+    return PumpUntil([&] { return ::IsWindowEnabled(done) != FALSE; }, timeoutMs);
+}
+
 POINT ClientCenter(HWND window)
 {
     RECT client = {};

@@ -74,6 +74,12 @@ void LeftButtonUp(HWND window, POINT point);
 // Move onto the point, press and release there: what a user's click sends.
 void Click(HWND window, POINT point);
 void Click(HWND window);
+// A click on a box or button of a settings page, then a wait (pumping this
+// thread) until the change it started is done: the page makes its changes
+// on a thread of its own and keeps "Done" disabled meanwhile. False when
+// "Done" is not enabled again within the time. The page may be another
+// thread's or another process's.
+bool ClickSetting(HWND control, DWORD timeoutMs = 10000);
 // Rotates the wheel by `delta` (120 per notch, positive away from the user)
 // over the window; returns the window's answer.
 LRESULT MouseWheel(HWND window, int delta);

@@ -1,11 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <sddl.h>
+
 #include <memory>
 #include <set>
 #include <string>
 #include <type_traits>
 
+#include "core/settings/ChangeJournal.h"
+#include "core/settings/RestorePoint.h"
 #include "framework/CMFCVisualManager.h"
+#include "platform/RegKey.h"
+#include "platform/UniqueHandle.h"
 #include "res/resource.h"
 #include "tests/core/SettingsTestSupport.h"
 #include "tests/support/TestSupport.h"
@@ -157,6 +164,13 @@ protected:
         PumpMessages();
     }
     HWND Box(int id) const { return page->GetDlgItem(id); }
+    // A click on a box or button of the page, and the change it starts
+    // done: changes are made on a thread of their own.
+    void Press(HWND control) const
+    {
+        EXPECT_TRUE(ClickSetting(control));
+        EXPECT_FALSE(page->IsChangePending());
+    }
     UINT Check(int id) const { return page->IsDlgButtonChecked(id); }
     std::vector<std::string> State() const { return StateOf(page->GetModel()); }
     const Tavrin::Core::SettingsCatalogue<Model>& Catalogue() const { return CatalogueOf<Model>(); }
@@ -216,7 +230,7 @@ TYPED_TEST(SettingsPage, EveryBoxWritesItsRowWhenTickedAndWhenCleared)
         for (int click = 0; click < 2; ++click) {
             const bool ticks = (click == 0) != startsTicked;
             this->restartRequired = false;
-            Click(this->Box(id));
+            this->Press(this->Box(id));
             EXPECT_EQ(this->Check(id), ticks ? BST_CHECKED : BST_UNCHECKED) << "box " << id;
             state = AfterSteps(state, ticks ? row.tick : row.clear);
             EXPECT_EQ(this->State(), state) << "box " << id << (ticks ? " ticked" : " cleared");
@@ -231,12 +245,12 @@ TYPED_TEST(SettingsPage, ResetPutsTheValuesBackAndClearsEveryBox)
     this->CreatePage();
     for (const auto& row : this->Catalogue().rows)
         if (this->Check(row.controlId) != BST_CHECKED)
-            Click(this->Box(row.controlId));
+            this->Press(this->Box(row.controlId));
     for (const auto& row : this->Catalogue().rows)
         ASSERT_EQ(this->Check(row.controlId), BST_CHECKED);
     const auto expected = AfterSteps(this->State(), this->Catalogue().reset);
     this->restartRequired = false;
-    Click(this->page->GetDlgItem(IDCANCEL));
+    this->Press(this->page->GetDlgItem(IDCANCEL));
     EXPECT_EQ(this->State(), expected);
     for (int id : TypeParam::kLayout.boxIds)
         EXPECT_EQ(this->Check(id), BST_UNCHECKED) << "box " << id;
@@ -333,9 +347,9 @@ TEST_F(PrivacyPage, TickingCameraAccessWritesDenyForTheCurrentUser)
     CreatePage();
     const EntryPlace camera = PlaceOf<Model>(*reference, &Model::cameraAccess);
     EXPECT_EQ(camera.root, HKEY_CURRENT_USER);
-    Click(Box(IDC_PRIVACY_CAMERA));
+    Press(Box(IDC_PRIVACY_CAMERA));
     EXPECT_TRUE(ReadStored(HKEY_CURRENT_USER, camera.path, L"Value").IsString(L"Deny"));
-    Click(Box(IDC_PRIVACY_CAMERA));
+    Press(Box(IDC_PRIVACY_CAMERA));
     EXPECT_TRUE(ReadStored(HKEY_CURRENT_USER, camera.path, L"Value").IsString(L"Allow"));
 }
 
@@ -396,7 +410,7 @@ TEST_F(SecurityPage, ResetLeavesTheFivePolicyValuesAlone)
 {
     CreatePage();
     for (const auto& row : Catalogue().rows)
-        Click(Box(row.controlId));
+        Press(Box(row.controlId));
     Tavrin::Core::NumberProperty Model::*const kept[] = {
         &Model::disablePasswordReveal, &Model::disableStepsRecorder, &Model::allowTelemetry,
         &Model::hotspotReporting, &Model::autoConnectHotspots};
@@ -407,7 +421,7 @@ TEST_F(SecurityPage, ResetLeavesTheFivePolicyValuesAlone)
     }
     // Entries 1, 2, 6, 8 and 10 as the ticks left them.
     EXPECT_EQ(before, (std::vector<std::string>{"1", "1", "0", "1", "1"}));
-    Click(page->GetDlgItem(IDCANCEL));
+    Press(page->GetDlgItem(IDCANCEL));
     for (size_t i = 0; i < std::size(kept); ++i) {
         const EntryPlace place = PlaceOf<Model>(*reference, kept[i]);
         EXPECT_EQ(StateText(ReadStored(place.root, place.path, place.name)), before[i]) << place.name.c_str();
@@ -421,12 +435,12 @@ TEST_F(ThemePage, DarkThemeWritesBothLightThemeValuesAndAsksForARestart)
 {
     CreatePage();
     const wchar_t* personalize = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
-    Click(Box(IDC_THEME_DARK_THEME));
+    Press(Box(IDC_THEME_DARK_THEME));
     EXPECT_TRUE(ReadStored(HKEY_CURRENT_USER, personalize, L"AppsUseLightTheme").IsDword(0));
     EXPECT_TRUE(ReadStored(HKEY_LOCAL_MACHINE, personalize, L"AppsUseLightTheme").IsDword(0));
     EXPECT_TRUE(restartRequired);
     restartRequired = false;
-    Click(Box(IDC_THEME_DARK_THEME));
+    Press(Box(IDC_THEME_DARK_THEME));
     EXPECT_FALSE(ReadStored(HKEY_CURRENT_USER, personalize, L"AppsUseLightTheme").present);
     EXPECT_FALSE(ReadStored(HKEY_LOCAL_MACHINE, personalize, L"AppsUseLightTheme").present);
     EXPECT_TRUE(restartRequired);
@@ -437,9 +451,9 @@ TEST_F(ThemePage, ClearingTheNetworkFlyoutWritesZero)
     CreatePage();
     const wchar_t* network =
         L"Software\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Settings\\Network";
-    Click(Box(IDC_THEME_NETWORK_FLYOUT));
+    Press(Box(IDC_THEME_NETWORK_FLYOUT));
     EXPECT_TRUE(ReadStored(HKEY_LOCAL_MACHINE, network, L"ReplaceVan").IsDword(2));
-    Click(Box(IDC_THEME_NETWORK_FLYOUT));
+    Press(Box(IDC_THEME_NETWORK_FLYOUT));
     EXPECT_TRUE(ReadStored(HKEY_LOCAL_MACHINE, network, L"ReplaceVan").IsDword(0));
 }
 
@@ -448,17 +462,17 @@ TEST_F(ThemePage, LogonBackgroundBoxOnlyTogglesItself)
     CreatePage();
     const auto before = State();
     ASSERT_EQ(Check(IDC_THEME_LOGON_BACKGROUND), BST_UNCHECKED);
-    Click(Box(IDC_THEME_LOGON_BACKGROUND));
+    Press(Box(IDC_THEME_LOGON_BACKGROUND));
     EXPECT_EQ(Check(IDC_THEME_LOGON_BACKGROUND), BST_CHECKED);
-    Click(Box(IDC_THEME_LOGON_BACKGROUND));
+    Press(Box(IDC_THEME_LOGON_BACKGROUND));
     EXPECT_EQ(Check(IDC_THEME_LOGON_BACKGROUND), BST_UNCHECKED);
     EXPECT_EQ(State(), before);
     EXPECT_FALSE(restartRequired);
     // Not bound to the page: a plain box of the template.
     EXPECT_EQ(CWnd::FromHandlePermanent(Box(IDC_THEME_LOGON_BACKGROUND)), nullptr);
     // The reset leaves it alone.
-    Click(Box(IDC_THEME_LOGON_BACKGROUND));
-    Click(page->GetDlgItem(IDCANCEL));
+    Press(Box(IDC_THEME_LOGON_BACKGROUND));
+    Press(page->GetDlgItem(IDCANCEL));
     EXPECT_EQ(Check(IDC_THEME_LOGON_BACKGROUND), BST_CHECKED);
 }
 
@@ -475,9 +489,9 @@ TEST_F(ThemePage, AccentGroupIsCreatedHidden)
 TEST_F(ThemePage, ResetLeavesTheActionCenterOffAndItsBoxCleared)
 {
     CreatePage();
-    Click(Box(IDC_THEME_ACTION_CENTER));
+    Press(Box(IDC_THEME_ACTION_CENTER));
     ASSERT_EQ(Check(IDC_THEME_ACTION_CENTER), BST_CHECKED);
-    Click(page->GetDlgItem(IDCANCEL));
+    Press(page->GetDlgItem(IDCANCEL));
     const EntryPlace center = PlaceOf<Model>(*reference, &Model::disableNotificationCenter);
     ASSERT_TRUE(center.policyBound);
     EXPECT_TRUE(ReadStored(center.root, center.path, center.name).IsDword(0));
@@ -487,7 +501,7 @@ TEST_F(ThemePage, ResetLeavesTheActionCenterOffAndItsBoxCleared)
 TEST_F(LocationPage, ShownAgainTheBoxesKeepTheUsersState)
 {
     CreatePage();
-    Click(Box(IDC_LOCATION_SENSORS));
+    Press(Box(IDC_LOCATION_SENSORS));
     ASSERT_EQ(Check(IDC_LOCATION_SENSORS), BST_CHECKED);
     page->ShowWindow(SW_HIDE);
     // Someone else changes the registry meanwhile; the page does not look again.
@@ -496,4 +510,200 @@ TEST_F(LocationPage, ShownAgainTheBoxesKeepTheUsersState)
     page->ShowWindow(SW_SHOW);
     PumpMessages();
     EXPECT_EQ(Check(IDC_LOCATION_SENSORS), BST_CHECKED);
+}
+
+// --- Changes wait for the restore point ------------------------------------------
+
+namespace {
+
+// The run's restore point, held in the making until Release (or the end of
+// the case): a stand-in for System Restore's shadow copy, which can take
+// minutes.
+class HeldRestorePoint {
+public:
+    HeldRestorePoint()
+    {
+        Tavrin::Core::RunRestorePoint::Instance().SetCall(
+            [release = m_release](RESTOREPOINTINFOW& info, STATEMGRSTATUS& status) {
+                if (info.dwEventType == BEGIN_SYSTEM_CHANGE)
+                    ::WaitForSingleObject(release->Get(), 60000);
+                status.nStatus = ERROR_SUCCESS;
+                status.llSequenceNumber = 3;
+                return TRUE;
+            });
+    }
+    ~HeldRestorePoint()
+    {
+        Release();
+        Tavrin::Core::RunRestorePoint::Instance().UseSystemCall();
+    }
+    HeldRestorePoint(const HeldRestorePoint&) = delete;
+    HeldRestorePoint& operator=(const HeldRestorePoint&) = delete;
+    void Release() { ::SetEvent(m_release->Get()); }
+
+private:
+    std::shared_ptr<Tavrin::Platform::UniqueHandle> m_release =
+        std::make_shared<Tavrin::Platform::UniqueHandle>(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+};
+
+const Tavrin::Core::SettingRow<Tavrin::Core::CLocation>& LocationRow(int id)
+{
+    return *Tavrin::Core::FindRow<Tavrin::Core::CLocation>(id);
+}
+
+} // namespace
+
+class SettingsChangeWaiting : public SettingsPage<CLocationDlg> {
+protected:
+    bool NoteShown() const
+    {
+        return page->GetRestorePointNote().GetSafeHwnd() && page->GetRestorePointNote().IsWindowVisible();
+    }
+    std::vector<HWND> Controls() const
+    {
+        std::vector<HWND> controls;
+        for (int id : CLocationDlg::kLayout.boxIds)
+            controls.push_back(Box(id));
+        controls.push_back(page->GetDlgItem(IDCANCEL));
+        controls.push_back(page->GetDlgItem(IDOK));
+        return controls;
+    }
+
+    ClearedJournal journal;
+    HeldRestorePoint restorePoint;
+};
+
+TEST_F(SettingsChangeWaiting, TheBoxesWaitTheNoteComesAndTheChangeIsMadeOnceTheRestorePointIs)
+{
+    CreatePage();
+    const auto before = State();
+    Click(Box(IDC_LOCATION_SENSORS));
+    EXPECT_TRUE(page->IsChangePending());
+    for (HWND control : Controls())
+        EXPECT_FALSE(::IsWindowEnabled(control)) << ::GetDlgCtrlID(control);
+    ASSERT_TRUE(PumpUntil([&] { return NoteShown(); }, 5000));
+    EXPECT_EQ(State(), before);
+    const CProgressNote& note = page->GetRestorePointNote();
+    EXPECT_EQ(note.GetMessage(), CLocationDlg::kRestorePointNote);
+    EXPECT_EQ(TextOf(note.GetButton()), CLocationDlg::kGoOnWithout);
+    const int step = note.GetBarStep();
+    EXPECT_TRUE(PumpUntil([&] { return note.GetBarStep() > step + 2; }, 3000)) << "the bar moves";
+    // Under "Done", inside the page.
+    const RECT shown = RectInParent(note), done = RectInParent(page->GetDlgItem(IDOK));
+    EXPECT_GE(shown.top, done.bottom);
+    EXPECT_EQ(shown.right, done.right);
+    EXPECT_GE(shown.left, 0);
+    SaveScreenshot(host, L"page-Location-restore-point-note");
+    // A click that reaches a box meanwhile changes nothing.
+    Click(Box(IDC_LOCATION_GEOLOCATION));
+    EXPECT_EQ(Check(IDC_LOCATION_GEOLOCATION), BST_UNCHECKED);
+
+    restorePoint.Release();
+    ASSERT_TRUE(PumpUntil([&] { return !page->IsChangePending(); }, 10000));
+    EXPECT_EQ(State(), AfterSteps(before, LocationRow(IDC_LOCATION_SENSORS).tick));
+    EXPECT_EQ(Check(IDC_LOCATION_SENSORS), BST_CHECKED);
+    EXPECT_TRUE(Tavrin::Core::RunRestorePoint::Instance().Open());
+    for (HWND control : Controls())
+        EXPECT_TRUE(::IsWindowEnabled(control)) << ::GetDlgCtrlID(control);
+    EXPECT_FALSE(NoteShown());
+}
+
+TEST_F(SettingsChangeWaiting, GoingOnWithoutItMakesTheChangeJournalledAndLaterOnesDoNotWait)
+{
+    CreatePage();
+    auto expected = State();
+    Click(Box(IDC_LOCATION_SENSORS));
+    ASSERT_TRUE(PumpUntil([&] { return NoteShown(); }, 5000));
+    Click(page->GetRestorePointNote().GetButton());
+    ASSERT_TRUE(PumpUntil([&] { return !page->IsChangePending(); }, 10000));
+    expected = AfterSteps(expected, LocationRow(IDC_LOCATION_SENSORS).tick);
+    EXPECT_EQ(State(), expected);
+    EXPECT_TRUE(Tavrin::Core::JournalHoldsEntries());
+    EXPECT_FALSE(NoteShown());
+    // The restore point is still being made; the next change goes at once.
+    EXPECT_FALSE(Tavrin::Core::RunRestorePoint::Instance().Open());
+    Press(Box(IDC_LOCATION_GEOLOCATION));
+    EXPECT_EQ(State(), AfterSteps(expected, LocationRow(IDC_LOCATION_GEOLOCATION).tick));
+}
+
+TEST_F(SettingsChangeWaiting, AChangeStillWaitingWhenThePageGoesIsNotMade)
+{
+    CreatePage();
+    const auto before = State();
+    Click(Box(IDC_LOCATION_SENSORS));
+    ASSERT_TRUE(page->IsChangePending());
+    page->DestroyWindow();
+    restorePoint.Release();
+    ASSERT_TRUE(PumpUntil([] { return Tavrin::Core::RunRestorePoint::Instance().Open(); }, 10000));
+    PumpMessagesFor(300);
+    EXPECT_EQ(State(), before);
+    EXPECT_FALSE(Tavrin::Core::JournalHoldsEntries());
+}
+
+namespace {
+
+// While it lives, the change journal's key takes no entries: every one may
+// read it, administrators may only delete it or change its access list.
+class UnwritableJournal {
+public:
+    UnwritableJournal()
+    {
+        Tavrin::Platform::RegKey key;
+        if (key.Create(HKEY_LOCAL_MACHINE, Tavrin::Core::kJournalKey,
+                       KEY_ALL_ACCESS | Tavrin::Core::kJournalView) != ERROR_SUCCESS)
+            return;
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KR;;;WD)(A;;RCSDWD;;;BA)",
+                                                                    SDDL_REVISION_1, &descriptor, nullptr))
+            return;
+        m_set = ::RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+        ::LocalFree(descriptor);
+    }
+    ~UnwritableJournal()
+    {
+        ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, Tavrin::Core::kJournalKey, Tavrin::Core::kJournalView, 0);
+    }
+    UnwritableJournal(const UnwritableJournal&) = delete;
+    UnwritableJournal& operator=(const UnwritableJournal&) = delete;
+
+    // The access list is set and keeps a writer out.
+    bool Holds() const
+    {
+        Tavrin::Platform::RegKey key;
+        return m_set && key.Open(HKEY_LOCAL_MACHINE, Tavrin::Core::kJournalKey,
+                                 KEY_READ | KEY_WRITE | Tavrin::Core::kJournalView) == ERROR_ACCESS_DENIED;
+    }
+
+private:
+    bool m_set = false;
+};
+
+} // namespace
+
+// A fixture of its own: the user hears it once per run, which is a process.
+class SettingsChangeFailure : public SettingsPage<CLocationDlg> {
+protected:
+    ClearedJournal journal;
+};
+
+TEST_F(SettingsChangeFailure, AChangeThatCannotBeJournalledIsNotMadeItsBoxGoesBackAndTheUserHearsOnce)
+{
+    UnwritableJournal unwritable;
+    ASSERT_TRUE(unwritable.Holds());
+    CreatePage();
+    const auto before = State();
+    {
+        MessageBoxAnswerer answer(IDOK, L"Orvane Tools");
+        EXPECT_TRUE(ClickSetting(Box(IDC_LOCATION_SENSORS)));
+        EXPECT_TRUE(answer.Answered());
+        EXPECT_EQ(answer.Text(), CLocationDlg::kChangeNotMade);
+    }
+    EXPECT_EQ(Check(IDC_LOCATION_SENSORS), BST_UNCHECKED);
+    EXPECT_EQ(State(), before);
+    EXPECT_TRUE(::IsWindowEnabled(Box(IDC_LOCATION_SENSORS)));
+    MessageBoxCloser closer;
+    EXPECT_TRUE(ClickSetting(Box(IDC_LOCATION_GEOLOCATION)));
+    EXPECT_EQ(Check(IDC_LOCATION_GEOLOCATION), BST_UNCHECKED);
+    EXPECT_EQ(State(), before);
+    EXPECT_EQ(closer.Closed(), 0) << "told once per run";
 }

@@ -4,3 +4,7 @@
 // Sent (synchronously, both parameters 0) by a page's "Done" button to the
 // window that hosts it, which then returns to its home view.
 constexpr UINT WM_PAGE_DONE = 0x2FED;
+
+// Posted by a settings page's change (SettingsChange) to the page when it is
+// done: wParam is the status the change returned, lParam 0.
+constexpr UINT WM_SETTINGS_CHANGE_DONE = 0x2FEE;

@@ -6,13 +6,23 @@
 #include "core/settings/Security.h"
 #include "core/settings/ThemeSettings.h"
 #include "framework/CWinApp.h"
+#include "res/resource.h"
 #include "ui/controls/PageDrawing.h"
 #include "ui/pages/PageMessages.h"
+
+namespace {
+
+constexpr UINT_PTR kNoteTimer = 1;
+// The user hears once per run that a change was not made; the boxes show
+// every later one.
+bool toldChangeNotMade = false;
+
+} // namespace
 
 template <typename Model>
 CSettingsPage<Model>::CSettingsPage(const SettingsPageLayout& layout)
     : CBaseWnd(layout.templateId), m_layout(layout), m_boxes(layout.boxIds.size()),
-      m_labels(layout.textIds.size() + (layout.introductionId ? 1 : 0))
+      m_model(std::make_shared<Model>()), m_labels(layout.textIds.size() + (layout.introductionId ? 1 : 0))
 {
     const Gdiplus::ARGB textColor = theSkin.GetColor(L"general/checkbox/text");
     for (CTransButton& box : m_boxes)
@@ -51,17 +61,40 @@ template <typename Model> void CSettingsPage<Model>::SetUpFonts()
     }
 }
 
+template <typename Model> void CSettingsPage<Model>::OnDpiChanged()
+{
+    SetUpFonts();
+    PlaceRestorePointNote();
+}
+
 template <typename Model> void CSettingsPage<Model>::ShowRegistryState()
 {
+    // The boxes stay as they are while a change is pending; they show the
+    // registry once it is done.
+    if (m_change.Pending()) {
+        m_pending.reread = true;
+        return;
+    }
     for (size_t i = 0; i < m_boxes.size(); ++i) {
         // A bound box without a row (the theme page's hidden accent box) has
         // no registry state to show.
-        if (const auto* row = Tavrin::Core::FindRow<Model>(m_layout.boxIds[i])) {
-            m_boxes[i].SetCheck(Tavrin::Core::IsTicked(m_model, *row) ? BST_CHECKED : BST_UNCHECKED);
-            // A tick that could write nothing must not look as if it worked.
-            m_boxes[i].EnableWindow(Tavrin::Core::IsAvailable(m_model, *row));
-        }
+        if (const auto* row = Tavrin::Core::FindRow<Model>(m_layout.boxIds[i]))
+            m_boxes[i].SetCheck(Tavrin::Core::IsTicked(*m_model, *row) ? BST_CHECKED : BST_UNCHECKED);
     }
+    EnableControls(true);
+}
+
+template <typename Model> void CSettingsPage<Model>::EnableControls(bool enable)
+{
+    for (size_t i = 0; i < m_boxes.size(); ++i) {
+        const auto* row = Tavrin::Core::FindRow<Model>(m_layout.boxIds[i]);
+        // A tick that could write nothing must not look as if it worked.
+        if (row)
+            m_boxes[i].EnableWindow(enable && Tavrin::Core::IsAvailable(*m_model, *row));
+    }
+    for (int id : {IDCANCEL, IDOK})
+        if (HWND button = GetDlgItem(id))
+            ::EnableWindow(button, enable);
 }
 
 template <typename Model> BOOL CSettingsPage<Model>::OnCommand(WPARAM wParam, LPARAM lParam)
@@ -69,6 +102,11 @@ template <typename Model> BOOL CSettingsPage<Model>::OnCommand(WPARAM wParam, LP
     if (HIWORD(wParam) != BN_CLICKED)
         return CBaseWnd::OnCommand(wParam, lParam);
     switch (LOWORD(wParam)) {
+    case IDC_RESTORE_POINT_GO_ON:
+        // For this change and the run's later ones; the restore point, if
+        // it comes, still ends with the run.
+        Tavrin::Core::RunRestorePoint::Instance().GoOnWithout();
+        return TRUE;
     case IDOK:
         ::SendMessageW(GetParent(), WM_PAGE_DONE, 0, 0);
         return TRUE;
@@ -95,6 +133,22 @@ template <typename Model> LRESULT CSettingsPage<Model>::WindowProc(UINT message,
             return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
         }
         break;
+    case WM_SETTINGS_CHANGE_DONE:
+        OnChangeDone(static_cast<LSTATUS>(wParam));
+        return 0;
+    case WM_TIMER:
+        if (wParam == kNoteTimer) {
+            ::KillTimer(m_hWnd, kNoteTimer);
+            if (m_change.Pending())
+                ShowRestorePointNote();
+            return 0;
+        }
+        break;
+    case WM_DESTROY:
+        // Closing waits for nothing: a change still waiting for the restore
+        // point is not made.
+        m_change.Drop();
+        break;
     }
     return CBaseWnd::WindowProc(message, wParam, lParam);
 }
@@ -105,10 +159,11 @@ template <typename Model> void CSettingsPage<Model>::OnBoxClicked(int controlId)
     if (!row)
         return;
     const bool ticked = ::IsDlgButtonChecked(m_hWnd, controlId) == BST_CHECKED;
-    Tavrin::Core::RunRestorePoint::Instance().BeforeChange();
-    Tavrin::Core::Apply(m_model, *row, ticked);
-    if (row->asksRestart && m_restartRequired)
-        *m_restartRequired = true;
+    const bool started = StartChange(
+        row, [model = m_model, row, ticked] { return Tavrin::Core::Apply(*model, *row, ticked); });
+    // A click that reached a box while a change was pending changes nothing.
+    if (!started)
+        ::CheckDlgButton(m_hWnd, controlId, ticked ? BST_UNCHECKED : BST_CHECKED);
 }
 
 template <typename Model> void CSettingsPage<Model>::ClearBoxes()
@@ -119,12 +174,89 @@ template <typename Model> void CSettingsPage<Model>::ClearBoxes()
 
 template <typename Model> void CSettingsPage<Model>::OnReset()
 {
+    if (m_change.Pending())
+        return;
     if (m_layout.clearBoxesBeforeReset)
         ClearBoxes();
-    Tavrin::Core::RunRestorePoint::Instance().BeforeChange();
-    Tavrin::Core::Reset(m_model);
-    if (!m_layout.clearBoxesBeforeReset)
+    StartChange(nullptr, [model = m_model] { return Tavrin::Core::Reset(*model); });
+}
+
+template <typename Model>
+bool CSettingsPage<Model>::StartChange(const Tavrin::Core::SettingRow<Model>* row,
+                                       SettingsChange::Apply apply)
+{
+    if (!m_change.Start(m_hWnd, WM_SETTINGS_CHANGE_DONE, std::move(apply)))
+        return false;
+    // Disabling the focused box takes the focus away; it comes back when
+    // the change is done, so that the keyboard goes on where it was.
+    const HWND focus = ::GetFocus();
+    m_pending = Pending{row, false, ::IsChild(m_hWnd, focus) ? focus : nullptr};
+    EnableControls(false);
+    ::SetTimer(m_hWnd, kNoteTimer, kNoteDelayMs, nullptr);
+    return true;
+}
+
+template <typename Model> void CSettingsPage<Model>::OnChangeDone(LSTATUS status)
+{
+    if (!m_change.Pending())
+        return;
+    m_change.Done();
+    ::KillTimer(m_hWnd, kNoteTimer);
+    m_note.Hide();
+    const Pending done = m_pending;
+    m_pending = Pending{};
+    if (status != ERROR_SUCCESS) {
+        ShowRegistryState();
+        RestoreFocus(done.focus);
+        if (!toldChangeNotMade) {
+            toldChangeNotMade = true;
+            MessageBox(kChangeNotMade, kMessageCaption, MB_OK | MB_ICONWARNING);
+        }
+        return;
+    }
+    if (!done.row && !m_layout.clearBoxesBeforeReset)
         ClearBoxes();
+    if (done.row && done.row->asksRestart && m_restartRequired)
+        *m_restartRequired = true;
+    if (done.reread)
+        ShowRegistryState();
+    else
+        EnableControls(true);
+    RestoreFocus(done.focus);
+}
+
+template <typename Model> void CSettingsPage<Model>::RestoreFocus(HWND control)
+{
+    const HWND focus = ::GetFocus();
+    if (focus && ::IsWindowEnabled(focus) && ::IsWindowVisible(focus))
+        return;
+    if (!control || !::IsWindowEnabled(control))
+        control = ::GetNextDlgTabItem(m_hWnd, nullptr, FALSE);
+    if (control)
+        ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+}
+
+template <typename Model> void CSettingsPage<Model>::ShowRestorePointNote()
+{
+    if (!m_note.GetSafeHwnd() && !m_note.Create(m_hWnd, IDC_RESTORE_POINT_NOTE, IDC_RESTORE_POINT_GO_ON,
+                                                kRestorePointNote, kGoOnWithout))
+        return;
+    PlaceRestorePointNote();
+    // The focus was on a box that is disabled now.
+    const HWND focus = ::GetFocus();
+    if (!focus || !::IsWindowEnabled(focus))
+        ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_note.GetButton()), TRUE);
+}
+
+template <typename Model> void CSettingsPage<Model>::PlaceRestorePointNote()
+{
+    if (!m_note.GetSafeHwnd() || !m_change.Pending())
+        return;
+    // Under "Done", right-aligned with it, over whatever lies there.
+    RECT done = {};
+    ::GetWindowRect(GetDlgItem(IDOK), &done);
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&done), 2);
+    m_note.ShowAt(POINT{done.right, done.bottom + Scaled(8)}, GetDpi());
 }
 
 template <typename Model> void CSettingsPage<Model>::DrawContent(Gdiplus::Graphics& graphics)
