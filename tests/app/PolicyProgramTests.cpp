@@ -92,10 +92,12 @@ TEST_F(ProgramWithGroupPolicy, ActionCenterTickIsSavedOnceKeepsAnotherToolsChang
     ::PostMessageW(main, WM_CLOSE, 0, 0);
     ASSERT_TRUE(program->WaitForExit(30000));
     const auto calls = policy.Calls();
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), L"create"), 3)
-        << "the pages', the other tool's, the tick's";
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), L"release"), 3);
-    EXPECT_EQ(Saves(calls), 2u);
+    // The pages' reading object (loaded again once the tick was saved), the
+    // other tool's, the tick's own: every one released, only two saves.
+    const auto made = std::count(calls.begin(), calls.end(), L"create");
+    EXPECT_GE(made, 3);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), L"release"), made);
+    EXPECT_EQ(Saves(calls), 2u) << "the other tool's and the tick's";
     EXPECT_TRUE(OtherToolsValue().IsDword(7));
     const Tavrin::Core::CThemeSettings theme; // builds no policy object
     const auto& actionCenter = theme.disableNotificationCenter;
