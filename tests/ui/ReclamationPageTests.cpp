@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "core/settings/RestorePoint.h"
 #include "platform/Module.h"
 #include "platform/RegKey.h"
@@ -67,6 +69,13 @@ protected:
 
     HWND Item(int id) const { return page->GetDlgItem(id); }
     std::string Log() const { return ReadFileBytes(folder.File(L"cleanmgr.log")); }
+    static bool ClearFirstFlags()
+    {
+        Tavrin::Platform::RegKey key;
+        return key.Create(HKEY_LOCAL_MACHINE, std::wstring(kVolumeCaches) + kHandlers[0],
+                          KEY_WRITE | KEY_WOW64_64KEY) == ERROR_SUCCESS &&
+               key.SetDword(L"StateFlags1111", 0) == ERROR_SUCCESS;
+    }
     static DWORD FirstFlags()
     {
         Tavrin::Platform::RegKey key;
@@ -93,13 +102,7 @@ TEST_F(ReclamationPage, RunSelectsTheHandlersRunsTheToolAndReportsCompletion)
     SaveScreenshot(*page, L"reclamation-idle");
 
     // The flags are changes of the run: the restore point comes first.
-    {
-        Tavrin::Platform::RegKey key;
-        ASSERT_EQ(key.Create(HKEY_LOCAL_MACHINE, std::wstring(kVolumeCaches) + kHandlers[0],
-                             KEY_WRITE | KEY_WOW64_64KEY),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(key.SetDword(L"StateFlags1111", 0), ERROR_SUCCESS);
-    }
+    ASSERT_TRUE(ClearFirstFlags());
     const DWORD flagsBefore = FirstFlags();
     std::vector<DWORD> flagsAtRestorePoint;
     Tavrin::Core::RunRestorePoint::Instance().SetCall([&](RESTOREPOINTINFOW& info, STATEMGRSTATUS&) {
@@ -166,6 +169,32 @@ TEST_F(ReclamationPage, AToolThatCannotStartIsReportedHonestly)
         EXPECT_FALSE(::IsWindowEnabled(Item(IDC_CLEANUP_START)));
         EXPECT_EQ(Log(), "");
     }
+}
+
+// System Restore may take minutes: a page that goes meanwhile changes
+// nothing and does not wait for it.
+TEST_F(ReclamationPage, APageThatGoesWhileTheRestorePointIsMadeChangesNothingAndWaitsForNothing)
+{
+    SystemFolderStandIns system;
+    ASSERT_TRUE(system.Place(L"cleanmgr.exe"));
+    ASSERT_TRUE(ClearFirstFlags());
+    Tavrin::Platform::UniqueHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::atomic<bool> begun{false}, returned{false};
+    Tavrin::Core::RunRestorePoint::Instance().SetCall([&](RESTOREPOINTINFOW&, STATEMGRSTATUS&) {
+        begun = true;
+        ::WaitForSingleObject(release.Get(), 30000);
+        returned = true;
+        return TRUE;
+    });
+    Click(Item(IDC_CLEANUP_START));
+    ASSERT_TRUE(PumpUntil([&] { return begun.load(); }, 10000));
+    host.DestroyWindow();
+    page.reset();
+    EXPECT_FALSE(returned.load()) << "the page waited for the restore point";
+    ::SetEvent(release.Get());
+    ASSERT_TRUE(PumpUntil([&] { return returned.load(); }, 10000));
+    EXPECT_EQ(FirstFlags(), 0u);
+    EXPECT_EQ(Log(), "");
 }
 
 TEST_F(ReclamationPage, DoneSendsThePageDoneMessageToTheHost)

@@ -19,6 +19,7 @@ CReclamationDlg::~CReclamationDlg()
     // The worker talks to this page's windows with synchronous calls, which
     // this thread could not serve while blocked in join(): take the windows
     // down first, so those calls fail at once instead of waiting on us.
+    ::SetEvent(m_closing.Get());
     if (m_hWnd)
         DestroyWindow();
     if (m_cleanupThread.joinable())
@@ -67,8 +68,9 @@ void CReclamationDlg::StartRun()
     m_progress.SetMarquee(true, kMarqueeIntervalMs);
     m_cleanButton.EnableWindow(FALSE);
     m_doneButton.EnableWindow(FALSE);
-    m_cleanupThread = std::thread(&CReclamationDlg::Run,
-                                  RunWindows{m_hWnd, m_doneButton.GetSafeHwnd(), m_progress.GetSafeHwnd()});
+    m_cleanupThread =
+        std::thread(&CReclamationDlg::Run, RunWindows{m_hWnd, m_doneButton.GetSafeHwnd(),
+                                                      m_progress.GetSafeHwnd(), m_closing.Get()});
 }
 
 void CReclamationDlg::Run(RunWindows windows)
@@ -76,7 +78,11 @@ void CReclamationDlg::Run(RunWindows windows)
     DWORD startError = ERROR_SUCCESS;
     {
         // The flags are settings changes too: the run's restore point first.
-        Tavrin::Core::RunRestorePoint::Instance().BeforeChange();
+        const auto gate = Tavrin::Core::RunRestorePoint::Instance().Start();
+        const HANDLE waits[] = {gate->Get(), windows.closing};
+        if (::WaitForMultipleObjects(2, waits, FALSE, Tavrin::Core::kLongestRestorePointWaitMs) ==
+            WAIT_OBJECT_0 + 1)
+            return; // the page went first: nothing was changed
         Tavrin::Core::Reclamation selection;
         startError = Tavrin::Core::RunDiskCleanup();
     }

@@ -4,6 +4,7 @@
 
 #include "framework/CButton.h"
 #include "framework/CProgressCtrl.h"
+#include "platform/UniqueHandle.h"
 #include "ui/controls/CBaseWnd.h"
 #include "ui/controls/CThemeLabel.h"
 #include "ui/skin/LazyImage.h"
@@ -37,6 +38,7 @@ private:
     // The windows the worker updates, taken on the user-interface thread.
     struct RunWindows {
         HWND page, done, progress;
+        HANDLE closing; // set when the page goes
     };
 
     void StartRun();
@@ -48,5 +50,9 @@ private:
     CThemeLabel m_heading;
     CThemeLabel m_warning;
     CLazyImage m_header;
+    // Lets a run that still waits for the restore point go without changing
+    // anything when the page goes: its destructor never waits for System
+    // Restore.
+    Tavrin::Platform::UniqueHandle m_closing{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     std::thread m_cleanupThread;
 };
