@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <initializer_list>
 #include <iterator>
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "app/RestartSystem.h"
 #include "app/TavrinApp.h"
@@ -268,6 +270,9 @@ LRESULT CTavrinDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_PAGE_DONE:
         OnPageDone();
         return 0;
+    case WM_UNDO_DONE:
+        OnUndoDone(lParam);
+        return 0;
     case WM_CLOSE:
         // The title bar's close button; Escape ends the dialog without asking.
         AskForRestart();
@@ -384,8 +389,13 @@ void CTavrinDlg::PlaceUndoLink()
 void CTavrinDlg::UpdateUndoLink(bool homeViewShown)
 {
     // Read afresh: the pages' changes fill the journal, an undo empties it.
-    if (homeViewShown)
-        m_showUndoLink = Tavrin::Core::JournalHoldsEntries();
+    // This thread does not wait for another copy that holds the journal:
+    // the link then stays as it was.
+    if (homeViewShown) {
+        const Tavrin::Core::Journal journal = Tavrin::Core::ReadJournal(kJournalGlanceMs);
+        if (journal.state != Tavrin::Core::Journal::State::Busy)
+            m_showUndoLink = journal.state == Tavrin::Core::Journal::State::Holding;
+    }
     ::ShowWindow(::GetDlgItem(m_hWnd, IDC_UNDO_LINK), homeViewShown && m_showUndoLink ? SW_SHOW : SW_HIDE);
 }
 
@@ -397,19 +407,39 @@ void CTavrinDlg::ReportJournalProblem()
 
 void CTavrinDlg::OnUndoLink()
 {
-    if (MessageBox(kUndoQuestion, kRestartCaption, MB_YESNO | MB_ICONQUESTION) != IDYES)
+    if (m_undoRunning || MessageBox(kUndoQuestion, kRestartCaption, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    const Tavrin::Core::UndoResult undone = Tavrin::Core::UndoAllChanges();
+    // The undo saves policy objects, flushes keys and may wait for another
+    // copy's hold on the journal: none of it on this thread. Closing the
+    // window does not wait for it; the journal keeps what was not put back.
+    m_undoRunning = true;
+    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_UNDO_LINK), FALSE);
+    const HWND window = m_hWnd;
+    std::thread([window] {
+        auto undone = std::make_unique<Tavrin::Core::UndoResult>(Tavrin::Core::UndoAllChanges());
+        if (::PostMessageW(window, WM_UNDO_DONE, 0, reinterpret_cast<LPARAM>(undone.get())))
+            undone.release();
+    }).detach();
+}
+
+void CTavrinDlg::OnUndoDone(LPARAM result)
+{
+    const std::unique_ptr<Tavrin::Core::UndoResult> undone(
+        reinterpret_cast<Tavrin::Core::UndoResult*>(result));
+    m_undoRunning = false;
+    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_UNDO_LINK), TRUE);
     // The pages show the registry as the undo left it when they open next.
     m_securityPage.ShowRegistryState();
     m_privacyPage.ShowRegistryState();
     m_locationPage.ShowRegistryState();
     m_themePage.ShowRegistryState();
-    UpdateUndoLink(true);
+    UpdateUndoLink(VisiblePage() == nullptr);
     ReportJournalProblem();
-    if (undone.failed)
+    if (undone->journalBusy)
+        MessageBox(kUndoBusy, kRestartCaption, MB_OK | MB_ICONWARNING);
+    else if (undone->failed)
         MessageBox(kUndoIncomplete, kRestartCaption, MB_OK | MB_ICONWARNING);
-    if (undone.restartNeeded) {
+    if (undone->restartNeeded) {
         if (m_restartRequired)
             *m_restartRequired = true;
         AskForRestart();

@@ -42,6 +42,9 @@ public:
     static constexpr wchar_t kUndoIncomplete[] =
         L"Some settings could not be restored. Tavrin keeps them recorded, so that undoing them can be tried "
         L"again.";
+    static constexpr wchar_t kUndoBusy[] =
+        L"Another copy of Tavrin is using the record of the settings it changed. Nothing was undone; try "
+        L"again when it has finished.";
     static constexpr wchar_t kJournalProblem[] =
         L"The record of the settings Tavrin changed is damaged or cannot be read, so it is ignored: the "
         L"changes it held cannot be undone by Tavrin.";
@@ -122,6 +125,7 @@ private:
     void UpdateUndoLink(bool homeViewShown);
     void ReportJournalProblem();
     void OnUndoLink();
+    void OnUndoDone(LPARAM result);
 
     Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT* m_result;
     std::unique_ptr<Gdiplus::Image> m_header;
@@ -141,6 +145,10 @@ private:
     CThemeButton m_compatibilityButton;
     bool m_showIssuesNote = false;
     bool m_showUndoLink = false; // the journal holds something to undo
+    // How long the window's thread waits for another copy's hold on the
+    // journal when it only looks whether there is something to undo.
+    static constexpr DWORD kJournalGlanceMs = 200;
+    bool m_undoRunning = false; // on a thread of its own; the link is disabled meanwhile
     // The button whose page is shown, where the focus goes back to.
     CThemeButton* m_openedFrom = nullptr;
     HICON m_icon;

@@ -523,7 +523,12 @@ std::wstring DamagedJournalKey(unsigned number)
 
 Journal ReadJournal()
 {
-    const JournalLock hold;
+    return ReadJournal(JournalLockWait());
+}
+
+Journal ReadJournal(DWORD waitMs)
+{
+    const JournalLock hold({}, waitMs);
     if (hold.Status() != ERROR_SUCCESS)
         return Journal{Journal::State::Busy, {}};
     return ReadJournalLocked();

@@ -84,6 +84,9 @@ struct Journal {
 // when it cannot be copied whole it stays where it is. A read that meets a
 // change made meanwhile (by a tool that does not take the lock) reads again.
 Journal ReadJournal();
+// The same, waiting at most waitMs for another hold on the journal (Busy
+// after that).
+Journal ReadJournal(DWORD waitMs);
 // Whether there is anything to undo.
 bool JournalHoldsEntries();
 // A damaged or unreadable journal met since the last call, for the one

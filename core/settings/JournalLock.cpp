@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -179,12 +180,14 @@ UniqueHandle TakeMachineLock(DWORD start, DWORD limit, const std::function<void(
 
 } // namespace
 
-JournalLock::JournalLock(const std::function<void()>& whileWaiting)
+JournalLock::JournalLock(const std::function<void()>& whileWaiting) : JournalLock(whileWaiting, waitLimit) {}
+
+JournalLock::JournalLock(const std::function<void()>& whileWaiting, DWORD waitMs)
 {
     Holder& holder = TheHolder();
     const DWORD self = ::GetCurrentThreadId();
     const DWORD start = ::GetTickCount();
-    const DWORD limit = waitLimit;
+    const DWORD limit = std::min<DWORD>(waitMs, waitLimit);
     {
         std::unique_lock<std::mutex> lock(holder.guard);
         if (holder.thread == self) {

@@ -20,6 +20,8 @@ namespace Tavrin::Core {
 class JournalLock {
 public:
     explicit JournalLock(const std::function<void()>& whileWaiting = {});
+    // Waits at most waitMs (still no longer than JournalLockWait()).
+    JournalLock(const std::function<void()>& whileWaiting, DWORD waitMs);
     ~JournalLock();
     JournalLock(const JournalLock&) = delete;
     JournalLock& operator=(const JournalLock&) = delete;

@@ -412,7 +412,8 @@ TEST_F(UndoEverything, LinkAsksThenPutsEveryKeyBackAndThePagesShowIt)
         MessageBoxSequence boxes({{CTavrinDlg::kUndoQuestion, IDYES, L"undo-confirmation"},
                                   {CTavrinDlg::kRestartQuestion, IDNO, L""}});
         Click(link, POINT{10, 6});
-        PumpMessagesFor(300);
+        // The undo runs on a thread of its own; the question follows it.
+        PumpUntil([&] { return boxes.Answered() >= 2; }, 30000);
         EXPECT_EQ(boxes.Answered(), 2u) << Tavrin::Platform::Narrow(boxes.Unexpected());
     }
     EXPECT_EQ(Export(), before);
@@ -428,6 +429,32 @@ TEST_F(UndoEverything, LinkAsksThenPutsEveryKeyBackAndThePagesShowIt)
     EXPECT_TRUE(ShowsTheRegistry(window->GetLocationPage(), anyTicked));
     EXPECT_TRUE(ShowsTheRegistry(window->GetThemePage(), anyTicked));
     EXPECT_TRUE(anyTicked) << "the prepared values tick some boxes, the resets cleared them all";
+}
+
+// Another copy holds the journal: the undo waits for it on a thread of its
+// own while the window goes on, its link disabled, and undoes once it is free.
+TEST_F(UndoEverything, LinkBesideAnotherCopyWaitsOffTheWindowsThread)
+{
+    OpenWindow();
+    ChangeEverythingThroughTheWindow();
+    HWND link = window->GetDlgItem(IDC_UNDO_LINK);
+    ASSERT_TRUE(::IsWindowVisible(link));
+    auto other = std::make_unique<JournalHeldElsewhere>();
+    ASSERT_TRUE(other->Held());
+    {
+        MessageBoxSequence boxes({{CTavrinDlg::kUndoQuestion, IDYES, L""}});
+        Click(link, POINT{10, 6});
+        PumpUntil([&] { return boxes.Answered() >= 1; }, 10000);
+        EXPECT_EQ(boxes.Answered(), 1u) << Tavrin::Platform::Narrow(boxes.Unexpected());
+    }
+    // Back in the window while the other copy still holds the journal.
+    EXPECT_FALSE(::IsWindowEnabled(link));
+    EXPECT_NE(Export(), before) << "nothing is undone while the journal is held";
+    other.reset();
+    MessageBoxSequence boxes({{CTavrinDlg::kRestartQuestion, IDNO, L""}});
+    ASSERT_TRUE(PumpUntil([&] { return !window->IsUndoLinkShown(); }, 30000));
+    EXPECT_TRUE(::IsWindowEnabled(link));
+    EXPECT_EQ(Export(), before);
 }
 
 TEST_F(UndoEverything, UndoModePutsEveryKeyBackAndASecondRunDoesNothing)

@@ -8,3 +8,8 @@ constexpr UINT WM_PAGE_DONE = 0x2FED;
 // Posted by a settings page's change (SettingsChange) to the page when it is
 // done: wParam is the status the change returned, lParam 0.
 constexpr UINT WM_SETTINGS_CHANGE_DONE = 0x2FEE;
+
+// Posted by the main window's undo thread to the main window when the undo
+// is done: lParam is the Tavrin::Core::UndoResult it made with new, which
+// the window deletes.
+constexpr UINT WM_UNDO_DONE = 0x2FEF;
