@@ -108,6 +108,10 @@ private:
 
 int main(int argc, char** argv)
 {
+    // A case's failures must reach the log even when the watchdog ends the
+    // program: written through a pipe, standard output would keep them in
+    // its buffer and lose them.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
     ::testing::InitGoogleTest(&argc, argv);
     // The listeners own what they are given; the watchdog must stop before
     // the process's static objects go, so it is released here.
