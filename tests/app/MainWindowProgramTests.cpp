@@ -17,6 +17,15 @@ using namespace Tavrin::Test;
 
 namespace {
 
+// Polls another program's windows for at most 10 s.
+bool WaitFor(const std::function<bool()>& condition)
+{
+    for (DWORD start = ::GetTickCount(); !condition(); ::Sleep(50))
+        if (::GetTickCount() - start > 10000)
+            return condition();
+    return true;
+}
+
 constexpr wchar_t kFirstRunKey[] = L"Software\\Tavrin";
 // The program keeps its first-run marker in the registry view of its own
 // width (the redirected one for the shipped 32-bit program on 64-bit
@@ -174,33 +183,27 @@ TEST_F(ProgramOnWindows10, KeyboardOnlyTicksASecurityBoxAndEnterNeverEndsTheProg
     ASSERT_TRUE(program.Started());
     HWND main = WaitForWindowOf(program.Id(), ProgramWindow::MainWindow, 120000);
     ASSERT_NE(main, nullptr);
-    auto waitFor = [](const std::function<bool()>& condition) {
-        for (DWORD start = ::GetTickCount(); !condition(); ::Sleep(50))
-            if (::GetTickCount() - start > 10000)
-                return condition();
-        return true;
-    };
-    ASSERT_TRUE(waitFor([&] { return FocusOf(main) == ::GetDlgItem(main, IDC_BTN_PRIVACY); }));
+    ASSERT_TRUE(WaitFor([&] { return FocusOf(main) == ::GetDlgItem(main, IDC_BTN_PRIVACY); }));
     for (int id : {IDC_BTN_LOCATION, IDC_BTN_SECURITY}) {
         ASSERT_TRUE(TypeKey(main, VK_TAB));
-        ASSERT_TRUE(waitFor([&] { return FocusOf(main) == ::GetDlgItem(main, id); })) << id;
+        ASSERT_TRUE(WaitFor([&] { return FocusOf(main) == ::GetDlgItem(main, id); })) << id;
     }
     ASSERT_TRUE(TypeKey(main, VK_RETURN));
-    ASSERT_TRUE(waitFor([&] { return !::IsWindowVisible(::GetDlgItem(main, IDC_BTN_SECURITY)); }));
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindowVisible(::GetDlgItem(main, IDC_BTN_SECURITY)); }));
     // The page is shown before it moves the focus to its first box.
     const auto focusedRow = [&] {
         return Tavrin::Core::FindRow<Tavrin::Core::CSecurity>(::GetDlgCtrlID(FocusOf(main)));
     };
-    ASSERT_TRUE(waitFor([&] { return focusedRow() != nullptr; }))
+    ASSERT_TRUE(WaitFor([&] { return focusedRow() != nullptr; }))
         << "the focus is not on a box of the security page";
     // Under a slow machine the page may still be moving the focus to its
     // first box: the row is the one Space reached, read once it changed.
     const auto before = StateOf(model);
     ASSERT_TRUE(TypeKey(main, VK_SPACE));
-    EXPECT_TRUE(waitFor([&] { return StateOf(model) != before; }));
+    EXPECT_TRUE(WaitFor([&] { return StateOf(model) != before; }));
     // The box is disabled while its change is made; the focus comes back
     // to it when the change is done.
-    EXPECT_TRUE(waitFor([&] { return focusedRow() != nullptr; }));
+    EXPECT_TRUE(WaitFor([&] { return focusedRow() != nullptr; }));
     const auto* row = focusedRow();
     ASSERT_NE(row, nullptr) << "the focus left the security page's boxes";
     const auto ticked = AfterSteps(before, row->tick);
@@ -208,7 +211,7 @@ TEST_F(ProgramOnWindows10, KeyboardOnlyTicksASecurityBoxAndEnterNeverEndsTheProg
 
     ASSERT_TRUE(TypeKey(main, VK_RETURN));
     EXPECT_TRUE(AnswerRestartQuestion(program.Id(), 10000));
-    EXPECT_TRUE(waitFor([&] { return ::IsWindowVisible(::GetDlgItem(main, IDC_BTN_SECURITY)) != FALSE; }));
+    EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(::GetDlgItem(main, IDC_BTN_SECURITY)) != FALSE; }));
     ::Sleep(300);
     EXPECT_FALSE(program.WaitForExit(0)) << "Enter on the page ended the program";
     EXPECT_EQ(StateOf(model), ticked);
@@ -231,20 +234,14 @@ TEST_F(ProgramOnWindows10, ASecondStartBringsTheFirstWindowToTheFrontAndEnds)
     ASSERT_TRUE(first.Started());
     HWND main = WaitForWindowOf(first.Id(), ProgramWindow::MainWindow, 120000);
     ASSERT_NE(main, nullptr);
-    auto waitFor = [](const std::function<bool()>& condition) {
-        for (DWORD start = ::GetTickCount(); !condition(); ::Sleep(50))
-            if (::GetTickCount() - start > 10000)
-                return condition();
-        return true;
-    };
     ::PostMessageW(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    ASSERT_TRUE(waitFor([&] { return ::IsIconic(main) != FALSE; }));
+    ASSERT_TRUE(WaitFor([&] { return ::IsIconic(main) != FALSE; }));
 
     const ProcessResult second = RunProcess(L"\"" + BinFolder() + L"\\tavrin.exe\"", 60000, BinFolder());
     EXPECT_FALSE(second.timedOut) << "the second start opened a window of its own";
     EXPECT_EQ(second.exitCode, static_cast<DWORD>(CInteractiveInstance::kAlreadyRunning));
-    EXPECT_TRUE(waitFor([&] { return !::IsIconic(main); })) << "the first window stayed minimised";
-    EXPECT_TRUE(waitFor([&] { return ::GetForegroundWindow() == main; }));
+    EXPECT_TRUE(WaitFor([&] { return !::IsIconic(main); })) << "the first window stayed minimised";
+    EXPECT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == main; }));
     EXPECT_EQ(first.ExitCode(), static_cast<DWORD>(STILL_ACTIVE));
     ::Sleep(500);
     EXPECT_TRUE(CaptureScreenOf(main).SavePng(ScreenshotPath(L"program-brought-to-front")));
