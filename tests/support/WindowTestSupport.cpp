@@ -481,6 +481,7 @@ void MessageBoxAnswerer::Watch(DWORD timeoutMs)
                 m_caption = TextOf(found);
                 m_text = TextOf(::GetDlgItem(found, 0xFFFF));
             }
+            m_boxThread = ::GetWindowThreadProcessId(found, nullptr);
             PressButton(found, m_button);
             m_answered = true;
             return;

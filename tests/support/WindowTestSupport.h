@@ -177,6 +177,8 @@ public:
     bool Answered() const { return m_answered; }
     std::wstring Caption() const;
     std::wstring Text() const;
+    // The thread that showed the box answered.
+    DWORD Thread() const { return m_boxThread; }
 
 private:
     void Watch(DWORD timeoutMs);
@@ -185,6 +187,7 @@ private:
     std::wstring m_wantedCaption;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_answered{false};
+    std::atomic<DWORD> m_boxThread{0};
     std::wstring m_caption;
     std::wstring m_text;
     std::thread m_thread;

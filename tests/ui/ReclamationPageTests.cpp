@@ -164,6 +164,9 @@ TEST_F(ReclamationPage, AToolThatCannotStartIsReportedHonestly)
         Click(Item(IDC_CLEANUP_START));
         ASSERT_TRUE(answer.Wait(30000));
         EXPECT_EQ(answer.Text(), c.message);
+        // Shown by the window's own thread, which may be waiting for the
+        // worker: a worker's box would hang both when the page goes.
+        EXPECT_EQ(answer.Thread(), ::GetCurrentThreadId());
         PumpUntil([&] { return ::IsWindowEnabled(Item(IDOK)) != FALSE; });
         EXPECT_TRUE(::IsWindowEnabled(Item(IDOK)));
         EXPECT_FALSE(::IsWindowEnabled(Item(IDC_CLEANUP_START)));

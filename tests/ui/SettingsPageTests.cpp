@@ -168,8 +168,18 @@ protected:
     // done: changes are made on a thread of their own.
     void Press(HWND control) const
     {
-        EXPECT_TRUE(ClickSetting(control));
+        EXPECT_TRUE(ClickSetting(control)) << GateState();
         EXPECT_FALSE(page->IsChangePending());
+    }
+    // Where a change that never came back waited: for the restore point, or
+    // in the change itself.
+    static std::string GateState()
+    {
+        auto& run = Tavrin::Core::RunRestorePoint::Instance();
+        const bool attempted = run.Attempted();
+        const bool passed = attempted && ::WaitForSingleObject(run.Start()->Get(), 0) == WAIT_OBJECT_0;
+        return std::string("restore point attempted: ") + (attempted ? "yes" : "no") +
+               ", changes let through: " + (passed ? "yes" : "no");
     }
     UINT Check(int id) const { return page->IsDlgButtonChecked(id); }
     std::vector<std::string> State() const { return StateOf(page->GetModel()); }

@@ -13,3 +13,8 @@ constexpr UINT WM_SETTINGS_CHANGE_DONE = 0x2FEE;
 // is done: lParam is the Tavrin::Core::UndoResult it made with new, which
 // the window deletes.
 constexpr UINT WM_UNDO_DONE = 0x2FEF;
+
+// Posted by the reclamation page's worker to the page when the run is over:
+// wParam is the error that kept the cleanup tool from starting
+// (ERROR_SUCCESS: it ran), lParam 0.
+constexpr UINT WM_RECLAMATION_DONE = 0x2FF0;

@@ -16,9 +16,8 @@ CReclamationDlg::CReclamationDlg() : CBaseWnd(IDD_RECLAMATION) {}
 
 CReclamationDlg::~CReclamationDlg()
 {
-    // The worker talks to this page's windows with synchronous calls, which
-    // this thread could not serve while blocked in join(): take the windows
-    // down first, so those calls fail at once instead of waiting on us.
+    // The worker only posts to this page, so nothing it does waits on this
+    // thread; a run still waiting for the restore point ends at once.
     ::SetEvent(m_closing.Get());
     if (m_hWnd)
         DestroyWindow();
@@ -68,31 +67,42 @@ void CReclamationDlg::StartRun()
     m_progress.SetMarquee(true, kMarqueeIntervalMs);
     m_cleanButton.EnableWindow(FALSE);
     m_doneButton.EnableWindow(FALSE);
-    m_cleanupThread =
-        std::thread(&CReclamationDlg::Run, RunWindows{m_hWnd, m_doneButton.GetSafeHwnd(),
-                                                      m_progress.GetSafeHwnd(), m_closing.Get()});
+    m_cleanupThread = std::thread(&CReclamationDlg::Run, m_hWnd, m_closing.Get());
 }
 
-void CReclamationDlg::Run(RunWindows windows)
+void CReclamationDlg::Run(HWND page, HANDLE closing)
 {
+    // The flags are settings changes too: the run's restore point first.
+    const auto gate = Tavrin::Core::RunRestorePoint::Instance().Start();
+    const HANDLE waits[] = {gate->Get(), closing};
+    if (::WaitForMultipleObjects(2, waits, FALSE, Tavrin::Core::kLongestRestorePointWaitMs) ==
+        WAIT_OBJECT_0 + 1)
+        return; // the page went first: nothing was changed
     DWORD startError = ERROR_SUCCESS;
     {
-        // The flags are settings changes too: the run's restore point first.
-        const auto gate = Tavrin::Core::RunRestorePoint::Instance().Start();
-        const HANDLE waits[] = {gate->Get(), windows.closing};
-        if (::WaitForMultipleObjects(2, waits, FALSE, Tavrin::Core::kLongestRestorePointWaitMs) ==
-            WAIT_OBJECT_0 + 1)
-            return; // the page went first: nothing was changed
         Tavrin::Core::Reclamation selection;
         startError = Tavrin::Core::RunDiskCleanup();
     }
-    // When the program was closed during the run these windows are gone and
-    // the calls fail at once.
-    ::EnableWindow(windows.done, TRUE);
-    ::SendMessageW(windows.progress, PBM_SETMARQUEE, FALSE, 0);
-    ::EnableWindow(windows.progress, FALSE);
-    if (::IsWindow(windows.page))
-        ::MessageBoxW(windows.page, OutcomeMessage(startError), kMessageCaption, MB_OK);
+    // Posted, never sent: the page's thread may be waiting for this one.
+    // A page that is gone makes the post fail.
+    ::PostMessageW(page, WM_RECLAMATION_DONE, startError, 0);
+}
+
+void CReclamationDlg::OnRunDone(DWORD startError)
+{
+    m_doneButton.EnableWindow(TRUE);
+    m_progress.SetMarquee(false, 0);
+    m_progress.EnableWindow(FALSE);
+    MessageBox(OutcomeMessage(startError), kMessageCaption, MB_OK);
+}
+
+LRESULT CReclamationDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_RECLAMATION_DONE) {
+        OnRunDone(static_cast<DWORD>(wParam));
+        return 0;
+    }
+    return CBaseWnd::WindowProc(message, wParam, lParam);
 }
 
 const wchar_t* CReclamationDlg::OutcomeMessage(DWORD startError)

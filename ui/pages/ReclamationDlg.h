@@ -33,16 +33,14 @@ protected:
     BOOL OnInitDialog() override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     void DrawContent(Gdiplus::Graphics& graphics) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    // The windows the worker updates, taken on the user-interface thread.
-    struct RunWindows {
-        HWND page, done, progress;
-        HANDLE closing; // set when the page goes
-    };
-
     void StartRun();
-    static void Run(RunWindows windows);
+    // On the worker: the restore point, the flags and the tool; the outcome
+    // is posted to `page`. `closing` is set when the page goes.
+    static void Run(HWND page, HANDLE closing);
+    void OnRunDone(DWORD startError);
 
     CProgressCtrl m_progress;
     CButton m_cleanButton;
