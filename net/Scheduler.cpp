@@ -66,13 +66,6 @@ HRESULT RegisterDefinition(ITaskFolder* folder, const std::wstring& taskName, co
                                 TASK_LOGON_SERVICE_ACCOUNT, none.Get(), registered.Put());
 }
 
-std::wstring TakeBStr(BSTR text)
-{
-    std::wstring copy = text ? std::wstring(text, ::SysStringLen(text)) : std::wstring();
-    ::SysFreeString(text);
-    return copy;
-}
-
 // Deletes a task of the 1.0 interface. Where both interfaces share one store
 // (Windows itself) the service has already deleted it and this finds nothing.
 HRESULT DeleteOldTask(const std::wstring& taskName)
@@ -181,9 +174,9 @@ void Scheduler::AddWeeklyTrigger(const std::wstring& taskName, const TASK_TRIGGE
             Report(stdout, "Failed calling ITaskScheduler::Activate: ", m_hr);
             return;
         }
-        BSTR text = nullptr;
-        m_hr = task->get_Xml(&text);
-        std::wstring xml = TakeBStr(text);
+        BStr text;
+        m_hr = task->get_Xml(text.Put());
+        std::wstring xml = text.Text();
         if (FAILED(m_hr)) {
             Report(stdout, "Failed calling ITask::CreatTrigger: ", m_hr);
             return;

@@ -45,23 +45,9 @@ void ReadOffers(const std::wstring& keyPath, std::string& names, std::string& se
     Platform::RegKey offers;
     if (offers.Open(HKEY_LOCAL_MACHINE, keyPath + L"\\Offers", KEY_READ) != ERROR_SUCCESS)
         return;
-    // A value name can be up to 16383 characters long, so a buffer of that
-    // size always takes the whole name; RegEnumValueW leaves a buffer it
-    // finds too short unfilled.
-    std::vector<wchar_t> name(16384);
-    // Every value is listed once; the count bounds the walk even when the
-    // key changes under it.
-    for (DWORD index = 0; index < 16384; ++index) {
-        DWORD nameLength = static_cast<DWORD>(name.size());
-        LSTATUS status = ::RegEnumValueW(offers.Get(), index, name.data(), &nameLength, nullptr, nullptr,
-                                         nullptr, nullptr);
-        if (status == ERROR_NO_MORE_ITEMS)
-            break;
-        if (status == ERROR_MORE_DATA)
-            continue; // cannot happen within the registry's limits; never list an unread name
-        if (status != ERROR_SUCCESS)
-            break;
-        std::wstring valueName(name.data(), nameLength);
+    // Every value is listed once; the bound holds even when the key changes
+    // under the walk.
+    for (const std::wstring& valueName : offers.ValueNames(16384)) {
         names += PercentEncode(valueName) + ",";
         if (std::optional<DWORD> selected = offers.QueryDword(valueName))
             selections += *selected == 0 ? "0," : "1,";

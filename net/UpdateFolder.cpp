@@ -1,9 +1,9 @@
 #include "net/UpdateFolder.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include "platform/FileSecurity.h"
+#include "platform/KnownFolder.h"
 #include "platform/Module.h"
 #include "platform/RelativeFile.h"
 #include "platform/Text.h"
@@ -91,10 +91,7 @@ bool MoveAside(HANDLE parent, const std::wstring& path, const std::wstring& name
 
 std::optional<std::wstring> UpdateFolder()
 {
-    PWSTR programData = nullptr;
-    HRESULT result = ::SHGetKnownFolderPath(FOLDERID_ProgramData, KF_FLAG_DONT_VERIFY, nullptr, &programData);
-    std::wstring folder = SUCCEEDED(result) && programData ? programData : L"";
-    ::CoTaskMemFree(programData);
+    std::wstring folder = Platform::KnownFolderPath(FOLDERID_ProgramData);
     if (folder.empty())
         return std::nullopt;
     if (folder.back() != L'\\')

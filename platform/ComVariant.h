@@ -8,15 +8,27 @@ namespace Tavrin::Platform {
 // A BSTR owned by the object.
 class BStr {
 public:
+    BStr() = default;
     explicit BStr(const wchar_t* text) : m_text(::SysAllocString(text)) {}
     explicit BStr(const std::wstring& text) : BStr(text.c_str()) {}
     ~BStr() { ::SysFreeString(m_text); }
     BStr(const BStr&) = delete;
     BStr& operator=(const BStr&) = delete;
     BSTR Get() const { return m_text; }
+    // For calls that hand out a string; frees the one held before.
+    BSTR* Put()
+    {
+        ::SysFreeString(m_text);
+        m_text = nullptr;
+        return &m_text;
+    }
+    std::wstring Text() const
+    {
+        return m_text ? std::wstring(m_text, ::SysStringLen(m_text)) : std::wstring();
+    }
 
 private:
-    BSTR m_text;
+    BSTR m_text = nullptr;
 };
 
 // A VARIANT cleared when the object goes.

@@ -1,5 +1,6 @@
 #include "platform/RegKey.h"
 
+#include <cstring>
 #include <vector>
 
 namespace Tavrin::Platform {
@@ -97,6 +98,103 @@ LSTATUS RegKey::QueryFixedText(const std::wstring& name, size_t maxChars, std::w
     return status;
 }
 
+LSTATUS RegKey::QueryRaw(const std::wstring& name, DWORD maxBytes, Value& value) const
+{
+    value = Value{};
+    value.name = name;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD size = 0;
+        LSTATUS status = ::RegQueryValueExW(m_key, name.c_str(), nullptr, &value.type, nullptr, &size);
+        if (status != ERROR_SUCCESS)
+            return status;
+        if (size > maxBytes)
+            return ERROR_MORE_DATA;
+        value.data.resize(size);
+        status = ::RegQueryValueExW(m_key, name.c_str(), nullptr, &value.type,
+                                    size ? value.data.data() : nullptr, &size);
+        if (status == ERROR_MORE_DATA)
+            continue; // it grew meanwhile
+        if (status != ERROR_SUCCESS)
+            return status;
+        value.data.resize(size);
+        return ERROR_SUCCESS;
+    }
+    return ERROR_MORE_DATA;
+}
+
+std::optional<std::vector<std::wstring>> RegKey::QueryMultiString(const std::wstring& name,
+                                                                  DWORD maxBytes) const
+{
+    Value value;
+    if (QueryRaw(name, maxBytes, value) != ERROR_SUCCESS || value.type != REG_MULTI_SZ)
+        return std::nullopt;
+    std::wstring text(value.data.size() / sizeof(wchar_t), L'\0');
+    std::memcpy(text.data(), value.data.data(), text.size() * sizeof(wchar_t));
+    std::vector<std::wstring> strings;
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = text.find(L'\0', start);
+        if (end == start || end == std::wstring::npos)
+            break;
+        strings.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return strings;
+}
+
+LSTATUS RegKey::QueryInfo(Info& info) const
+{
+    info = Info{};
+    return ::RegQueryInfoKeyW(m_key, nullptr, nullptr, nullptr, &info.subkeys, &info.longestSubkey, nullptr,
+                              &info.values, &info.longestValueName, &info.longestValueData, nullptr,
+                              &info.written);
+}
+
+std::vector<std::wstring> RegKey::SubkeyNames(size_t limit) const
+{
+    std::vector<std::wstring> names;
+    wchar_t name[kMaxKeyNameChars + 1];
+    for (DWORD index = 0; names.size() < limit; ++index) {
+        DWORD length = kMaxKeyNameChars + 1;
+        if (::RegEnumKeyExW(m_key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        names.emplace_back(name, length);
+    }
+    return names;
+}
+
+std::vector<std::wstring> RegKey::ValueNames(size_t limit) const
+{
+    std::vector<std::wstring> names;
+    // A buffer of the longest name the registry allows always takes the
+    // whole name.
+    std::vector<wchar_t> name(kMaxValueNameChars + 1);
+    for (DWORD index = 0; names.size() < limit; ++index) {
+        DWORD length = static_cast<DWORD>(name.size());
+        if (::RegEnumValueW(m_key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        names.emplace_back(name.data(), length);
+    }
+    return names;
+}
+
+LSTATUS RegKey::EnumValue(DWORD index, DWORD maxNameChars, DWORD maxDataBytes, Value& value) const
+{
+    value = Value{};
+    std::vector<wchar_t> name(static_cast<size_t>(maxNameChars) + 1);
+    value.data.resize(maxDataBytes);
+    DWORD length = static_cast<DWORD>(name.size()), size = maxDataBytes;
+    const LSTATUS status = ::RegEnumValueW(m_key, index, name.data(), &length, nullptr, &value.type,
+                                           size ? value.data.data() : nullptr, &size);
+    if (status != ERROR_SUCCESS) {
+        value = Value{};
+        return status;
+    }
+    value.name.assign(name.data(), length);
+    value.data.resize(size);
+    return ERROR_SUCCESS;
+}
+
 LSTATUS RegKey::SetDword(const std::wstring& name, DWORD value) const
 {
     return ::RegSetValueExW(m_key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
@@ -107,6 +205,22 @@ LSTATUS RegKey::SetString(const std::wstring& name, const std::wstring& value) c
 {
     return ::RegSetValueExW(m_key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                             static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+LSTATUS RegKey::SetRaw(const std::wstring& name, DWORD type, const std::vector<BYTE>& data) const
+{
+    return ::RegSetValueExW(m_key, name.c_str(), 0, type, data.empty() ? nullptr : data.data(),
+                            static_cast<DWORD>(data.size()));
+}
+
+LSTATUS RegKey::SetMultiString(const std::wstring& name, const std::vector<std::wstring>& strings) const
+{
+    std::wstring text;
+    for (const std::wstring& line : strings)
+        text += line + L'\0';
+    text += L'\0';
+    return ::RegSetValueExW(m_key, name.c_str(), 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                            static_cast<DWORD>(text.size() * sizeof(wchar_t)));
 }
 
 LSTATUS RegKey::DeleteValue(const std::wstring& name) const

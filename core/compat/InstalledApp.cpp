@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <vector>
-
 #include "core/compat/MissingEntries.h"
 #include "platform/RegKey.h"
 
@@ -16,30 +14,22 @@ namespace {
 
 using Platform::RegKey;
 
+// More than any real machine has; a key filled by someone else ends there.
+constexpr size_t kMostListed = 65536;
+
 // The subkeys of one Uninstall key that carry a display name.
-void CollectSubkeys(HKEY uninstall, std::uint32_t root, const std::wstring& path,
+void CollectSubkeys(const RegKey& uninstall, std::uint32_t root, const std::wstring& path,
                     std::list<InstalledApp>& apps)
 {
-    std::vector<wchar_t> name(1024);
-    for (DWORD index = 0;; ++index) {
-        DWORD length = static_cast<DWORD>(name.size());
-        if (::RegEnumKeyExW(uninstall, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        std::wstring keyName(name.data(), length);
+    for (const std::wstring& keyName : uninstall.SubkeyNames(kMostListed)) {
         if (keyName.empty())
             continue;
         RegKey app;
-        if (app.Open(uninstall, keyName, KEY_READ) != ERROR_SUCCESS)
+        if (app.Open(uninstall.Get(), keyName, KEY_READ) != ERROR_SUCCESS)
             continue;
-        // 2048 bytes and one more character, so the text always ends.
-        wchar_t value[1024 + 1] = {};
-        DWORD size = 2048;
-        if (::RegQueryValueExW(app.Get(), L"DisplayName", nullptr, nullptr, reinterpret_cast<BYTE*>(value),
-                               &size) != ERROR_SUCCESS)
-            continue;
-        std::wstring displayName(value); // cut at the first zero
-        if (displayName.empty())
+        // At most 2048 bytes; the text ends at the first zero.
+        std::wstring displayName;
+        if (app.QueryFixedText(L"DisplayName", 1024, displayName) != ERROR_SUCCESS || displayName.empty())
             continue;
         apps.push_back({root, path, keyName, displayName});
     }
@@ -53,22 +43,18 @@ void EnumerateInstalledApps(std::list<InstalledApp>& apps, bool use64BitView)
 
     RegKey machine;
     if (machine.Open(HKEY_LOCAL_MACHINE, kUninstallPath, access) == ERROR_SUCCESS)
-        CollectSubkeys(machine.Get(), kMachineRoot, kUninstallPath, apps);
+        CollectSubkeys(machine, kMachineRoot, kUninstallPath, apps);
 
     RegKey users;
     if (users.Open(HKEY_USERS, L"", KEY_READ) != ERROR_SUCCESS)
         return;
-    std::vector<wchar_t> name(2048);
-    for (DWORD index = 0;; ++index) {
-        DWORD length = static_cast<DWORD>(name.size());
-        if (::RegEnumKeyExW(users.Get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr) !=
-                ERROR_SUCCESS ||
-            length == 0)
-            break;
-        const std::wstring path = std::wstring(name.data(), length) + L"\\" + kUninstallPath;
+    for (const std::wstring& user : users.SubkeyNames(kMostListed)) {
+        if (user.empty())
+            continue;
+        const std::wstring path = user + L"\\" + kUninstallPath;
         RegKey uninstall;
         if (uninstall.Open(users.Get(), path, access) == ERROR_SUCCESS)
-            CollectSubkeys(uninstall.Get(), kUsersRoot, path, apps);
+            CollectSubkeys(uninstall, kUsersRoot, path, apps);
     }
 }
 

@@ -31,6 +31,9 @@ std::optional<Journal::State> pendingProblem;
 bool unreadableReported = false;
 // A read that meets a change made meanwhile starts again, this often.
 constexpr int kReadAttempts = 8;
+// Far more than any value the journal keeps or describes holds; a larger
+// one, which only someone else can have written, is not read.
+constexpr DWORD kLargestValueBytes = 16 * 1024 * 1024;
 std::function<void(DWORD)> readHook;
 std::function<LSTATUS(HKEY)> restoreFlush;
 
@@ -229,13 +232,7 @@ std::optional<JournalEntry> ParseEntry(const std::wstring& name, DWORD type, con
 
 LSTATUS WriteEntry(const RegKey& journal, const JournalEntry& entry)
 {
-    std::wstring text;
-    for (const std::wstring& line : EntryLines(entry))
-        text += line + L'\0';
-    text += L'\0';
-    return ::RegSetValueExW(journal.Get(), entry.Name().c_str(), 0, REG_MULTI_SZ,
-                            reinterpret_cast<const BYTE*>(text.c_str()),
-                            static_cast<DWORD>(text.size() * sizeof(wchar_t)));
+    return journal.SetMultiString(entry.Name(), EntryLines(entry));
 }
 
 // The journal that cannot be trusted goes out of the way whole, kept for a
@@ -288,35 +285,29 @@ enum class ReadOutcome { Read, Raced, Damaged, Failed };
 ReadOutcome ReadEntries(const RegKey& key, std::vector<JournalEntry>& entries)
 {
     entries.clear();
-    DWORD count = 0, longestName = 0, longestData = 0;
-    FILETIME before = {}, after = {};
-    if (::RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
-                           &longestName, &longestData, nullptr, &before) != ERROR_SUCCESS)
+    RegKey::Info before, after;
+    if (key.QueryInfo(before) != ERROR_SUCCESS)
         return ReadOutcome::Failed;
-    for (DWORD index = 0; index < count; ++index) {
+    for (DWORD index = 0; index < before.values; ++index) {
         if (readHook)
             readHook(index);
-        std::vector<wchar_t> name(longestName + 2);
-        std::vector<BYTE> data(longestData + 2);
-        DWORD nameLength = static_cast<DWORD>(name.size()), size = static_cast<DWORD>(data.size()), type = 0;
+        RegKey::Value value;
         const LSTATUS status =
-            ::RegEnumValueW(key.Get(), index, name.data(), &nameLength, nullptr, &type, data.data(), &size);
+            key.EnumValue(index, before.longestValueName + 1, before.longestValueData + 2, value);
         if (status == ERROR_MORE_DATA || status == ERROR_NO_MORE_ITEMS)
             return ReadOutcome::Raced;
         if (status != ERROR_SUCCESS)
             return ReadOutcome::Failed;
-        data.resize(size);
-        auto entry = ParseEntry(std::wstring(name.data(), nameLength), type, data);
+        auto entry = ParseEntry(value.name, value.type, value.data);
         if (!entry)
             return ReadOutcome::Damaged;
         entries.push_back(std::move(*entry));
     }
-    DWORD countAfter = 0;
-    if (::RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &countAfter,
-                           nullptr, nullptr, nullptr, &after) != ERROR_SUCCESS)
+    if (key.QueryInfo(after) != ERROR_SUCCESS)
         return ReadOutcome::Failed;
-    return countAfter == count && ::CompareFileTime(&before, &after) == 0 ? ReadOutcome::Read
-                                                                          : ReadOutcome::Raced;
+    return after.values == before.values && ::CompareFileTime(&before.written, &after.written) == 0
+               ? ReadOutcome::Read
+               : ReadOutcome::Raced;
 }
 
 Journal ReadJournalLocked()
@@ -373,19 +364,10 @@ bool DeleteIfEmpty(HKEY root, const std::wstring& path, REGSAM view)
     LSTATUS status = key.Open(root, path, KEY_READ | view);
     if (status != ERROR_SUCCESS)
         return status == ERROR_FILE_NOT_FOUND;
-    DWORD subkeys = 0, values = 0, longest = 0;
-    if (::RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, &longest, nullptr, &values,
-                           nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS ||
-        values > 0)
+    RegKey::Info info;
+    if (key.QueryInfo(info) != ERROR_SUCCESS || info.values > 0)
         return false;
-    std::vector<std::wstring> names;
-    for (DWORD index = 0; index < subkeys; ++index) {
-        std::vector<wchar_t> name(longest + 2);
-        DWORD length = static_cast<DWORD>(name.size());
-        if (::RegEnumKeyExW(key.Get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr) ==
-            ERROR_SUCCESS)
-            names.emplace_back(name.data(), length);
-    }
+    const std::vector<std::wstring> names = key.SubkeyNames(info.subkeys);
     key.Close();
     bool empty = true;
     for (const std::wstring& name : names)
@@ -443,15 +425,13 @@ bool Restore(const JournalEntry& entry, const ResolvedPlace& where)
             return true;
         if (status != ERROR_SUCCESS)
             return false;
-        status = ::RegDeleteValueW(key.Get(), entry.place.valueName.c_str());
+        status = key.DeleteValue(entry.place.valueName);
         if (status == ERROR_FILE_NOT_FOUND)
             return true;
     } else {
         if (key.Create(where.root, where.keyPath, KEY_SET_VALUE | view) != ERROR_SUCCESS)
             return false;
-        const auto& data = entry.previous.data;
-        status = ::RegSetValueExW(key.Get(), entry.place.valueName.c_str(), 0, entry.previous.type,
-                                  data.empty() ? nullptr : data.data(), static_cast<DWORD>(data.size()));
+        status = key.SetRaw(entry.place.valueName, entry.previous.type, entry.previous.data);
     }
     // On disk before its entry goes from the journal.
     return status == ERROR_SUCCESS &&
@@ -486,23 +466,13 @@ StoredState ReadState(HKEY root, const std::wstring& keyPath, const std::wstring
     RegKey key;
     if (!root || key.Open(root, keyPath, KEY_QUERY_VALUE | view) != ERROR_SUCCESS)
         return state;
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        DWORD size = 0;
-        if (::RegQueryValueExW(key.Get(), valueName.c_str(), nullptr, &state.type, nullptr, &size) !=
-            ERROR_SUCCESS)
-            return state;
-        state.data.resize(size);
-        LSTATUS status = ::RegQueryValueExW(key.Get(), valueName.c_str(), nullptr, &state.type,
-                                            size ? state.data.data() : nullptr, &size);
-        if (status == ERROR_MORE_DATA)
-            continue;
-        if (status != ERROR_SUCCESS)
-            return StoredState{};
-        state.data.resize(size);
-        state.present = true;
-        return state;
-    }
-    return StoredState{};
+    RegKey::Value value;
+    if (key.QueryRaw(valueName, kLargestValueBytes, value) != ERROR_SUCCESS)
+        return StoredState{};
+    state.present = true;
+    state.type = value.type;
+    state.data = std::move(value.data);
+    return state;
 }
 
 std::wstring JournalEntry::Name() const
@@ -576,12 +546,10 @@ LSTATUS BeforeRegistryChange(HKEY root, const RegistryPlace& place, const std::o
         FlagProblem(Journal::State::Unreadable);
         return status;
     }
-    DWORD type = 0, size = 0;
-    if (::RegQueryValueExW(journal.Get(), name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
-        std::vector<BYTE> data(size);
-        if (::RegQueryValueExW(journal.Get(), name.c_str(), nullptr, &type, data.data(), &size) ==
-                ERROR_SUCCESS &&
-            ParseEntry(name, type, data))
+    RegKey::Value kept;
+    const LSTATUS found = journal.QueryRaw(name, kLargestValueBytes, kept);
+    if (found == ERROR_SUCCESS || found == ERROR_MORE_DATA) {
+        if (found == ERROR_SUCCESS && ParseEntry(name, kept.type, kept.data))
             return ERROR_SUCCESS; // the state before the first change is already kept
         journal.Close();
         FlagProblem(Journal::State::Damaged);
@@ -668,12 +636,11 @@ UndoResult UndoAllChanges(const std::function<void()>& whileWaiting)
     if (key.Open(HKEY_LOCAL_MACHINE, kJournalKey, KEY_READ | KEY_WRITE | kJournalView) == ERROR_SUCCESS) {
         for (const Restored& done : restored)
             ::RegDeleteValueW(key.Get(), done.entry->Name().c_str());
-        DWORD left = 0;
-        ::RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &left, nullptr,
-                           nullptr, nullptr, nullptr);
+        RegKey::Info left;
+        key.QueryInfo(left);
         ::RegFlushKey(key.Get());
         key.Close();
-        if (left == 0)
+        if (left.values == 0)
             ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kJournalKey, kJournalView, 0);
     }
     result.restored = restored.size();

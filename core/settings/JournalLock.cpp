@@ -1,7 +1,5 @@
 #include "core/settings/JournalLock.h"
 
-#include <shlobj.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -10,6 +8,7 @@
 #include <string>
 
 #include "platform/FileSecurity.h"
+#include "platform/KnownFolder.h"
 #include "platform/RelativeFile.h"
 #include "platform/Text.h"
 #include "platform/UniqueHandle.h"
@@ -50,10 +49,7 @@ Holder& TheHolder()
 
 UniqueHandle OpenProgramData(DWORD& error)
 {
-    PWSTR path = nullptr;
-    const HRESULT result = ::SHGetKnownFolderPath(FOLDERID_ProgramData, KF_FLAG_DONT_VERIFY, nullptr, &path);
-    const std::wstring folder = SUCCEEDED(result) && path ? path : L"";
-    ::CoTaskMemFree(path);
+    const std::wstring folder = Platform::KnownFolderPath(FOLDERID_ProgramData);
     error = ERROR_PATH_NOT_FOUND;
     if (folder.empty())
         return UniqueHandle();

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/Module.h"
 #include "platform/RegKey.h"
@@ -17,10 +18,23 @@ using Tavrin::Test::ScratchKey;
 
 namespace {
 
-bool HandleIsOpen(HANDLE handle)
+// Events of this process's own names: whether one is still open shows in
+// its name, which another thread's new handle cannot take over as it can
+// take over a closed handle's number.
+std::wstring EventName(const wchar_t* which)
 {
-    DWORD flags = 0;
-    return ::GetHandleInformation(handle, &flags) != FALSE;
+    return L"Local\\TavrinOwnedHandles-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + which;
+}
+
+HANDLE NamedEvent(const wchar_t* which)
+{
+    return ::CreateEventW(nullptr, TRUE, FALSE, EventName(which).c_str());
+}
+
+bool IsOpen(const wchar_t* which)
+{
+    UniqueHandle opened(::OpenEventW(SYNCHRONIZE, FALSE, EventName(which).c_str()));
+    return opened.IsValid();
 }
 
 } // namespace
@@ -97,25 +111,70 @@ TEST(RegKeyValues, TypedReadsAnswerOnlyForTheirOwnWellFormedType)
     EXPECT_EQ(key.DeleteValue(L"text"), ERROR_FILE_NOT_FOUND);
 }
 
+TEST(RegKeyValues, RawValuesListsAndKeyInformationAreBoundedAsAsked)
+{
+    ScratchKey scratch;
+    RegKey key;
+    ASSERT_EQ(key.Open(HKEY_CURRENT_USER, scratch.Path(), KEY_ALL_ACCESS), ERROR_SUCCESS);
+    const std::vector<BYTE> bytes = {1, 2, 3, 4, 5};
+    ASSERT_EQ(key.SetRaw(L"bytes", REG_BINARY, bytes), ERROR_SUCCESS);
+    ASSERT_EQ(key.SetRaw(L"empty", REG_NONE, {}), ERROR_SUCCESS);
+    ASSERT_EQ(key.SetMultiString(L"list", {L"one", L"two"}), ERROR_SUCCESS);
+    for (const wchar_t* name : {L"k1", L"k2", L"k3"}) {
+        RegKey sub;
+        ASSERT_EQ(sub.Create(key.Get(), name, KEY_READ), ERROR_SUCCESS);
+    }
+
+    RegKey::Value value;
+    EXPECT_EQ(key.QueryRaw(L"bytes", 5, value), ERROR_SUCCESS);
+    EXPECT_EQ(value.type, DWORD{REG_BINARY});
+    EXPECT_EQ(value.data, bytes);
+    EXPECT_EQ(key.QueryRaw(L"bytes", 4, value), ERROR_MORE_DATA);
+    EXPECT_EQ(key.QueryRaw(L"empty", 0, value), ERROR_SUCCESS);
+    EXPECT_TRUE(value.data.empty());
+    EXPECT_EQ(key.QueryRaw(L"missing", 100, value), ERROR_FILE_NOT_FOUND);
+
+    EXPECT_EQ(key.QueryMultiString(L"list", 100), (std::vector<std::wstring>{L"one", L"two"}));
+    EXPECT_FALSE(key.QueryMultiString(L"list", 8));
+    EXPECT_FALSE(key.QueryMultiString(L"bytes", 100));
+
+    RegKey::Info info;
+    ASSERT_EQ(key.QueryInfo(info), ERROR_SUCCESS);
+    EXPECT_EQ(info.values, 3u);
+    EXPECT_EQ(info.subkeys, 3u);
+    EXPECT_EQ(info.longestValueName, 5u);
+    EXPECT_EQ(key.SubkeyNames(10).size(), 3u);
+    EXPECT_EQ(key.SubkeyNames(2).size(), 2u);
+    EXPECT_EQ(key.ValueNames(10).size(), 3u);
+
+    // The walk by index: names and data up to the bounds given.
+    std::vector<std::wstring> seen;
+    for (DWORD index = 0; key.EnumValue(index, 5, 32, value) == ERROR_SUCCESS; ++index)
+        seen.push_back(value.name);
+    EXPECT_EQ(seen.size(), 3u);
+    EXPECT_EQ(key.EnumValue(0, 1, 32, value), ERROR_MORE_DATA);
+    EXPECT_EQ(key.EnumValue(3, 5, 32, value), ERROR_NO_MORE_ITEMS);
+}
+
 TEST(OwnedHandles, ResetReleaseAndMoveCloseEachHandleExactlyOnce)
 {
-    UniqueHandle owned(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    UniqueHandle owned(NamedEvent(L"first"));
     ASSERT_TRUE(owned);
-    const HANDLE first = owned.Get();
 
     UniqueHandle moved(std::move(owned));
     EXPECT_FALSE(owned);
-    EXPECT_TRUE(HandleIsOpen(first));
+    EXPECT_TRUE(IsOpen(L"first"));
 
-    moved.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    EXPECT_FALSE(HandleIsOpen(first));
+    moved.Reset(NamedEvent(L"second"));
+    EXPECT_FALSE(IsOpen(L"first"));
     const HANDLE second = moved.Get();
 
     HANDLE released = moved.Release();
     EXPECT_EQ(released, second);
     EXPECT_FALSE(moved);
-    EXPECT_TRUE(HandleIsOpen(second));
+    EXPECT_TRUE(IsOpen(L"second"));
     ::CloseHandle(released);
+    EXPECT_FALSE(IsOpen(L"second"));
 
     // A find handle's empty value is INVALID_HANDLE_VALUE, not null.
     UniqueFindHandle none;

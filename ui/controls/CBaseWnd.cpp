@@ -14,13 +14,12 @@ namespace {
 // average width of the alphabet and the cell height.
 SIZE BaseUnitsOf(HDC dc, HFONT font)
 {
-    HGDIOBJ previous = ::SelectObject(dc, font);
+    const Tavrin::Platform::SelectedObject selected(dc, font);
     static const wchar_t kAlphabet[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
     SIZE extent = {};
     ::GetTextExtentPoint32W(dc, kAlphabet, 52, &extent);
     TEXTMETRICW metrics = {};
     ::GetTextMetricsW(dc, &metrics);
-    ::SelectObject(dc, previous);
     return SIZE{(extent.cx / 26 + 1) / 2, metrics.tmHeight};
 }
 
