@@ -134,7 +134,7 @@ TEST_F(UpgradedSystem, TheCompatibilityPageListsExactlyWhatWentMissingAndItsLink
     for (CButtonHeader* header :
          {&page.GetDriversHeader(), &page.GetApplicationsHeader(), &page.GetExtensionsHeader()}) {
         Click(header->GetButton());
-        ASSERT_TRUE(PumpUntil([&] { return header->opened; }));
+        ASSERT_TRUE(PumpUntil([&] { return header->IsOpened(); }));
     }
     EXPECT_TRUE(page.GetExtensionsList().IsWindowVisible());
     SaveScreenshot(*window, L"MainWindow_CompatibilityPage");

@@ -19,7 +19,7 @@ public:
     void OnHeaderToggled(CButtonHeader* toggled) override
     {
         calls.push_back(toggled);
-        openedAtCall.push_back(toggled->opened);
+        openedAtCall.push_back(toggled->IsOpened());
     }
 
     CButtonHeader header;
@@ -65,7 +65,7 @@ bool SamePixels(const WindowCapture& a, const WindowCapture& b)
 
 TEST_F(ButtonHeaderTest, StartsClosedWithABlackTwelvePointTitle)
 {
-    EXPECT_FALSE(host.header.opened);
+    EXPECT_FALSE(host.header.IsOpened());
     EXPECT_EQ(host.header.GetTitle().GetText(), L"Drivers");
     EXPECT_EQ(host.header.GetTitle().GetTextColor(), 0xFF000000u);
     ASSERT_NE(host.header.GetTitle().GetLabelFont(), nullptr);
@@ -108,7 +108,7 @@ TEST_F(ButtonHeaderTest, TwoTogglesReturnToClosedAndTellTheOwnerTwice)
     WindowCapture closed = Button();
     Click(host.header.GetButton());
     ASSERT_TRUE(PumpUntil([&] { return host.calls.size() == 1; }));
-    EXPECT_TRUE(host.header.opened);
+    EXPECT_TRUE(host.header.IsOpened());
     EXPECT_EQ(host.calls[0], &host.header);
     EXPECT_TRUE(host.openedAtCall[0]);
     WindowCapture opened = Button();
@@ -116,7 +116,7 @@ TEST_F(ButtonHeaderTest, TwoTogglesReturnToClosedAndTellTheOwnerTwice)
 
     Click(host.header.GetButton());
     ASSERT_TRUE(PumpUntil([&] { return host.calls.size() == 2; }));
-    EXPECT_FALSE(host.header.opened);
+    EXPECT_FALSE(host.header.IsOpened());
     EXPECT_FALSE(host.openedAtCall[1]);
     EXPECT_TRUE(SamePixels(closed, Button()));
     SaveScreenshot(host, L"ButtonHeader_Closed");
@@ -125,14 +125,14 @@ TEST_F(ButtonHeaderTest, TwoTogglesReturnToClosedAndTellTheOwnerTwice)
 TEST_F(ButtonHeaderTest, AReleaseAnywhereOnTheBarToggles)
 {
     LeftButtonUp(host.header, {100, 10});
-    EXPECT_TRUE(host.header.opened);
+    EXPECT_TRUE(host.header.IsOpened());
     // A click over the title reaches the bar: the label lets the mouse through.
     POINT onTitle = {15, 20};
     ::ClientToScreen(host.header, &onTitle);
     EXPECT_EQ(host.header.GetTitle().SendMessage(WM_NCHITTEST, 0, MAKELPARAM(onTitle.x, onTitle.y)),
               HTTRANSPARENT);
     LeftButtonUp(host.header, {15, 20});
-    EXPECT_FALSE(host.header.opened);
+    EXPECT_FALSE(host.header.IsOpened());
     EXPECT_EQ(host.calls.size(), 2u);
     SaveScreenshot(host, L"ButtonHeader_AfterBarClicks");
 }

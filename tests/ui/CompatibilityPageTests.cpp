@@ -197,13 +197,13 @@ TEST_F(CompatibilityPageTest, ListsHaveTheirColumnsLinkAreasAndDoubleBuffering)
     EXPECT_EQ(p.GetExtensionsList().GetColumnWidth(0), 405);
     EXPECT_EQ(p.GetExtensionsList().GetColumnWidth(1), 250);
 
-    ASSERT_EQ(p.GetDriversList().cellButtons.size(), 1u);
-    RECT driverLink = p.GetDriversList().cellButtons.at(1);
+    ASSERT_EQ(p.GetDriversList().CellButtons().size(), 1u);
+    RECT driverLink = p.GetDriversList().CellButtons().at(1);
     EXPECT_TRUE(driverLink.left == 0 && driverLink.top == 0 && driverLink.right == 200 &&
                 driverLink.bottom == 20);
-    RECT extensionLink = p.GetExtensionsList().cellButtons.at(1);
+    RECT extensionLink = p.GetExtensionsList().CellButtons().at(1);
     EXPECT_TRUE(extensionLink.right == 250 && extensionLink.bottom == 20);
-    EXPECT_TRUE(p.GetApplicationsList().cellButtons.empty());
+    EXPECT_TRUE(p.GetApplicationsList().CellButtons().empty());
 
     for (CVirtualListCtrl* list : {&p.GetDriversList(), &p.GetApplicationsList(), &p.GetExtensionsList()}) {
         EXPECT_NE(list->GetExtendedStyle() & LVS_EX_DOUBLEBUFFER, 0u);
@@ -277,7 +277,7 @@ TEST_F(CompatibilityPageTest, AHeaderToggleShowsItsSectionAndMovesTheOnesBelow)
     int contentBefore = p.GetContentHeight();
 
     Toggle(p.GetDriversHeader());
-    ASSERT_TRUE(p.GetDriversHeader().opened);
+    ASSERT_TRUE(p.GetDriversHeader().IsOpened());
     HWND label = ::GetDlgItem(*page, IDC_LABEL_DRIVERS);
     EXPECT_TRUE(::IsWindowVisible(label));
     EXPECT_TRUE(p.GetDriversList().IsWindowVisible());
@@ -292,7 +292,7 @@ TEST_F(CompatibilityPageTest, AHeaderToggleShowsItsSectionAndMovesTheOnesBelow)
     EXPECT_EQ(p.GetContentHeight() - contentBefore, applications.top - applicationsBefore.top);
 
     Toggle(p.GetDriversHeader());
-    EXPECT_FALSE(p.GetDriversHeader().opened);
+    EXPECT_FALSE(p.GetDriversHeader().IsOpened());
     EXPECT_FALSE(::IsWindowVisible(label));
     EXPECT_FALSE(p.GetDriversList().IsWindowVisible());
     applications = RectOf(p.GetApplicationsHeader());
@@ -394,7 +394,7 @@ TEST_F(CompatibilityPageTest, CollapsingAndExpandingWhileScrolledKeepsTheStackIn
         for (size_t i = 0; i < std::size(headers); ++i) {
             const RECT header = RectOf(*headers[i]);
             EXPECT_EQ(header.top, above.bottom + 10) << i;
-            above = headers[i]->opened ? RectOf(*lists[i]) : header;
+            above = headers[i]->IsOpened() ? RectOf(*lists[i]) : header;
         }
         EXPECT_EQ(above.bottom + p.GetScroller().GetScrollPos().cy + 10 + 20, p.GetContentHeight());
     };
@@ -439,7 +439,7 @@ TEST_F(CompatibilityPageTest, HeaderBarsTellScreenReadersTheirTitleAndStateAndCo
         }
         EXPECT_NE(DescribeAccessible(*header).state & STATE_SYSTEM_COLLAPSED, 0);
         EXPECT_EQ(DoAccessibleDefaultAction(*header), S_OK);
-        EXPECT_TRUE(PumpUntil([&] { return header->opened; }));
+        EXPECT_TRUE(PumpUntil([&] { return header->IsOpened(); }));
         EXPECT_NE(DescribeAccessible(*header).state & STATE_SYSTEM_EXPANDED, 0);
     }
     // Tab from "Done": each header's button, then its list.

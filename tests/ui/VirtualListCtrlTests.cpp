@@ -66,7 +66,7 @@ protected:
         host.list.SetItemCount(count);
         host.list.InsertColumn(0, L"", LVCFMT_LEFT, kNameWidth);
         host.list.InsertColumn(1, L"", LVCFMT_LEFT, kLinkWidth);
-        host.list.cellButtons[1] = RECT{0, 0, kLinkWidth, kButtonHeight};
+        host.list.SetCellButton(1, RECT{0, 0, kLinkWidth, kButtonHeight});
         PumpMessages();
     }
 

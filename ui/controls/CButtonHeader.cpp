@@ -56,10 +56,10 @@ bool CButtonHeader::GetAccessibleInfo(AccessibleInfo& info)
 {
     info.name = m_title.GetText();
     info.role = ROLE_SYSTEM_PUSHBUTTON;
-    info.state = opened ? STATE_SYSTEM_EXPANDED : STATE_SYSTEM_COLLAPSED;
+    info.state = m_opened ? STATE_SYSTEM_EXPANDED : STATE_SYSTEM_COLLAPSED;
     if (!IsWindowVisible())
         info.state |= STATE_SYSTEM_INVISIBLE;
-    info.defaultAction = opened ? L"Collapse" : L"Expand";
+    info.defaultAction = m_opened ? L"Collapse" : L"Expand";
     return true;
 }
 
@@ -76,8 +76,8 @@ void CButtonHeader::SetButtonImage(const wchar_t* path)
 
 void CButtonHeader::Toggle()
 {
-    SetButtonImage(opened ? kClosedImage : kOpenedImage);
-    opened = !opened;
+    SetButtonImage(m_opened ? kClosedImage : kOpenedImage);
+    m_opened = !m_opened;
     if (m_headerParent)
         m_headerParent->OnHeaderToggled(this);
 }

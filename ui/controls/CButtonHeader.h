@@ -8,7 +8,7 @@
 
 // The blue bar above a collapsible section: a title and an open/close image
 // button at its right end. A click on the button or anywhere on the bar
-// toggles `opened` and tells the header's owner, which shows or hides the
+// toggles IsOpened() and tells the header's owner, which shows or hides the
 // section. Created by the owner as a child dialog from template 139.
 class CButtonHeader : public CBaseWnd {
 public:
@@ -29,8 +29,8 @@ public:
     CThemeLabel& GetTitle() { return m_title; }
     CThemeButton& GetButton() { return m_button; }
 
-    // False (closed) at first.
-    bool opened = false;
+    // False (closed) at first; a click or the default action toggles it.
+    bool IsOpened() const { return m_opened; }
 
     static constexpr Gdiplus::ARGB kTitleColor = 0xFF000000;
     static constexpr int kTitlePoints = 12;
@@ -49,6 +49,7 @@ protected:
     void DrawContent(Gdiplus::Graphics& graphics) override;
 
 private:
+    bool m_opened = false;
     void SetButtonImage(const wchar_t* path);
     void PlaceButton();
 

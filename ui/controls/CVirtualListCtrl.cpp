@@ -113,9 +113,9 @@ CVirtualListCtrl::Hit CVirtualListCtrl::HitTest(POINT point) const
         return hit;
     hit.row = info.iItem;
     hit.column = info.iSubItem;
-    auto button = cellButtons.find(hit.column);
+    auto button = m_cellButtons.find(hit.column);
     RECT cell;
-    if (button != cellButtons.end() && GetSubItemRect(hit.row, hit.column, LVIR_BOUNDS, cell)) {
+    if (button != m_cellButtons.end() && GetSubItemRect(hit.row, hit.column, LVIR_BOUNDS, cell)) {
         RECT area = button->second;
         ::OffsetRect(&area, cell.left, cell.top);
         hit.onButton = ::PtInRect(&area, point) != FALSE;
@@ -346,11 +346,11 @@ LRESULT CVirtualListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_KEYDOWN:
         // Space follows the link of the focused row: the keyboard's click on
         // a row's cell button, for lists whose rows have one.
-        if (wParam == VK_SPACE && !cellButtons.empty() && m_listParent) {
+        if (wParam == VK_SPACE && !m_cellButtons.empty() && m_listParent) {
             const auto row =
                 static_cast<int>(SendMessage(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
             if (row >= 0) {
-                m_listParent->OnCellButtonClick(row, cellButtons.begin()->first,
+                m_listParent->OnCellButtonClick(row, m_cellButtons.begin()->first,
                                                 static_cast<UINT>(GetDlgCtrlID()));
                 return 0;
             }

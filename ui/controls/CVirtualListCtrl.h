@@ -15,7 +15,7 @@
 //
 // The owner creates it with LVS_REPORT | LVS_OWNERDATA | LVS_OWNERDRAWFIXED
 // (Create adds them), adds its columns, sets the item count and fills
-// cellButtons. The parent window must be a CWnd, so that the list's
+// CellButtons(). The parent window must be a CWnd, so that the list's
 // notifications (text requests, drawing, measuring) are reflected back to it.
 //
 // Cell-button states: idle (all -1) -> hot (pointer over a button) ->
@@ -34,7 +34,8 @@ public:
 
     // Column -> area of each cell of that column that acts as a button,
     // relative to the cell's top-left corner.
-    std::map<int, RECT> cellButtons;
+    const std::map<int, RECT>& CellButtons() const { return m_cellButtons; }
+    void SetCellButton(int column, const RECT& area) { m_cellButtons[column] = area; }
 
     int GetActiveColumn() const { return m_activeColumn; }
     int GetHotRow() const { return m_hotRow; }
@@ -63,6 +64,7 @@ protected:
     void DrawItem(DRAWITEMSTRUCT* item) override;
 
 private:
+    std::map<int, RECT> m_cellButtons;
     struct Hit {
         int row = -1;
         int column = -1;

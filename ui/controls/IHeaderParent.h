@@ -3,7 +3,7 @@
 class CButtonHeader;
 
 // The owner of CButtonHeader bars: told after each opening or closing, it
-// reads the header's `opened` flag and shows or hides what the header heads.
+// reads the header's IsOpened() and shows or hides what the header heads.
 class IHeaderParent {
 public:
     virtual ~IHeaderParent() = default;

@@ -16,6 +16,8 @@ constexpr Gdiplus::ARGB kBlue = 0xFF0A70C5;
 constexpr Gdiplus::ARGB kResultsBlue = 0xFF0C6EC5;
 constexpr Gdiplus::ARGB kPreUpgrade = 0xFF04234F;
 constexpr Gdiplus::ARGB kWhite = 0xFFFFFFFF;
+// Titles and texts on the white panels.
+constexpr Gdiplus::ARGB kBlackText = 0xFF000000;
 } // namespace PageColors
 
 // Draws `image` with its top-left corner at (x, y) in its size at `dpi`.

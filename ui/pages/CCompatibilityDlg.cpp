@@ -185,8 +185,9 @@ void CCompatibilityDlg::OnDpiChanged()
             for (int column = 0; column < 2; ++column)
                 if (const int width = section.list.GetColumnWidth(column))
                     section.list.SetColumnWidth(column, rescale(width));
-            for (auto& [column, box] : section.list.cellButtons)
-                box = RECT{rescale(box.left), rescale(box.top), rescale(box.right), rescale(box.bottom)};
+            for (const auto& [column, box] : std::map<int, RECT>(section.list.CellButtons()))
+                section.list.SetCellButton(column, RECT{rescale(box.left), rescale(box.top),
+                                                        rescale(box.right), rescale(box.bottom)});
         }
     }
     CreateFonts();
@@ -227,7 +228,7 @@ void CCompatibilityDlg::SetUpColumns(Section& section, UINT listId)
     section.list.InsertColumn(0, L"", LVCFMT_LEFT, Scaled(info->nameWidth));
     if (info->linkWidth > 0) {
         section.list.InsertColumn(1, L"", LVCFMT_LEFT, Scaled(info->linkWidth));
-        section.list.cellButtons[1] = RECT{0, 0, Scaled(info->linkWidth), Scaled(kLinkHeight)};
+        section.list.SetCellButton(1, RECT{0, 0, Scaled(info->linkWidth), Scaled(kLinkHeight)});
     }
 }
 
@@ -300,7 +301,7 @@ void CCompatibilityDlg::Layout()
         Section& section = *Sections(i);
         placements.push_back({&section.header, {left, y, left + width, y + m_headerHeight}});
         y += m_headerHeight;
-        if (section.header.opened) {
+        if (section.header.IsOpened()) {
             y += innerGap;
             const RECT& label = section.labelRect;
             const int labelHeight = label.bottom - label.top;
@@ -442,7 +443,7 @@ void CCompatibilityDlg::OnHeaderToggled(CButtonHeader* header)
     Section* section = SectionOf(header);
     if (!section)
         return;
-    const int show = header->opened ? SW_SHOW : SW_HIDE;
+    const int show = header->IsOpened() ? SW_SHOW : SW_HIDE;
     section->list.ShowWindow(show);
     section->label.ShowWindow(show);
     Layout();

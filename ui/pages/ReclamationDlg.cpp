@@ -38,9 +38,9 @@ BOOL CReclamationDlg::OnInitDialog()
 {
     CBaseWnd::OnInitDialog();
     m_header.SetPath(L"images/headers/reclamation-title.PNG");
-    m_heading.SetTextColor(0xFF000000);
+    m_heading.SetTextColor(PageColors::kBlackText);
     m_heading.SetFont(CreateMessageFont(FontSpec::Regular(14), GetDpi()));
-    m_warning.SetTextColor(0xFF000000);
+    m_warning.SetTextColor(PageColors::kBlackText);
     return TRUE;
 }
 

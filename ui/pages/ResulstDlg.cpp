@@ -197,9 +197,9 @@ BOOL CResulstDlg::OnInitDialog()
     m_issuesMark = LoadImage(L"images/windows/issues.png");
     m_failedMark = LoadImage(L"images/windows/failed.png");
 
-    m_title.SetTextColor(0xFF000000);
+    m_title.SetTextColor(PageColors::kBlackText);
     m_title.SetFont(CreateMessageFont(FontSpec::Regular(14), GetDpi()));
-    m_subtitle.SetTextColor(0xFF000000);
+    m_subtitle.SetTextColor(PageColors::kBlackText);
     m_subtitle.SetFont(CreateMessageFont(FontSpec::Regular(11).Bold(), GetDpi()));
     m_disclaimer.SetFont(CreateMessageFont(FontSpec::Regular(7), GetDpi()));
     m_disclaimer.SetText(Tavrin::UI::kDisclaimerText);
@@ -311,7 +311,7 @@ void CResulstDlg::DrawContent(Gdiplus::Graphics& graphics)
     Gdiplus::Font* font = theSkin.GetFont(L"client/normal", nullptr, GetDpi());
     if (!font)
         return;
-    Gdiplus::SolidBrush black(Gdiplus::Color(0xFF000000));
+    Gdiplus::SolidBrush black(Gdiplus::Color(PageColors::kBlackText));
     // Each message wraps at the panel's edge onto the lines it needs. Only
     // when the messages need more lines than the room above the controls
     // below them does one end in an ellipsis (and show whole in the

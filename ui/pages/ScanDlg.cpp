@@ -33,7 +33,7 @@ BOOL CScanDlg::OnInitDialog()
     m_failedMark.reset(LoadImageFile(instance, L"images/windows/failed_small.PNG"));
     m_passedMark.reset(LoadImageFile(instance, L"images/windows/checked_small.PNG"));
     for (CThemeLabel& label : m_stepLabels)
-        label.SetTextColor(0xFF000000);
+        label.SetTextColor(PageColors::kBlackText);
     return TRUE;
 }
 

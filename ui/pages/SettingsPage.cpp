@@ -128,7 +128,7 @@ template <typename Model> LRESULT CSettingsPage<Model>::WindowProc(UINT message,
         // not on the dialog's grey.
         if (!CWnd::FromHandlePermanent(reinterpret_cast<HWND>(lParam))) {
             HDC dc = reinterpret_cast<HDC>(wParam);
-            ::SetBkColor(dc, RGB(0xFF, 0xFF, 0xFF));
+            ::SetBkColor(dc, ToColorRef(PageColors::kWhite));
             ::SetTextColor(dc, ToColorRef(theSkin.GetColor(L"general/checkbox/text")));
             return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
         }
