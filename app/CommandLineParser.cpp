@@ -1,5 +1,10 @@
 #include "app/CommandLineParser.h"
 
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cwctype>
+
 #include "platform/Text.h"
 
 using Tavrin::Platform::EqualsIgnoreCase;
@@ -8,6 +13,41 @@ using Tavrin::Platform::TrimWhiteSpace;
 namespace {
 
 const std::wstring kSeparator = L"/-";
+const wchar_t* const kModesWithArgument[] = {L"export", L"apply"};
+
+// Split as the C runtime splits a program's command line (quotes, and
+// backslashes before them).
+std::vector<std::wstring> SplitArguments(const std::wstring& text)
+{
+    std::vector<std::wstring> arguments;
+    // A first argument would be read as a program's name, by other rules.
+    const std::wstring line = L"x " + text;
+    int count = 0;
+    wchar_t** split = ::CommandLineToArgvW(line.c_str(), &count);
+    if (!split)
+        return arguments;
+    for (int i = 1; i < count; ++i)
+        arguments.push_back(split[i]);
+    ::LocalFree(split);
+    return arguments;
+}
+
+// The one option of a line that is a mode with arguments, or false.
+bool ParseModeWithArgument(const std::wstring& line, CommandLineOption& option)
+{
+    for (const wchar_t* name : kModesWithArgument) {
+        const std::wstring mode = name;
+        if (line.size() <= mode.size() || !EqualsIgnoreCase(line.substr(1, mode.size()), mode))
+            continue;
+        const std::wstring rest = line.substr(1 + mode.size());
+        if (!rest.empty() && !std::iswspace(rest.front()))
+            continue;
+        option.name = mode;
+        option.arguments = SplitArguments(rest);
+        return true;
+    }
+    return false;
+}
 
 std::list<std::wstring> SplitValues(const std::wstring& text)
 {
@@ -38,6 +78,11 @@ void CCommandLineParser::Parse(const std::wstring& commandLine)
     m_options.clear();
     if (commandLine.empty())
         return;
+    CommandLineOption withArgument;
+    if (ParseModeWithArgument(TrimWhiteSpace(commandLine), withArgument)) {
+        m_options.push_back(std::move(withArgument));
+        return;
+    }
 
     size_t first = commandLine.find(kSeparator);
     std::wstring rest = first == std::wstring::npos ? commandLine : commandLine.substr(first);
@@ -65,9 +110,14 @@ void CCommandLineParser::Parse(const std::wstring& commandLine)
 
 bool CCommandLineParser::HasOption(const std::wstring& name) const
 {
+    return Find(name) != nullptr;
+}
+
+const CommandLineOption* CCommandLineParser::Find(const std::wstring& name) const
+{
     for (const CommandLineOption& option : m_options) {
         if (EqualsIgnoreCase(option.name, name))
-            return true;
+            return &option;
     }
-    return false;
+    return nullptr;
 }

@@ -12,5 +12,9 @@ StartMode SelectStartMode(const CCommandLineParser& parser)
         return StartMode::Undo;
     if (parser.HasOption(L"restoretask"))
         return StartMode::RestoreTask;
+    if (parser.HasOption(L"export"))
+        return StartMode::Export;
+    if (parser.HasOption(L"apply"))
+        return StartMode::Apply;
     return StartMode::Interactive;
 }

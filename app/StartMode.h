@@ -1,8 +1,8 @@
 #pragma once
 #include "app/CommandLineParser.h"
 
-enum class StartMode { Install, Uninstall, Update, Undo, RestoreTask, Interactive };
+enum class StartMode { Install, Uninstall, Update, Undo, RestoreTask, Export, Apply, Interactive };
 
 // The first mode present, tested in the order install, uninstall, update,
-// undo, restoretask.
+// undo, restoretask, export, apply.
 StartMode SelectStartMode(const CCommandLineParser& parser);

@@ -8,6 +8,7 @@
 
 #include "app/CommandLineParser.h"
 #include "app/InteractiveInstance.h"
+#include "app/ProfileModes.h"
 #include "app/ProgramFolder.h"
 #include "app/StartMode.h"
 #include "app/TavrinDlg.h"
@@ -79,6 +80,14 @@ int RunLockProgramFolder()
     return 1;
 }
 
+std::wstring StartFolder()
+{
+    std::wstring folder(32768, L'\0');
+    const DWORD length = ::GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
+    folder.resize(length < folder.size() ? length : 0);
+    return folder;
+}
+
 } // namespace
 
 CTavrinApp::CTavrinApp()
@@ -99,6 +108,9 @@ BOOL CTavrinApp::InitInstance()
     ::InitCommonControlsEx(&controls);
     CWinApp::InitInstance();
 
+    // A file named on the command line is relative to the folder the
+    // program was started in, which the next line leaves.
+    const std::wstring startFolder = StartFolder();
     programFolder = Tavrin::Platform::FolderOf(Tavrin::Platform::ModuleFileName(nullptr));
     ::SetCurrentDirectoryW(programFolder.c_str());
 
@@ -125,6 +137,12 @@ BOOL CTavrinApp::InitInstance()
         // "/install" makes it, but no install report, since nothing was
         // installed.
         exitCode = Tavrin::Net::ConfigureUpdateTask(true) ? 0 : 1;
+        break;
+    case StartMode::Export:
+        exitCode = RunExportMode(*parser.Find(L"export"), startFolder);
+        break;
+    case StartMode::Apply:
+        exitCode = RunApplyMode(*parser.Find(L"apply"), startFolder);
         break;
     case StartMode::Interactive: {
         // Held until the window has closed, then the next start may open one.

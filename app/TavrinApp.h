@@ -12,7 +12,7 @@ public:
     // FALSE so that the process ends without a message loop.
     BOOL InitInstance() override;
     // The exit code of the run: 0, or 1 when "/undo" could not put every
-    // value back.
+    // value back, or the code of "/export" and "/apply" (app/ProfileModes.h).
     int ExitInstance() override;
 
     // The measured system and the current inventories, filled once by the

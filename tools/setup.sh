@@ -11,7 +11,7 @@ packages=(
   wine64 xvfb xauth cmake ninja-build dpkg-dev googletest
   fonts-dejavu-core fonts-wine osslsigncode openssl python3 python3-pil
   clang-format x11-apps msitools wixl gcc libc6-dev libssl-dev
-  qemu-system-x86 debootstrap ccache
+  qemu-system-x86 debootstrap ccache nlohmann-json3-dev
 )
 
 need_install=()

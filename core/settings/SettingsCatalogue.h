@@ -13,7 +13,9 @@
 // A settings model (CPrivacy, CSecurity, CLocation, CThemeSettings) is a plain
 // collection of registry properties. Its catalogue, CatalogueOf<Model>(), says
 // in data what the page does with them:
-//   rows   one per check box, in page order: the control id, the test that
+//   rows   one per check box, in page order: its stable name (what profiles
+//          and administrators call it; never renamed once released, since
+//          saved profiles name it), the control id, the test that
 //          decides whether the box is shown ticked, the writes and deletes of a
 //          click that ticks the box and of one that clears it (in this order),
 //          and whether a click asks for a restart of Windows;
@@ -74,6 +76,7 @@ template <typename Model> struct SettingTest {
 };
 
 template <typename Model> struct SettingRow {
+    const char* name; // "page.setting", lower case, unique over all pages
     int controlId;
     SettingTest<Model> shownTicked;
     std::vector<SettingStep<Model>> tick;

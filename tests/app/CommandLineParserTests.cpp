@@ -124,3 +124,30 @@ TEST(StartModeSelection, InstallWinsOverUninstallWhichWinsOverUpdate)
     EXPECT_EQ(SelectStartMode(parser), StartMode::Interactive);
     EXPECT_EQ(ModeOf(L"/uninstall:x"), StartMode::Uninstall);
 }
+
+// The profile modes take their arguments after white space, quoted as a
+// command line quotes them; the whole line is theirs, "/-" included.
+TEST(CommandLineParser, ProfileModesTakeTheirArgumentsFromTheWholeLine)
+{
+    const struct {
+        const wchar_t* line;
+        StartMode mode;
+        std::vector<std::wstring> arguments;
+    } cases[] = {
+        {L"/export C:\\p.json", StartMode::Export, {L"C:\\p.json"}},
+        {L"  -APPLY   \"C:\\My Files\\p.json\"  ", StartMode::Apply, {L"C:\\My Files\\p.json"}},
+        {L"/apply C:/-x/p.json", StartMode::Apply, {L"C:/-x/p.json"}},
+        {L"/apply recommended strict", StartMode::Apply, {L"recommended", L"strict"}},
+        {L"/apply", StartMode::Apply, {}},
+        {L"/apply:recommended", StartMode::Apply, {}},
+        {L"/applyrecommended", StartMode::Interactive, {}},
+        {L"/install now", StartMode::Interactive, {}},
+    };
+    for (const auto& line : cases) {
+        CCommandLineParser parser;
+        parser.Parse(line.line);
+        EXPECT_EQ(SelectStartMode(parser), line.mode) << line.line;
+        const CommandLineOption* option = parser.Find(line.mode == StartMode::Export ? L"export" : L"apply");
+        EXPECT_EQ(option ? option->arguments : std::vector<std::wstring>(), line.arguments) << line.line;
+    }
+}

@@ -93,8 +93,15 @@ ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs, const
         char buffer[4096];
         for (;;) {
             DWORD available = 0;
-            if (!::PeekNamedPipe(readEnd.Get(), nullptr, 0, nullptr, &available, nullptr))
-                break; // every writer has gone
+            if (!::PeekNamedPipe(readEnd.Get(), nullptr, 0, nullptr, &available, nullptr)) {
+                // Every writer has gone, and Wine says so also while what
+                // the last one wrote is still in the pipe: reads still get
+                // it, and no read can wait for a writer any more.
+                DWORD read = 0;
+                while (::ReadFile(readEnd.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0)
+                    result.output.append(buffer, read);
+                break;
+            }
             if (available == 0) {
                 if (ended)
                     break;

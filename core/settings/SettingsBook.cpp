@@ -1,0 +1,203 @@
+#include "core/settings/SettingsBook.h"
+
+#include <wtsapi32.h>
+
+#include <cstdio>
+#include <type_traits>
+#include <utility>
+
+#include "core/settings/ChangeJournal.h"
+#include "core/settings/RestorePoint.h"
+#include "platform/Text.h"
+#include "platform/UniqueHandle.h"
+
+namespace Tavrin::Core {
+
+namespace {
+
+bool RunsAsLocalSystem()
+{
+    HANDLE raw = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw))
+        return false;
+    const Platform::UniqueHandle token(raw);
+    alignas(TOKEN_USER) BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    DWORD size = 0;
+    if (!::GetTokenInformation(token.Get(), TokenUser, buffer, sizeof(buffer), &size))
+        return false;
+    return ::IsWellKnownSid(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, WinLocalSystemSid) != FALSE;
+}
+
+bool SomeoneAtTheConsole()
+{
+    const DWORD session = ::WTSGetActiveConsoleSessionId();
+    if (session == 0xFFFFFFFF)
+        return false;
+    wchar_t* name = nullptr;
+    DWORD bytes = 0;
+    if (!::WTSQuerySessionInformationW(WTS_CURRENT_SERVER_HANDLE, session, WTSUserName, &name, &bytes))
+        return false;
+    const bool someone = name && *name;
+    ::WTSFreeMemory(name);
+    return someone;
+}
+
+template <typename Model> void AddRows(SettingsBook::Page page, std::vector<SettingsBook::Row>& rows)
+{
+    const Model model; // opens no policy object
+    auto perUser = [&](const SettingEntry<Model>& entry) {
+        return std::visit(
+            [&](auto member) { return (model.*member).Place().root == RegistryPlace::Root::User; }, entry);
+    };
+    for (const auto& row : CatalogueOf<Model>().rows) {
+        bool user = perUser(row.shownTicked.entry);
+        for (const auto* steps : {&row.tick, &row.clear})
+            for (const auto& step : *steps)
+                user = user || perUser(step.entry);
+        rows.push_back({row.name, page, row.controlId, row.asksRestart, user});
+    }
+}
+
+std::string Failure(const char* name, LSTATUS status)
+{
+    char text[32];
+    std::snprintf(text, sizeof(text), " (error %ld)", static_cast<long>(status));
+    return name + std::string(text);
+}
+
+} // namespace
+
+bool PerUserRowsReachable()
+{
+    return !RunsAsLocalSystem() || SomeoneAtTheConsole();
+}
+
+const std::vector<SettingsBook::Row>& SettingsBook::Rows()
+{
+    static const std::vector<Row> rows = [] {
+        std::vector<Row> all;
+        AddRows<CPrivacy>(Page::Privacy, all);
+        AddRows<CSecurity>(Page::Security, all);
+        AddRows<CLocation>(Page::Location, all);
+        AddRows<CThemeSettings>(Page::Theme, all);
+        return all;
+    }();
+    return rows;
+}
+
+const SettingsBook::Row* SettingsBook::Find(std::string_view name)
+{
+    for (const Row& row : Rows())
+        if (name == row.name)
+            return &row;
+    return nullptr;
+}
+
+const wchar_t* SettingsBook::PageName(Page page)
+{
+    switch (page) {
+    case Page::Privacy:
+        return L"Privacy";
+    case Page::Security:
+        return L"Security";
+    case Page::Location:
+        return L"Location";
+    case Page::Theme:
+        break;
+    }
+    return L"Theme";
+}
+
+template <typename F> auto SettingsBook::OnPage(Page page, F&& f)
+{
+    switch (page) {
+    case Page::Privacy:
+        return f(m_privacy);
+    case Page::Security:
+        return f(m_security);
+    case Page::Location:
+        return f(m_location);
+    case Page::Theme:
+        break;
+    }
+    return f(m_theme);
+}
+
+bool SettingsBook::IsTicked(const Row& row)
+{
+    return OnPage(row.page, [&](auto& model) {
+        using Model = std::decay_t<decltype(model)>;
+        return Core::IsTicked(model, *FindRow<Model>(row.controlId));
+    });
+}
+
+LSTATUS SettingsBook::Apply(const Row& row, bool ticked)
+{
+    return OnPage(row.page, [&](auto& model) {
+        using Model = std::decay_t<decltype(model)>;
+        return Core::Apply(model, *FindRow<Model>(row.controlId), ticked);
+    });
+}
+
+std::vector<SettingRequest> SettingsBook::Current()
+{
+    std::vector<SettingRequest> current;
+    for (const Row& row : Rows())
+        current.push_back({row.name, IsTicked(row)});
+    return current;
+}
+
+ApplyOutcome SettingsBook::ApplyAll(const std::vector<SettingRequest>& requests, bool perUserReachable)
+{
+    ApplyOutcome outcome;
+    bool restorePointAsked = false;
+    for (const Row& row : Rows()) {
+        const SettingRequest* request = nullptr;
+        for (const SettingRequest& candidate : requests)
+            if (candidate.name == row.name)
+                request = &candidate;
+        if (!request)
+            continue;
+        if (row.perUser && !perUserReachable) {
+            outcome.skipped.push_back(row.name);
+            continue;
+        }
+        if (IsTicked(row) == request->ticked) {
+            ++outcome.alreadySet;
+            continue;
+        }
+        if (!restorePointAsked) {
+            RunRestorePoint::Instance().BeforeChange();
+            restorePointAsked = true;
+        }
+        const LSTATUS status = Apply(row, request->ticked);
+        if (StepFailed(status)) {
+            outcome.failed.push_back(Failure(row.name, status));
+            continue;
+        }
+        ++outcome.changed;
+        outcome.restartNeeded = outcome.restartNeeded || row.asksRestart;
+    }
+    return outcome;
+}
+
+ApplyOutcome SettingsBook::ResetAll()
+{
+    RunRestorePoint::Instance().BeforeChange();
+    ApplyOutcome outcome;
+    // In braces, the resets run in the order written.
+    const std::pair<Page, LSTATUS> resets[] = {{Page::Privacy, Reset(m_privacy)},
+                                               {Page::Security, Reset(m_security)},
+                                               {Page::Location, Reset(m_location)},
+                                               {Page::Theme, Reset(m_theme)}};
+    for (const auto& [page, status] : resets) {
+        if (StepFailed(status))
+            outcome.failed.push_back(
+                Failure((Platform::Narrow(PageName(page)) + " page's reset").c_str(), status));
+        else
+            ++outcome.changed;
+    }
+    return outcome;
+}
+
+} // namespace Tavrin::Core
