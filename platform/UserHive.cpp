@@ -4,6 +4,7 @@
 #include <wtsapi32.h>
 
 #include <cwchar>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <vector>
