@@ -66,7 +66,6 @@ protected:
         Tavrin::Core::RunRestorePoint::Instance().SetCall({});
         // The administrator's own values: none, but a denied camera.
         ClearCatalogue(restorer, privacy);
-        ClearCatalogue(restorer, security);
         ClearCatalogue(restorer, location);
         ClearCatalogue(restorer, theme);
         WriteString(HKEY_CURRENT_USER, privacy.cameraAccess.KeyPath(), privacy.cameraAccess.ValueName(),
@@ -117,7 +116,6 @@ protected:
     RegistryValueBackup firstRun{HKEY_LOCAL_MACHINE, L"Software\\Tavrin", L""};
     RegistryRestorer restorer;
     Tavrin::Core::CPrivacy privacy;
-    Tavrin::Core::CSecurity security;
     Tavrin::Core::CLocation location;
     Tavrin::Core::CThemeSettings theme;
     LoadedHive hive{kAlice};

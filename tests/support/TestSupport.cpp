@@ -29,46 +29,20 @@ std::wstring UniqueName(const wchar_t* prefix)
            L"_" + std::to_wstring(counter++);
 }
 
-// Holds the backup and restore privileges, which loading and unloading a
-// hive need, and gives them back as they were when it goes: they are not
-// left enabled for the rest of the test program.
-class HivePrivileges {
-public:
-    HivePrivileges()
-    {
-        HANDLE token = nullptr;
-        if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
-            return;
-        m_token.Reset(token);
-        struct {
-            DWORD count;
-            LUID_AND_ATTRIBUTES privileges[2];
-        } wanted = {2, {}};
-        for (int i = 0; i < 2; ++i) {
-            ::LookupPrivilegeValueW(nullptr, i == 0 ? SE_BACKUP_NAME : SE_RESTORE_NAME,
-                                    &wanted.privileges[i].Luid);
-            wanted.privileges[i].Attributes = SE_PRIVILEGE_ENABLED;
-        }
-        DWORD size = sizeof(m_previous);
-        ::AdjustTokenPrivileges(m_token.Get(), FALSE, reinterpret_cast<TOKEN_PRIVILEGES*>(&wanted),
-                                sizeof(m_previous), reinterpret_cast<TOKEN_PRIVILEGES*>(&m_previous), &size);
+// Loading and unloading a hive need the backup and restore privileges; they
+// are enabled for the call alone, not left so for the rest of the program.
+void EnableHivePrivileges(bool enable)
+{
+    HANDLE opened = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &opened))
+        return;
+    const UniqueHandle token(opened);
+    for (const wchar_t* name : {SE_BACKUP_NAME, SE_RESTORE_NAME}) {
+        TOKEN_PRIVILEGES privilege = {1, {{{}, enable ? static_cast<DWORD>(SE_PRIVILEGE_ENABLED) : 0}}};
+        if (::LookupPrivilegeValueW(nullptr, name, &privilege.Privileges[0].Luid))
+            ::AdjustTokenPrivileges(token.Get(), FALSE, &privilege, 0, nullptr, nullptr);
     }
-    ~HivePrivileges()
-    {
-        if (m_token)
-            ::AdjustTokenPrivileges(m_token.Get(), FALSE, reinterpret_cast<TOKEN_PRIVILEGES*>(&m_previous), 0,
-                                    nullptr, nullptr);
-    }
-    HivePrivileges(const HivePrivileges&) = delete;
-    HivePrivileges& operator=(const HivePrivileges&) = delete;
-
-private:
-    UniqueHandle m_token;
-    struct {
-        DWORD count;
-        LUID_AND_ATTRIBUTES privileges[2];
-    } m_previous = {0, {}};
-};
+}
 
 std::string Hex(const BYTE* data, DWORD size)
 {
@@ -313,18 +287,20 @@ LoadedHive::LoadedHive(std::wstring name) : m_name(std::move(name))
     RegKey key;
     if (key.Create(HKEY_CURRENT_USER, source, KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
         return;
-    const HivePrivileges privileges;
+    EnableHivePrivileges(true);
     const bool saved = ::RegSaveKeyW(key.Get(), m_file.c_str(), nullptr) == ERROR_SUCCESS;
     key.Close();
     ::RegDeleteTreeW(HKEY_CURRENT_USER, source.c_str());
     m_loaded = saved && ::RegLoadKeyW(HKEY_USERS, m_name.c_str(), m_file.c_str()) == ERROR_SUCCESS;
+    EnableHivePrivileges(false);
 }
 
 LoadedHive::~LoadedHive()
 {
     if (m_loaded) {
-        const HivePrivileges privileges;
+        EnableHivePrivileges(true);
         ::RegUnLoadKeyW(HKEY_USERS, m_name.c_str());
+        EnableHivePrivileges(false);
     }
     ::DeleteFileW(m_file.c_str());
 }
