@@ -78,8 +78,13 @@ BOOL CTavrinDlg::OnInitDialog()
     // An administrator who elevated for the person at the keyboard sees that
     // person's settings, and must not take them for their own.
     const Tavrin::Platform::UserHive& user = Tavrin::Platform::UserHive::Current();
-    if (user.IsOtherUser())
-        m_title.SetText(kOtherUserTitle + (user.User().name.empty() ? user.User().sid : user.User().name));
+    if (user.IsOtherUser()) {
+        const std::wstring title =
+            kOtherUserTitle + (user.User().name.empty() ? user.User().sid : user.User().name);
+        m_title.SetText(title);
+        // What a screen reader reads.
+        m_title.SetWindowText(title);
+    }
     SetUpButtons();
     // The template lists the buttons column by column; Tab goes in reading order.
     const std::vector<HWND> buttons = SectionButtons();

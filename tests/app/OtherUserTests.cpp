@@ -129,7 +129,9 @@ protected:
 TEST_F(OtherUser, WindowNamesHerAndTickResetAndUndoChangeOnlyHerHive)
 {
     Open();
-    EXPECT_EQ(window->GetTitleLabel().GetText(), std::wstring(CTavrinDlg::kOtherUserTitle) + L"Alice");
+    const std::wstring title = std::wstring(CTavrinDlg::kOtherUserTitle) + L"Alice";
+    EXPECT_EQ(window->GetTitleLabel().GetText(), title);
+    EXPECT_EQ(TextOf(window->GetDlgItem(IDC_TITLE)), title);
     SaveScreenshot(*window, L"other-user-home-view");
     EXPECT_TRUE(
         ReadStored(HKEY_USERS, kAlice + L"\\" + kProfileKey, CTavrinDlg::kShowCompatibilityEntry).IsDword(1))
