@@ -26,18 +26,14 @@ std::mutex decisionLock;
 std::unique_ptr<UserHive> decision;
 UserHive::InteractiveUserLookup lookupForTests;
 
-struct WtsMemoryTraits {
-    using Handle = wchar_t*;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { ::WTSFreeMemory(h); }
-};
+using WtsText = UniqueResource<NullHandleTraits<wchar_t*, ::WTSFreeMemory>>;
+template <typename T> using LocalMemory = UniqueResource<NullHandleTraits<T, ::LocalFree>>;
 
 // One text of the session's information, read no further than the bytes the
 // call gave and the length a name may have; nothing when it is longer.
 std::optional<std::wstring> SessionText(WTS_INFO_CLASS which)
 {
-    UniqueResource<WtsMemoryTraits> buffer;
+    WtsText buffer;
     DWORD bytes = 0;
     if (!::WTSQuerySessionInformationW(WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, which, buffer.Put(),
                                        &bytes) ||
@@ -53,13 +49,10 @@ std::optional<std::wstring> SessionText(WTS_INFO_CLASS which)
 
 std::wstring SidText(PSID sid)
 {
-    std::wstring text;
-    wchar_t* string = nullptr;
-    if (sid && ::IsValidSid(sid) && ::ConvertSidToStringSidW(sid, &string)) {
-        text = string;
-        ::LocalFree(string);
-    }
-    return text;
+    LocalMemory<wchar_t*> text;
+    if (!sid || !::IsValidSid(sid) || !::ConvertSidToStringSidW(sid, text.Put()) || !text)
+        return L"";
+    return text.Get();
 }
 
 } // namespace
@@ -123,10 +116,8 @@ const std::wstring& UserHive::ProcessUserSid()
 {
     static const std::wstring sid = [] {
         UniqueHandle token;
-        HANDLE opened = nullptr;
-        if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &opened))
+        if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Put()))
             return std::wstring();
-        token.Reset(opened);
         DWORD size = 0;
         ::GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
         if (size == 0 || size > 4096)
@@ -144,12 +135,8 @@ bool UserHive::IsSidText(const std::wstring& text)
     if (text.size() < 4 || text.size() > kMaxSidChars || text.compare(0, 2, L"S-") != 0 ||
         text.find_first_not_of(L"S-0123456789") != std::wstring::npos)
         return false;
-    PSID sid = nullptr;
-    if (!::ConvertStringSidToSidW(text.c_str(), &sid))
-        return false;
-    const bool same = EqualsIgnoreCase(SidText(sid), text);
-    ::LocalFree(sid);
-    return same;
+    LocalMemory<PSID> sid;
+    return ::ConvertStringSidToSidW(text.c_str(), sid.Put()) && EqualsIgnoreCase(SidText(sid.Get()), text);
 }
 
 std::optional<UserAccount> UserHive::SessionUser()
