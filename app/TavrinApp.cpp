@@ -21,6 +21,7 @@
 #include "net/UpdateCheck.h"
 #include "platform/Module.h"
 #include "platform/Text.h"
+#include "platform/UserHive.h"
 #include "ui/pages/PreWin10Dlg.h"
 #include "ui/skin/ImagePreload.h"
 #include "ui/skin/Skin.h"
@@ -171,6 +172,9 @@ void CTavrinApp::RunInteractive()
     CMFCVisualManager::SetDefaultManager<CMFCVisualManagerWindows>();
     SetRegistryKey(L"Tavrin");
     Tavrin::Platform::DebugLine(L"startup: skin loaded");
+    // Whose settings the run shows is decided once, before the inventories
+    // and the windows read any of them.
+    Tavrin::Platform::UserHive::Current();
 
     // Measured once, before any window exists, on every Windows version.
     // Meanwhile a worker reads the images the main window opens with, so

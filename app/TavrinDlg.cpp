@@ -16,6 +16,7 @@
 #include "platform/GdiHandles.h"
 #include "platform/RegKey.h"
 #include "platform/Text.h"
+#include "platform/UserHive.h"
 #include "res/resource.h"
 #include "ui/pages/PageMessages.h"
 
@@ -74,6 +75,16 @@ BOOL CTavrinDlg::OnInitDialog()
     m_header.reset(LoadImageFile(AfxGetInstanceHandle(), kHeaderImage));
     m_title.SetTextColor(0xFF000000);
     m_title.SetFont(CreateMessageFont(FontSpec::Regular(kTitlePoints), GetDpi()));
+    // An administrator who elevated for the person at the keyboard sees that
+    // person's settings, and must not take them for their own.
+    const Tavrin::Platform::UserHive& user = Tavrin::Platform::UserHive::Current();
+    if (user.IsOtherUser()) {
+        const std::wstring title =
+            kOtherUserTitle + (user.User().name.empty() ? user.User().sid : user.User().name);
+        m_title.SetText(title);
+        // What a screen reader reads.
+        m_title.SetWindowText(title);
+    }
     SetUpButtons();
     // The template lists the buttons column by column; Tab goes in reading order.
     const std::vector<HWND> buttons = SectionButtons();

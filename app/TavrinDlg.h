@@ -32,6 +32,9 @@ public:
     static constexpr wchar_t kRestartQuestion[] =
         L"A system reboot is required to apply your Windows setting changes. Would you like to restart now?";
     static constexpr wchar_t kRestartCaption[] = L"Orvane Tools";
+    // The title when the settings shown are the session user's, not the
+    // process's own user's; the account name follows.
+    static constexpr wchar_t kOtherUserTitle[] = L"Windows 10 Settings for ";
     static constexpr wchar_t kCongratulation[] = L"Congratulations on upgrading to Windows 10!";
     static constexpr wchar_t kFirstRunKey[] = L"Software\\Tavrin";
     static constexpr wchar_t kFirstRunMarker[] = L"notFirstRun";

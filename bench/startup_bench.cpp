@@ -23,6 +23,7 @@
 #include "platform/Module.h"
 #include "platform/RegKey.h"
 #include "platform/UniqueHandle.h"
+#include "platform/UserHive.h"
 
 namespace {
 
@@ -156,9 +157,10 @@ bool PrepareProgramState()
     if (marker.Create(HKEY_LOCAL_MACHINE, L"Software\\Tavrin", KEY_READ | KEY_WRITE) != ERROR_SUCCESS ||
         marker.SetString(L"", L"notFirstRun") != ERROR_SUCCESS)
         return false;
+    // Where the program will look for its profile.
     RegKey profile;
-    return profile.Create(HKEY_CURRENT_USER, L"Software\\Tavrin\\tavrin", KEY_READ | KEY_WRITE) ==
-               ERROR_SUCCESS &&
+    const HKEY user = Tavrin::Platform::UserHive::Current().Root();
+    return user && profile.Create(user, L"Software\\Tavrin\\tavrin", KEY_READ | KEY_WRITE) == ERROR_SUCCESS &&
            profile.SetDword(L"showCompatibility", 1) == ERROR_SUCCESS;
 }
 

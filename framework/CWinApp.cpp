@@ -3,6 +3,7 @@
 #include "framework/CWnd.h"
 #include "platform/Module.h"
 #include "platform/RegKey.h"
+#include "platform/UserHive.h"
 
 namespace {
 CWinApp* g_app = nullptr;
@@ -69,8 +70,9 @@ UINT CWinApp::GetProfileIntW(const wchar_t* section, const wchar_t* entry, int d
 {
     if (m_registryKey.empty())
         return static_cast<UINT>(defaultValue);
+    const HKEY user = Tavrin::Platform::UserHive::Current().Root();
     Tavrin::Platform::RegKey key;
-    if (key.Open(HKEY_CURRENT_USER, ProfileKeyPath(section), KEY_READ) != ERROR_SUCCESS)
+    if (!user || key.Open(user, ProfileKeyPath(section), KEY_READ) != ERROR_SUCCESS)
         return static_cast<UINT>(defaultValue);
     return key.QueryDword(entry).value_or(static_cast<DWORD>(defaultValue));
 }
@@ -79,8 +81,9 @@ BOOL CWinApp::WriteProfileInt(const wchar_t* section, const wchar_t* entry, int 
 {
     if (m_registryKey.empty())
         return FALSE;
+    const HKEY user = Tavrin::Platform::UserHive::Current().Root();
     Tavrin::Platform::RegKey key;
-    if (key.Create(HKEY_CURRENT_USER, ProfileKeyPath(section), KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
+    if (!user || key.Create(user, ProfileKeyPath(section), KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
         return FALSE;
     return key.SetDword(entry, static_cast<DWORD>(value)) == ERROR_SUCCESS;
 }

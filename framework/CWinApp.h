@@ -6,7 +6,9 @@
 class CWnd;
 
 // The application object: instance handle, main window, application name and
-// the per-user profile under HKEY_CURRENT_USER\Software\<key>\<app name>.
+// the per-user profile under Software\<key>\<app name> of the user whose
+// settings the run shows (Tavrin::Platform::UserHive; HKEY_CURRENT_USER
+// unless the session's user is another than the process's).
 class CWinApp {
 public:
     // Without a name the application is named after the program file.

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "platform/RegKey.h"
+#include "platform/UserHive.h"
 
 namespace Tavrin::Core {
 
@@ -46,10 +47,14 @@ Extensions::Extensions() : catalogue(std::begin(kCatalogue), std::end(kCatalogue
 void Extensions::CollectAssociations()
 {
     using Platform::RegKey;
+    // The choices of the user whose settings this run shows, and the
+    // programs as their classes name them.
+    const Platform::UserHive& user = Platform::UserHive::Current();
+    if (!user.Root())
+        return;
     for (const std::wstring& extension : catalogue) {
         RegKey choice;
-        if (choice.Open(HKEY_CURRENT_USER, kFileExtsPath + extension + L"\\UserChoice", kAccess) !=
-            ERROR_SUCCESS)
+        if (choice.Open(user.Root(), kFileExtsPath + extension + L"\\UserChoice", kAccess) != ERROR_SUCCESS)
             continue;
         SavedExtension entry;
         entry.extension = extension;
@@ -58,8 +63,7 @@ void Extensions::CollectAssociations()
         if (entry.progId.empty())
             continue;
         RegKey command;
-        if (command.Open(HKEY_CLASSES_ROOT, entry.progId + L"\\shell\\open\\command", kAccess) !=
-            ERROR_SUCCESS)
+        if (user.OpenClassesKey(command, entry.progId + L"\\shell\\open\\command", kAccess) != ERROR_SUCCESS)
             continue;
         auto openCommand = command.QueryString(L"");
         if (!openCommand)

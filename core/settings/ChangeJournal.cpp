@@ -1,7 +1,5 @@
 #include "core/settings/ChangeJournal.h"
 
-#include <sddl.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -12,6 +10,7 @@
 #include "core/settings/PolicyRegistryKey.h"
 #include "platform/RegKey.h"
 #include "platform/Text.h"
+#include "platform/UserHive.h"
 
 namespace Tavrin::Core {
 
@@ -47,28 +46,6 @@ void FlagProblem(Journal::State state)
         unreadableReported = true;
     }
     pendingProblem = state;
-}
-
-const std::wstring& CurrentUserSid()
-{
-    static const std::wstring sid = [] {
-        std::wstring text;
-        HANDLE token = nullptr;
-        if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
-            return text;
-        DWORD size = 0;
-        ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-        std::vector<BYTE> buffer(size);
-        wchar_t* string = nullptr;
-        if (size && ::GetTokenInformation(token, TokenUser, buffer.data(), size, &size) &&
-            ::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &string)) {
-            text = string;
-            ::LocalFree(string);
-        }
-        ::CloseHandle(token);
-        return text;
-    }();
-    return sid;
 }
 
 std::wstring RootText(const JournalEntry& entry)
@@ -388,21 +365,19 @@ ResolvedPlace Resolve(const JournalEntry& entry, LocalGroupPolicy* policy)
     case RegistryPlace::Root::Machine:
         resolved.root = HKEY_LOCAL_MACHINE;
         break;
-    case RegistryPlace::Root::User:
-        // Another administrator's undo reaches the user's hive while it is
-        // loaded; otherwise the value waits in the journal.
-        if (Platform::EqualsIgnoreCase(entry.userSid, CurrentUserSid()))
-            resolved.root = HKEY_CURRENT_USER;
-        else {
-            RegKey hive;
-            if (hive.Open(HKEY_USERS, entry.userSid, KEY_READ) != ERROR_SUCCESS)
-                break; // not loaded: no root, so not counted as restored
-            resolved.root = HKEY_USERS;
-            resolved.keyPath = entry.userSid + L"\\" + resolved.keyPath;
-            if (!resolved.createdKey.empty())
-                resolved.createdKey = entry.userSid + L"\\" + resolved.createdKey;
-        }
+    case RegistryPlace::Root::User: {
+        // The hive of the user the value belongs to: this run's, the
+        // process's own, or another one while it is loaded; otherwise the
+        // value waits in the journal.
+        const Platform::UserHive::Place hive = Platform::UserHive::Current().PlaceOf(entry.userSid);
+        if (!hive.root)
+            break; // no root, so not counted as restored
+        resolved.root = hive.root;
+        resolved.keyPath = hive.prefix + resolved.keyPath;
+        if (!resolved.createdKey.empty())
+            resolved.createdKey = hive.prefix + resolved.createdKey;
         break;
+    }
     case RegistryPlace::Root::PolicyMachine:
     case RegistryPlace::Root::PolicyUser:
         if (policy)
@@ -533,8 +508,9 @@ LSTATUS BeforeRegistryChange(HKEY root, const RegistryPlace& place, const std::o
     }
     JournalEntry entry;
     entry.place = place;
+    // The user whose hive the change goes to.
     if (place.root == RegistryPlace::Root::User)
-        entry.userSid = CurrentUserSid();
+        entry.userSid = Platform::UserHive::Current().User().sid;
     entry.previous = current;
     const std::wstring name = entry.Name();
 

@@ -33,7 +33,7 @@ inline constexpr REGSAM kJournalView = KEY_WOW64_64KEY;
 struct RegistryPlace {
     enum class Root {
         Machine,       // HKEY_LOCAL_MACHINE
-        User,          // HKEY_CURRENT_USER of the user who made the change
+        User,          // the hive of the user whose settings the run showed (Platform::UserHive)
         PolicyMachine, // the local group policy object, machine section
         PolicyUser,    // the local group policy object, user section
         Other,         // any other key: not journalled
@@ -63,7 +63,7 @@ StoredState ReadState(HKEY root, const std::wstring& keyPath, const std::wstring
 
 struct JournalEntry {
     RegistryPlace place;
-    std::wstring userSid;    // the user whose HKEY_CURRENT_USER it was (Root::User only)
+    std::wstring userSid;    // the user whose hive it was (Root::User only)
     std::wstring createdKey; // the topmost key the change created, empty when the key existed
     StoredState previous;
 

@@ -2,6 +2,7 @@
 
 #include "core/settings/PolicyRegistryKey.h"
 #include "platform/RegKey.h"
+#include "platform/UserHive.h"
 
 namespace Tavrin::Core {
 
@@ -43,9 +44,16 @@ CRegistryProperty<T>::CRegistryProperty(Bind, HKEY root, std::wstring keyPath, s
 
 template <typename T> CRegistryProperty<T>::~CRegistryProperty() = default;
 
+template <typename T> HKEY CRegistryProperty<T>::PlainRoot() const
+{
+    // A per-user value lives in the hive of the user whose settings this run
+    // shows, which is not always the process's own.
+    return m_rootKey == HKEY_CURRENT_USER ? Platform::UserHive::Current().Root() : m_rootKey;
+}
+
 template <typename T> HKEY CRegistryProperty<T>::RootKey() const
 {
-    return m_policyKey ? m_policyKey->Key() : m_rootKey;
+    return m_policyKey ? m_policyKey->Key() : PlainRoot();
 }
 
 template <typename T> RegistryPlace CRegistryProperty<T>::Place() const
@@ -70,7 +78,7 @@ template <typename T> LSTATUS CRegistryProperty<T>::Change(const std::optional<T
     // change alone, so that the save writes back what other tools set since
     // the program started, and the journal keeps the state of that copy.
     std::optional<LocalGroupPolicy> policy;
-    HKEY root = m_rootKey;
+    HKEY root = PlainRoot();
     if (m_policyKey) {
         policy.emplace();
         root = policy->SectionKey(m_policyKey->UserSection());

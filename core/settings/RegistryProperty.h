@@ -45,7 +45,7 @@ public:
         : CRegistryProperty(Bind{}, root, std::move(keyPath), std::move(valueName), binding)
     {
     }
-    // Strings are always the current user's.
+    // Strings are always per-user.
     template <typename U = T, std::enable_if_t<std::is_same_v<U, std::wstring>, int> = 0>
     CRegistryProperty(std::wstring keyPath, std::wstring valueName,
                       PolicyBinding binding = PolicyBinding::None)
@@ -66,9 +66,11 @@ public:
     // Deletes the value, never its key; a missing key is not created.
     LSTATUS DeleteValue();
 
-    // The root the key path is read below: the declared one, or for a
-    // policy-bound property the reading policy object's section (opening the
-    // object when that has not been tried; null when it cannot be had).
+    // The root the key path is read below: the declared one, with
+    // HKEY_CURRENT_USER standing for the hive of the user whose settings
+    // this run shows (Platform::UserHive), or for a policy-bound property the
+    // reading policy object's section (opening the object when that has not
+    // been tried; null when it cannot be had).
     HKEY RootKey() const;
     const std::wstring& KeyPath() const { return m_keyPath; }
     const std::wstring& ValueName() const { return m_valueName; }
@@ -84,6 +86,8 @@ private:
     CRegistryProperty(Bind, HKEY root, std::wstring keyPath, std::wstring valueName, PolicyBinding binding);
     // Writes the value, or deletes it when there is none.
     LSTATUS Change(const std::optional<T>& value);
+    // The declared root as it is now: per-user values below UserHive's root.
+    HKEY PlainRoot() const;
 
     HKEY m_rootKey; // as declared; not used when policy-bound
     std::wstring m_keyPath;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -246,4 +247,57 @@ TEST(LostAssociations, ComparesTheSavedFileWithTheRegistry)
     EXPECT_EQ(made.Ours(after.LostAssociations(file)),
               (std::list<SavedExtension>{{L".WMA", player, L"h4sh", L"player.exe"}}));
     EXPECT_TRUE(after.LostAssociations(folder.File(L"absent.saved")).empty());
+}
+
+// An administrator elevated for the person at the keyboard: the inventory
+// records that person's choices, with the programs their own classes name
+// (then the machine's), and none of the administrator's. Wine has one user:
+// the second user's hives are loaded under HKEY_USERS and named the
+// session's user through the seam.
+TEST(FileAssociationsOfTheSessionUser, ComeFromTheirHiveAndClassesNotTheAdministrators)
+{
+    const std::wstring alice = L"S-1-5-21-1111111111-2222222222-3333333333-1001";
+    Tavrin::Test::LoadedHive hive(alice), classes(alice + L"_Classes");
+    ASSERT_TRUE(hive.Loaded() && classes.Loaded());
+    const auto adminPdf = Unique(L"AdminPdf"), alicePdf = Unique(L"AlicePdf"), zip = Unique(L"Zip");
+    Associations admin; // the process's own user's choices, in HKEY_CURRENT_USER
+    admin.Program(adminPdf, L"admin.exe %1");
+    admin.Program(zip, L"zip.exe %1"); // the machine's classes only
+    admin.Choose(L".pdf", adminPdf.c_str(), L"adminHash");
+    admin.Choose(L".gif", adminPdf.c_str(), L"adminHash");
+    auto write = [](HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& text) {
+        RegKey key;
+        ASSERT_EQ(key.Create(root, path, KEY_WRITE | KEY_WOW64_64KEY), ERROR_SUCCESS);
+        ASSERT_EQ(key.SetString(name, text), ERROR_SUCCESS);
+    };
+    for (const auto& [extension, progId] : {std::pair{L".PDF", alicePdf}, std::pair{L".ZIP", zip}}) {
+        write(HKEY_USERS, alice + L"\\" + kFileExts + extension + L"\\UserChoice", L"Progid", progId);
+        write(HKEY_USERS, alice + L"\\" + kFileExts + extension + L"\\UserChoice", L"Hash", L"aliceHash");
+    }
+    write(HKEY_USERS, alice + L"_Classes\\" + alicePdf + L"\\shell\\open\\command", L"", L"alice.exe %1");
+
+    // In catalogue order: images, documents, archives.
+    const struct {
+        bool aliceAtTheKeyboard;
+        std::list<SavedExtension> expected;
+    } cases[] = {
+        {true,
+         {{L".PDF", alicePdf, L"aliceHash", L"alice.exe %1"}, {L".ZIP", zip, L"aliceHash", L"zip.exe %1"}}},
+        {false,
+         {{L".GIF", adminPdf, L"adminHash", L"admin.exe %1"},
+          {L".PDF", adminPdf, L"adminHash", L"admin.exe %1"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.aliceAtTheKeyboard ? "Alice at the keyboard" : "the administrator's own session");
+        std::optional<Tavrin::Test::SessionUserOverride> session;
+        if (c.aliceAtTheKeyboard)
+            session.emplace(alice, L"Alice");
+        Extensions extensions;
+        extensions.CollectAssociations();
+        std::list<SavedExtension> ours;
+        for (const auto& entry : extensions.current)
+            if (entry.progId == adminPdf || entry.progId == alicePdf || entry.progId == zip)
+                ours.push_back(entry);
+        EXPECT_EQ(ours, c.expected);
+    }
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/settings/ChangeJournal.h"
 #include "core/settings/RegistryProperty.h"
 #include "tests/core/SettingsTestSupport.h"
 
@@ -252,4 +253,25 @@ TEST(RegistryProperty, MachineValuesLandInThe64BitView)
     EXPECT_EQ(other.GetValue(), 0u);
     EXPECT_NE(other.DeleteValue(), ERROR_SUCCESS);
     EXPECT_TRUE(ReadStored(HKEY_LOCAL_MACHINE, scratch.Path(), L"Other", KEY_WOW64_32KEY).IsDword(5));
+}
+
+// A session user whose hive is not loaded: their values are neither read
+// nor written, and none goes into the process's own hive in their stead.
+TEST(RegistryPropertyOfTheSessionUser, WithoutTheirHiveNothingIsReadOrWritten)
+{
+    ClearedJournal journal;
+    ScratchKey scratch;
+    WriteDword(HKEY_CURRENT_USER, scratch.Path(), kValue, 7);
+    WriteString(HKEY_CURRENT_USER, scratch.Path(), L"Value", L"Allow");
+    const std::vector<std::string> before = ExportTree(HKEY_CURRENT_USER, scratch.Path());
+    SessionUserOverride session(L"S-1-5-21-1111111111-2222222222-3333333333-1002", L"Bob");
+    NumberProperty number(HKEY_CURRENT_USER, scratch.Path(), kValue);
+    StringProperty text(scratch.Path(), L"Value");
+    EXPECT_EQ(number.GetValue(), 0u);
+    EXPECT_EQ(text.GetValue(), L"");
+    EXPECT_NE(number.SetValue(1), ERROR_SUCCESS);
+    EXPECT_NE(text.SetValue(L"Deny"), ERROR_SUCCESS);
+    EXPECT_NE(number.DeleteValue(), ERROR_SUCCESS);
+    EXPECT_EQ(ExportTree(HKEY_CURRENT_USER, scratch.Path()), before);
+    EXPECT_FALSE(JournalHoldsEntries());
 }

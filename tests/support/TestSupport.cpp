@@ -2,14 +2,18 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <thread>
 
 #include "platform/Module.h"
 #include "platform/RegKey.h"
+#include "platform/Text.h"
 #include "platform/UniqueHandle.h"
+#include "platform/UserHive.h"
 
 namespace Tavrin::Test {
 
@@ -23,6 +27,71 @@ std::wstring UniqueName(const wchar_t* prefix)
     static std::atomic<unsigned> counter{0};
     return prefix + std::to_wstring(::GetCurrentProcessId()) + L"_" + std::to_wstring(::GetTickCount()) +
            L"_" + std::to_wstring(counter++);
+}
+
+// Loading and unloading a hive need the backup and restore privileges; they
+// are enabled for the call alone, not left so for the rest of the program.
+void EnableHivePrivileges(bool enable)
+{
+    HANDLE opened = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &opened))
+        return;
+    const UniqueHandle token(opened);
+    for (const wchar_t* name : {SE_BACKUP_NAME, SE_RESTORE_NAME}) {
+        TOKEN_PRIVILEGES privilege = {1, {{{}, enable ? static_cast<DWORD>(SE_PRIVILEGE_ENABLED) : 0}}};
+        if (::LookupPrivilegeValueW(nullptr, name, &privilege.Privileges[0].Luid))
+            ::AdjustTokenPrivileges(token.Get(), FALSE, &privilege, 0, nullptr, nullptr);
+    }
+}
+
+std::string Hex(const BYTE* data, DWORD size)
+{
+    std::string text;
+    char pair[4];
+    for (DWORD i = 0; i < size; ++i) {
+        std::snprintf(pair, sizeof(pair), "%02x", data[i]);
+        text += pair;
+    }
+    return text;
+}
+
+void ExportInto(HKEY root, const std::wstring& path, std::vector<std::string>& out)
+{
+    RegKey key;
+    if (key.Open(root, path, KEY_READ) != ERROR_SUCCESS) {
+        out.push_back(Platform::Narrow(path) + ": cannot be opened");
+        return;
+    }
+    DWORD subkeys = 0, longestSubkey = 0, values = 0, longestName = 0, longestData = 0;
+    ::RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, &longestSubkey, nullptr, &values,
+                       &longestName, &longestData, nullptr, nullptr);
+    std::vector<std::string> lines;
+    std::vector<wchar_t> name(longestName + 2);
+    std::vector<BYTE> data(longestData + 2);
+    for (DWORD index = 0; index < values; ++index) {
+        DWORD length = static_cast<DWORD>(name.size()), size = static_cast<DWORD>(data.size()), type = 0;
+        if (::RegEnumValueW(key.Get(), index, name.data(), &length, nullptr, &type, data.data(), &size) !=
+            ERROR_SUCCESS) {
+            lines.push_back(Platform::Narrow(path) + ": value " + std::to_string(index) + " unreadable");
+            continue;
+        }
+        lines.push_back(Platform::Narrow(path) + ": " + Platform::Narrow(std::wstring(name.data(), length)) +
+                        "=" + std::to_string(type) + ":" + Hex(data.data(), size));
+    }
+    std::sort(lines.begin(), lines.end());
+    out.push_back(Platform::Narrow(path) + ":");
+    out.insert(out.end(), lines.begin(), lines.end());
+    std::vector<std::wstring> children;
+    std::vector<wchar_t> child(longestSubkey + 2);
+    for (DWORD index = 0; index < subkeys; ++index) {
+        DWORD length = static_cast<DWORD>(child.size());
+        if (::RegEnumKeyExW(key.Get(), index, child.data(), &length, nullptr, nullptr, nullptr, nullptr) ==
+            ERROR_SUCCESS)
+            children.emplace_back(child.data(), length);
+    }
+    std::sort(children.begin(), children.end());
+    for (const std::wstring& below : children)
+        ExportInto(root, path.empty() ? below : path + L"\\" + below, out);
 }
 
 } // namespace
@@ -213,6 +282,68 @@ ScopedSearchPath::ScopedSearchPath(const std::wstring& front)
 ScopedSearchPath::~ScopedSearchPath()
 {
     ::SetEnvironmentVariableW(L"PATH", m_old.c_str());
+}
+
+LoadedHive::LoadedHive(std::wstring name) : m_name(std::move(name))
+{
+    wchar_t temp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, temp);
+    m_file = Platform::JoinPath(temp, UniqueName(L"hive_"));
+    // An empty key saved to a file is an empty hive.
+    const std::wstring source = L"Software\\TavrinTests\\" + UniqueName(L"hive");
+    RegKey key;
+    if (key.Create(HKEY_CURRENT_USER, source, KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
+        return;
+    EnableHivePrivileges(true);
+    const bool saved = ::RegSaveKeyW(key.Get(), m_file.c_str(), nullptr) == ERROR_SUCCESS;
+    key.Close();
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, source.c_str());
+    m_loaded = saved && ::RegLoadKeyW(HKEY_USERS, m_name.c_str(), m_file.c_str()) == ERROR_SUCCESS;
+    EnableHivePrivileges(false);
+}
+
+LoadedHive::~LoadedHive()
+{
+    if (m_loaded) {
+        EnableHivePrivileges(true);
+        ::RegUnLoadKeyW(HKEY_USERS, m_name.c_str());
+        EnableHivePrivileges(false);
+    }
+    ::DeleteFileW(m_file.c_str());
+}
+
+SessionUserOverride::SessionUserOverride(const std::wstring& sid, const std::wstring& name)
+{
+    Platform::UserHive::SetInteractiveUserLookup([sid, name] {
+        return std::optional<Platform::UserAccount>(Platform::UserAccount{sid, name});
+    });
+}
+
+SessionUserOverride::~SessionUserOverride()
+{
+    Platform::UserHive::SetInteractiveUserLookup({});
+}
+
+std::vector<std::string> ExportTree(HKEY root, const std::wstring& path)
+{
+    std::vector<std::string> lines;
+    ExportInto(root, path, lines);
+    return lines;
+}
+
+std::string ExportDifference(const std::vector<std::string>& before, const std::vector<std::string>& after)
+{
+    std::vector<std::string> first = before, second = after, gone, come;
+    std::sort(first.begin(), first.end());
+    std::sort(second.begin(), second.end());
+    std::set_difference(first.begin(), first.end(), second.begin(), second.end(), std::back_inserter(gone));
+    std::set_difference(second.begin(), second.end(), first.begin(), first.end(), std::back_inserter(come));
+    std::string text;
+    for (const std::string& line : gone)
+        text += "- " + line + "\n";
+    for (const std::string& line : come)
+        text += "+ " + line + "\n";
+    return text;
 }
 
 void DeleteTree(HKEY root, const std::wstring& path, REGSAM view)

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace Tavrin::Test {
 
@@ -104,6 +105,43 @@ public:
 private:
     std::wstring m_old;
 };
+
+// A hive of its own (from an empty file in the temporary folder) loaded
+// under HKEY_USERS\<name> with RegLoadKey, as Windows loads the hive of a
+// user who logs on; unloaded when the object goes, after every handle to it
+// is closed. Loaded() is false when the system refused.
+class LoadedHive {
+public:
+    explicit LoadedHive(std::wstring name);
+    ~LoadedHive();
+    LoadedHive(const LoadedHive&) = delete;
+    LoadedHive& operator=(const LoadedHive&) = delete;
+    bool Loaded() const { return m_loaded; }
+    const std::wstring& Name() const { return m_name; }
+
+private:
+    std::wstring m_name, m_file;
+    bool m_loaded = false;
+};
+
+// Makes the session's interactive user the given account (SID and name)
+// for Platform::UserHive while the object lives, as where an administrator
+// elevated for a standard user; the session is asked again afterwards.
+class SessionUserOverride {
+public:
+    SessionUserOverride(const std::wstring& sid, const std::wstring& name);
+    ~SessionUserOverride();
+    SessionUserOverride(const SessionUserOverride&) = delete;
+    SessionUserOverride& operator=(const SessionUserOverride&) = delete;
+};
+
+// Every key below the root and each of its values with its key, type and
+// bytes, in sorted order, one line each: two exports are equal when nothing
+// below changed.
+std::vector<std::string> ExportTree(HKEY root, const std::wstring& path = L"");
+// The lines only one of two exports has ("- " before, "+ " after), one a
+// line; empty when they are equal.
+std::string ExportDifference(const std::vector<std::string>& before, const std::vector<std::string>& after);
 
 void DeleteTree(HKEY root, const std::wstring& path, REGSAM view = 0);
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
