@@ -31,12 +31,11 @@ template <typename T> using LocalMemory = UniqueResource<NullHandleTraits<T, ::L
 
 // One text of the session's information, read no further than the bytes the
 // call gave and the length a name may have; nothing when it is longer.
-std::optional<std::wstring> SessionText(WTS_INFO_CLASS which)
+std::optional<std::wstring> SessionText(DWORD session, WTS_INFO_CLASS which)
 {
     WtsText buffer;
     DWORD bytes = 0;
-    if (!::WTSQuerySessionInformationW(WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, which, buffer.Put(),
-                                       &bytes) ||
+    if (!::WTSQuerySessionInformationW(WTS_CURRENT_SERVER_HANDLE, session, which, buffer.Put(), &bytes) ||
         !buffer)
         return std::nullopt;
     const size_t chars = bytes / sizeof(wchar_t);
@@ -112,6 +111,18 @@ UserHive::Place UserHive::PlaceOf(const std::wstring& sid) const
     return {HKEY_USERS, sid + L"\\"};
 }
 
+bool UserHive::ProcessIsLocalSystem()
+{
+    return ProcessUserSid() == L"S-1-5-18";
+}
+
+bool UserHive::ReachesPerUserSettings() const
+{
+    // LocalSystem's own profile is nobody's: its per-user settings reach a
+    // person only through the console user's hive.
+    return Root() != nullptr && (m_other || !ProcessIsLocalSystem());
+}
+
 const std::wstring& UserHive::ProcessUserSid()
 {
     static const std::wstring sid = [] {
@@ -141,10 +152,14 @@ bool UserHive::IsSidText(const std::wstring& text)
 
 std::optional<UserAccount> UserHive::SessionUser()
 {
-    const auto user = SessionText(WTSUserName);
-    const auto domain = SessionText(WTSDomainName);
-    // A session without anyone logged on (session 0, a service's) has no
-    // user name.
+    // LocalSystem runs in session 0, a service's, which nobody logs on to:
+    // a deployment tool acts for the user at the console.
+    const DWORD session = ProcessIsLocalSystem() ? ::WTSGetActiveConsoleSessionId() : WTS_CURRENT_SESSION;
+    if (session == 0xFFFFFFFF)
+        return std::nullopt; // no console session at all
+    const auto user = SessionText(session, WTSUserName);
+    const auto domain = SessionText(session, WTSDomainName);
+    // A session without anyone logged on has no user name.
     if (!user || user->empty() || !domain)
         return std::nullopt;
     const std::wstring account = domain->empty() ? *user : *domain + L"\\" + *user;

@@ -63,6 +63,12 @@ public:
 
     // The user of the process's token ("" when it cannot be read).
     static const std::wstring& ProcessUserSid();
+    // A task, service or installer's process: its session is the services'
+    // own, and the user it acts for is the one at the console.
+    static bool ProcessIsLocalSystem();
+    // Whether per-user values reach a person: false when the user's hive
+    // does not open, or when LocalSystem finds nobody at the console.
+    bool ReachesPerUserSettings() const;
     // Whether the text is a SID in string form, as the system writes it
     // (and so a single key name below HKEY_USERS).
     static bool IsSidText(const std::wstring& text);
@@ -74,9 +80,10 @@ public:
     using InteractiveUserLookup = std::function<std::optional<UserAccount>()>;
     static void SetInteractiveUserLookup(InteractiveUserLookup lookup);
 
-    // The interactive user of the process's own session, as the session
-    // names it, with the SID its name stands for; nothing where the session
-    // has none or it cannot be resolved.
+    // The interactive user of the process's own session (for LocalSystem,
+    // of the console's), as the session names it, with the SID its name
+    // stands for; nothing where the session has none or it cannot be
+    // resolved.
     static std::optional<UserAccount> SessionUser();
 
     explicit UserHive(const std::optional<UserAccount>& interactive);

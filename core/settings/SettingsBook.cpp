@@ -1,7 +1,5 @@
 #include "core/settings/SettingsBook.h"
 
-#include <wtsapi32.h>
-
 #include <cstdio>
 #include <type_traits>
 #include <utility>
@@ -9,38 +7,11 @@
 #include "core/settings/ChangeJournal.h"
 #include "core/settings/RestorePoint.h"
 #include "platform/Text.h"
-#include "platform/UniqueHandle.h"
+#include "platform/UserHive.h"
 
 namespace Tavrin::Core {
 
 namespace {
-
-bool RunsAsLocalSystem()
-{
-    HANDLE raw = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw))
-        return false;
-    const Platform::UniqueHandle token(raw);
-    alignas(TOKEN_USER) BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    DWORD size = 0;
-    if (!::GetTokenInformation(token.Get(), TokenUser, buffer, sizeof(buffer), &size))
-        return false;
-    return ::IsWellKnownSid(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, WinLocalSystemSid) != FALSE;
-}
-
-bool SomeoneAtTheConsole()
-{
-    const DWORD session = ::WTSGetActiveConsoleSessionId();
-    if (session == 0xFFFFFFFF)
-        return false;
-    wchar_t* name = nullptr;
-    DWORD bytes = 0;
-    if (!::WTSQuerySessionInformationW(WTS_CURRENT_SERVER_HANDLE, session, WTSUserName, &name, &bytes))
-        return false;
-    const bool someone = name && *name;
-    ::WTSFreeMemory(name);
-    return someone;
-}
 
 template <typename Model> void AddRows(SettingsBook::Page page, std::vector<SettingsBook::Row>& rows)
 {
@@ -69,7 +40,7 @@ std::string Failure(const char* name, LSTATUS status)
 
 bool PerUserRowsReachable()
 {
-    return !RunsAsLocalSystem() || SomeoneAtTheConsole();
+    return Platform::UserHive::Current().ReachesPerUserSettings();
 }
 
 const std::vector<SettingsBook::Row>& SettingsBook::Rows()

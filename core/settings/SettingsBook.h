@@ -27,9 +27,9 @@ struct ApplyOutcome {
     bool restartNeeded = false;       // a changed row's click asks for a restart
 };
 
-// Whether the per-user rows (values under HKEY_CURRENT_USER) have a person
-// to go to. Only LocalSystem, the account deployment tools run as, can find
-// itself without one: with nobody logged on at the console it has only its
+// Whether the per-user rows have a person to go to (see
+// Platform::UserHive): LocalSystem, the account deployment tools run as,
+// acts for the user at the console, and with nobody there it has only its
 // own profile, which no one sees.
 bool PerUserRowsReachable();
 

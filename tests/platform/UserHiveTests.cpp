@@ -57,6 +57,8 @@ TEST(UserHiveSession, OnlyAnotherUsersSidMovesTheRootToTheirLoadedHive)
         EXPECT_EQ(current.IsOtherUser(), other);
         EXPECT_EQ(current.User().sid, other ? c.session->sid : UserHive::ProcessUserSid());
         EXPECT_EQ(current.User().name, c.name);
+        // Not LocalSystem here: the settings reach a person wherever a hive is open.
+        EXPECT_EQ(current.ReachesPerUserSettings(), c.root != RootIs::None);
         if (c.root == RootIs::HerHive) {
             EXPECT_NE(current.Root(), nullptr);
             EXPECT_EQ(current.PlaceOf(alice).root, current.Root());
