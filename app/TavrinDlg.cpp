@@ -24,11 +24,6 @@ namespace {
 
 using Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT;
 
-void DebugLine(const std::wstring& line)
-{
-    ::OutputDebugStringW(line.c_str());
-}
-
 bool* ApplicationRestartFlag()
 {
     auto* app = dynamic_cast<CTavrinApp*>(AfxGetApp());
@@ -59,12 +54,8 @@ void CTavrinDlg::DoDataExchange()
 {
     BindControl(IDC_TITLE, m_title);
     BindControl(IDC_ISSUES_NOTE, m_issuesNote);
-    BindControl(IDC_BTN_PRIVACY, m_privacyButton);
-    BindControl(IDC_BTN_LOCATION, m_locationButton);
-    BindControl(IDC_BTN_SECURITY, m_securityButton);
-    BindControl(IDC_BTN_THEMES, m_themesButton);
-    BindControl(IDC_BTN_RECLAMATION, m_reclamationButton);
-    BindControl(IDC_BTN_COMPATIBILITY, m_compatibilityButton);
+    for (const Section& section : Sections())
+        BindControl(section.info->buttonId, *section.button);
 }
 
 BOOL CTavrinDlg::OnInitDialog()
@@ -73,7 +64,7 @@ BOOL CTavrinDlg::OnInitDialog()
     SetIcon(m_icon, TRUE);
     SetIcon(m_icon, FALSE);
     m_header.reset(LoadImageFile(AfxGetInstanceHandle(), kHeaderImage));
-    m_title.SetTextColor(0xFF000000);
+    m_title.SetTextColor(PageColors::kBlackText);
     m_title.SetFont(CreateMessageFont(FontSpec::Regular(kTitlePoints), GetDpi()));
     // An administrator who elevated for the person at the keyboard sees that
     // person's settings, and must not take them for their own.
@@ -96,7 +87,6 @@ BOOL CTavrinDlg::OnInitDialog()
     SetUpIssuesNote();
     PlaceUndoLink();
     UpdateUndoLink(true);
-    DebugLine(L"running win10 check\n");
     if (m_result && m_result->windowsVersion == Tavrin::Core::WindowsVersionCode::Windows10)
         RunFirstRunCheck();
     ReportJournalProblem();
@@ -106,8 +96,8 @@ BOOL CTavrinDlg::OnInitDialog()
 std::vector<std::wstring> CTavrinDlg::ImagesReadAtStart()
 {
     std::vector<std::wstring> paths = {kHeaderImage};
-    for (const wchar_t* stem : kButtonImageStems)
-        paths.push_back(ButtonImagePath(stem, L".png"));
+    for (const SectionInfo& section : kSections)
+        paths.push_back(ButtonImagePath(section.imageStem, L".png"));
     for (const std::wstring& path : CCompatibilityDlg::ImagesReadAtCreation())
         paths.push_back(path);
     return paths;
@@ -120,34 +110,22 @@ std::wstring CTavrinDlg::ButtonImagePath(const wchar_t* stem, const wchar_t* suf
 
 void CTavrinDlg::SetUpButtons()
 {
-    CThemeButton* buttons[] = {&m_privacyButton, &m_locationButton,    &m_securityButton,
-                               &m_themesButton,  &m_reclamationButton, &m_compatibilityButton};
-    static_assert(std::size(buttons) == std::size(kButtonImageStems));
-    for (size_t i = 0; i < std::size(buttons); ++i) {
-        const wchar_t* stem = kButtonImageStems[i];
-        buttons[i]->SetImages(ButtonImagePath(stem, L".png"), ButtonImagePath(stem, L"_over.png"),
-                              ButtonImagePath(stem, L".png"), L"");
-        buttons[i]->SizeToImage();
+    for (const Section& section : Sections()) {
+        const wchar_t* stem = section.info->imageStem;
+        section.button->SetImages(ButtonImagePath(stem, L".png"), ButtonImagePath(stem, L"_over.png"),
+                                  ButtonImagePath(stem, L".png"), L"");
+        section.button->SizeToImage();
     }
 }
 
 void CTavrinDlg::CreatePages()
 {
-    const struct {
-        CDialogEx& page;
-        UINT templateId;
-        const wchar_t* line;
-    } pages[] = {
-        {m_securityPage, IDD_SECURITY, L"startup: security page created"},
-        {m_privacyPage, IDD_PRIVACY, L"startup: privacy page created"},
-        {m_locationPage, IDD_LOCATION, L"startup: location page created"},
-        {m_themePage, IDD_THEME, L"startup: theme page created"},
-        {m_compatibilityPage, IDD_COMPATIBILITY, L"startup: compatibility page created"},
-        {m_reclamationPage, IDD_RECLAMATION, L"startup: reclamation page created"},
-    };
-    for (const auto& entry : pages) {
-        entry.page.Create(entry.templateId, this);
-        Tavrin::Platform::DebugLine(entry.line);
+    std::array<Section, 6> sections = Sections();
+    std::sort(sections.begin(), sections.end(),
+              [](const Section& a, const Section& b) { return a.info->creationRank < b.info->creationRank; });
+    for (const Section& section : sections) {
+        section.page->Create(section.info->templateId, this);
+        Tavrin::Platform::DebugLine(section.info->createdLine);
     }
 }
 
@@ -174,7 +152,7 @@ void CTavrinDlg::SetUpIssuesNote()
                 L" to review in Devices & App Compatibility";
     }
     m_issuesNote.SetText(text);
-    m_issuesNote.SetTextColor(0xFFFF0000);
+    m_issuesNote.SetTextColor(PageColors::kWarningText);
     m_issuesNote.SetFont(CreateMessageFont(FontSpec::Regular(kIssuesNotePoints), GetDpi()));
 }
 
@@ -183,14 +161,12 @@ void CTavrinDlg::OnDpiChanged()
     m_title.SetFont(CreateMessageFont(FontSpec::Regular(kTitlePoints), GetDpi()));
     if (m_showIssuesNote)
         m_issuesNote.SetFont(CreateMessageFont(FontSpec::Regular(kIssuesNotePoints), GetDpi()));
-    for (CThemeButton* button : {&m_privacyButton, &m_locationButton, &m_securityButton, &m_themesButton,
-                                 &m_reclamationButton, &m_compatibilityButton})
-        button->SizeToImage();
     // The page on show covers the client area at its new size.
-    for (CWnd* page : std::initializer_list<CWnd*>{&m_privacyPage, &m_securityPage, &m_locationPage,
-                                                   &m_themePage, &m_compatibilityPage, &m_reclamationPage})
-        if (page->GetSafeHwnd())
-            page->MoveWindow(GetClientRect(), page->IsWindowVisible());
+    for (const Section& section : Sections()) {
+        section.button->SizeToImage();
+        if (section.page->GetSafeHwnd())
+            section.page->MoveWindow(GetClientRect(), section.page->IsWindowVisible());
+    }
 }
 
 size_t CTavrinDlg::CountCompatibilityIssues(size_t* unreadable) const
@@ -217,7 +193,7 @@ void CTavrinDlg::RunFirstRunCheck()
     Tavrin::Platform::RegKey key;
     LSTATUS status = key.Create(HKEY_LOCAL_MACHINE, kFirstRunKey, KEY_ALL_ACCESS);
     if (status != ERROR_SUCCESS) {
-        DebugLine(L"error opening firstrun reg key\n");
+        Tavrin::Platform::DebugLine(L"first run: the marker key cannot be opened");
         return;
     }
 
@@ -227,17 +203,16 @@ void CTavrinDlg::RunFirstRunCheck()
     status = key.QueryFixedText(L"", 16, text);
     bool firstRun = true;
     if (status != ERROR_SUCCESS) {
-        DebugLine(L"error reading firstrun reg key: " + std::to_wstring(status) + L"\n");
+        Tavrin::Platform::DebugLine(L"first run: the marker cannot be read, status " +
+                                    std::to_wstring(status));
     } else {
-        DebugLine(L"regData: " + text + L"\n");
         firstRun = text != kFirstRunMarker;
     }
     if (firstRun && key.SetString(L"", kFirstRunMarker) != ERROR_SUCCESS)
-        DebugLine(L"error saving firstrun reg key\n");
+        Tavrin::Platform::DebugLine(L"first run: the marker cannot be saved");
     key.Close();
 
     if (firstRun) {
-        DebugLine(L"showing first run workflow\n");
         MessageBox(kCongratulation, nullptr, MB_OK);
     }
 }
@@ -274,7 +249,7 @@ LRESULT CTavrinDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CTLCOLORSTATIC:
         // The link sits on the white part of the home view.
         if (reinterpret_cast<HWND>(lParam) == ::GetDlgItem(m_hWnd, IDC_UNDO_LINK)) {
-            ::SetBkColor(reinterpret_cast<HDC>(wParam), RGB(0xFF, 0xFF, 0xFF));
+            ::SetBkColor(reinterpret_cast<HDC>(wParam), ToColorRef(PageColors::kWhite));
             return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
         }
         break;
@@ -292,14 +267,23 @@ LRESULT CTavrinDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     return CBaseWnd::WindowProc(message, wParam, lParam);
 }
 
+const CTavrinDlg::SectionInfo CTavrinDlg::kSections[6] = {
+    {IDC_BTN_PRIVACY, L"privacy", IDD_PRIVACY, 1, L"startup: privacy page created"},
+    {IDC_BTN_LOCATION, L"location", IDD_LOCATION, 2, L"startup: location page created"},
+    {IDC_BTN_SECURITY, L"security", IDD_SECURITY, 0, L"startup: security page created"},
+    {IDC_BTN_THEMES, L"themes", IDD_THEME, 3, L"startup: theme page created"},
+    {IDC_BTN_RECLAMATION, L"reclamation", IDD_RECLAMATION, 5, L"startup: reclamation page created"},
+    {IDC_BTN_COMPATIBILITY, L"compatibility", IDD_COMPATIBILITY, 4, L"startup: compatibility page created"},
+};
+
 std::array<CTavrinDlg::Section, 6> CTavrinDlg::Sections()
 {
-    return {{{&m_privacyButton, &m_privacyPage},
-             {&m_locationButton, &m_locationPage},
-             {&m_securityButton, &m_securityPage},
-             {&m_themesButton, &m_themePage},
-             {&m_reclamationButton, &m_reclamationPage},
-             {&m_compatibilityButton, &m_compatibilityPage}}};
+    return {{{&m_privacyButton, &m_privacyPage, &kSections[0]},
+             {&m_locationButton, &m_locationPage, &kSections[1]},
+             {&m_securityButton, &m_securityPage, &kSections[2]},
+             {&m_themesButton, &m_themePage, &kSections[3]},
+             {&m_reclamationButton, &m_reclamationPage, &kSections[4]},
+             {&m_compatibilityButton, &m_compatibilityPage, &kSections[5]}}};
 }
 
 std::vector<HWND> CTavrinDlg::SectionButtons()
@@ -367,9 +351,8 @@ void CTavrinDlg::ShowHomeView(bool show)
     const int command = show ? SW_SHOW : SW_HIDE;
     m_title.ShowWindow(command);
     m_issuesNote.ShowWindow(show && m_showIssuesNote ? SW_SHOW : SW_HIDE);
-    for (CThemeButton* button : {&m_privacyButton, &m_locationButton, &m_securityButton, &m_themesButton,
-                                 &m_reclamationButton, &m_compatibilityButton})
-        button->ShowWindow(command);
+    for (const Section& section : Sections())
+        section.button->ShowWindow(command);
     UpdateUndoLink(show);
 }
 
@@ -382,12 +365,13 @@ void CTavrinDlg::PlaceUndoLink()
     if (!link)
         return;
     Tavrin::Platform::WindowDc dc(link);
-    HGDIOBJ previous =
-        ::SelectObject(dc.Get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(link, WM_GETFONT, 0, 0)));
     SIZE text = {};
-    const std::wstring shown = L"Undo all changes made by Tavrin";
-    ::GetTextExtentPoint32W(dc.Get(), shown.c_str(), static_cast<int>(shown.size()), &text);
-    ::SelectObject(dc.Get(), previous);
+    {
+        const Tavrin::Platform::SelectedObject font(
+            dc.Get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(link, WM_GETFONT, 0, 0)));
+        const std::wstring shown = L"Undo all changes made by Tavrin";
+        ::GetTextExtentPoint32W(dc.Get(), shown.c_str(), static_cast<int>(shown.size()), &text);
+    }
     RECT button = {}, title = {};
     ::GetWindowRect(m_securityButton.GetSafeHwnd(), &button);
     ::GetWindowRect(m_title.GetSafeHwnd(), &title);
@@ -459,9 +443,8 @@ void CTavrinDlg::OnUndoDone(LPARAM result)
 
 void CTavrinDlg::OnPageDone()
 {
-    for (CWnd* page : std::initializer_list<CWnd*>{&m_privacyPage, &m_securityPage, &m_locationPage,
-                                                   &m_themePage, &m_compatibilityPage, &m_reclamationPage})
-        page->ShowWindow(SW_HIDE);
+    for (const Section& section : Sections())
+        section.page->ShowWindow(SW_HIDE);
     ShowHomeView(true);
     FocusControl(m_openedFrom ? m_openedFrom->GetSafeHwnd() : m_privacyButton.GetSafeHwnd());
     AskForRestart();

@@ -102,9 +102,18 @@ private:
     static constexpr int kTitlePoints = 14;
     static constexpr int kIssuesNotePoints = 12;
     static constexpr wchar_t kHeaderImage[] = L"images/headers/tools-title.PNG";
-    // The section buttons in the order of SetUpButtons.
-    static constexpr const wchar_t* kButtonImageStems[] = {L"privacy", L"location",    L"security",
-                                                           L"themes",  L"reclamation", L"compatibility"};
+    // What the home view knows of each section, in the reading order of
+    // its buttons: the button's control and images, the page's template,
+    // the place of the page in the order the pages are made (which is the
+    // order of their windows) and the line the start-up trace then writes.
+    struct SectionInfo {
+        UINT buttonId;
+        const wchar_t* imageStem;
+        UINT templateId;
+        size_t creationRank;
+        const wchar_t* createdLine;
+    };
+    static const SectionInfo kSections[6];
 
     static std::wstring ButtonImagePath(const wchar_t* stem, const wchar_t* suffix);
 
@@ -115,7 +124,8 @@ private:
     // A section: its button on the home view and the page it opens.
     struct Section {
         CThemeButton* button;
-        CWnd* page;
+        CDialogEx* page;
+        const SectionInfo* info;
     };
     // The sections in the reading order of their buttons.
     std::array<Section, 6> Sections();

@@ -18,6 +18,8 @@ constexpr Gdiplus::ARGB kPreUpgrade = 0xFF04234F;
 constexpr Gdiplus::ARGB kWhite = 0xFFFFFFFF;
 // Titles and texts on the white panels.
 constexpr Gdiplus::ARGB kBlackText = 0xFF000000;
+// The home view's note of what the record found to review.
+constexpr Gdiplus::ARGB kWarningText = 0xFFFF0000;
 } // namespace PageColors
 
 // Draws `image` with its top-left corner at (x, y) in its size at `dpi`.
