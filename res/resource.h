@@ -1,5 +1,7 @@
 #pragma once
 // Resource identifiers shared by the program, its resource script and the tests.
+// Their columns stay as resource editors write them.
+// clang-format off
 
 #define IDR_MAINFRAME                     5
 

@@ -27,6 +27,7 @@ print_timings() {
 
 "$top/tools/setup.sh"
 stage_done setup
+"$top/tools/format-check.sh"
 TAVRIN_TARGETS=i686 "$top/tools/build.sh"
 stage_done "build i686"
 TAVRIN_TARGETS=x86_64 "$top/tools/build.sh"

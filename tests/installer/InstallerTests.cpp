@@ -15,8 +15,8 @@
 #include "net/Scheduler.h"
 #include "platform/ComPtr.h"
 #include "tests/support/NetTestSupport.h"
-#include "tests/support/TaskTestSupport.h"
 #include "tests/support/ProgramTestSupport.h"
+#include "tests/support/TaskTestSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WindowTestSupport.h"
 

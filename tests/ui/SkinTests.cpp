@@ -4,9 +4,9 @@
 #include <climits>
 #include <cstdlib>
 #include <iterator>
-#include <vector>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/Module.h"
 #include "res/resource.h"

@@ -8,8 +8,8 @@
 #include "ui/controls/CButtonHeader.h"
 #include "ui/controls/CScrollHelper.h"
 #include "ui/controls/CThemeLabel.h"
-#include "ui/skin/LazyImage.h"
 #include "ui/controls/CVirtualListCtrl.h"
+#include "ui/skin/LazyImage.h"
 
 // The "Device & App Compatibility" page of the main window: what the
 // upgrade lost compared with the inventories saved before it, in three

@@ -1,8 +1,8 @@
 #pragma once
 #include <list>
-#include <vector>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/compat/CompatibilityResult.h"
 #include "framework/CButton.h"
