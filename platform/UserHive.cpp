@@ -154,9 +154,12 @@ std::optional<UserAccount> UserHive::SessionUser()
 {
     // LocalSystem runs in session 0, a service's, which nobody logs on to:
     // a deployment tool acts for the user at the console.
-    const DWORD session = ProcessIsLocalSystem() ? ::WTSGetActiveConsoleSessionId() : WTS_CURRENT_SESSION;
-    if (session == 0xFFFFFFFF)
-        return std::nullopt; // no console session at all
+    DWORD session = WTS_CURRENT_SESSION;
+    if (ProcessIsLocalSystem()) {
+        session = ::WTSGetActiveConsoleSessionId();
+        if (session == 0xFFFFFFFF)
+            return std::nullopt; // no console session at all
+    }
     const auto user = SessionText(session, WTSUserName);
     const auto domain = SessionText(session, WTSDomainName);
     // A session without anyone logged on has no user name.

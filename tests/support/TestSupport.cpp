@@ -160,6 +160,8 @@ ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs, const
     std::atomic<bool> ended{false};
     std::thread reader([&] {
         char buffer[4096];
+        constexpr DWORD kQuietMs = 200;
+        DWORD quietSince = 0; // since when, after the end, nothing came; 0 before
         for (;;) {
             DWORD available = 0;
             if (!::PeekNamedPipe(readEnd.Get(), nullptr, 0, nullptr, &available, nullptr)) {
@@ -172,11 +174,17 @@ ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs, const
                 break;
             }
             if (available == 0) {
-                if (ended)
+                // What the program wrote just before it ended may reach the
+                // pipe a moment later under a busy Wine: the pipe has to
+                // stay quiet for a while before it counts as read.
+                if (ended && !quietSince)
+                    quietSince = ::GetTickCount() | 1;
+                else if (ended && ::GetTickCount() - quietSince >= kQuietMs)
                     break;
                 ::Sleep(10);
                 continue;
             }
+            quietSince = 0;
             DWORD read = 0;
             if (!::ReadFile(readEnd.Get(), buffer, available < sizeof(buffer) ? available : sizeof(buffer),
                             &read, nullptr) ||
