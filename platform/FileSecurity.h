@@ -7,7 +7,7 @@
 
 namespace Tavrin::Platform {
 
-using LocalMemory = UniqueResource<NullHandleTraits<HLOCAL, ::LocalFree>>;
+using LocalMemory = LocalMemoryOf<HLOCAL>;
 
 // A self-relative security descriptor made from SDDL text; empty when the
 // text is not valid.

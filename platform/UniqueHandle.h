@@ -71,6 +71,10 @@ struct KernelHandleTraits {
 };
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 
+// Memory a system call allocated with LocalAlloc, held as the pointer type
+// the call hands out (wchar_t* for a SID's text, PSID, HLOCAL).
+template <typename T> using LocalMemoryOf = UniqueResource<NullHandleTraits<T, ::LocalFree>>;
+
 using UniqueFindHandle = UniqueResource<InvalidValueHandleTraits<HANDLE, ::FindClose>>;
 using UniqueModule = UniqueResource<NullHandleTraits<HMODULE, ::FreeLibrary>>;
 

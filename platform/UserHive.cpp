@@ -27,7 +27,6 @@ std::unique_ptr<UserHive> decision;
 UserHive::InteractiveUserLookup lookupForTests;
 
 using WtsText = UniqueResource<NullHandleTraits<wchar_t*, ::WTSFreeMemory>>;
-template <typename T> using LocalMemory = UniqueResource<NullHandleTraits<T, ::LocalFree>>;
 
 // One text of the session's information, read no further than the bytes the
 // call gave and the length a name may have; nothing when it is longer.
@@ -48,7 +47,7 @@ std::optional<std::wstring> SessionText(DWORD session, WTS_INFO_CLASS which)
 
 std::wstring SidText(PSID sid)
 {
-    LocalMemory<wchar_t*> text;
+    LocalMemoryOf<wchar_t*> text;
     if (!sid || !::IsValidSid(sid) || !::ConvertSidToStringSidW(sid, text.Put()) || !text)
         return L"";
     return text.Get();
@@ -146,7 +145,7 @@ bool UserHive::IsSidText(const std::wstring& text)
     if (text.size() < 4 || text.size() > kMaxSidChars || text.compare(0, 2, L"S-") != 0 ||
         text.find_first_not_of(L"S-0123456789") != std::wstring::npos)
         return false;
-    LocalMemory<PSID> sid;
+    LocalMemoryOf<PSID> sid;
     return ::ConvertStringSidToSidW(text.c_str(), sid.Put()) && EqualsIgnoreCase(SidText(sid.Get()), text);
 }
 
