@@ -6,6 +6,7 @@
 #include <cwctype>
 
 #include "platform/Text.h"
+#include "platform/UniqueHandle.h"
 
 using Tavrin::Platform::EqualsIgnoreCase;
 using Tavrin::Platform::TrimWhiteSpace;
@@ -23,12 +24,11 @@ std::vector<std::wstring> SplitArguments(const std::wstring& text)
     // A first argument would be read as a program's name, by other rules.
     const std::wstring line = L"x " + text;
     int count = 0;
-    wchar_t** split = ::CommandLineToArgvW(line.c_str(), &count);
+    const Tavrin::Platform::LocalMemoryOf<wchar_t**> split(::CommandLineToArgvW(line.c_str(), &count));
     if (!split)
         return arguments;
     for (int i = 1; i < count; ++i)
-        arguments.push_back(split[i]);
-    ::LocalFree(split);
+        arguments.push_back(split.Get()[i]);
     return arguments;
 }
 
