@@ -15,6 +15,7 @@
 #include "app/TavrinDlg.h"
 #include "framework/CMFCVisualManager.h"
 #include "res/resource.h"
+#include "tests/app/MainWindowSupport.h"
 #include "tests/core/SettingsTestSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WindowTestSupport.h"
@@ -77,11 +78,9 @@ class MainWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(theSkin.Load(BinFolder() + L"\\ui.xml", ::GetModuleHandleW(nullptr)));
-        CMFCVisualManager::SetDefaultManager<CMFCVisualManagerWindows>();
-        app.m_appName = kAppName;
-        app.SetRegistryKey(L"Tavrin");
-        result.windowsVersion = Tavrin::Core::WindowsVersionCode::Windows10;
+        PrepareMainWindow(app, kAppName, result);
+        if (HasFatalFailure())
+            return;
         // The saved inventory files are looked for in the current folder.
         wchar_t current[MAX_PATH] = {};
         ::GetCurrentDirectoryW(MAX_PATH, current);

@@ -12,6 +12,7 @@
 #include "framework/CMFCVisualManager.h"
 #include "platform/Text.h"
 #include "res/resource.h"
+#include "tests/app/MainWindowSupport.h"
 #include "tests/core/SettingsTestSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WindowTestSupport.h"
@@ -57,12 +58,10 @@ class OtherUser : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(theSkin.Load(BinFolder() + L"\\ui.xml", ::GetModuleHandleW(nullptr)));
-        CMFCVisualManager::SetDefaultManager<CMFCVisualManagerWindows>();
-        app.m_appName = kAppName;
-        app.SetRegistryKey(L"Tavrin");
+        PrepareMainWindow(app, kAppName, result);
+        if (HasFatalFailure())
+            return;
         WriteString(HKEY_LOCAL_MACHINE, L"Software\\Tavrin", L"", L"notFirstRun");
-        result.windowsVersion = Tavrin::Core::WindowsVersionCode::Windows10;
         Tavrin::Core::RunRestorePoint::Instance().SetCall({});
         // The administrator's own values: none, but a denied camera.
         ClearCatalogue(restorer, privacy);

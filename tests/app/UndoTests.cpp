@@ -17,6 +17,7 @@
 #include "platform/RegKey.h"
 #include "platform/Text.h"
 #include "res/resource.h"
+#include "tests/app/MainWindowSupport.h"
 #include "tests/core/SettingsTestSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WindowTestSupport.h"
@@ -217,13 +218,11 @@ class UndoEverything : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(theSkin.Load(BinFolder() + L"\\ui.xml", ::GetModuleHandleW(nullptr)));
-        CMFCVisualManager::SetDefaultManager<CMFCVisualManagerWindows>();
-        app.m_appName = kAppName;
-        app.SetRegistryKey(L"Tavrin");
+        PrepareMainWindow(app, kAppName, result);
+        if (HasFatalFailure())
+            return;
         WriteDword(HKEY_CURRENT_USER, kProfileKey, L"showCompatibility", 1);
         WriteString(HKEY_LOCAL_MACHINE, L"Software\\Tavrin", L"", L"notFirstRun");
-        result.windowsVersion = Tavrin::Core::WindowsVersionCode::Windows10;
         Tavrin::Core::RunRestorePoint::Instance().SetCall({});
         Prepare();
         before = Export();
