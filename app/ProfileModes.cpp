@@ -81,14 +81,7 @@ int Report(const ApplyOutcome& outcome, bool resets)
     for (const std::string& skipped : outcome.skipped)
         std::fprintf(stderr, "Skipped, nobody is logged on to receive this per-user setting: %s\n",
                      skipped.c_str());
-    if (resets)
-        std::printf("Pages reset to Windows defaults: %u; not reset: %u\n", outcome.changed,
-                    static_cast<unsigned>(outcome.failed.size()));
-    else
-        std::printf("Settings changed: %u; already set: %u; not written: %u; skipped: %u%s\n",
-                    outcome.changed, outcome.alreadySet, static_cast<unsigned>(outcome.failed.size()),
-                    static_cast<unsigned>(outcome.skipped.size()),
-                    outcome.restartNeeded ? "; restart Windows for them to take effect" : "");
+    std::printf("%s\n", Tavrin::Core::OutcomeSummary(outcome, resets).c_str());
     if (!outcome.failed.empty() || !outcome.skipped.empty())
         return ProfileExit::kSomeNotWritten;
     return outcome.restartNeeded ? ProfileExit::kRestartNeeded : ProfileExit::kDone;

@@ -17,6 +17,7 @@
 #include "platform/RegKey.h"
 #include "platform/Text.h"
 #include "platform/UserHive.h"
+#include "platform/WorkerThread.h"
 #include "res/resource.h"
 #include "ui/pages/PageMessages.h"
 
@@ -85,7 +86,7 @@ BOOL CTavrinDlg::OnInitDialog()
     CreatePages();
     Tavrin::Platform::DebugLine(L"startup: pages created");
     SetUpIssuesNote();
-    PlaceUndoLink();
+    PlaceLinks();
     UpdateUndoLink(true);
     if (m_result && m_result->windowsVersion == Tavrin::Core::WindowsVersionCode::Windows10)
         RunFirstRunCheck();
@@ -234,9 +235,12 @@ BOOL CTavrinDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result)
 {
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
     // A click on the link, or Enter while it has the focus.
-    if (header && header->idFrom == IDC_UNDO_LINK &&
+    if (header && (header->idFrom == IDC_UNDO_LINK || header->idFrom == IDC_PROFILES_LINK) &&
         (header->code == NM_CLICK || header->code == NM_RETURN)) {
-        OnUndoLink();
+        if (header->idFrom == IDC_UNDO_LINK)
+            OnUndoLink();
+        else
+            OnProfilesLink();
         *result = 0;
         return TRUE;
     }
@@ -247,8 +251,9 @@ LRESULT CTavrinDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_CTLCOLORSTATIC:
-        // The link sits on the white part of the home view.
-        if (reinterpret_cast<HWND>(lParam) == ::GetDlgItem(m_hWnd, IDC_UNDO_LINK)) {
+        // The links sit on the white part of the home view.
+        if (reinterpret_cast<HWND>(lParam) == ::GetDlgItem(m_hWnd, IDC_UNDO_LINK) ||
+            reinterpret_cast<HWND>(lParam) == ::GetDlgItem(m_hWnd, IDC_PROFILES_LINK)) {
             ::SetBkColor(reinterpret_cast<HDC>(wParam), ToColorRef(PageColors::kWhite));
             return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
         }
@@ -353,32 +358,38 @@ void CTavrinDlg::ShowHomeView(bool show)
     m_issuesNote.ShowWindow(show && m_showIssuesNote ? SW_SHOW : SW_HIDE);
     for (const Section& section : Sections())
         section.button->ShowWindow(command);
+    ::ShowWindow(::GetDlgItem(m_hWnd, IDC_PROFILES_LINK), command);
     UpdateUndoLink(show);
 }
 
-void CTavrinDlg::PlaceUndoLink()
+void CTavrinDlg::PlaceLinks()
 {
-    // The buttons take the size of their images, so the place of the link
-    // is taken from them: on the title's line, its end under the end of the
-    // top row, as wide as its text, so that no part of it covers anything.
-    HWND link = ::GetDlgItem(m_hWnd, IDC_UNDO_LINK);
-    if (!link)
-        return;
-    Tavrin::Platform::WindowDc dc(link);
-    SIZE text = {};
-    {
-        const Tavrin::Platform::SelectedObject font(
-            dc.Get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(link, WM_GETFONT, 0, 0)));
-        const std::wstring shown = L"Undo all changes made by Tavrin";
-        ::GetTextExtentPoint32W(dc.Get(), shown.c_str(), static_cast<int>(shown.size()), &text);
-    }
+    // The buttons take the size of their images, so the place of the links
+    // is taken from them: on the title's line, each as wide as its text so
+    // that no part of it covers anything, the undo link's end under the end
+    // of the top row and "Profiles..." before it, where it stays whether the
+    // undo link shows or not.
     RECT button = {}, title = {};
     ::GetWindowRect(m_securityButton.GetSafeHwnd(), &button);
     ::GetWindowRect(m_title.GetSafeHwnd(), &title);
     ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&button), 2);
     ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&title), 2);
-    const int width = text.cx + 4, height = text.cy + 4;
-    ::MoveWindow(link, button.right - width, title.bottom - height, width, height, FALSE);
+    int end = button.right;
+    const std::pair<int, const wchar_t*> links[] = {{IDC_UNDO_LINK, L"Undo all changes made by Tavrin"},
+                                                    {IDC_PROFILES_LINK, L"Profiles..."}};
+    for (const auto& [id, shown] : links) {
+        HWND link = ::GetDlgItem(m_hWnd, id);
+        if (!link)
+            continue;
+        Tavrin::Platform::WindowDc dc(link);
+        SIZE text = {};
+        const Tavrin::Platform::SelectedObject font(
+            dc.Get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(link, WM_GETFONT, 0, 0)));
+        ::GetTextExtentPoint32W(dc.Get(), shown, static_cast<int>(wcslen(shown)), &text);
+        const int width = text.cx + 4, height = text.cy + 4;
+        ::MoveWindow(link, end - width, title.bottom - height, width, height, FALSE);
+        end -= width + Scaled(16);
+    }
 }
 
 void CTavrinDlg::UpdateUndoLink(bool homeViewShown)
@@ -410,11 +421,42 @@ void CTavrinDlg::OnUndoLink()
     m_undoRunning = true;
     ::EnableWindow(::GetDlgItem(m_hWnd, IDC_UNDO_LINK), FALSE);
     const HWND window = m_hWnd;
-    std::thread([window] {
+    const bool started = Tavrin::Platform::StartWorkerThread([window] {
         auto undone = std::make_unique<Tavrin::Core::UndoResult>(Tavrin::Core::UndoAllChanges());
         if (::PostMessageW(window, WM_UNDO_DONE, 0, reinterpret_cast<LPARAM>(undone.get())))
             undone.release();
-    }).detach();
+    });
+    if (!started) {
+        m_undoRunning = false;
+        ::EnableWindow(::GetDlgItem(m_hWnd, IDC_UNDO_LINK), TRUE);
+        MessageBox(kUndoIncomplete, kRestartCaption, MB_OK | MB_ICONWARNING);
+    }
+}
+
+void CTavrinDlg::ShowChangedSettings()
+{
+    // The pages show the registry as it was left when they open next.
+    m_securityPage.ShowRegistryState();
+    m_privacyPage.ShowRegistryState();
+    m_locationPage.ShowRegistryState();
+    m_themePage.ShowRegistryState();
+    UpdateUndoLink(VisiblePage() == nullptr);
+    ReportJournalProblem();
+}
+
+void CTavrinDlg::OnProfilesLink()
+{
+    CProfilesDlg dialog(this);
+    if (m_pickProfileFile)
+        dialog.SetFilePicker(m_pickProfileFile);
+    dialog.DoModal();
+    if (dialog.SettingsChanged())
+        ShowChangedSettings();
+    if (dialog.RestartNeeded()) {
+        if (m_restartRequired)
+            *m_restartRequired = true;
+        AskForRestart();
+    }
 }
 
 void CTavrinDlg::OnUndoDone(LPARAM result)
@@ -423,13 +465,7 @@ void CTavrinDlg::OnUndoDone(LPARAM result)
         reinterpret_cast<Tavrin::Core::UndoResult*>(result));
     m_undoRunning = false;
     ::EnableWindow(::GetDlgItem(m_hWnd, IDC_UNDO_LINK), TRUE);
-    // The pages show the registry as the undo left it when they open next.
-    m_securityPage.ShowRegistryState();
-    m_privacyPage.ShowRegistryState();
-    m_locationPage.ShowRegistryState();
-    m_themePage.ShowRegistryState();
-    UpdateUndoLink(VisiblePage() == nullptr);
-    ReportJournalProblem();
+    ShowChangedSettings();
     if (undone->journalBusy)
         MessageBox(kUndoBusy, kRestartCaption, MB_OK | MB_ICONWARNING);
     else if (undone->failed)

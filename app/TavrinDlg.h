@@ -12,6 +12,7 @@
 #include "ui/controls/CThemeLabel.h"
 #include "ui/pages/LocationDlg.h"
 #include "ui/pages/PrivacyDlg.h"
+#include "ui/pages/ProfilesDlg.h"
 #include "ui/pages/SecurityDlg.h"
 #include "ui/pages/ThemeDlg.h"
 
@@ -55,6 +56,8 @@ public:
     // What Yes to the restart question does; RestartSystem unless replaced
     // (the tests must not restart the machine they run on).
     void SetRestartAction(std::function<void()> restart) { m_restart = std::move(restart); }
+    // The profiles dialog asks with this instead of the common item dialogs.
+    void SetProfileFilePicker(CProfilesDlg::FilePicker picker) { m_pickProfileFile = std::move(picker); }
 
     // The number the issues note announces: the missing applications and
     // drivers and the lost file associations, each computed afresh from the
@@ -134,8 +137,11 @@ private:
     void ShowHomeView(bool show);
     void OnPageDone();
     void AskForRestart();
-    void PlaceUndoLink();
+    void PlaceLinks();
     void UpdateUndoLink(bool homeViewShown);
+    // After an undo or a profile: the pages, the undo link, the journal's news.
+    void ShowChangedSettings();
+    void OnProfilesLink();
     void ReportJournalProblem();
     void OnUndoLink();
     void OnUndoDone(LPARAM result);
@@ -168,4 +174,5 @@ private:
 
     bool* m_restartRequired = nullptr;
     std::function<void()> m_restart;
+    CProfilesDlg::FilePicker m_pickProfileFile;
 };

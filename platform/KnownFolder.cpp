@@ -4,16 +4,10 @@
 
 namespace Tavrin::Platform {
 
-namespace {
-
 void FreeTaskMemory(PWSTR memory)
 {
     ::CoTaskMemFree(memory);
 }
-
-using TaskMemoryText = UniqueResource<NullHandleTraits<PWSTR, FreeTaskMemory>>;
-
-} // namespace
 
 std::wstring KnownFolderPath(REFKNOWNFOLDERID folder)
 {

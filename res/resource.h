@@ -17,6 +17,7 @@
 #define IDD_COMPATIBILITY                 137 // compatibility page
 #define IDD_RECLAMATION                   138 // reclamation page
 #define IDD_BUTTON_HEADER                 139 // section header bar
+#define IDD_PROFILES                      140 // profiles dialog
 
 // Controls of the main window.
 #define IDC_TITLE                         1003
@@ -29,6 +30,17 @@
 #define IDC_ISSUES_NOTE                   1037
 // "Undo all changes made by Tavrin", shown while there is something to undo.
 #define IDC_UNDO_LINK                     1038
+// "Profiles...", beside the undo link.
+#define IDC_PROFILES_LINK                 1079
+
+// Controls of the profiles dialog.
+#define IDC_PROFILES_RECOMMENDED          1080
+#define IDC_PROFILES_RECOMMENDED_TEXT     1081
+#define IDC_PROFILES_STRICT               1082
+#define IDC_PROFILES_STRICT_TEXT          1083
+#define IDC_PROFILES_SAVE                 1084
+#define IDC_PROFILES_OPEN                 1085
+#define IDC_PROFILES_SUMMARY              1086
 // The note a settings page shows while a change waits for the restore
 // point, and its "Go on without it" button; made when first needed.
 #define IDC_RESTORE_POINT_NOTE            1077

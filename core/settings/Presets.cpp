@@ -46,6 +46,20 @@ const std::vector<PresetRow>& StrictAdditions()
     return rows;
 }
 
+const wchar_t* PresetDescription(Preset preset)
+{
+    switch (preset) {
+    case Preset::Recommended:
+        return L"Stops Windows sending your data away, without taking away anything you rely on.";
+    case Preset::Strict:
+        return L"Also keeps apps from your camera, microphone, location and more: some features stop "
+               L"working.";
+    case Preset::Defaults:
+        break;
+    }
+    return L"Puts every page back to the Windows defaults.";
+}
+
 std::optional<Preset> FindPreset(const std::wstring& name)
 {
     using Platform::EqualsIgnoreCase;

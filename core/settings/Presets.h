@@ -23,6 +23,9 @@ const std::vector<PresetRow>& RecommendedRows();
 // What "strict" ticks beyond "recommended": every other row that protects.
 const std::vector<PresetRow>& StrictAdditions();
 
+// What "recommended" or "strict" does, in one line for the profiles dialog.
+const wchar_t* PresetDescription(Preset preset);
+
 // "recommended", "strict" or "defaults", in any case.
 std::optional<Preset> FindPreset(const std::wstring& name);
 // The rows "recommended" and "strict" tick. "defaults" names no rows: it

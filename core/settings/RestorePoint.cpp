@@ -1,11 +1,10 @@
 #include "core/settings/RestorePoint.h"
 
 #include <cwchar>
-#include <system_error>
-#include <thread>
 
 #include "platform/Module.h"
 #include "platform/Text.h"
+#include "platform/WorkerThread.h"
 
 namespace Tavrin::Core {
 
@@ -102,9 +101,7 @@ RestorePointGate RunRestorePoint::Start()
         ::SetEvent(run->gate->Get());
         return run->gate;
     }
-    try {
-        std::thread(&RunRestorePoint::Begin, run).detach();
-    } catch (const std::system_error&) {
+    if (!Platform::StartWorkerThread([run] { Begin(run); })) {
         Platform::DebugLine(L"restore point: no thread to make it");
         ::SetEvent(run->gate->Get());
     }

@@ -118,6 +118,15 @@ std::vector<SettingRequest> SettingsBook::Current()
     return current;
 }
 
+unsigned SettingsBook::CountToChange(const std::vector<SettingRequest>& requests)
+{
+    unsigned count = 0;
+    for (const SettingRequest& request : requests)
+        if (const Row* row = Find(request.name); row && IsTicked(*row) != request.ticked)
+            ++count;
+    return count;
+}
+
 ApplyOutcome SettingsBook::ApplyAll(const std::vector<SettingRequest>& requests, bool perUserReachable)
 {
     ApplyOutcome outcome;
@@ -169,6 +178,18 @@ ApplyOutcome SettingsBook::ResetAll()
             ++outcome.changed;
     }
     return outcome;
+}
+
+std::string OutcomeSummary(const ApplyOutcome& outcome, bool resets)
+{
+    const auto number = [](std::size_t n) { return std::to_string(n); };
+    if (resets)
+        return "Pages reset to Windows defaults: " + number(outcome.changed) +
+               "; not reset: " + number(outcome.failed.size());
+    return "Settings changed: " + number(outcome.changed) + "; already set: " + number(outcome.alreadySet) +
+           "; not written: " + number(outcome.failed.size()) +
+           "; skipped: " + number(outcome.skipped.size()) +
+           (outcome.restartNeeded ? "; restart Windows for them to take effect" : "");
 }
 
 } // namespace Tavrin::Core

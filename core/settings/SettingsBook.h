@@ -27,6 +27,10 @@ struct ApplyOutcome {
     bool restartNeeded = false;       // a changed row's click asks for a restart
 };
 
+// The one line that says what an apply did ("Settings changed: 3; already
+// set: 1; ..."), or for `resets` how many pages were reset.
+std::string OutcomeSummary(const ApplyOutcome& outcome, bool resets);
+
 // Whether the per-user rows have a person to go to (see
 // Platform::UserHive): LocalSystem, the account deployment tools run as,
 // acts for the user at the console, and with nobody there it has only its
@@ -60,6 +64,9 @@ public:
 
     // Every row as its page would show it now, in row order.
     std::vector<SettingRequest> Current();
+    // How many named rows (the names exist) do not show their request yet:
+    // what applying them would change.
+    unsigned CountToChange(const std::vector<SettingRequest>& requests);
     // Each named row (the names exist) whose box does not show the request
     // yet, in row order. The run's restore point is waited for before the
     // first change. Per-user rows are skipped when `perUserReachable` is false.

@@ -32,6 +32,7 @@
 #include "tests/ui/SampleResults.h"
 #include "ui/pages/PageMessages.h"
 #include "ui/pages/PreWin10Dlg.h"
+#include "ui/pages/ProfilesDlg.h"
 #include "ui/skin/Dpi.h"
 
 using namespace Tavrin::Test;
@@ -173,6 +174,18 @@ public:
         else
             EXPECT_FALSE(m_likeTheDesign) << "no header band";
         CheckChildren(name, window, capture, POINT{0, 0}, content);
+    }
+
+    // A dialog without a header band (the profiles dialog): its screenshot
+    // and its controls.
+    void CheckWithoutHeader(const std::wstring& name, CWnd& window)
+    {
+        SCOPED_TRACE(Tavrin::Platform::Narrow(name));
+        PumpMessages();
+        const WindowCapture capture = CaptureWindow(window);
+        ASSERT_FALSE(capture.Empty());
+        SaveScreenshot(window, L"display-" + m_setting + L"-" + name);
+        CheckChildren(name, window, capture, POINT{0, 0}, SIZE{});
     }
 
     // Each column of the band shows its colour somewhere (a margin beside a
@@ -405,6 +418,31 @@ TEST(DisplaySetting, EveryWindow)
             }
             checker.Check(entry.name, entry.page, content);
             ::SendMessageW(window, WM_PAGE_DONE, 0, 0);
+        }
+
+        // The profiles dialog over the home view, its two file pickers, and
+        // the summary of applying the file saved through them.
+        {
+            const std::wstring saved = folder.File(L"settings.json");
+            CProfilesDlg profiles(&window);
+            profiles.SetFilePicker([&](HWND owner, bool save) {
+                const wchar_t* title = save ? CProfilesDlg::kSaveTitle : CProfilesDlg::kOpenTitle;
+                MessageBoxAnswerer picker(IDCANCEL, title,
+                                          std::wstring(L"display-") + setting->name +
+                                              (save ? L"-profiles-save-picker" : L"-profiles-open-picker"));
+                CProfilesDlg::PickWithCommonDialog(owner, save);
+                EXPECT_TRUE(picker.Answered()) << Tavrin::Platform::Narrow(title);
+                return saved;
+            });
+            ASSERT_TRUE(profiles.Create(IDD_PROFILES, &window));
+            profiles.ShowWindow(SW_SHOW);
+            ASSERT_TRUE(PumpUntil([&] { return !profiles.Busy(); }, 60000));
+            checker.CheckWithoutHeader(L"profiles", profiles);
+            for (int action : {IDC_PROFILES_SAVE, IDC_PROFILES_OPEN}) {
+                Click(profiles.GetDlgItem(action));
+                ASSERT_TRUE(PumpUntil([&] { return !profiles.Busy(); }, 60000));
+            }
+            checker.CheckWithoutHeader(L"profiles-summary", profiles);
         }
 
         // Moved to a monitor of another scale, the window takes the place

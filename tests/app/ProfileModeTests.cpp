@@ -16,6 +16,9 @@
 #include "res/resource.h"
 #include "tests/core/SettingsTestSupport.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/WindowTestSupport.h"
+#include "ui/pages/ProfilesDlg.h"
+#include "ui/skin/Skin.h"
 
 // "/export" and "/apply" of the real tavrin.exe against the prefix's
 // registry, with the stand-in policy object, from a state where every value
@@ -313,4 +316,137 @@ TEST(ProfileReadme, ListsEveryRowWithItsPageAndBoxAndThePresetsWithTheirNotes)
     for (const auto& row : Tavrin::Core::StrictAdditions())
         presets.push_back({"`" + std::string(row.name) + "`", "strict", row.note});
     EXPECT_EQ(ReadmeTable("### Presets"), presets);
+}
+
+// --- The profiles dialog ------------------------------------------------------
+
+namespace {
+
+std::wstring ItemText(HWND dialog, int id)
+{
+    wchar_t text[1024] = {};
+    ::GetDlgItemTextW(dialog, id, text, 1024);
+    return text;
+}
+
+// The number in "... Changes 11 boxes on this PC.", 0 for "Nothing to change".
+int CountShown(const std::wstring& text)
+{
+    const size_t at = text.find(L" Changes ");
+    return at == std::wstring::npos ? 0 : std::stoi(text.substr(at + 9));
+}
+
+} // namespace
+
+// The dialog of the real program, created over the prefix's registry as the
+// modes use it; its file pickers answer with the test's files.
+class ProfilesDialog : public ProfileMode {
+protected:
+    void SetUp() override
+    {
+        ProfileMode::SetUp();
+        ASSERT_TRUE(theSkin.Load(BinFolder() + L"\\ui.xml", ::GetModuleHandleW(nullptr)));
+        dialog.SetFilePicker([this](HWND, bool save) {
+            picked.push_back(save);
+            return pickedFile;
+        });
+        ASSERT_TRUE(dialog.Create(IDD_PROFILES, nullptr));
+        dialog.ShowWindow(SW_SHOW);
+        ASSERT_TRUE(Finished()) << "the presets were never counted";
+    }
+    void TearDown() override
+    {
+        // An action still running reports to nobody once the window is gone.
+        dialog.DestroyWindow();
+        PumpMessages();
+        theSkin.Reset();
+    }
+    bool Finished()
+    {
+        return PumpUntil([&] { return !dialog.Busy(); }, 60000);
+    }
+    bool Press(int id)
+    {
+        Click(dialog.GetDlgItem(id));
+        return Finished();
+    }
+    std::wstring Text(int id) const { return ItemText(dialog, id); }
+
+    CProfilesDlg dialog;
+    std::wstring pickedFile;
+    std::vector<bool> picked; // true for the save picker
+};
+
+TEST_F(ProfilesDialog, EachPresetChangesTheBoxesItCountedThenHasNothingLeft)
+{
+    const struct {
+        int button;
+        int text;
+    } presets[] = {{IDC_PROFILES_RECOMMENDED, IDC_PROFILES_RECOMMENDED_TEXT},
+                   {IDC_PROFILES_STRICT, IDC_PROFILES_STRICT_TEXT}};
+    for (const auto& preset : presets) {
+        const int count = CountShown(Text(preset.text));
+        EXPECT_GT(count, 0) << Tavrin::Platform::Narrow(Text(preset.text));
+        const std::vector<std::string> before = Snapshot();
+        ASSERT_TRUE(Press(preset.button));
+        EXPECT_EQ(Text(IDC_PROFILES_SUMMARY).rfind(L"Settings changed: " + std::to_wstring(count) + L";", 0),
+                  0u)
+            << Tavrin::Platform::Narrow(Text(IDC_PROFILES_SUMMARY));
+        EXPECT_NE(Snapshot(), before);
+        EXPECT_NE(Text(preset.text).find(L"Nothing to change on this PC."), std::wstring::npos);
+    }
+    EXPECT_TRUE(dialog.SettingsChanged());
+    // Strict ticks the security page's boxes, whose clicks ask for a restart.
+    EXPECT_TRUE(dialog.RestartNeeded());
+    EXPECT_TRUE(picked.empty());
+}
+
+TEST_F(ProfilesDialog, SavedSettingsComeBackWhenTheFileIsApplied)
+{
+    pickedFile = folder.File(L"saved.json");
+    ASSERT_TRUE(Press(IDC_PROFILES_SAVE));
+    EXPECT_EQ(Text(IDC_PROFILES_SUMMARY),
+              L"Settings saved: " + std::to_wstring(SettingsBook::Rows().size()) + L", to " + pickedFile);
+    const std::string saved = ReadFileBytes(pickedFile);
+    const Tavrin::Core::ProfileCheck check = Tavrin::Core::CheckProfile(saved);
+    ASSERT_TRUE(check.Valid()) << check.problem;
+    EXPECT_EQ(check.settings.size(), SettingsBook::Rows().size());
+
+    ASSERT_TRUE(Press(IDC_PROFILES_STRICT));
+    ASSERT_TRUE(Press(IDC_PROFILES_OPEN));
+    EXPECT_EQ(Text(IDC_PROFILES_SUMMARY).rfind(L"Settings changed: ", 0), 0u);
+    // Saved again, the boxes show what they showed when first saved.
+    pickedFile = folder.File(L"again.json");
+    ASSERT_TRUE(Press(IDC_PROFILES_SAVE));
+    EXPECT_EQ(ReadFileBytes(pickedFile), saved);
+    EXPECT_EQ(picked, (std::vector<bool>{true, false, true}));
+}
+
+TEST_F(ProfilesDialog, ARefusedOrUnreadableFileIsNamedAndNothingChanges)
+{
+    const std::vector<std::string> before = Snapshot();
+    const struct {
+        const wchar_t* file;
+        std::string bytes; // nothing written when empty
+        const wchar_t* said;
+    } cases[] = {
+        {L"bad.json", Profile("\"privacy.nothing\": true"), L" is not a valid profile: unknown setting"},
+        {L"missing.json", "", L"cannot be read (error 2)"},
+    };
+    for (const auto& refused : cases) {
+        pickedFile = folder.File(refused.file);
+        if (!refused.bytes.empty())
+            WriteFileBytes(pickedFile, refused.bytes);
+        ASSERT_TRUE(Press(IDC_PROFILES_OPEN));
+        const std::wstring summary = Text(IDC_PROFILES_SUMMARY);
+        EXPECT_NE(summary.find(pickedFile), std::wstring::npos) << Tavrin::Platform::Narrow(summary);
+        EXPECT_NE(summary.find(refused.said), std::wstring::npos) << Tavrin::Platform::Narrow(summary);
+        EXPECT_NE(summary.find(L"Nothing was changed."), std::wstring::npos);
+    }
+    EXPECT_EQ(Snapshot(), before);
+    EXPECT_FALSE(dialog.SettingsChanged());
+    // A cancelled picker starts nothing.
+    pickedFile.clear();
+    Click(dialog.GetDlgItem(IDC_PROFILES_OPEN));
+    EXPECT_FALSE(dialog.Busy());
 }

@@ -430,6 +430,84 @@ TEST_F(UndoEverything, LinkAsksThenPutsEveryKeyBackAndThePagesShowIt)
     EXPECT_TRUE(anyTicked) << "the prepared values tick some boxes, the resets cleared them all";
 }
 
+// Drives the profiles dialog from inside its modal loop with a timer of
+// this thread: presses "Apply Recommended" once the counts are in, waits for
+// the actions to come back, saves a screenshot and closes the dialog. After
+// 60 seconds it closes it whatever happened.
+struct ProfilesDriverState {
+    int step = 0;
+    bool applied = false;
+    DWORD start = ::GetTickCount();
+};
+
+class ProfilesDialogDriver {
+public:
+    ProfilesDialogDriver() : m_timer(::SetTimer(nullptr, 0, 50, Tick)) { s_state = ProfilesDriverState{}; }
+    ~ProfilesDialogDriver() { ::KillTimer(nullptr, m_timer); }
+    bool Applied() const { return s_state.applied; }
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+    {
+        const HWND dialog = ::FindWindowW(L"#32770", CProfilesDlg::kCaption);
+        if (!dialog)
+            return;
+        const HWND recommended = ::GetDlgItem(dialog, IDC_PROFILES_RECOMMENDED);
+        const auto press = [dialog](int id) {
+            ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                           reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+        };
+        if (::GetTickCount() - s_state.start > 60000 && s_state.step < 2) {
+            s_state.step = 2;
+            press(IDCANCEL);
+        } else if (s_state.step == 0 && ::IsWindowEnabled(recommended)) {
+            SaveScreenshot(dialog, L"profiles-dialog-from-home-view");
+            s_state.step = 1;
+            press(IDC_PROFILES_RECOMMENDED);
+        } else if (s_state.step == 1 && ::IsWindowEnabled(recommended) &&
+                   ::GetWindowTextLengthW(::GetDlgItem(dialog, IDC_PROFILES_SUMMARY)) > 0) {
+            SaveScreenshot(dialog, L"profiles-dialog-after-recommended");
+            s_state.applied = true;
+            s_state.step = 2;
+            press(IDCANCEL);
+        }
+    }
+
+    static inline ProfilesDriverState s_state;
+    UINT_PTR m_timer;
+};
+
+// "Profiles..." sits beside the undo link on the home view; what the dialog
+// applies is journalled, the pages show it, and the restart question follows.
+TEST_F(UndoEverything, ProfilesLinkOpensTheDialogAndThePagesShowWhatItApplied)
+{
+    OpenWindow();
+    HWND link = window->GetDlgItem(IDC_PROFILES_LINK);
+    ASSERT_TRUE(::IsWindowVisible(link));
+    EXPECT_EQ(TextOf(link), L"<a>Profiles...</a>");
+    const RECT linkRect = RectIn(*window, link);
+    RECT overlap = {};
+    for (int id : {IDC_TITLE, IDC_UNDO_LINK, IDC_BTN_PRIVACY, IDC_BTN_LOCATION, IDC_BTN_SECURITY}) {
+        const RECT other = RectIn(*window, window->GetDlgItem(id));
+        EXPECT_FALSE(::IntersectRect(&overlap, &linkRect, &other)) << id;
+    }
+    {
+        ProfilesDialogDriver driver;
+        MessageBoxSequence boxes({{CTavrinDlg::kRestartQuestion, IDNO, L""}});
+        Click(link, POINT{10, 6}); // returns when the dialog has closed
+        EXPECT_TRUE(driver.Applied());
+        PumpUntil([&] { return boxes.Answered() >= 1; }, 10000);
+        EXPECT_EQ(boxes.Answered(), 1u) << Tavrin::Platform::Narrow(boxes.Unexpected());
+    }
+    EXPECT_NE(Export(), before);
+    EXPECT_TRUE(app.restartRequired);
+    EXPECT_TRUE(window->IsUndoLinkShown());
+    bool anyTicked = false;
+    EXPECT_TRUE(ShowsTheRegistry(window->GetPrivacyPage(), anyTicked));
+    EXPECT_TRUE(ShowsTheRegistry(window->GetSecurityPage(), anyTicked));
+    SaveScreenshot(*window, L"profiles-home-view-after-apply");
+}
+
 // Another copy holds the journal: the undo waits for it on a thread of its
 // own while the window goes on, its link disabled, and undoes once it is free.
 TEST_F(UndoEverything, LinkBesideAnotherCopyWaitsOffTheWindowsThread)

@@ -434,6 +434,13 @@ MessageBoxAnswerer::MessageBoxAnswerer(int button, std::wstring caption, DWORD t
     m_thread = std::thread([this, timeoutMs] { Watch(timeoutMs); });
 }
 
+MessageBoxAnswerer::MessageBoxAnswerer(int button, std::wstring caption, std::wstring screenshot,
+                                       DWORD timeoutMs)
+    : m_button(button), m_wantedCaption(std::move(caption)), m_screenshot(std::move(screenshot))
+{
+    m_thread = std::thread([this, timeoutMs] { Watch(timeoutMs); });
+}
+
 MessageBoxAnswerer::~MessageBoxAnswerer()
 {
     m_stop = true;
@@ -445,7 +452,7 @@ namespace {
 
 // A visible message box of this process with that caption (any caption
 // when empty), or null.
-HWND FindMessageBox(const std::wstring& caption)
+HWND FindMessageBox(const std::wstring& caption, bool anyDialog = false)
 {
     for (HWND window : TopLevelWindows()) {
         DWORD process = 0;
@@ -457,7 +464,7 @@ HWND FindMessageBox(const std::wstring& caption)
         if (!caption.empty() && TextOf(window) != caption)
             continue;
         // A message box carries its text in the static item 0xFFFF.
-        if (::GetDlgItem(window, 0xFFFF))
+        if (anyDialog || ::GetDlgItem(window, 0xFFFF))
             return window;
     }
     return nullptr;
@@ -475,7 +482,12 @@ void MessageBoxAnswerer::Watch(DWORD timeoutMs)
 {
     DWORD start = ::GetTickCount();
     while (!m_stop && ::GetTickCount() - start < timeoutMs) {
-        if (HWND found = FindMessageBox(m_wantedCaption)) {
+        if (HWND found = FindMessageBox(m_wantedCaption, !m_screenshot.empty())) {
+            if (!m_screenshot.empty()) {
+                // Shown is not yet painted: give the dialog's thread a moment.
+                ::Sleep(500);
+                SaveScreenshot(found, m_screenshot);
+            }
             {
                 std::lock_guard<std::mutex> lock(g_answererMutex);
                 m_caption = TextOf(found);

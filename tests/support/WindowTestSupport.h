@@ -168,6 +168,10 @@ std::wstring ScreenshotPath(const std::wstring& name);
 class MessageBoxAnswerer {
 public:
     explicit MessageBoxAnswerer(int button = IDOK, std::wstring caption = L"", DWORD timeoutMs = 15000);
+    // The same for any dialog with exactly this caption (a file picker, a
+    // dialog of the program), not only a message box; a screenshot of it
+    // named `screenshot` is saved before the button is pressed.
+    MessageBoxAnswerer(int button, std::wstring caption, std::wstring screenshot, DWORD timeoutMs = 15000);
     ~MessageBoxAnswerer();
     MessageBoxAnswerer(const MessageBoxAnswerer&) = delete;
     MessageBoxAnswerer& operator=(const MessageBoxAnswerer&) = delete;
@@ -185,6 +189,7 @@ private:
 
     int m_button;
     std::wstring m_wantedCaption;
+    std::wstring m_screenshot; // set for any dialog
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_answered{false};
     std::atomic<DWORD> m_boxThread{0};

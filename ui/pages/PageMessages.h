@@ -18,3 +18,8 @@ constexpr UINT WM_UNDO_DONE = 0x2FEF;
 // wParam is the error that kept the cleanup tool from starting
 // (ERROR_SUCCESS: it ran), lParam 0.
 constexpr UINT WM_RECLAMATION_DONE = 0x2FF0;
+
+// Posted by an action of the profiles dialog to the dialog when it is done:
+// lParam is the CProfilesDlg::Outcome it made with new, which the dialog
+// deletes.
+constexpr UINT WM_PROFILE_ACTION_DONE = 0x2FF1;

@@ -1,10 +1,8 @@
 #include "ui/pages/SettingsChange.h"
 
-#include <system_error>
-#include <thread>
-
 #include "core/settings/RestorePoint.h"
 #include "platform/ComPtr.h"
+#include "platform/WorkerThread.h"
 
 namespace {
 
@@ -42,11 +40,11 @@ bool SettingsChange::Start(HWND page, UINT doneMessage, Apply apply)
     if (!drop->IsValid())
         return false;
     RestorePointGate gate = RunRestorePoint::Instance().Start();
-    try {
-        std::thread(Run, page, doneMessage, std::move(gate), drop, std::move(apply)).detach();
-    } catch (const std::system_error&) {
+    if (!Tavrin::Platform::StartWorkerThread(
+            [page, doneMessage, gate = std::move(gate), drop, apply = std::move(apply)]() mutable {
+                Run(page, doneMessage, std::move(gate), std::move(drop), std::move(apply));
+            }))
         return false;
-    }
     m_drop = std::move(drop);
     return true;
 }
