@@ -2,10 +2,13 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <list>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "app/ModeConsole.h"
@@ -53,50 +56,49 @@ std::string Utf8(const std::wstring& text)
     return Tavrin::Platform::Narrow(text, CP_UTF8);
 }
 
-// A threshold of the check, in whole and tenth bytes, as it is compared.
-std::string Bytes(double threshold)
-{
-    char text[32];
-    std::snprintf(text, sizeof(text), "%.1f bytes", threshold);
-    return text;
-}
+// The six requirements in the order the scan page walks them: what was
+// measured, what is needed and whether it passes.
+class Requirements {
+public:
+    struct Row {
+        const char* name;
+        bool passes;
+        long long measured; // unless there is a text
+        const char* text;
+        const char* needs;
+    };
 
-struct Requirement {
-    const char* name;
-    bool COMPATIBILITY_RESULT::*passes;
-    Json (*measured)(const COMPATIBILITY_RESULT&);
-    std::string (*needs)(const COMPATIBILITY_RESULT&);
-};
+    explicit Requirements(const COMPATIBILITY_RESULT& r)
+    {
+        using namespace Tavrin::Core::WindowsUpdate;
+        // The thresholds are compared as they are, with their tenth of a byte.
+        std::snprintf(m_memoryNeeds, sizeof(m_memoryNeeds),
+                      r.is64Bit ? "more than %.1f bytes" : "at least %.1f bytes",
+                      r.is64Bit ? kMemoryThreshold64 : kMemoryThreshold32);
+        std::snprintf(m_diskNeeds, sizeof(m_diskNeeds),
+                      "more than %.1f bytes free on C:", r.is64Bit ? kDiskThreshold64 : kDiskThreshold32);
+        std::snprintf(m_display, sizeof(m_display), "%dx%d", r.screenWidth, r.screenHeight);
+        const Row rows[] = {
+            {"windows", r.osEligible, r.windowsVersion, nullptr, "Windows 7, 8 or 8.1"},
+            {"memory", r.memoryOk, static_cast<long long>(r.totalMemory), nullptr, m_memoryNeeds},
+            {"disk", r.diskOk, static_cast<long long>(r.systemDriveFree), nullptr, m_diskNeeds},
+            {"directx", r.directXOk, r.directXVersion, nullptr, "DirectX 9 or later"},
+            {"display", r.displayOk, 0, m_display, "more than 800x600, or no monitor reported"},
+            {"processor", r.processorOk, r.processorSpeed, nullptr, "more than 1000 MHz"},
+        };
+        std::copy(std::begin(rows), std::end(rows), m_rows);
+    }
+    Requirements(const Requirements&) = delete;
+    Requirements& operator=(const Requirements&) = delete;
 
-// The six requirements in the order the scan page walks them.
-const Requirement kRequirements[] = {
-    {"windows", &COMPATIBILITY_RESULT::osEligible,
-     [](const COMPATIBILITY_RESULT& r) { return Json(static_cast<int>(r.windowsVersion)); },
-     [](const COMPATIBILITY_RESULT&) { return std::string("Windows 7, 8 or 8.1"); }},
-    {"memory", &COMPATIBILITY_RESULT::memoryOk,
-     [](const COMPATIBILITY_RESULT& r) { return Json(r.totalMemory); },
-     [](const COMPATIBILITY_RESULT& r) {
-         using namespace Tavrin::Core::WindowsUpdate;
-         return r.is64Bit ? "more than " + Bytes(kMemoryThreshold64)
-                          : "at least " + Bytes(kMemoryThreshold32);
-     }},
-    {"disk", &COMPATIBILITY_RESULT::diskOk,
-     [](const COMPATIBILITY_RESULT& r) { return Json(r.systemDriveFree); },
-     [](const COMPATIBILITY_RESULT& r) {
-         using namespace Tavrin::Core::WindowsUpdate;
-         return "more than " + Bytes(r.is64Bit ? kDiskThreshold64 : kDiskThreshold32) + " free on C:";
-     }},
-    {"directx", &COMPATIBILITY_RESULT::directXOk,
-     [](const COMPATIBILITY_RESULT& r) { return Json(r.directXVersion); },
-     [](const COMPATIBILITY_RESULT&) { return std::string("DirectX 9 or later"); }},
-    {"display", &COMPATIBILITY_RESULT::displayOk,
-     [](const COMPATIBILITY_RESULT& r) {
-         return Json(std::to_string(r.screenWidth) + "x" + std::to_string(r.screenHeight));
-     },
-     [](const COMPATIBILITY_RESULT&) { return std::string("more than 800x600, or no monitor reported"); }},
-    {"processor", &COMPATIBILITY_RESULT::processorOk,
-     [](const COMPATIBILITY_RESULT& r) { return Json(r.processorSpeed); },
-     [](const COMPATIBILITY_RESULT&) { return std::string("more than 1000 MHz"); }},
+    const Row* begin() const { return m_rows; }
+    const Row* end() const { return m_rows + 6; }
+
+private:
+    char m_memoryNeeds[48];
+    char m_diskNeeds[48];
+    char m_display[32];
+    Row m_rows[6];
 };
 
 // The record's file names as the administrator sees them in the folder.
@@ -167,9 +169,32 @@ Losses FindLosses(const COMPATIBILITY_RESULT& result)
     return losses;
 }
 
-Json ListOrUnreadable(ReadState record, Json list)
+Json Utf8List(const std::list<std::wstring>& lines)
 {
-    return record == ReadState::Unreadable ? Json() : list;
+    Json list = Json::array();
+    for (const std::wstring& line : lines)
+        list.push_back(Utf8(line));
+    return list;
+}
+
+// The saved fields of each entry; null for a record that is unreadable: it
+// may have held anything, so no list is given, never an empty one.
+template <typename Entry, size_t N>
+Json Entries(ReadState record, const std::list<Entry>& entries,
+             const std::pair<const char*, std::wstring Entry::*> (&fields)[N])
+{
+    if (record == ReadState::Unreadable)
+        return Json();
+    Json list = Json::array();
+    for (const Entry& entry : entries) {
+        Json item = Json::object();
+        if constexpr (std::is_same_v<Entry, Tavrin::Core::InstalledApp>)
+            item["rootKey"] = entry.rootKey;
+        for (const auto& [key, member] : fields)
+            item[key] = Utf8(entry.*member);
+        list.push_back(std::move(item));
+    }
+    return list;
 }
 
 Json JsonReport(const COMPATIBILITY_RESULT& result, const Tavrin::UI::ResultsReport& verdict,
@@ -179,21 +204,23 @@ Json JsonReport(const COMPATIBILITY_RESULT& result, const Tavrin::UI::ResultsRep
     report["computer"] = ComputerName();
     report["time"] = UtcNow();
     report["tavrinVersion"] = Utf8(Tavrin::Net::kProgramVersion);
-    report["windows"] = {{"code", static_cast<int>(result.windowsVersion)},
-                         {"name", kWindowsNames[result.windowsVersion]}};
+    Json& windows = report["windows"];
+    windows["code"] = static_cast<int>(result.windowsVersion);
+    windows["name"] = kWindowsNames[result.windowsVersion];
     Json requirements = Json::array();
-    for (const Requirement& requirement : kRequirements)
-        requirements.push_back({{"name", requirement.name},
-                                {"measured", requirement.measured(result)},
-                                {"needs", requirement.needs(result)},
-                                {"passes", result.*requirement.passes}});
-    report["requirements"] = requirements;
-    Json failures = Json::array(), issues = Json::array();
-    for (const std::wstring& line : verdict.failures)
-        failures.push_back(Utf8(line));
-    for (const std::wstring& line : verdict.issues)
-        issues.push_back(Utf8(line));
-    report["verdict"] = {{"outcome", kVerdicts[verdict.outcome]}, {"failures", failures}, {"issues", issues}};
+    for (const Requirements::Row& row : Requirements(result)) {
+        Json requirement = Json::object();
+        requirement["name"] = row.name;
+        requirement["measured"] = row.text ? Json(row.text) : Json(row.measured);
+        requirement["needs"] = row.needs;
+        requirement["passes"] = row.passes;
+        requirements.push_back(std::move(requirement));
+    }
+    report["requirements"] = std::move(requirements);
+    Json& outcome = report["verdict"];
+    outcome["outcome"] = kVerdicts[verdict.outcome];
+    outcome["failures"] = Utf8List(verdict.failures);
+    outcome["issues"] = Utf8List(verdict.issues);
     if (!losses)
         return report;
 
@@ -201,26 +228,24 @@ Json JsonReport(const COMPATIBILITY_RESULT& result, const Tavrin::UI::ResultsRep
     const char* const states[] = {"read", "none", "unreadable"};
     for (size_t i = 0; i < 3; ++i)
         records[RecordName(losses->files[i])] = states[static_cast<int>(losses->records[i])];
-    report["records"] = records;
-    Json applications = Json::array(), drivers = Json::array(), associations = Json::array();
-    for (const auto& app : losses->applications)
-        applications.push_back({{"rootKey", app.rootKey},
-                                {"uninstallPath", Utf8(app.uninstallPath)},
-                                {"keyName", Utf8(app.keyName)},
-                                {"displayName", Utf8(app.displayName)}});
-    for (const auto& driver : losses->drivers)
-        drivers.push_back({{"name", Utf8(driver.name)},
-                           {"hardwareId", Utf8(driver.hardwareId)},
-                           {"classGuid", Utf8(driver.classGuid)}});
-    for (const auto& association : losses->associations)
-        associations.push_back({{"extension", Utf8(association.extension)},
-                                {"progId", Utf8(association.progId)},
-                                {"hash", Utf8(association.hash)},
-                                {"openCommand", Utf8(association.openCommand)}});
-    // An unreadable record may have held anything: no list, never an empty one.
-    report["missingApplications"] = ListOrUnreadable(losses->records[0], applications);
-    report["missingDrivers"] = ListOrUnreadable(losses->records[1], drivers);
-    report["lostAssociations"] = ListOrUnreadable(losses->records[2], associations);
+    report["records"] = std::move(records);
+    using namespace Tavrin::Core;
+    static const std::pair<const char*, std::wstring InstalledApp::*> kAppFields[] = {
+        {"uninstallPath", &InstalledApp::uninstallPath},
+        {"keyName", &InstalledApp::keyName},
+        {"displayName", &InstalledApp::displayName}};
+    static const std::pair<const char*, std::wstring SavedDriver::*> kDriverFields[] = {
+        {"name", &SavedDriver::name},
+        {"hardwareId", &SavedDriver::hardwareId},
+        {"classGuid", &SavedDriver::classGuid}};
+    static const std::pair<const char*, std::wstring SavedExtension::*> kAssociationFields[] = {
+        {"extension", &SavedExtension::extension},
+        {"progId", &SavedExtension::progId},
+        {"hash", &SavedExtension::hash},
+        {"openCommand", &SavedExtension::openCommand}};
+    report["missingApplications"] = Entries(losses->records[0], losses->applications, kAppFields);
+    report["missingDrivers"] = Entries(losses->records[1], losses->drivers, kDriverFields);
+    report["lostAssociations"] = Entries(losses->records[2], losses->associations, kAssociationFields);
 
     Json settings = Json::object();
     {
@@ -230,7 +255,7 @@ Json JsonReport(const COMPATIBILITY_RESULT& result, const Tavrin::UI::ResultsRep
         for (const Tavrin::Core::SettingRequest& row : book.Current())
             settings[row.name] = row.ticked;
     }
-    report["settings"] = settings;
+    report["settings"] = std::move(settings);
     const std::optional<unsigned> changedBack = SettingsChangedBack();
     report["settingsChangedBack"] = changedBack ? Json(*changedBack) : Json();
     return report;
@@ -252,10 +277,9 @@ std::string CsvRow(const COMPATIBILITY_RESULT& result, const Tavrin::UI::Results
 {
     std::vector<std::string> fields = {ComputerName(), UtcNow(), Utf8(Tavrin::Net::kProgramVersion),
                                        kVerdicts[verdict.outcome]};
-    for (const Requirement& requirement : kRequirements) {
-        const Json measured = requirement.measured(result);
-        fields.push_back(result.*requirement.passes ? "1" : "0");
-        fields.push_back(measured.is_string() ? measured.get<std::string>() : measured.dump());
+    for (const Requirements::Row& row : Requirements(result)) {
+        fields.push_back(row.passes ? "1" : "0");
+        fields.push_back(row.text ? std::string(row.text) : std::to_string(row.measured));
     }
     for (size_t i = 0; i < 3; ++i)
         fields.push_back(!losses                                       ? std::string()
