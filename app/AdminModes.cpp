@@ -275,22 +275,23 @@ std::string CsvField(const std::string& text)
 std::string CsvRow(const COMPATIBILITY_RESULT& result, const Tavrin::UI::ResultsReport& verdict,
                    const Losses* losses)
 {
-    std::vector<std::string> fields = {ComputerName(), UtcNow(), Utf8(Tavrin::Net::kProgramVersion),
-                                       kVerdicts[verdict.outcome]};
-    for (const Requirements::Row& row : Requirements(result)) {
-        fields.push_back(row.passes ? "1" : "0");
-        fields.push_back(row.text ? std::string(row.text) : std::to_string(row.measured));
+    std::string row = CsvField(ComputerName()) + "," + UtcNow() + "," + Utf8(Tavrin::Net::kProgramVersion) +
+                      "," + kVerdicts[verdict.outcome];
+    char number[24];
+    for (const Requirements::Row& requirement : Requirements(result)) {
+        std::snprintf(number, sizeof(number), "%lld", requirement.measured);
+        row += requirement.passes ? ",1," : ",0,";
+        row += requirement.text ? requirement.text : number;
     }
-    for (size_t i = 0; i < 3; ++i)
-        fields.push_back(!losses                                       ? std::string()
-                         : losses->records[i] == ReadState::Unreadable ? std::string("unreadable")
-                                                                       : std::to_string(losses->Counts(i)));
+    // The counts of what went missing exist after the upgrade only.
+    for (size_t i = 0; i < 3; ++i) {
+        std::snprintf(number, sizeof(number), "%u", static_cast<unsigned>(losses ? losses->Counts(i) : 0));
+        row += ",";
+        row += !losses ? "" : losses->records[i] == ReadState::Unreadable ? "unreadable" : number;
+    }
     const std::optional<unsigned> changedBack = losses ? SettingsChangedBack() : std::nullopt;
-    fields.push_back(changedBack ? std::to_string(*changedBack) : std::string());
-    std::string row;
-    for (const std::string& field : fields)
-        row += (row.empty() ? "" : ",") + CsvField(field);
-    return row + "\r\n";
+    std::snprintf(number, sizeof(number), ",%u", changedBack.value_or(0));
+    return row + (changedBack ? number : ",") + "\r\n";
 }
 
 bool EndsWith(const std::wstring& text, const wchar_t* suffix)
@@ -356,7 +357,10 @@ int RunReportMode(const CommandLineOption& option, const std::wstring& startFold
         summary.clear();
         const char* const what[] = {"applications missing", "drivers missing", "associations lost"};
         for (size_t i = 0; i < 3; ++i) {
-            summary += (i ? "; " : "") + std::to_string(losses.Counts(i)) + " " + what[i];
+            char count[64];
+            std::snprintf(count, sizeof(count), "%s%u %s", i ? "; " : "",
+                          static_cast<unsigned>(losses.Counts(i)), what[i]);
+            summary += count;
             if (losses.Counts(i))
                 code = AdminExit::kNotReady;
             if (losses.records[i] != ReadState::Unreadable)
