@@ -14,7 +14,7 @@ using Tavrin::Platform::TrimWhiteSpace;
 namespace {
 
 const std::wstring kSeparator = L"/-";
-const wchar_t* const kModesWithArgument[] = {L"export", L"apply"};
+const wchar_t* const kModesWithArgument[] = {L"export", L"apply", L"report", L"scan"};
 
 // Split as the C runtime splits a program's command line (quotes, and
 // backslashes before them).

@@ -1,52 +1,22 @@
 #include "app/ProfileModes.h"
 
 #include <windows.h>
-#include <shlwapi.h>
 
 #include <cstdio>
 
+#include "app/ModeConsole.h"
 #include "core/compat/SavedFile.h"
 #include "core/compat/SystemInfo.h"
 #include "core/settings/Presets.h"
 #include "core/settings/Profile.h"
 #include "core/settings/SettingsBook.h"
 #include "platform/ComPtr.h"
-#include "platform/Module.h"
-#include "platform/Text.h"
 
 namespace {
 
 using Tavrin::Core::ApplyOutcome;
 using Tavrin::Core::SettingRequest;
 using Tavrin::Core::SettingsBook;
-
-// A window program has no console of its own: started from a prompt, its
-// standard streams go nowhere unless it joins the prompt's console. Streams
-// a caller redirected are kept.
-void JoinParentConsole()
-{
-    const HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
-    if (output && output != INVALID_HANDLE_VALUE)
-        return;
-    if (!::AttachConsole(ATTACH_PARENT_PROCESS))
-        return;
-    std::FILE* ignored = nullptr;
-    _wfreopen_s(&ignored, L"CONOUT$", L"w", stdout);
-    _wfreopen_s(&ignored, L"CONOUT$", L"w", stderr);
-}
-
-// Paths and names of the command line as the console shows text.
-std::string Shown(const std::wstring& text)
-{
-    return Tavrin::Platform::Narrow(text, ::GetConsoleOutputCP() ? ::GetConsoleOutputCP() : CP_ACP);
-}
-
-int Finish(int code)
-{
-    std::fflush(stdout);
-    std::fflush(stderr);
-    return code;
-}
 
 // The one argument of the mode, or false after saying what is wrong.
 bool OneArgument(const CommandLineOption& option, const char* usage, std::wstring& argument)
@@ -69,11 +39,6 @@ bool IsWindows10()
     return false;
 }
 
-std::wstring FullPath(const std::wstring& path, const std::wstring& startFolder)
-{
-    return ::PathIsRelativeW(path.c_str()) ? Tavrin::Platform::JoinPath(startFolder, path) : path;
-}
-
 int Report(const ApplyOutcome& outcome, bool resets)
 {
     for (const std::string& failed : outcome.failed)
@@ -94,10 +59,10 @@ int RunExportMode(const CommandLineOption& option, const std::wstring& startFold
     JoinParentConsole();
     std::wstring argument;
     if (!OneArgument(option, "/export FILE", argument))
-        return Finish(ProfileExit::kBadCommandLine);
+        return FinishMode(ProfileExit::kBadCommandLine);
     if (!IsWindows10())
-        return Finish(ProfileExit::kNotWindows10);
-    const std::wstring path = FullPath(argument, startFolder);
+        return FinishMode(ProfileExit::kNotWindows10);
+    const std::wstring path = PathFromStartFolder(argument, startFolder);
     std::string text;
     {
         // The policy-bound rows are read through the local group policy object.
@@ -107,12 +72,13 @@ int RunExportMode(const CommandLineOption& option, const std::wstring& startFold
     }
     const unsigned long error = Tavrin::Core::SavedFile::ReplaceWholeFile(path, text);
     if (error != ERROR_SUCCESS) {
-        std::fprintf(stderr, "The profile %s cannot be written (error %lu).\n", Shown(path).c_str(), error);
-        return Finish(ProfileExit::kCannotReadOrWrite);
+        std::fprintf(stderr, "The profile %s cannot be written (error %lu).\n", ShownOnConsole(path).c_str(),
+                     error);
+        return FinishMode(ProfileExit::kCannotReadOrWrite);
     }
     std::printf("Settings exported: %u, to %s\n", static_cast<unsigned>(SettingsBook::Rows().size()),
-                Shown(path).c_str());
-    return Finish(ProfileExit::kDone);
+                ShownOnConsole(path).c_str());
+    return FinishMode(ProfileExit::kDone);
 }
 
 int RunApplyMode(const CommandLineOption& option, const std::wstring& startFolder)
@@ -120,27 +86,28 @@ int RunApplyMode(const CommandLineOption& option, const std::wstring& startFolde
     JoinParentConsole();
     std::wstring argument;
     if (!OneArgument(option, "/apply FILE|recommended|strict|defaults", argument))
-        return Finish(ProfileExit::kBadCommandLine);
+        return FinishMode(ProfileExit::kBadCommandLine);
     if (!IsWindows10())
-        return Finish(ProfileExit::kNotWindows10);
+        return FinishMode(ProfileExit::kNotWindows10);
 
     const std::optional<Tavrin::Core::Preset> preset = Tavrin::Core::FindPreset(argument);
     std::vector<SettingRequest> requests;
     if (preset) {
         requests = Tavrin::Core::PresetRequests(*preset);
     } else {
-        const std::wstring path = FullPath(argument, startFolder);
+        const std::wstring path = PathFromStartFolder(argument, startFolder);
         std::string bytes;
         const unsigned long error = Tavrin::Core::ReadProfileFile(path, bytes);
         if (error != ERROR_SUCCESS) {
-            std::fprintf(stderr, "The profile %s cannot be read (error %lu).\n", Shown(path).c_str(), error);
-            return Finish(ProfileExit::kCannotReadOrWrite);
+            std::fprintf(stderr, "The profile %s cannot be read (error %lu).\n", ShownOnConsole(path).c_str(),
+                         error);
+            return FinishMode(ProfileExit::kCannotReadOrWrite);
         }
         Tavrin::Core::ProfileCheck check = Tavrin::Core::CheckProfile(bytes);
         if (!check.Valid()) {
-            std::fprintf(stderr, "%s is not a valid profile: %s. Nothing was changed.\n", Shown(path).c_str(),
-                         check.problem.c_str());
-            return Finish(ProfileExit::kInvalidProfile);
+            std::fprintf(stderr, "%s is not a valid profile: %s. Nothing was changed.\n",
+                         ShownOnConsole(path).c_str(), check.problem.c_str());
+            return FinishMode(ProfileExit::kInvalidProfile);
         }
         requests = std::move(check.settings);
     }
@@ -151,5 +118,5 @@ int RunApplyMode(const CommandLineOption& option, const std::wstring& startFolde
     const bool resets = preset == Tavrin::Core::Preset::Defaults;
     const ApplyOutcome outcome =
         resets ? book.ResetAll() : book.ApplyAll(requests, Tavrin::Core::PerUserRowsReachable());
-    return Finish(Report(outcome, resets));
+    return FinishMode(Report(outcome, resets));
 }

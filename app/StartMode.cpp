@@ -16,5 +16,9 @@ StartMode SelectStartMode(const CCommandLineParser& parser)
         return StartMode::Export;
     if (parser.HasOption(L"apply"))
         return StartMode::Apply;
+    if (parser.HasOption(L"scan"))
+        return StartMode::Scan;
+    if (parser.HasOption(L"report"))
+        return StartMode::Report;
     return StartMode::Interactive;
 }

@@ -6,12 +6,14 @@
 #include <cstdio>
 #include <optional>
 
+#include "app/AdminModes.h"
 #include "app/CommandLineParser.h"
 #include "app/InteractiveInstance.h"
 #include "app/ProfileModes.h"
 #include "app/ProgramFolder.h"
 #include "app/StartMode.h"
 #include "app/TavrinDlg.h"
+#include "core/DeploymentPolicy.h"
 #include "core/settings/ChangeJournal.h"
 #include "core/settings/RestorePoint.h"
 #include "framework/CMFCVisualManager.h"
@@ -122,13 +124,15 @@ BOOL CTavrinApp::InitInstance()
         exitCode = RunLockProgramFolder();
         Tavrin::Net::ConfigureUpdateTask(true);
         // The outcome of the report changes nothing.
-        Tavrin::Net::MakeInstallReport().Send(false);
+        if (!Tavrin::Core::IsPolicySet(Tavrin::Core::DeploymentPolicy::DisableUsageReport))
+            Tavrin::Net::MakeInstallReport().Send(false);
         break;
     case StartMode::Uninstall:
         Tavrin::Net::ConfigureUpdateTask(false);
         break;
     case StartMode::Update:
-        Tavrin::Net::CheckForUpdate();
+        if (!Tavrin::Core::IsPolicySet(Tavrin::Core::DeploymentPolicy::DisableUpdateCheck))
+            Tavrin::Net::CheckForUpdate();
         break;
     case StartMode::Undo:
         exitCode = RunUndoMode();
@@ -144,6 +148,12 @@ BOOL CTavrinApp::InitInstance()
         break;
     case StartMode::Apply:
         exitCode = RunApplyMode(*parser.Find(L"apply"), startFolder);
+        break;
+    case StartMode::Scan:
+        exitCode = RunScanMode(*parser.Find(L"scan"));
+        break;
+    case StartMode::Report:
+        exitCode = RunReportMode(*parser.Find(L"report"), startFolder);
         break;
     case StartMode::Interactive: {
         // Held until the window has closed, then the next start may open one.

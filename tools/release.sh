@@ -3,7 +3,9 @@
 #   tavrin-<version>-x86.msi   the signed installer of the signed, stripped
 #                              32-bit program
 #   tavrin.exe.debug           the program's debug symbols, for crash analysis
-#   SHA256SUMS                 the SHA-256 of both
+#   policy/tavrin.admx         the Group Policy template (policy/en-US/tavrin.adml
+#                              its English texts)
+#   SHA256SUMS                 the SHA-256 of all of them
 #
 #   tools/release.sh [cmake options]
 # makes a release that can be shipped, in build/release. It refuses, before
@@ -126,7 +128,12 @@ else
 fi
 cp "$msi" "$dist/$package"
 cp "$build/bin/tavrin.exe.debug" "$dist/"
-(cd "$dist" && sha256sum -- "$package" tavrin.exe.debug >SHA256SUMS)
+# The Group Policy template and its English texts, laid out as the central
+# store of a domain holds them.
+mkdir -p "$dist/policy/en-US"
+cp "$top/installer/policy/tavrin.admx" "$dist/policy/"
+cp "$top/installer/policy/en-US/tavrin.adml" "$dist/policy/en-US/"
+(cd "$dist" && sha256sum -- "$package" tavrin.exe.debug policy/tavrin.admx policy/en-US/tavrin.adml >SHA256SUMS)
 echo "release: tavrin.exe $size bytes; $dist:"
 cat "$dist/SHA256SUMS"
 [ -z "$warning" ] || echo "$warning"

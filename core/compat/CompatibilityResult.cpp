@@ -4,6 +4,7 @@
 #include <cwctype>
 #include <functional>
 #include <future>
+#include <utility>
 #include <vector>
 
 #include "core/compat/DirectXVersion.h"
@@ -156,6 +157,24 @@ bool SaveCompatibilityResult(const COMPATIBILITY_RESULT& result, const std::wstr
 {
     // The closing line end is CR LF, as the file always had.
     return SavedFile::SaveObject(path, result, SavedFile::LineEnds::CrLf);
+}
+
+bool SaveRecord(const COMPATIBILITY_RESULT& result, const std::function<void(RecordFile, bool)>& written)
+{
+    const std::pair<RecordFile, std::function<bool()>> files[] = {
+        {RecordFile::Applications, [&] { return SaveInstalledApps(result.installedApps); }},
+        {RecordFile::Drivers, [&] { return result.drivers.SaveDrivers(); }},
+        {RecordFile::Associations, [&] { return result.extensions.SaveAssociations(); }},
+        {RecordFile::Results, [&] { return SaveCompatibilityResult(result); }},
+    };
+    bool all = true;
+    for (const auto& [file, save] : files) {
+        const bool saved = save();
+        all = all && saved;
+        if (written)
+            written(file, saved);
+    }
+    return all;
 }
 
 } // namespace Tavrin::Core::WindowsUpdate

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <string>
 
@@ -60,6 +61,17 @@ void RunCompatibilityCheck(COMPATIBILITY_RESULT& result, ProbeSchedule schedule 
 // as a text-mode stream writes it), replacing the file whole. False when the
 // file cannot be written.
 bool SaveCompatibilityResult(const COMPATIBILITY_RESULT& result, const std::wstring& path = kResultsFile);
+
+// The four files of the record of this PC before the upgrade, in the order
+// they are written.
+enum class RecordFile { Applications, Drivers, Associations, Results };
+
+// Writes the record: the three inventories, then the measurements, each to
+// its own file in the current folder. After each file, `written` (when
+// given) learns whether it could be written; a file that could not be is no
+// reason to skip the next. True when all four were written.
+bool SaveRecord(const COMPATIBILITY_RESULT& result,
+                const std::function<void(RecordFile file, bool saved)>& written = {});
 
 // The requirement thresholds in bytes: 0.9 and 1.9 GiB of memory, 15.9 and
 // 31.9 GiB free on the system drive (32-bit and 64-bit Windows), compared in

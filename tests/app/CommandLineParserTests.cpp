@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <vector>
 
 #include "app/CommandLineParser.h"
@@ -125,7 +126,7 @@ TEST(StartModeSelection, InstallWinsOverUninstallWhichWinsOverUpdate)
     EXPECT_EQ(ModeOf(L"/uninstall:x"), StartMode::Uninstall);
 }
 
-// The profile modes take their arguments after white space, quoted as a
+// The profile and administration modes take their arguments after white space, quoted as a
 // command line quotes them; the whole line is theirs, "/-" included.
 TEST(CommandLineParser, ProfileModesTakeTheirArgumentsFromTheWholeLine)
 {
@@ -142,12 +143,22 @@ TEST(CommandLineParser, ProfileModesTakeTheirArgumentsFromTheWholeLine)
         {L"/apply:recommended", StartMode::Apply, {}},
         {L"/applyrecommended", StartMode::Interactive, {}},
         {L"/install now", StartMode::Interactive, {}},
+        {L"/report \\\\server\\share\\pcs.csv", StartMode::Report, {L"\\\\server\\share\\pcs.csv"}},
+        {L"-REPORT \"C:\\My Files\\pc.json\"", StartMode::Report, {L"C:\\My Files\\pc.json"}},
+        {L"/scan", StartMode::Scan, {}},
+        {L"/scan now", StartMode::Scan, {L"now"}},
+        {L"/scanner", StartMode::Interactive, {}},
     };
+    const std::map<StartMode, const wchar_t*> names = {{StartMode::Export, L"export"},
+                                                       {StartMode::Apply, L"apply"},
+                                                       {StartMode::Report, L"report"},
+                                                       {StartMode::Scan, L"scan"},
+                                                       {StartMode::Interactive, L"apply"}};
     for (const auto& line : cases) {
         CCommandLineParser parser;
         parser.Parse(line.line);
         EXPECT_EQ(SelectStartMode(parser), line.mode) << line.line;
-        const CommandLineOption* option = parser.Find(line.mode == StartMode::Export ? L"export" : L"apply");
+        const CommandLineOption* option = parser.Find(names.at(line.mode));
         EXPECT_EQ(option ? option->arguments : std::vector<std::wstring>(), line.arguments) << line.line;
     }
 }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "core/DeploymentPolicy.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/NetTestSupport.h"
 #include "tests/support/TaskTestSupport.h"
@@ -253,4 +254,19 @@ TEST_F(InstallModeTest, AnUnreachableStatisticsServerStillInstallsTheTask)
     auto task = FindScheduledTask(kTask);
     ASSERT_TRUE(task);
     EXPECT_EQ(task->weeklyTriggers.size(), 1u);
+}
+
+// Switched off by policy, the install registers the task and sends nothing.
+TEST_F(InstallModeTest, ThePolicyDisableUsageReportSendsNoReport)
+{
+    const wchar_t* name = Tavrin::Core::PolicyValueName(Tavrin::Core::DeploymentPolicy::DisableUsageReport);
+    RegistryValueBackup backup(HKEY_LOCAL_MACHINE, Tavrin::Core::kPolicyKey, name);
+    const DWORD one = 1;
+    ASSERT_EQ(
+        ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, Tavrin::Core::kPolicyKey, name, REG_DWORD, &one, sizeof(one)),
+        ERROR_SUCCESS);
+    ProcessResult result = Run(L"/install");
+    EXPECT_EQ(result.exitCode, 0u) << result.output;
+    EXPECT_TRUE(FindScheduledTask(kTask));
+    EXPECT_TRUE(server.Requests().empty());
 }

@@ -214,8 +214,13 @@ protected:
     // checks what the user sees and what lands on disk. A paced scan keeps
     // the program's pauses and checks them too; the others run without
     // pauses (the installer's "ScanPauseMilliseconds" set to 0).
+    // `thenOnTheSamePrefix`, when given, runs last, while the prefix is
+    // still as the scan saw it, with the outcome the results page showed.
     enum class Pacing { Paced, Unpaced };
-    void ScanOn(const std::wstring& version, long long expectedCode, Pacing pacing = Pacing::Unpaced);
+    void ScanOn(const std::wstring& version, long long expectedCode, Pacing pacing = Pacing::Unpaced,
+                const std::function<void(int outcome)>& thenOnTheSamePrefix = nullptr);
+    // "/scan" after the scan page, on the same prefix.
+    void ScanModeAfterTheScanPage(const std::wstring& version, long long expectedCode);
 
     TempFolder folder;
     TempFolder elsewhere;
@@ -245,7 +250,8 @@ std::string Utf16Bytes(const std::wstring& text)
     return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
 }
 
-void PreUpgradeDialog::ScanOn(const std::wstring& version, long long expectedCode, Pacing pacing)
+void PreUpgradeDialog::ScanOn(const std::wstring& version, long long expectedCode, Pacing pacing,
+                              const std::function<void(int outcome)>& thenOnTheSamePrefix)
 {
     const bool paced = pacing == Pacing::Paced;
     InstallerKey installer;
@@ -406,6 +412,35 @@ void PreUpgradeDialog::ScanOn(const std::wstring& version, long long expectedCod
             EXPECT_TRUE(
                 ::CopyFileW(SavedFile(name).c_str(), (std::wstring(keep) + L"\\" + name).c_str(), FALSE));
     }
+    if (thenOnTheSamePrefix)
+        thenOnTheSamePrefix(outcome);
+}
+
+// The record "/scan" writes is the scan page's, byte for byte, but for the
+// free space on C:, which it measures again; its exit code is the verdict
+// the results page showed: 0 ready, 1 otherwise.
+void PreUpgradeDialog::ScanModeAfterTheScanPage(const std::wstring& version, long long expectedCode)
+{
+    ScanOn(version, expectedCode, Pacing::Unpaced, [&](int outcome) {
+        std::map<std::wstring, std::string> page;
+        for (const wchar_t* name : kSavedFiles) {
+            page[name] = ReadFileBytes(SavedFile(name));
+            ASSERT_TRUE(::DeleteFileW(SavedFile(name).c_str()));
+        }
+        const ProcessResult run = RunProcess(L"\"" + exe + L"\" /scan", 120000, elsewhere.Path());
+        EXPECT_FALSE(run.timedOut);
+        EXPECT_EQ(run.exitCode, outcome == 0 ? 0u : 1u) << run.output;
+        static const std::regex freeSpace(R"(^(22 serialization::archive 13 0 0 -?\d+ \d+ )\d+)");
+        for (const wchar_t* name : kSavedFiles) {
+            const std::string label(name, name + wcslen(name));
+            const std::string bytes = ReadFileBytes(SavedFile(name));
+            ASSERT_FALSE(bytes.empty()) << label;
+            const auto measured = [&](const std::string& record) {
+                return label == "results.saved" ? std::regex_replace(record, freeSpace, "$1FREE") : record;
+            };
+            EXPECT_EQ(measured(bytes), measured(page[name])) << label;
+        }
+    });
 }
 
 } // namespace
@@ -413,6 +448,16 @@ void PreUpgradeDialog::ScanOn(const std::wstring& version, long long expectedCod
 TEST_F(PreUpgradeDialog, ScanOnWindows7WithServicePack)
 {
     ScanOn(L"win7", 4);
+}
+
+TEST_F(PreUpgradeDialog, ScanModeWritesTheScanPagesRecordOnWindows7)
+{
+    ScanModeAfterTheScanPage(L"win7", 4);
+}
+
+TEST_F(PreUpgradeDialog, ScanModeWritesTheScanPagesRecordOnVista)
+{
+    ScanModeAfterTheScanPage(L"vista", 0);
 }
 
 TEST_F(PreUpgradeDialog, ScanOnWindows7WithoutServicePack)

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/DeploymentPolicy.h"
 #include "net/UpdateCheck.h"
 #include "net/WinInetRequest.h"
 #include "platform/Module.h"
@@ -487,4 +488,21 @@ TEST_F(UpdateModeTest, AnAnswerLeftUnreadOrCutOffAtItsCapIsNotReceivedFurther)
         EXPECT_LT(*sent, 64u * 1024 * 1024) << c.path << " " << c.answer.status;
     }
     Run(L"/uninstall");
+}
+
+// Switched off by policy, the update mode asks nothing and ends with 0.
+TEST_F(UpdateModeTest, ThePolicyDisableUpdateCheckAsksNothing)
+{
+    const wchar_t* name = Tavrin::Core::PolicyValueName(Tavrin::Core::DeploymentPolicy::DisableUpdateCheck);
+    RegistryValueBackup backup(HKEY_LOCAL_MACHINE, Tavrin::Core::kPolicyKey, name);
+    const DWORD one = 1;
+    ASSERT_EQ(
+        ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, Tavrin::Core::kPolicyKey, name, REG_DWORD, &one, sizeof(one)),
+        ERROR_SUCCESS);
+    Offer(L"1.0.3", L"test_updater_signed.exe");
+    const ProcessResult result = RunProcess(L"\"" + program + L"\" /update", 120000);
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(result.exitCode, 0u) << result.output;
+    EXPECT_TRUE(server.Requests().empty());
+    EXPECT_FALSE(FileExists(Target()));
 }

@@ -134,16 +134,15 @@ void CPreWin10Dlg::Scan()
                  m_pacing.requirementPause);
 
     // An inventory that could not be saved is no step passed: after the
-    // upgrade nothing could show what it held.
-    const auto mark = [](bool saved) { return saved ? CScanDlg::kPassed : CScanDlg::kFailed; };
-    const bool appsSaved = Tavrin::Core::SaveInstalledApps(m_result->installedApps);
-    MarkStep(6, mark(appsSaved), m_pacing.inventoryPause);
-    const bool driversSaved = m_result->drivers.SaveDrivers();
-    MarkStep(7, mark(driversSaved), m_pacing.inventoryPause);
-    const bool associationsSaved = m_result->extensions.SaveAssociations();
-    MarkStep(8, mark(associationsSaved), m_pacing.inventoryPause);
-    const bool resultSaved = Tavrin::Core::WindowsUpdate::SaveCompatibilityResult(*m_result);
-    const bool recordSaved = appsSaved && driversSaved && associationsSaved && resultSaved;
+    // upgrade nothing could show what it held. The measurements, written
+    // last, have no step of their own.
+    using Tavrin::Core::WindowsUpdate::RecordFile;
+    const bool recordSaved =
+        Tavrin::Core::WindowsUpdate::SaveRecord(*m_result, [this](RecordFile file, bool saved) {
+            if (file != RecordFile::Results)
+                MarkStep(6 + static_cast<int>(file), saved ? CScanDlg::kPassed : CScanDlg::kFailed,
+                         m_pacing.inventoryPause);
+        });
 
     // The pages are filled and switched on their own thread; after the
     // dialog is gone this call fails and nothing more happens.
