@@ -5,6 +5,7 @@
 #include <variant>
 #include <vector>
 
+#include "core/settings/ChosenStates.h"
 #include "core/settings/JournalLock.h"
 #include "core/settings/RegistryProperty.h"
 
@@ -188,15 +189,36 @@ template <typename Model> LSTATUS RunSteps(Model& model, const std::vector<Setti
     return first;
 }
 
+// Runs the steps and records what the named rows show afterwards as the
+// user's choice (ChosenStates), all under one hold of the journal's lock: a
+// check of another copy never sees the change without its record.
+template <typename Model>
+LSTATUS RunStepsAndRecord(Model& model, const std::vector<SettingStep<Model>>& steps,
+                          const std::vector<std::string>& rows)
+{
+    const JournalLock hold;
+    if (hold.Status() != ERROR_SUCCESS)
+        return hold.Status();
+    const LSTATUS status = RunSteps(model, steps);
+    // A change that did not go through is no choice; the record keeps the last one.
+    if (status == ERROR_SUCCESS)
+        RecordChosenStates(rows);
+    return status;
+}
+
 // A click: the box's new state alone decides, the registry is not read first.
 template <typename Model> LSTATUS Apply(Model& model, const SettingRow<Model>& row, bool ticked)
 {
-    return RunSteps(model, ticked ? row.tick : row.clear);
+    return RunStepsAndRecord(model, ticked ? row.tick : row.clear, {row.name});
 }
 
+// Some rows keep their values through a reset: what they show afterwards is recorded.
 template <typename Model> LSTATUS Reset(Model& model)
 {
-    return RunSteps(model, CatalogueOf<Model>().reset);
+    std::vector<std::string> rows;
+    for (const auto& row : CatalogueOf<Model>().rows)
+        rows.push_back(row.name);
+    return RunStepsAndRecord(model, CatalogueOf<Model>().reset, rows);
 }
 
 } // namespace Tavrin::Core

@@ -1,0 +1,162 @@
+#include "core/settings/ChosenStates.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+
+#include "core/settings/ChangeJournal.h"
+#include "core/settings/JournalLock.h"
+#include "core/settings/SettingsBook.h"
+#include "platform/ComPtr.h"
+#include "platform/RegKey.h"
+#include "platform/Text.h"
+#include "platform/UserHive.h"
+
+namespace Tavrin::Core {
+
+using Platform::RegKey;
+
+namespace {
+
+constexpr REGSAM kView = KEY_WOW64_64KEY;
+// Far more rows than the pages have; a part holding more is not ours.
+constexpr DWORD kMostRows = 1024;
+
+using Part = std::map<std::string, bool>;
+
+std::wstring PartPath(const std::wstring& part)
+{
+    return std::wstring(kChosenStatesKey) + L"\\" + part;
+}
+
+// The rows of one part as recorded; empty when it is missing, nothing when
+// it is damaged.
+std::optional<Part> ReadPart(const std::wstring& part)
+{
+    Part rows;
+    RegKey key;
+    const LSTATUS status = key.Open(HKEY_LOCAL_MACHINE, PartPath(part), KEY_READ | kView);
+    if (status == ERROR_FILE_NOT_FOUND)
+        return rows;
+    RegKey::Info info;
+    if (status != ERROR_SUCCESS || key.QueryInfo(info) != ERROR_SUCCESS || info.values > kMostRows)
+        return std::nullopt;
+    for (DWORD index = 0; index < info.values; ++index) {
+        RegKey::Value value;
+        if (key.EnumValue(index, RegKey::kMaxValueNameChars, sizeof(DWORD), value) != ERROR_SUCCESS ||
+            value.type != REG_DWORD || value.data.size() != sizeof(DWORD) || value.data[0] > 1 ||
+            value.data[1] || value.data[2] || value.data[3])
+            return std::nullopt;
+        rows[Platform::Narrow(value.name)] = value.data[0] == 1;
+    }
+    return rows;
+}
+
+// The part a row is recorded in for the user whose settings this run shows.
+std::wstring PartOf(const SettingsBook::Row& row)
+{
+    return row.perUser ? Platform::UserHive::Current().User().sid : kChosenMachinePart;
+}
+
+// Opens a part for writing; a damaged one is started afresh.
+LSTATUS OpenPartForWriting(const std::wstring& part, RegKey& key)
+{
+    if (!ReadPart(part)) {
+        Platform::DebugLine(L"chosen states: a damaged part of the record starts afresh");
+        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, PartPath(part).c_str());
+    }
+    return key.Create(HKEY_LOCAL_MACHINE, PartPath(part), KEY_READ | KEY_WRITE | kView);
+}
+
+bool SamePlace(const RegistryPlace& a, const RegistryPlace& b)
+{
+    return a.root == b.root && a.view == b.view && Platform::EqualsIgnoreCase(a.keyPath, b.keyPath) &&
+           Platform::EqualsIgnoreCase(a.valueName, b.valueName);
+}
+
+} // namespace
+
+LSTATUS RecordChosenStates(const std::vector<std::string>& names)
+{
+    const JournalLock hold;
+    if (hold.Status() != ERROR_SUCCESS)
+        return hold.Status();
+    SettingsBook book;
+    std::map<std::wstring, RegKey> parts;
+    LSTATUS first = ERROR_SUCCESS;
+    for (const std::string& name : names) {
+        const SettingsBook::Row* row = SettingsBook::Find(name);
+        if (!row || !book.IsAvailable(*row))
+            continue;
+        const std::wstring part = PartOf(*row);
+        if (part.empty())
+            continue;
+        RegKey& key = parts[part];
+        LSTATUS status = key.IsOpen() ? ERROR_SUCCESS : OpenPartForWriting(part, key);
+        if (status == ERROR_SUCCESS)
+            status = key.SetDword(Platform::Widen(name), book.IsTicked(*row) ? 1 : 0);
+        if (status != ERROR_SUCCESS && first == ERROR_SUCCESS)
+            first = status;
+    }
+    return first;
+}
+
+void ForgetChosenStates(const std::vector<JournalEntry>& restored)
+{
+    RegKey record;
+    if (record.Open(HKEY_LOCAL_MACHINE, kChosenStatesKey, KEY_READ | kView) != ERROR_SUCCESS)
+        return;
+    const std::vector<std::wstring> allParts = record.SubkeyNames(kMostRows);
+    for (const SettingsBook::Row& row : SettingsBook::Rows()) {
+        for (const JournalEntry& entry : restored) {
+            if (std::none_of(row.places.begin(), row.places.end(),
+                             [&](const RegistryPlace& place) { return SamePlace(place, entry.place); }))
+                continue;
+            const std::vector<std::wstring> parts =
+                entry.userSid.empty() ? allParts : std::vector<std::wstring>{entry.userSid};
+            for (const std::wstring& part : parts)
+                ::RegDeleteKeyValueW(record.Get(), part.c_str(), Platform::Widen(row.name).c_str());
+        }
+    }
+}
+
+ChosenStatesCheck CheckChosenStates(SettingsBook& book)
+{
+    ChosenStatesCheck check;
+    const JournalLock hold;
+    if (hold.Status() != ERROR_SUCCESS) {
+        check.state = ChosenStatesCheck::State::Busy;
+        return check;
+    }
+    const std::wstring sid = Platform::UserHive::Current().User().sid;
+    const std::optional<Part> machine = ReadPart(kChosenMachinePart);
+    const std::optional<Part> user = sid.empty() ? Part{} : ReadPart(sid);
+    if (!machine || !user) {
+        Platform::DebugLine(L"chosen states: the record is damaged and is ignored");
+        check.state = ChosenStatesCheck::State::Damaged;
+        return check;
+    }
+    const bool perUserReachable = PerUserRowsReachable();
+    for (const SettingsBook::Row& row : SettingsBook::Rows()) {
+        const Part& part = row.perUser ? *user : *machine;
+        const auto recorded = part.find(row.name);
+        if (recorded == part.end())
+            continue;
+        check.state = ChosenStatesCheck::State::Read;
+        if ((row.perUser && !perUserReachable) || !book.IsAvailable(row))
+            continue;
+        const bool now = book.IsTicked(row);
+        if (now != recorded->second)
+            check.changed.push_back({row.name, recorded->second, now});
+    }
+    return check;
+}
+
+size_t CountChangedBack()
+{
+    const Platform::ComApartment com;
+    SettingsBook book;
+    return CheckChosenStates(book).changed.size();
+}
+
+} // namespace Tavrin::Core
