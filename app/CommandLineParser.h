@@ -15,7 +15,8 @@ struct CommandLineOption {
 // piece's name is its text up to ":" without its leading character, and the
 // text after ":" is a comma-separated list of values.
 //
-// The modes with an argument ("export", "apply") are read from the whole
+// The modes with an argument ("export", "apply", and "verify", whose
+// arguments must be none) are read from the whole
 // line instead: one leading character, the name, then, after white space,
 // the arguments as a command line quotes them (a path may hold spaces, and
 // "/-" too). The line then yields that one option.

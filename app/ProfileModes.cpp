@@ -14,8 +14,6 @@
 #include "platform/Module.h"
 #include "platform/Text.h"
 
-namespace {
-
 using Tavrin::Core::ApplyOutcome;
 using Tavrin::Core::SettingRequest;
 using Tavrin::Core::SettingsBook;
@@ -35,28 +33,21 @@ void JoinParentConsole()
     _wfreopen_s(&ignored, L"CONOUT$", L"w", stderr);
 }
 
+namespace {
+
 // Paths and names of the command line as the console shows text.
 std::string Shown(const std::wstring& text)
 {
     return Tavrin::Platform::Narrow(text, ::GetConsoleOutputCP() ? ::GetConsoleOutputCP() : CP_ACP);
 }
 
+} // namespace
+
 int Finish(int code)
 {
     std::fflush(stdout);
     std::fflush(stderr);
     return code;
-}
-
-// The one argument of the mode, or false after saying what is wrong.
-bool OneArgument(const CommandLineOption& option, const char* usage, std::wstring& argument)
-{
-    if (option.arguments.size() != 1) {
-        std::fprintf(stderr, "Usage: tavrin.exe %s\n", usage);
-        return false;
-    }
-    argument = option.arguments.front();
-    return true;
 }
 
 bool IsWindows10()
@@ -67,6 +58,19 @@ bool IsWindows10()
     std::fputs("The settings are those of Windows 10, and this is not Windows 10. Nothing was changed.\n",
                stderr);
     return false;
+}
+
+namespace {
+
+// The one argument of the mode, or false after saying what is wrong.
+bool OneArgument(const CommandLineOption& option, const char* usage, std::wstring& argument)
+{
+    if (option.arguments.size() != 1) {
+        std::fprintf(stderr, "Usage: tavrin.exe %s\n", usage);
+        return false;
+    }
+    argument = option.arguments.front();
+    return true;
 }
 
 std::wstring FullPath(const std::wstring& path, const std::wstring& startFolder)

@@ -17,6 +17,14 @@ constexpr int kBadCommandLine = 87;   // ERROR_INVALID_PARAMETER
 constexpr int kRestartNeeded = 3010;  // ERROR_SUCCESS_REBOOT_REQUIRED
 } // namespace ProfileExit
 
+// What every console mode shares: it joins the console of the prompt it was
+// started from (JoinParentConsole), refuses to run before Windows 10 with a
+// line on the standard error (IsWindows10), and flushes both streams before
+// it hands back its exit code (Finish).
+void JoinParentConsole();
+bool IsWindows10();
+int Finish(int code);
+
 // A relative FILE is taken from `startFolder`, the folder the program was
 // started in (the program then works in its own folder).
 int RunExportMode(const CommandLineOption& option, const std::wstring& startFolder);

@@ -16,5 +16,7 @@ StartMode SelectStartMode(const CCommandLineParser& parser)
         return StartMode::Export;
     if (parser.HasOption(L"apply"))
         return StartMode::Apply;
+    if (parser.HasOption(L"verify"))
+        return StartMode::Verify;
     return StartMode::Interactive;
 }

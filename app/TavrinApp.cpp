@@ -12,6 +12,7 @@
 #include "app/ProgramFolder.h"
 #include "app/StartMode.h"
 #include "app/TavrinDlg.h"
+#include "app/VerifyMode.h"
 #include "core/settings/ChangeJournal.h"
 #include "core/settings/RestorePoint.h"
 #include "framework/CMFCVisualManager.h"
@@ -144,6 +145,9 @@ BOOL CTavrinApp::InitInstance()
         break;
     case StartMode::Apply:
         exitCode = RunApplyMode(*parser.Find(L"apply"), startFolder);
+        break;
+    case StartMode::Verify:
+        exitCode = RunVerifyMode(*parser.Find(L"verify"));
         break;
     case StartMode::Interactive: {
         // Held until the window has closed, then the next start may open one.

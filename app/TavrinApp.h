@@ -12,7 +12,8 @@ public:
     // FALSE so that the process ends without a message loop.
     BOOL InitInstance() override;
     // The exit code of the run: 0, or 1 when "/undo" could not put every
-    // value back, or the code of "/export" and "/apply" (app/ProfileModes.h).
+    // value back, or the code of "/export" and "/apply" (app/ProfileModes.h)
+    // or "/verify" (app/VerifyMode.h).
     int ExitInstance() override;
 
     // The measured system and the current inventories, filled once by the

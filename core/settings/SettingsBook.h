@@ -47,7 +47,7 @@ public:
         Page page;
         int controlId;
         bool asksRestart;
-        bool perUser; // reads or writes a value under HKEY_CURRENT_USER
+        bool perUser;                      // reads or writes a value under HKEY_CURRENT_USER
         std::vector<RegistryPlace> places; // every value it reads or writes
     };
 
