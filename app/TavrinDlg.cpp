@@ -13,11 +13,15 @@
 #include "app/RestartSystem.h"
 #include "app/TavrinApp.h"
 #include "core/settings/ChangeJournal.h"
+#include "core/settings/SettingsBook.h"
+#include "framework/CAccessible.h"
+#include "platform/ComPtr.h"
 #include "platform/GdiHandles.h"
 #include "platform/RegKey.h"
 #include "platform/Text.h"
 #include "platform/UserHive.h"
 #include "res/resource.h"
+#include "ui/pages/ChangedBackDlg.h"
 #include "ui/pages/PageMessages.h"
 
 namespace {
@@ -90,6 +94,9 @@ BOOL CTavrinDlg::OnInitDialog()
     if (m_result && m_result->windowsVersion == Tavrin::Core::WindowsVersionCode::Windows10)
         RunFirstRunCheck();
     ReportJournalProblem();
+    // After the congratulation and the issues note.
+    if (m_result && m_result->windowsVersion == Tavrin::Core::WindowsVersionCode::Windows10)
+        StartChangedBackCheck();
     return TRUE;
 }
 
@@ -240,6 +247,12 @@ BOOL CTavrinDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result)
         *result = 0;
         return TRUE;
     }
+    if (header && header->idFrom == IDC_CHANGED_BACK_LINK &&
+        (header->code == NM_CLICK || header->code == NM_RETURN)) {
+        OpenChangedBackList();
+        *result = 0;
+        return TRUE;
+    }
     return CBaseWnd::OnNotify(wParam, lParam, result);
 }
 
@@ -247,8 +260,9 @@ LRESULT CTavrinDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_CTLCOLORSTATIC:
-        // The link sits on the white part of the home view.
-        if (reinterpret_cast<HWND>(lParam) == ::GetDlgItem(m_hWnd, IDC_UNDO_LINK)) {
+        // The links sit on the white part of the home view.
+        if (reinterpret_cast<HWND>(lParam) == ::GetDlgItem(m_hWnd, IDC_UNDO_LINK) ||
+            reinterpret_cast<HWND>(lParam) == ::GetDlgItem(m_hWnd, IDC_CHANGED_BACK_LINK)) {
             ::SetBkColor(reinterpret_cast<HDC>(wParam), ToColorRef(PageColors::kWhite));
             return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
         }
@@ -258,6 +272,9 @@ LRESULT CTavrinDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_UNDO_DONE:
         OnUndoDone(lParam);
+        return 0;
+    case WM_CHANGED_BACK_CHECKED:
+        OnChangedBackChecked(lParam);
         return 0;
     case WM_CLOSE:
         // The title bar's close button; Escape ends the dialog without asking.
@@ -354,6 +371,7 @@ void CTavrinDlg::ShowHomeView(bool show)
     for (const Section& section : Sections())
         section.button->ShowWindow(command);
     UpdateUndoLink(show);
+    UpdateChangedBackNotice(show);
 }
 
 void CTavrinDlg::PlaceUndoLink()
@@ -424,10 +442,7 @@ void CTavrinDlg::OnUndoDone(LPARAM result)
     m_undoRunning = false;
     ::EnableWindow(::GetDlgItem(m_hWnd, IDC_UNDO_LINK), TRUE);
     // The pages show the registry as the undo left it when they open next.
-    m_securityPage.ShowRegistryState();
-    m_privacyPage.ShowRegistryState();
-    m_locationPage.ShowRegistryState();
-    m_themePage.ShowRegistryState();
+    ShowRegistryStateOnPages();
     UpdateUndoLink(VisiblePage() == nullptr);
     ReportJournalProblem();
     if (undone->journalBusy)
@@ -439,6 +454,106 @@ void CTavrinDlg::OnUndoDone(LPARAM result)
             *m_restartRequired = true;
         AskForRestart();
     }
+}
+
+void CTavrinDlg::ShowRegistryStateOnPages()
+{
+    m_securityPage.ShowRegistryState();
+    m_privacyPage.ShowRegistryState();
+    m_locationPage.ShowRegistryState();
+    m_themePage.ShowRegistryState();
+}
+
+std::wstring CTavrinDlg::ChangedBackNotice(size_t count)
+{
+    return L"Windows changed back " + std::to_wstring(count) + L" of your settings";
+}
+
+void CTavrinDlg::StartChangedBackCheck()
+{
+    if (m_changedBackCheckRunning)
+        return;
+    // Reading every row, some through the policy object, takes its time:
+    // not on this thread. Closing the window does not wait for it.
+    m_changedBackCheckRunning = true;
+    const HWND window = m_hWnd;
+    std::thread([window] {
+        auto check = std::make_unique<Tavrin::Core::ChosenStatesCheck>();
+        {
+            const Tavrin::Platform::ComApartment com;
+            Tavrin::Core::SettingsBook book;
+            *check = Tavrin::Core::CheckChosenStates(book);
+        }
+        if (::PostMessageW(window, WM_CHANGED_BACK_CHECKED, 0, reinterpret_cast<LPARAM>(check.get())))
+            check.release();
+    }).detach();
+}
+
+void CTavrinDlg::OnChangedBackChecked(LPARAM result)
+{
+    const std::unique_ptr<Tavrin::Core::ChosenStatesCheck> check(
+        reinterpret_cast<Tavrin::Core::ChosenStatesCheck*>(result));
+    m_changedBackCheckRunning = false;
+    m_changedBack = check->changed;
+    UpdateChangedBackNotice(VisiblePage() == nullptr);
+}
+
+void CTavrinDlg::UpdateChangedBackNotice(bool homeViewShown)
+{
+    const HWND link = ::GetDlgItem(m_hWnd, IDC_CHANGED_BACK_LINK);
+    if (!link)
+        return;
+    if (!m_changedBack.empty()) {
+        const std::wstring notice = ChangedBackNotice(m_changedBack.size());
+        ::SetWindowTextW(link, (L"<a>" + notice + L"</a>").c_str());
+    }
+    ::ShowWindow(link, homeViewShown && !m_changedBack.empty() ? SW_SHOW : SW_HIDE);
+}
+
+void CTavrinDlg::OpenChangedBackList()
+{
+    if (m_changedBack.empty() || m_changedBackCheckRunning)
+        return;
+    std::vector<CChangedBackDlg::Item> items;
+    for (const Tavrin::Core::ChangedBack& changed : m_changedBack) {
+        const Tavrin::Core::SettingsBook::Row* row = Tavrin::Core::SettingsBook::Find(changed.name);
+        if (!row)
+            continue;
+        // The box's text as its page shows it.
+        CWnd* page = &m_themePage;
+        switch (row->page) {
+        case Tavrin::Core::SettingsBook::Page::Privacy:
+            page = &m_privacyPage;
+            break;
+        case Tavrin::Core::SettingsBook::Page::Security:
+            page = &m_securityPage;
+            break;
+        case Tavrin::Core::SettingsBook::Page::Location:
+            page = &m_locationPage;
+            break;
+        case Tavrin::Core::SettingsBook::Page::Theme:
+            break;
+        }
+        wchar_t box[256] = {};
+        ::GetWindowTextW(page->GetDlgItem(row->controlId), box, 256);
+        items.push_back({changed.name, Tavrin::Core::SettingsBook::PageName(row->page), StripMnemonics(box),
+                         changed.chosen, changed.now, row->asksRestart});
+    }
+    CChangedBackDlg list(std::move(items), this);
+    if (list.DoModal() != IDOK)
+        return;
+    if (list.Done() == CChangedBackDlg::Action::ApplyAgain) {
+        ShowRegistryStateOnPages();
+        UpdateUndoLink(VisiblePage() == nullptr);
+        if (list.Status() != ERROR_SUCCESS)
+            MessageBox(kNotAllAppliedAgain, kRestartCaption, MB_OK | MB_ICONWARNING);
+        if (list.RestartNeeded() && m_restartRequired) {
+            *m_restartRequired = true;
+            AskForRestart();
+        }
+    }
+    // What is still changed back, afresh.
+    StartChangedBackCheck();
 }
 
 void CTavrinDlg::OnPageDone()

@@ -6,7 +6,7 @@
 #include "platform/GdiHandles.h"
 #include "ui/skin/Dpi.h"
 
-CBaseWnd::CBaseWnd(UINT templateId) : CDialogEx(templateId, nullptr) {}
+CBaseWnd::CBaseWnd(UINT templateId, CWnd* parent) : CDialogEx(templateId, parent) {}
 
 namespace {
 

@@ -13,7 +13,8 @@
 // shown in one copy and kept for the child controls' transparency.
 class CBaseWnd : public CDialogEx, public CTransparentParent {
 public:
-    explicit CBaseWnd(UINT templateId);
+    // `parent` owns a modal window (DoModal), and is disabled meanwhile.
+    explicit CBaseWnd(UINT templateId, CWnd* parent = nullptr);
 
     CDC& GetBackBuffer() override { return m_backBuffer; }
 
