@@ -485,7 +485,7 @@ TEST_F(ChangedBack, VerifyModeAndUndo)
              for (const Revert& revert : reverts)
                  revert.Write();
          },
-         L"/verify", 1, machine.name + ": chosen ticked, now cleared\r\n"},
+         L"/verify", 1, machine.name + ": chosen ticked, now cleared"},
         {[&] {
              WriteDword(HKEY_LOCAL_MACHINE, PartPath(Tavrin::Core::kChosenMachinePart), L"privacy.camera", 2);
          },

@@ -125,7 +125,7 @@ TEST(StartModeSelection, InstallWinsOverUninstallWhichWinsOverUpdate)
     EXPECT_EQ(ModeOf(L"/uninstall:x"), StartMode::Uninstall);
 }
 
-// The profile modes take their arguments after white space, quoted as a
+// The profile modes (and "/verify", which takes none) take their arguments after white space, quoted as a
 // command line quotes them; the whole line is theirs, "/-" included.
 TEST(CommandLineParser, ProfileModesTakeTheirArgumentsFromTheWholeLine)
 {
@@ -142,12 +142,17 @@ TEST(CommandLineParser, ProfileModesTakeTheirArgumentsFromTheWholeLine)
         {L"/apply:recommended", StartMode::Apply, {}},
         {L"/applyrecommended", StartMode::Interactive, {}},
         {L"/install now", StartMode::Interactive, {}},
+        {L"/verify", StartMode::Verify, {}},
+        {L"-VERIFY now", StartMode::Verify, {L"now"}},
+        {L"/verify:x", StartMode::Verify, {}},
     };
     for (const auto& line : cases) {
         CCommandLineParser parser;
         parser.Parse(line.line);
         EXPECT_EQ(SelectStartMode(parser), line.mode) << line.line;
-        const CommandLineOption* option = parser.Find(line.mode == StartMode::Export ? L"export" : L"apply");
+        const CommandLineOption* option = parser.Find(line.mode == StartMode::Export   ? L"export"
+                                                      : line.mode == StartMode::Verify ? L"verify"
+                                                                                       : L"apply");
         EXPECT_EQ(option ? option->arguments : std::vector<std::wstring>(), line.arguments) << line.line;
     }
 }
