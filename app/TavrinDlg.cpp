@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "app/ChangedBackDlg.h"
 #include "app/RestartSystem.h"
 #include "app/TavrinApp.h"
 #include "core/settings/ChangeJournal.h"
@@ -21,12 +22,22 @@
 #include "platform/Text.h"
 #include "platform/UserHive.h"
 #include "res/resource.h"
-#include "ui/pages/ChangedBackDlg.h"
 #include "ui/pages/PageMessages.h"
 
 namespace {
 
 using Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT;
+
+// The size of a link's text in the link's font.
+SIZE LinkTextSize(HWND link, const std::wstring& shown)
+{
+    Tavrin::Platform::WindowDc dc(link);
+    const Tavrin::Platform::SelectedObject font(
+        dc.Get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(link, WM_GETFONT, 0, 0)));
+    SIZE text = {};
+    ::GetTextExtentPoint32W(dc.Get(), shown.c_str(), static_cast<int>(shown.size()), &text);
+    return text;
+}
 
 bool* ApplicationRestartFlag()
 {
@@ -174,6 +185,7 @@ void CTavrinDlg::OnDpiChanged()
         if (section.page->GetSafeHwnd())
             section.page->MoveWindow(GetClientRect(), section.page->IsWindowVisible());
     }
+    UpdateChangedBackNotice(VisiblePage() == nullptr);
 }
 
 size_t CTavrinDlg::CountCompatibilityIssues(size_t* unreadable) const
@@ -382,14 +394,7 @@ void CTavrinDlg::PlaceUndoLink()
     HWND link = ::GetDlgItem(m_hWnd, IDC_UNDO_LINK);
     if (!link)
         return;
-    Tavrin::Platform::WindowDc dc(link);
-    SIZE text = {};
-    {
-        const Tavrin::Platform::SelectedObject font(
-            dc.Get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(link, WM_GETFONT, 0, 0)));
-        const std::wstring shown = L"Undo all changes made by Tavrin";
-        ::GetTextExtentPoint32W(dc.Get(), shown.c_str(), static_cast<int>(shown.size()), &text);
-    }
+    const SIZE text = LinkTextSize(link, L"Undo all changes made by Tavrin");
     RECT button = {}, title = {};
     ::GetWindowRect(m_securityButton.GetSafeHwnd(), &button);
     ::GetWindowRect(m_title.GetSafeHwnd(), &title);
@@ -506,6 +511,13 @@ void CTavrinDlg::UpdateChangedBackNotice(bool homeViewShown)
     if (!m_changedBack.empty()) {
         const std::wstring notice = ChangedBackNotice(m_changedBack.size());
         ::SetWindowTextW(link, (L"<a>" + notice + L"</a>").c_str());
+        // As wide as its text, in the gap under the bottom row of buttons,
+        // which take the size of their images, and above the issues note.
+        const SIZE text = LinkTextSize(link, notice);
+        RECT button = {};
+        ::GetWindowRect(m_themesButton.GetSafeHwnd(), &button);
+        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&button), 2);
+        ::MoveWindow(link, button.left, button.bottom + Scaled(2), text.cx + 4, text.cy + 2, FALSE);
     }
     ::ShowWindow(link, homeViewShown && !m_changedBack.empty() ? SW_SHOW : SW_HIDE);
 }

@@ -1,7 +1,6 @@
 #include "core/settings/ChosenStates.h"
 
 #include <algorithm>
-#include <map>
 #include <optional>
 
 #include "core/settings/ChangeJournal.h"
@@ -22,22 +21,24 @@ constexpr REGSAM kView = KEY_WOW64_64KEY;
 // Far more rows than the pages have; a part holding more is not ours.
 constexpr DWORD kMostRows = 1024;
 
-using Part = std::map<std::string, bool>;
+// A part as recorded: for each row, in row order, 1 ticked, 0 cleared, -1 not recorded.
+using Part = std::vector<signed char>;
 
 std::wstring PartPath(const std::wstring& part)
 {
     return std::wstring(kChosenStatesKey) + L"\\" + part;
 }
 
-// The rows of one part as recorded; empty when it is missing, nothing when
-// it is damaged.
+// The rows of one part as recorded; none recorded when it is missing,
+// nothing when it is damaged. Names of no row (a later version's) are passed over.
 std::optional<Part> ReadPart(const std::wstring& part)
 {
-    Part rows;
+    const std::vector<SettingsBook::Row>& rows = SettingsBook::Rows();
+    Part states(rows.size(), -1);
     RegKey key;
     const LSTATUS status = key.Open(HKEY_LOCAL_MACHINE, PartPath(part), KEY_READ | kView);
     if (status == ERROR_FILE_NOT_FOUND)
-        return rows;
+        return states;
     RegKey::Info info;
     if (status != ERROR_SUCCESS || key.QueryInfo(info) != ERROR_SUCCESS || info.values > kMostRows)
         return std::nullopt;
@@ -47,9 +48,12 @@ std::optional<Part> ReadPart(const std::wstring& part)
             value.type != REG_DWORD || value.data.size() != sizeof(DWORD) || value.data[0] > 1 ||
             value.data[1] || value.data[2] || value.data[3])
             return std::nullopt;
-        rows[Platform::Narrow(value.name)] = value.data[0] == 1;
+        const std::string name = Platform::Narrow(value.name);
+        for (size_t i = 0; i < rows.size(); ++i)
+            if (name == rows[i].name)
+                states[i] = static_cast<signed char>(value.data[0]);
     }
-    return rows;
+    return states;
 }
 
 // The part a row is recorded in for the user whose settings this run shows.
@@ -82,7 +86,8 @@ LSTATUS RecordChosenStates(const std::vector<std::string>& names)
     if (hold.Status() != ERROR_SUCCESS)
         return hold.Status();
     SettingsBook book;
-    std::map<std::wstring, RegKey> parts;
+    // At most two parts: the machine's and the user's.
+    std::vector<std::pair<std::wstring, RegKey>> parts;
     LSTATUS first = ERROR_SUCCESS;
     for (const std::string& name : names) {
         const SettingsBook::Row* row = SettingsBook::Find(name);
@@ -91,14 +96,31 @@ LSTATUS RecordChosenStates(const std::vector<std::string>& names)
         const std::wstring part = PartOf(*row);
         if (part.empty())
             continue;
-        RegKey& key = parts[part];
-        LSTATUS status = key.IsOpen() ? ERROR_SUCCESS : OpenPartForWriting(part, key);
+        auto open =
+            std::find_if(parts.begin(), parts.end(), [&](const auto& held) { return held.first == part; });
+        LSTATUS status = ERROR_SUCCESS;
+        if (open == parts.end()) {
+            parts.emplace_back(part, RegKey());
+            open = parts.end() - 1;
+            status = OpenPartForWriting(part, open->second);
+        }
+        const RegKey& key = open->second;
         if (status == ERROR_SUCCESS)
             status = key.SetDword(Platform::Widen(name), book.IsTicked(*row) ? 1 : 0);
         if (status != ERROR_SUCCESS && first == ERROR_SUCCESS)
             first = status;
     }
     return first;
+}
+
+LSTATUS RecordChosenRows(const char* name, bool wholePage)
+{
+    const SettingsBook::Row* named = SettingsBook::Find(name);
+    std::vector<std::string> names;
+    for (const SettingsBook::Row& row : SettingsBook::Rows())
+        if (&row == named || (wholePage && named && row.page == named->page))
+            names.push_back(row.name);
+    return RecordChosenStates(names);
 }
 
 void ForgetChosenStates(const std::vector<JournalEntry>& restored)
@@ -130,24 +152,25 @@ ChosenStatesCheck CheckChosenStates(SettingsBook& book)
     }
     const std::wstring sid = Platform::UserHive::Current().User().sid;
     const std::optional<Part> machine = ReadPart(kChosenMachinePart);
-    const std::optional<Part> user = sid.empty() ? Part{} : ReadPart(sid);
+    const std::optional<Part> user = sid.empty() ? Part(SettingsBook::Rows().size(), -1) : ReadPart(sid);
     if (!machine || !user) {
         Platform::DebugLine(L"chosen states: the record is damaged and is ignored");
         check.state = ChosenStatesCheck::State::Damaged;
         return check;
     }
     const bool perUserReachable = PerUserRowsReachable();
-    for (const SettingsBook::Row& row : SettingsBook::Rows()) {
-        const Part& part = row.perUser ? *user : *machine;
-        const auto recorded = part.find(row.name);
-        if (recorded == part.end())
+    const std::vector<SettingsBook::Row>& rows = SettingsBook::Rows();
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const SettingsBook::Row& row = rows[i];
+        const signed char recorded = (row.perUser ? *user : *machine)[i];
+        if (recorded < 0)
             continue;
         check.state = ChosenStatesCheck::State::Read;
         if ((row.perUser && !perUserReachable) || !book.IsAvailable(row))
             continue;
         const bool now = book.IsTicked(row);
-        if (now != recorded->second)
-            check.changed.push_back({row.name, recorded->second, now});
+        if (now != (recorded == 1))
+            check.changed.push_back({row.name, recorded == 1, now});
     }
     return check;
 }

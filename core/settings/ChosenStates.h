@@ -29,6 +29,10 @@ inline constexpr wchar_t kChosenMachinePart[] = L"Machine";
 // copy. Returns the first status that failed.
 LSTATUS RecordChosenStates(const std::vector<std::string>& names);
 
+// The same for the row of that name, or with `wholePage` for every row of
+// its page (a page's reset).
+LSTATUS RecordChosenRows(const char* name, bool wholePage);
+
 // Forgets the rows that read or write a value the undo put back: for a
 // per-user value in the part of the entry's user, otherwise in every part.
 // The caller holds the journal's lock.

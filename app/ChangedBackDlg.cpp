@@ -1,4 +1,4 @@
-#include "ui/pages/ChangedBackDlg.h"
+#include "app/ChangedBackDlg.h"
 
 #include <commctrl.h>
 
