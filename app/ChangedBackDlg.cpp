@@ -144,7 +144,7 @@ void CChangedBackDlg::Start(Action action)
 {
     if (m_pending != Action::None)
         return;
-    std::vector<std::string> names;
+    std::vector<const char*> names;
     std::vector<Tavrin::Core::SettingRequest> requests;
     bool restart = false;
     for (const Item* item : TickedItems()) {

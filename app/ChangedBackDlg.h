@@ -16,7 +16,7 @@
 class CChangedBackDlg : public CBaseWnd {
 public:
     struct Item {
-        std::string name; // the row's stable name
+        const char* name; // the row's stable name
         std::wstring page;
         std::wstring box;
         bool chosen = false;

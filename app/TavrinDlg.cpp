@@ -499,7 +499,7 @@ void CTavrinDlg::OnChangedBackChecked(LPARAM result)
     const std::unique_ptr<Tavrin::Core::ChosenStatesCheck> check(
         reinterpret_cast<Tavrin::Core::ChosenStatesCheck*>(result));
     m_changedBackCheckRunning = false;
-    m_changedBack = check->changed;
+    m_changedBack = std::move(check->changed);
     UpdateChangedBackNotice(VisiblePage() == nullptr);
 }
 

@@ -40,7 +40,7 @@ int RunVerifyMode(const CommandLineOption& option)
                    "was checked. Run /verify again.\n",
                    stderr);
     for (const Tavrin::Core::ChangedBack& row : check.changed)
-        std::printf("%s: chosen %s, now %s\n", row.name.c_str(), StateText(row.chosen), StateText(row.now));
+        std::printf("%s: chosen %s, now %s\n", row.name, StateText(row.chosen), StateText(row.now));
     std::printf("Settings changed back by Windows: %u\n", static_cast<unsigned>(check.changed.size()));
     return Finish(check.changed.empty() ? VerifyExit::kNoneChangedBack : VerifyExit::kSomeChangedBack);
 }

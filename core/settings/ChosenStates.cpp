@@ -80,7 +80,7 @@ bool SamePlace(const RegistryPlace& a, const RegistryPlace& b)
 
 } // namespace
 
-LSTATUS RecordChosenStates(const std::vector<std::string>& names)
+LSTATUS RecordChosenStates(const std::vector<const char*>& names)
 {
     const JournalLock hold;
     if (hold.Status() != ERROR_SUCCESS)
@@ -89,7 +89,7 @@ LSTATUS RecordChosenStates(const std::vector<std::string>& names)
     // At most two parts: the machine's and the user's.
     std::vector<std::pair<std::wstring, RegKey>> parts;
     LSTATUS first = ERROR_SUCCESS;
-    for (const std::string& name : names) {
+    for (const char* name : names) {
         const SettingsBook::Row* row = SettingsBook::Find(name);
         if (!row || !book.IsAvailable(*row))
             continue;
@@ -116,7 +116,7 @@ LSTATUS RecordChosenStates(const std::vector<std::string>& names)
 LSTATUS RecordChosenRows(const char* name, bool wholePage)
 {
     const SettingsBook::Row* named = SettingsBook::Find(name);
-    std::vector<std::string> names;
+    std::vector<const char*> names;
     for (const SettingsBook::Row& row : SettingsBook::Rows())
         if (&row == named || (wholePage && named && row.page == named->page))
             names.push_back(row.name);

@@ -27,7 +27,7 @@ inline constexpr wchar_t kChosenMachinePart[] = L"Machine";
 // their boxes show them now. Holds the journal's lock, so that a change
 // made under the same hold and its record are one step for every other
 // copy. Returns the first status that failed.
-LSTATUS RecordChosenStates(const std::vector<std::string>& names);
+LSTATUS RecordChosenStates(const std::vector<const char*>& names);
 
 // The same for the row of that name, or with `wholePage` for every row of
 // its page (a page's reset).
@@ -40,7 +40,7 @@ void ForgetChosenStates(const std::vector<JournalEntry>& restored);
 
 // A recorded row whose box would show another state now.
 struct ChangedBack {
-    std::string name;
+    const char* name = ""; // the row's stable name
     bool chosen = false;
     bool now = false;
 };
