@@ -14,6 +14,7 @@
 #include "app/ModeConsole.h"
 #include "core/compat/CompatibilityResult.h"
 #include "core/compat/SavedFile.h"
+#include "core/settings/ChosenStates.h"
 #include "core/settings/SettingsBook.h"
 #include "net/UpdateCheck.h"
 #include "platform/ComPtr.h"
@@ -35,7 +36,9 @@ const char kReportCsvHeader[] =
 
 std::optional<unsigned> SettingsChangedBack()
 {
-    return std::nullopt;
+    // Some rows are read through the local group policy object.
+    const Tavrin::Platform::ComApartment com;
+    return static_cast<unsigned>(Tavrin::Core::CountChangedBack());
 }
 
 namespace {

@@ -24,6 +24,6 @@ int RunScanMode(const CommandLineOption& option);
 // started in.
 int RunReportMode(const CommandLineOption& option, const std::wstring& startFolder);
 
-// How many settings Windows changed back since Tavrin set them, where that
-// is known; nothing is known yet.
+// How many settings Windows changed back since they were chosen in Tavrin
+// (0 without a record of the choices, or with a damaged one).
 std::optional<unsigned> SettingsChangedBack();

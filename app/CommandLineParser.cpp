@@ -14,7 +14,8 @@ using Tavrin::Platform::TrimWhiteSpace;
 namespace {
 
 const std::wstring kSeparator = L"/-";
-const wchar_t* const kModesWithArgument[] = {L"export", L"apply", L"report", L"scan"};
+// "verify" and "scan" take none, and say so when given one.
+const wchar_t* const kModesWithArgument[] = {L"export", L"apply", L"report", L"scan", L"verify"};
 
 // Split as the C runtime splits a program's command line (quotes, and
 // backslashes before them).

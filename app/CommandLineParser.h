@@ -15,9 +15,10 @@ struct CommandLineOption {
 // piece's name is its text up to ":" without its leading character, and the
 // text after ":" is a comma-separated list of values.
 //
-// The modes with an argument ("export", "apply", "report"), and "scan",
-// which refuses any, are read from the whole line instead: one leading character, the name, then, after white
-// space, the arguments as a command line quotes them (a path may hold spaces, and
+// The modes with an argument ("export", "apply", "report"), and "scan" and
+// "verify", which refuse any, are read from the whole line instead: one
+// leading character, the name, then, after white space, the arguments as a
+// command line quotes them (a path may hold spaces, and
 // "/-" too). The line then yields that one option.
 class CCommandLineParser {
 public:

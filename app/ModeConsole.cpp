@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "core/compat/SystemInfo.h"
 #include "platform/Module.h"
 #include "platform/Text.h"
 
@@ -23,6 +24,16 @@ void JoinParentConsole()
 std::string ShownOnConsole(const std::wstring& text)
 {
     return Tavrin::Platform::Narrow(text, ::GetConsoleOutputCP() ? ::GetConsoleOutputCP() : CP_ACP);
+}
+
+bool IsWindows10()
+{
+    bool eligible = false;
+    if (Tavrin::Core::ClassifyWindowsVersion(eligible) == Tavrin::Core::WindowsVersionCode::Windows10)
+        return true;
+    std::fputs("The settings are those of Windows 10, and this is not Windows 10. Nothing was changed.\n",
+               stderr);
+    return false;
 }
 
 int FinishMode(int code)

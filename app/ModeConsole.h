@@ -13,6 +13,10 @@ void JoinParentConsole();
 // Paths and names of the command line as the console shows text.
 std::string ShownOnConsole(const std::wstring& text);
 
+// True on Windows 10; otherwise false after saying on the standard error
+// that the settings are Windows 10's and nothing was changed.
+bool IsWindows10();
+
 // Flushes both streams and returns the code.
 int FinishMode(int code);
 

@@ -6,7 +6,6 @@
 
 #include "app/ModeConsole.h"
 #include "core/compat/SavedFile.h"
-#include "core/compat/SystemInfo.h"
 #include "core/settings/Presets.h"
 #include "core/settings/Profile.h"
 #include "core/settings/SettingsBook.h"
@@ -27,16 +26,6 @@ bool OneArgument(const CommandLineOption& option, const char* usage, std::wstrin
     }
     argument = option.arguments.front();
     return true;
-}
-
-bool IsWindows10()
-{
-    bool eligible = false;
-    if (Tavrin::Core::ClassifyWindowsVersion(eligible) == Tavrin::Core::WindowsVersionCode::Windows10)
-        return true;
-    std::fputs("The settings are those of Windows 10, and this is not Windows 10. Nothing was changed.\n",
-               stderr);
-    return false;
 }
 
 int Report(const ApplyOutcome& outcome, bool resets)

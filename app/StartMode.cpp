@@ -20,5 +20,7 @@ StartMode SelectStartMode(const CCommandLineParser& parser)
         return StartMode::Scan;
     if (parser.HasOption(L"report"))
         return StartMode::Report;
+    if (parser.HasOption(L"verify"))
+        return StartMode::Verify;
     return StartMode::Interactive;
 }

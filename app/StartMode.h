@@ -11,9 +11,10 @@ enum class StartMode {
     Apply,
     Scan,
     Report,
+    Verify,
     Interactive
 };
 
 // The first mode present, tested in the order install, uninstall, update,
-// undo, restoretask, export, apply, scan, report.
+// undo, restoretask, export, apply, scan, report, verify.
 StartMode SelectStartMode(const CCommandLineParser& parser);

@@ -13,6 +13,7 @@
 #include "app/ProgramFolder.h"
 #include "app/StartMode.h"
 #include "app/TavrinDlg.h"
+#include "app/VerifyMode.h"
 #include "core/DeploymentPolicy.h"
 #include "core/settings/ChangeJournal.h"
 #include "core/settings/RestorePoint.h"
@@ -154,6 +155,9 @@ BOOL CTavrinApp::InitInstance()
         break;
     case StartMode::Report:
         exitCode = RunReportMode(*parser.Find(L"report"), startFolder);
+        break;
+    case StartMode::Verify:
+        exitCode = RunVerifyMode(*parser.Find(L"verify"));
         break;
     case StartMode::Interactive: {
         // Held until the window has closed, then the next start may open one.

@@ -13,7 +13,7 @@ public:
     BOOL InitInstance() override;
     // The exit code of the run: 0, or 1 when "/undo" could not put every
     // value back, or the code of "/export" and "/apply" (app/ProfileModes.h)
-    // or of "/scan" and "/report" (app/AdminModes.h).
+    // of "/scan" and "/report" (app/AdminModes.h), or "/verify" (app/VerifyMode.h).
     int ExitInstance() override;
 
     // The measured system and the current inventories, filled once by the

@@ -8,11 +8,15 @@
 #include <iterator>
 #include <memory>
 #include <string>
-#include <thread>
 
+#include "app/ChangedBackDlg.h"
 #include "app/RestartSystem.h"
 #include "app/TavrinApp.h"
+#include "core/DeploymentPolicy.h"
 #include "core/settings/ChangeJournal.h"
+#include "core/settings/SettingsBook.h"
+#include "framework/CAccessible.h"
+#include "platform/ComPtr.h"
 #include "platform/GdiHandles.h"
 #include "platform/RegKey.h"
 #include "platform/Text.h"
@@ -24,6 +28,17 @@
 namespace {
 
 using Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT;
+
+// The size of a link's text in the link's font.
+SIZE LinkTextSize(HWND link, const std::wstring& shown)
+{
+    Tavrin::Platform::WindowDc dc(link);
+    const Tavrin::Platform::SelectedObject font(
+        dc.Get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(link, WM_GETFONT, 0, 0)));
+    SIZE text = {};
+    ::GetTextExtentPoint32W(dc.Get(), shown.c_str(), static_cast<int>(shown.size()), &text);
+    return text;
+}
 
 bool* ApplicationRestartFlag()
 {
@@ -91,6 +106,9 @@ BOOL CTavrinDlg::OnInitDialog()
     if (m_result && m_result->windowsVersion == Tavrin::Core::WindowsVersionCode::Windows10)
         RunFirstRunCheck();
     ReportJournalProblem();
+    // After the congratulation and the issues note.
+    if (m_result && m_result->windowsVersion == Tavrin::Core::WindowsVersionCode::Windows10)
+        StartChangedBackCheck();
     return TRUE;
 }
 
@@ -168,6 +186,7 @@ void CTavrinDlg::OnDpiChanged()
         if (section.page->GetSafeHwnd())
             section.page->MoveWindow(GetClientRect(), section.page->IsWindowVisible());
     }
+    UpdateChangedBackNotice(VisiblePage() == nullptr);
 }
 
 size_t CTavrinDlg::CountCompatibilityIssues(size_t* unreadable) const
@@ -244,6 +263,12 @@ BOOL CTavrinDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result)
         *result = 0;
         return TRUE;
     }
+    if (header && header->idFrom == IDC_CHANGED_BACK_LINK &&
+        (header->code == NM_CLICK || header->code == NM_RETURN)) {
+        OpenChangedBackList();
+        *result = 0;
+        return TRUE;
+    }
     return CBaseWnd::OnNotify(wParam, lParam, result);
 }
 
@@ -253,7 +278,8 @@ LRESULT CTavrinDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CTLCOLORSTATIC:
         // The links sit on the white part of the home view.
         if (reinterpret_cast<HWND>(lParam) == ::GetDlgItem(m_hWnd, IDC_UNDO_LINK) ||
-            reinterpret_cast<HWND>(lParam) == ::GetDlgItem(m_hWnd, IDC_PROFILES_LINK)) {
+            reinterpret_cast<HWND>(lParam) == ::GetDlgItem(m_hWnd, IDC_PROFILES_LINK) ||
+            reinterpret_cast<HWND>(lParam) == ::GetDlgItem(m_hWnd, IDC_CHANGED_BACK_LINK)) {
             ::SetBkColor(reinterpret_cast<HDC>(wParam), ToColorRef(PageColors::kWhite));
             return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
         }
@@ -263,6 +289,9 @@ LRESULT CTavrinDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_UNDO_DONE:
         OnUndoDone(lParam);
+        return 0;
+    case WM_CHANGED_BACK_CHECKED:
+        OnChangedBackChecked(lParam);
         return 0;
     case WM_CLOSE:
         // The title bar's close button; Escape ends the dialog without asking.
@@ -360,6 +389,7 @@ void CTavrinDlg::ShowHomeView(bool show)
         section.button->ShowWindow(command);
     ::ShowWindow(::GetDlgItem(m_hWnd, IDC_PROFILES_LINK), command);
     UpdateUndoLink(show);
+    UpdateChangedBackNotice(show);
 }
 
 void CTavrinDlg::PlaceLinks()
@@ -381,11 +411,7 @@ void CTavrinDlg::PlaceLinks()
         HWND link = ::GetDlgItem(m_hWnd, id);
         if (!link)
             continue;
-        Tavrin::Platform::WindowDc dc(link);
-        SIZE text = {};
-        const Tavrin::Platform::SelectedObject font(
-            dc.Get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(link, WM_GETFONT, 0, 0)));
-        ::GetTextExtentPoint32W(dc.Get(), shown, static_cast<int>(wcslen(shown)), &text);
+        const SIZE text = LinkTextSize(link, shown);
         const int width = text.cx + 4, height = text.cy + 4;
         ::MoveWindow(link, end - width, title.bottom - height, width, height, FALSE);
         end -= width + Scaled(16);
@@ -436,10 +462,7 @@ void CTavrinDlg::OnUndoLink()
 void CTavrinDlg::ShowChangedSettings()
 {
     // The pages show the registry as it was left when they open next.
-    m_securityPage.ShowRegistryState();
-    m_privacyPage.ShowRegistryState();
-    m_locationPage.ShowRegistryState();
-    m_themePage.ShowRegistryState();
+    ShowRegistryStateOnPages();
     UpdateUndoLink(VisiblePage() == nullptr);
     ReportJournalProblem();
 }
@@ -450,8 +473,10 @@ void CTavrinDlg::OnProfilesLink()
     if (m_pickProfileFile)
         dialog.SetFilePicker(m_pickProfileFile);
     dialog.DoModal();
-    if (dialog.SettingsChanged())
+    if (dialog.SettingsChanged()) {
         ShowChangedSettings();
+        StartChangedBackCheck();
+    }
     if (dialog.RestartNeeded()) {
         if (m_restartRequired)
             *m_restartRequired = true;
@@ -475,6 +500,116 @@ void CTavrinDlg::OnUndoDone(LPARAM result)
             *m_restartRequired = true;
         AskForRestart();
     }
+}
+
+void CTavrinDlg::ShowRegistryStateOnPages()
+{
+    m_securityPage.ShowRegistryState();
+    m_privacyPage.ShowRegistryState();
+    m_locationPage.ShowRegistryState();
+    m_themePage.ShowRegistryState();
+}
+
+std::wstring CTavrinDlg::ChangedBackNotice(size_t count)
+{
+    return L"Windows changed back " + std::to_wstring(count) + L" of your settings";
+}
+
+void CTavrinDlg::StartChangedBackCheck()
+{
+    // A domain administrator may switch the check off.
+    if (m_changedBackCheckRunning ||
+        Tavrin::Core::IsPolicySet(Tavrin::Core::DeploymentPolicy::DisableDriftCheck))
+        return;
+    // Reading every row, some through the policy object, takes its time:
+    // not on this thread. Closing the window does not wait for it.
+    m_changedBackCheckRunning = true;
+    const HWND window = m_hWnd;
+    const bool started = Tavrin::Platform::StartWorkerThread([window] {
+        auto check = std::make_unique<Tavrin::Core::ChosenStatesCheck>();
+        {
+            const Tavrin::Platform::ComApartment com;
+            Tavrin::Core::SettingsBook book;
+            *check = Tavrin::Core::CheckChosenStates(book);
+        }
+        if (::PostMessageW(window, WM_CHANGED_BACK_CHECKED, 0, reinterpret_cast<LPARAM>(check.get())))
+            check.release();
+    });
+    m_changedBackCheckRunning = started;
+}
+
+void CTavrinDlg::OnChangedBackChecked(LPARAM result)
+{
+    const std::unique_ptr<Tavrin::Core::ChosenStatesCheck> check(
+        reinterpret_cast<Tavrin::Core::ChosenStatesCheck*>(result));
+    m_changedBackCheckRunning = false;
+    m_changedBack = std::move(check->changed);
+    UpdateChangedBackNotice(VisiblePage() == nullptr);
+}
+
+void CTavrinDlg::UpdateChangedBackNotice(bool homeViewShown)
+{
+    const HWND link = ::GetDlgItem(m_hWnd, IDC_CHANGED_BACK_LINK);
+    if (!link)
+        return;
+    if (!m_changedBack.empty()) {
+        const std::wstring notice = ChangedBackNotice(m_changedBack.size());
+        ::SetWindowTextW(link, (L"<a>" + notice + L"</a>").c_str());
+        // As wide as its text, in the gap under the bottom row of buttons,
+        // which take the size of their images, and above the issues note.
+        const SIZE text = LinkTextSize(link, notice);
+        RECT button = {};
+        ::GetWindowRect(m_themesButton.GetSafeHwnd(), &button);
+        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&button), 2);
+        ::MoveWindow(link, button.left, button.bottom + Scaled(2), text.cx + 4, text.cy + 2, FALSE);
+    }
+    ::ShowWindow(link, homeViewShown && !m_changedBack.empty() ? SW_SHOW : SW_HIDE);
+}
+
+void CTavrinDlg::OpenChangedBackList()
+{
+    if (m_changedBack.empty() || m_changedBackCheckRunning)
+        return;
+    std::vector<CChangedBackDlg::Item> items;
+    for (const Tavrin::Core::ChangedBack& changed : m_changedBack) {
+        const Tavrin::Core::SettingsBook::Row* row = Tavrin::Core::SettingsBook::Find(changed.name);
+        if (!row)
+            continue;
+        // The box's text as its page shows it.
+        CWnd* page = &m_themePage;
+        switch (row->page) {
+        case Tavrin::Core::SettingsBook::Page::Privacy:
+            page = &m_privacyPage;
+            break;
+        case Tavrin::Core::SettingsBook::Page::Security:
+            page = &m_securityPage;
+            break;
+        case Tavrin::Core::SettingsBook::Page::Location:
+            page = &m_locationPage;
+            break;
+        case Tavrin::Core::SettingsBook::Page::Theme:
+            break;
+        }
+        wchar_t box[256] = {};
+        ::GetWindowTextW(page->GetDlgItem(row->controlId), box, 256);
+        items.push_back({changed.name, Tavrin::Core::SettingsBook::PageName(row->page), StripMnemonics(box),
+                         changed.chosen, changed.now, row->asksRestart});
+    }
+    CChangedBackDlg list(std::move(items), this);
+    if (list.DoModal() != IDOK)
+        return;
+    if (list.Done() == CChangedBackDlg::Action::ApplyAgain) {
+        ShowRegistryStateOnPages();
+        UpdateUndoLink(VisiblePage() == nullptr);
+        if (list.Status() != ERROR_SUCCESS)
+            MessageBox(kNotAllAppliedAgain, kRestartCaption, MB_OK | MB_ICONWARNING);
+        if (list.RestartNeeded() && m_restartRequired) {
+            *m_restartRequired = true;
+            AskForRestart();
+        }
+    }
+    // What is still changed back, afresh.
+    StartChangedBackCheck();
 }
 
 void CTavrinDlg::OnPageDone()

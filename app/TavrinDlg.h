@@ -7,6 +7,7 @@
 
 #include "app/SectionPages.h"
 #include "core/compat/CompatibilityResult.h"
+#include "core/settings/ChosenStates.h"
 #include "ui/controls/CBaseWnd.h"
 #include "ui/controls/CThemeButton.h"
 #include "ui/controls/CThemeLabel.h"
@@ -49,6 +50,8 @@ public:
     static constexpr wchar_t kUndoBusy[] =
         L"Another copy of Tavrin is using the record of the settings it changed. Nothing was undone; try "
         L"again when it has finished.";
+    static constexpr wchar_t kNotAllAppliedAgain[] =
+        L"Some settings could not be applied again. The notice on the home view still counts them.";
     static constexpr wchar_t kJournalProblem[] =
         L"The record of the settings Tavrin changed is damaged or cannot be read, so it is ignored: the "
         L"changes it held cannot be undone by Tavrin.";
@@ -70,6 +73,16 @@ public:
     const CThemeLabel& GetIssuesNote() const { return m_issuesNote; }
     const CThemeLabel& GetTitleLabel() const { return m_title; }
     bool IsUndoLinkShown() const { return m_showUndoLink; }
+
+    // "Windows changed back N of your settings", the home view's notice.
+    static std::wstring ChangedBackNotice(size_t count);
+    // The rows the start's check found changed back, shown in the notice
+    // while there are any; whether that check (or the one after the list's
+    // action) is done.
+    size_t ChangedBackCount() const { return m_changedBack.size(); }
+    bool IsChangedBackCheckDone() const { return !m_changedBackCheckRunning; }
+    // Opens the list of the rows changed back, as the notice's link does.
+    void OpenChangedBackList();
 
     CSecurityDlg& GetSecurityPage() { return m_securityPage; }
     CPrivacyDlg& GetPrivacyPage() { return m_privacyPage; }
@@ -145,6 +158,12 @@ private:
     void ReportJournalProblem();
     void OnUndoLink();
     void OnUndoDone(LPARAM result);
+    // Compares the record of the states the user chose with the registry,
+    // off this thread; the notice follows when it is done.
+    void StartChangedBackCheck();
+    void OnChangedBackChecked(LPARAM result);
+    void UpdateChangedBackNotice(bool homeViewShown);
+    void ShowRegistryStateOnPages();
 
     Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT* m_result;
     std::unique_ptr<Gdiplus::Image> m_header;
@@ -168,6 +187,8 @@ private:
     // journal when it only looks whether there is something to undo.
     static constexpr DWORD kJournalGlanceMs = 200;
     bool m_undoRunning = false; // on a thread of its own; the link is disabled meanwhile
+    std::vector<Tavrin::Core::ChangedBack> m_changedBack;
+    bool m_changedBackCheckRunning = false;
     // The button whose page is shown, where the focus goes back to.
     CThemeButton* m_openedFrom = nullptr;
     HICON m_icon;

@@ -18,6 +18,7 @@
 #define IDD_RECLAMATION                   138 // reclamation page
 #define IDD_BUTTON_HEADER                 139 // section header bar
 #define IDD_PROFILES                      140 // profiles dialog
+#define IDD_CHANGED_BACK                  145 // the settings Windows changed back
 
 // Controls of the main window.
 #define IDC_TITLE                         1003
@@ -41,10 +42,18 @@
 #define IDC_PROFILES_SAVE                 1084
 #define IDC_PROFILES_OPEN                 1085
 #define IDC_PROFILES_SUMMARY              1086
+// "Windows changed back N of your settings", shown while some are.
+#define IDC_CHANGED_BACK_LINK             1039
 // The note a settings page shows while a change waits for the restore
 // point, and its "Go on without it" button; made when first needed.
 #define IDC_RESTORE_POINT_NOTE            1077
 #define IDC_RESTORE_POINT_GO_ON           1078
+
+// Controls of the list of the settings Windows changed back.
+#define IDC_CHANGED_BACK_INTRO            1090
+#define IDC_CHANGED_BACK_LIST             1091
+#define IDC_APPLY_AGAIN                   1092
+#define IDC_KEEP_AS_IS                    1093
 
 // Controls of the security page.
 #define IDC_SECURITY_INTRO                1058

@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <mutex>
 
+#include "core/settings/ChosenStates.h"
 #include "core/settings/JournalLock.h"
 #include "core/settings/PolicyRegistryKey.h"
 #include "platform/RegKey.h"
@@ -607,6 +608,13 @@ UndoResult UndoAllChanges(const std::function<void()>& whileWaiting)
             restored.erase(unsaved, restored.end());
         }
     }
+
+    // Put back as before the program's first change, those rows are no
+    // longer the user's choice.
+    std::vector<JournalEntry> restoredEntries;
+    for (const Restored& done : restored)
+        restoredEntries.push_back(*done.entry);
+    ForgetChosenStates(restoredEntries);
 
     RegKey key;
     if (key.Open(HKEY_LOCAL_MACHINE, kJournalKey, KEY_READ | KEY_WRITE | kJournalView) == ERROR_SUCCESS) {

@@ -27,7 +27,8 @@ std::atomic<unsigned> savedChanges{0};
 
 std::shared_ptr<LocalGroupPolicy> LocalGroupPolicy::Shared()
 {
-    static std::weak_ptr<LocalGroupPolicy> current;
+    // One per thread: an object is used by the thread that opened it.
+    static thread_local std::weak_ptr<LocalGroupPolicy> current;
     std::shared_ptr<LocalGroupPolicy> policy = current.lock();
     if (!policy) {
         policy = std::make_shared<LocalGroupPolicy>();

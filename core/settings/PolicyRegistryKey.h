@@ -18,19 +18,20 @@ namespace Tavrin::Core {
 // undoes what another policy tool changed meanwhile. So every change (a write
 // or a delete, and undo) opens an object of its own, loads it, changes the one
 // value, saves and releases it; the state the journal keeps is read from that
-// same load. Reads go through one object for the whole process (Shared()),
+// same load. Reads go through one object for each thread (Shared()),
 // opened when a setting first needs it and loaded again once a change of this
 // process was saved (Changed()); it never saves.
 //
 // Where the object cannot be created (Wine, Home editions without the editor),
 // or cannot open the local policy or hand out a section, SectionKey() is null
-// and nothing is saved. An object is used by the thread that opened it: the
-// reading object by the user-interface thread, a change's object by the
-// thread that makes the change.
+// and nothing is saved. An object is used by the thread that opened it: a
+// reading object by the thread whose settings models asked for it (the
+// pages' by the user-interface thread), a change's object by the thread
+// that makes the change.
 class LocalGroupPolicy {
 public:
-    // The process's reading object; made when first asked for, gone with the
-    // last holder. Asking does not open it.
+    // The calling thread's reading object; made when first asked for, gone
+    // with the last holder. Asking does not open it.
     static std::shared_ptr<LocalGroupPolicy> Shared();
     // After a save of this process: the reading object loads the policy
     // again the next time a section is asked for.

@@ -1,10 +1,12 @@
 #include "core/settings/SettingsBook.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <type_traits>
 #include <utility>
 
 #include "core/settings/ChangeJournal.h"
+#include "core/settings/ChosenStates.h"
 #include "core/settings/RestorePoint.h"
 #include "platform/Text.h"
 #include "platform/UserHive.h"
@@ -16,16 +18,18 @@ namespace {
 template <typename Model> void AddRows(SettingsBook::Page page, std::vector<SettingsBook::Row>& rows)
 {
     const Model model; // opens no policy object
-    auto perUser = [&](const SettingEntry<Model>& entry) {
-        return std::visit(
-            [&](auto member) { return (model.*member).Place().root == RegistryPlace::Root::User; }, entry);
+    auto placeOf = [&](const SettingEntry<Model>& entry) {
+        return std::visit([&](auto member) { return (model.*member).Place(); }, entry);
     };
     for (const auto& row : CatalogueOf<Model>().rows) {
-        bool user = perUser(row.shownTicked.entry);
+        std::vector<RegistryPlace> places = {placeOf(row.shownTicked.entry)};
         for (const auto* steps : {&row.tick, &row.clear})
             for (const auto& step : *steps)
-                user = user || perUser(step.entry);
-        rows.push_back({row.name, page, row.controlId, row.asksRestart, user});
+                places.push_back(placeOf(step.entry));
+        const bool user = std::any_of(places.begin(), places.end(), [](const RegistryPlace& place) {
+            return place.root == RegistryPlace::Root::User;
+        });
+        rows.push_back({row.name, page, row.controlId, row.asksRestart, user, std::move(places)});
     }
 }
 
@@ -102,6 +106,14 @@ bool SettingsBook::IsTicked(const Row& row)
     });
 }
 
+bool SettingsBook::IsAvailable(const Row& row)
+{
+    return OnPage(row.page, [&](auto& model) {
+        using Model = std::decay_t<decltype(model)>;
+        return Core::IsAvailable(model, *FindRow<Model>(row.controlId));
+    });
+}
+
 LSTATUS SettingsBook::Apply(const Row& row, bool ticked)
 {
     return OnPage(row.page, [&](auto& model) {
@@ -143,6 +155,8 @@ ApplyOutcome SettingsBook::ApplyAll(const std::vector<SettingRequest>& requests,
             continue;
         }
         if (IsTicked(row) == request->ticked) {
+            // Chosen all the same: a later start tells when Windows takes it back.
+            RecordChosenStates({row.name});
             ++outcome.alreadySet;
             continue;
         }

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/settings/ChangeJournal.h"
 #include "core/settings/Location.h"
 #include "core/settings/Privacy.h"
 #include "core/settings/Security.h"
@@ -50,7 +51,8 @@ public:
         Page page;
         int controlId;
         bool asksRestart;
-        bool perUser; // reads or writes a value under HKEY_CURRENT_USER
+        bool perUser;                      // reads or writes a value under HKEY_CURRENT_USER
+        std::vector<RegistryPlace> places; // every value it reads or writes
     };
 
     // The privacy, security, location and theme rows, each page's in page order.
@@ -60,6 +62,8 @@ public:
     static const wchar_t* PageName(Page page);
 
     bool IsTicked(const Row& row);
+    // Whether its values can be had at all (see Core::IsAvailable).
+    bool IsAvailable(const Row& row);
     LSTATUS Apply(const Row& row, bool ticked);
 
     // Every row as its page would show it now, in row order.

@@ -5,6 +5,7 @@
 #include <variant>
 #include <vector>
 
+#include "core/settings/ChosenStates.h"
 #include "core/settings/JournalLock.h"
 #include "core/settings/RegistryProperty.h"
 
@@ -188,15 +189,35 @@ template <typename Model> LSTATUS RunSteps(Model& model, const std::vector<Setti
     return first;
 }
 
+// Runs the steps and records what the rows show afterwards as the user's
+// choice (ChosenStates): the row of that name, or with `wholePage` every row
+// of its page. All under one hold of the journal's lock, so a check of
+// another copy never sees the change without its record.
+template <typename Model>
+LSTATUS RunStepsAndRecord(Model& model, const std::vector<SettingStep<Model>>& steps, const char* row,
+                          bool wholePage)
+{
+    const JournalLock hold;
+    if (hold.Status() != ERROR_SUCCESS)
+        return hold.Status();
+    const LSTATUS status = RunSteps(model, steps);
+    // A change that did not go through is no choice; the record keeps the last one.
+    if (status == ERROR_SUCCESS)
+        RecordChosenRows(row, wholePage);
+    return status;
+}
+
 // A click: the box's new state alone decides, the registry is not read first.
 template <typename Model> LSTATUS Apply(Model& model, const SettingRow<Model>& row, bool ticked)
 {
-    return RunSteps(model, ticked ? row.tick : row.clear);
+    return RunStepsAndRecord(model, ticked ? row.tick : row.clear, row.name, false);
 }
 
+// Some rows keep their values through a reset: what they show afterwards is recorded.
 template <typename Model> LSTATUS Reset(Model& model)
 {
-    return RunSteps(model, CatalogueOf<Model>().reset);
+    const SettingsCatalogue<Model>& catalogue = CatalogueOf<Model>();
+    return RunStepsAndRecord(model, catalogue.reset, catalogue.rows.front().name, true);
 }
 
 } // namespace Tavrin::Core

@@ -126,8 +126,8 @@ TEST(StartModeSelection, InstallWinsOverUninstallWhichWinsOverUpdate)
     EXPECT_EQ(ModeOf(L"/uninstall:x"), StartMode::Uninstall);
 }
 
-// The profile and administration modes take their arguments after white space, quoted as a
-// command line quotes them; the whole line is theirs, "/-" included.
+// The profile and administration modes (and "/verify", which takes none) take their arguments after white
+// space, quoted as a command line quotes them; the whole line is theirs, "/-" included.
 TEST(CommandLineParser, ProfileModesTakeTheirArgumentsFromTheWholeLine)
 {
     const struct {
@@ -148,12 +148,13 @@ TEST(CommandLineParser, ProfileModesTakeTheirArgumentsFromTheWholeLine)
         {L"/scan", StartMode::Scan, {}},
         {L"/scan now", StartMode::Scan, {L"now"}},
         {L"/scanner", StartMode::Interactive, {}},
+        {L"/verify", StartMode::Verify, {}},
+        {L"-VERIFY now", StartMode::Verify, {L"now"}},
+        {L"/verify:x", StartMode::Verify, {}},
     };
-    const std::map<StartMode, const wchar_t*> names = {{StartMode::Export, L"export"},
-                                                       {StartMode::Apply, L"apply"},
-                                                       {StartMode::Report, L"report"},
-                                                       {StartMode::Scan, L"scan"},
-                                                       {StartMode::Interactive, L"apply"}};
+    const std::map<StartMode, const wchar_t*> names = {
+        {StartMode::Export, L"export"}, {StartMode::Apply, L"apply"},   {StartMode::Report, L"report"},
+        {StartMode::Scan, L"scan"},     {StartMode::Verify, L"verify"}, {StartMode::Interactive, L"apply"}};
     for (const auto& line : cases) {
         CCommandLineParser parser;
         parser.Parse(line.line);

@@ -127,7 +127,10 @@ TEST(PolicySharing, EachChangeLoadsSavesAndReleasesAnObjectOfItsOwn)
         EXPECT_TRUE(actionCenter->Read().IsDword(1));
         EXPECT_EQ(server.Version(), 2u);
         auto calls = server.Calls();
-        const std::vector<std::wstring> change{L"create", L"open 1", L"key 2", L"save", L"release"};
+        // Then the reading object loads the saved policy again: the row is
+        // recorded as it shows after the change.
+        const std::vector<std::wstring> change{L"create",  L"open 1", L"key 2",  L"save", L"release",
+                                               L"release", L"create", L"open 1", L"key 2"};
         ASSERT_EQ(calls.size(), readingCalls + 2 * change.size());
         for (size_t i = 0; i < 2 * change.size(); ++i)
             EXPECT_EQ(calls[readingCalls + i].compare(0, change[i % change.size()].size(),

@@ -55,6 +55,8 @@ const std::vector<ExpectedTemplate>& Templates()
              {1021, Kind::Push, L"Reclamation", 261, 245, 132, 56, true},
              {1037, Kind::Text, L"Review and fix detected issues", 64, 336, 534, 19, true},
              {1038, Kind::Link, L"<a>Undo all changes made by Tavrin</a>", 400, 135, 156, 12, false},
+             {1079, Kind::Link, L"<a>Profiles...</a>", 340, 135, 50, 12, true},
+             {1039, Kind::Link, L"", 64, 318, 300, 12, false},
          }},
         {129,
          kChild,
@@ -412,6 +414,39 @@ const std::vector<ExpectedTemplate>& Templates()
              {1, Kind::Push, L"OK", 264, 7, 50, 14, true},
              {1042, Kind::Text, L"Static", 7, 7, 255, 15, true},
          }},
+        {140,
+         kPopup,
+         0,
+         320,
+         176,
+         L"Profiles",
+         {
+             {1080, Kind::Push, L"Apply &Recommended", 16, 16, 96, 14, true},
+             {1081, Kind::Text, L"", 120, 16, 184, 26, true},
+             {1082, Kind::Push, L"Apply &Strict", 16, 48, 96, 14, true},
+             {1083, Kind::Text, L"", 120, 48, 184, 26, true},
+             {1084, Kind::Push, L"Sa&ve current settings...", 16, 82, 112, 14, true},
+             {1085, Kind::Push, L"&Apply a profile...", 136, 82, 112, 14, true},
+             {1086, Kind::Text, L"", 16, 104, 288, 44, true},
+             {2, Kind::DefaultPush, L"Close", 254, 154, 50, 14, true},
+         }},
+        {145,
+         kPopup,
+         0,
+         430,
+         224,
+         L"Orvane Tools",
+         {
+             {1090, Kind::Text,
+              L"Windows changed these settings back after you chose them in Tavrin. Apply the ticked ones "
+              L"again, "
+              L"or keep them as they are now.",
+              14, 12, 402, 20, true},
+             {1091, Kind::ListView, L"", 14, 36, 402, 150, true},
+             {1092, Kind::DefaultPush, L"Apply again", 196, 196, 70, 16, true},
+             {1093, Kind::Push, L"Keep as it is now", 270, 196, 86, 16, true},
+             {2, Kind::Push, L"Close", 360, 196, 56, 16, true},
+         }},
     };
     return templates;
 }
@@ -679,7 +714,7 @@ TEST_P(DialogTemplate, CreatesARealDialogWithItsControls)
         ::DestroyWindow(host);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllTemplates, DialogTemplate, ::testing::Range<size_t>(0, 11),
+INSTANTIATE_TEST_SUITE_P(AllTemplates, DialogTemplate, ::testing::Range<size_t>(0, 13),
                          [](const ::testing::TestParamInfo<size_t>& info) {
                              return "Template" + std::to_string(Templates()[info.param].id);
                          });
@@ -691,8 +726,8 @@ TEST(DialogTemplates, EveryTemplateIsListedOnce)
         ids.push_back(t.id);
     EXPECT_EQ(ids, (std::vector<int>{IDD_TAVRIN_DIALOG, IDD_SECURITY, IDD_PRIVACY, IDD_LOCATION, IDD_THEME,
                                      IDD_PREWIN10, IDD_SCAN, IDD_RESULTS, IDD_COMPATIBILITY, IDD_RECLAMATION,
-                                     IDD_BUTTON_HEADER}));
-    EXPECT_EQ(ids, (std::vector<int>{102, 129, 130, 131, 132, 134, 135, 136, 137, 138, 139}));
+                                     IDD_BUTTON_HEADER, IDD_PROFILES, IDD_CHANGED_BACK}));
+    EXPECT_EQ(ids, (std::vector<int>{102, 129, 130, 131, 132, 134, 135, 136, 137, 138, 139, 140, 145}));
 }
 
 TEST(DialogTemplates, ReaderRejectsATruncatedTemplate)

@@ -23,3 +23,12 @@ constexpr UINT WM_RECLAMATION_DONE = 0x2FF0;
 // lParam is the CProfilesDlg::Outcome it made with new, which the dialog
 // deletes.
 constexpr UINT WM_PROFILE_ACTION_DONE = 0x2FF1;
+
+// Posted by the main window's check of the settings Windows changed back
+// when it is done: lParam is the Tavrin::Core::ChosenStatesCheck it made with
+// new, which the window deletes.
+constexpr UINT WM_CHANGED_BACK_CHECKED = 0x2FF4;
+
+// Posted to the list of the settings Windows changed back when "Apply again"
+// or "Keep as it is now" is done: wParam is the status it returned, lParam 0.
+constexpr UINT WM_CHANGED_BACK_DONE = 0x2FF5;
