@@ -186,6 +186,8 @@ void CTavrinDlg::OnDpiChanged()
         if (section.page->GetSafeHwnd())
             section.page->MoveWindow(GetClientRect(), section.page->IsWindowVisible());
     }
+    // The links' places come from the buttons, not from the template.
+    PlaceLinks();
     UpdateChangedBackNotice(VisiblePage() == nullptr);
 }
 

@@ -506,6 +506,18 @@ TEST_F(UndoEverything, ProfilesLinkOpensTheDialogAndThePagesShowWhatItApplied)
     EXPECT_TRUE(ShowsTheRegistry(window->GetPrivacyPage(), anyTicked));
     EXPECT_TRUE(ShowsTheRegistry(window->GetSecurityPage(), anyTicked));
     SaveScreenshot(*window, L"profiles-home-view-after-apply");
+
+    // Moved to a monitor of another scale, the links follow the buttons:
+    // the undo link ends under the end of the top row, "Profiles..." before it.
+    RECT suggested = {};
+    ::GetWindowRect(*window, &suggested);
+    suggested.right = suggested.left + (suggested.right - suggested.left) * 3 / 2;
+    suggested.bottom = suggested.top + (suggested.bottom - suggested.top) * 3 / 2;
+    ::SendMessageW(*window, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    const RECT security = RectIn(*window, window->GetDlgItem(IDC_BTN_SECURITY));
+    const RECT undo = RectIn(*window, window->GetDlgItem(IDC_UNDO_LINK));
+    EXPECT_EQ(undo.right, security.right);
+    EXPECT_LT(RectIn(*window, link).right, undo.left);
 }
 
 // Another copy holds the journal: the undo waits for it on a thread of its
