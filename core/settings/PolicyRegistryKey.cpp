@@ -4,6 +4,8 @@
 #include <gpedit.h>
 
 #include <atomic>
+#include <map>
+#include <mutex>
 
 namespace Tavrin::Core {
 
@@ -27,8 +29,17 @@ std::atomic<unsigned> savedChanges{0};
 
 std::shared_ptr<LocalGroupPolicy> LocalGroupPolicy::Shared()
 {
-    // One per thread: an object is used by the thread that opened it.
-    static thread_local std::weak_ptr<LocalGroupPolicy> current;
+    // One per thread: an object is used by the thread that opened it. Kept
+    // by thread id rather than in a thread_local: a thread_local with a
+    // destructor hands its clean-up to the threads library at the end of
+    // every worker thread, which at the program's exit could leave the exit
+    // waiting for good.
+    static std::mutex guard;
+    static std::map<DWORD, std::weak_ptr<LocalGroupPolicy>> perThread;
+    const std::lock_guard<std::mutex> lock(guard);
+    for (auto entry = perThread.begin(); entry != perThread.end();)
+        entry = entry->second.expired() ? perThread.erase(entry) : std::next(entry);
+    std::weak_ptr<LocalGroupPolicy>& current = perThread[::GetCurrentThreadId()];
     std::shared_ptr<LocalGroupPolicy> policy = current.lock();
     if (!policy) {
         policy = std::make_shared<LocalGroupPolicy>();
