@@ -578,22 +578,26 @@ void CTavrinDlg::OpenChangedBackList()
         if (!row)
             continue;
         // The box's text as its page shows it.
-        CWnd* page = &m_themePage;
+        auto boxText = [&](CWnd& page, const SettingsPageLayout& layout) {
+            wchar_t text[256] = {};
+            ::GetWindowTextW(page.GetDlgItem(BoxOf(layout, row->name)), text, 256);
+            return std::wstring(text);
+        };
+        std::wstring box;
         switch (row->page) {
         case Tavrin::Core::SettingsBook::Page::Privacy:
-            page = &m_privacyPage;
+            box = boxText(m_privacyPage, m_privacyPage.GetLayout());
             break;
         case Tavrin::Core::SettingsBook::Page::Security:
-            page = &m_securityPage;
+            box = boxText(m_securityPage, m_securityPage.GetLayout());
             break;
         case Tavrin::Core::SettingsBook::Page::Location:
-            page = &m_locationPage;
+            box = boxText(m_locationPage, m_locationPage.GetLayout());
             break;
         case Tavrin::Core::SettingsBook::Page::Theme:
+            box = boxText(m_themePage, m_themePage.GetLayout());
             break;
         }
-        wchar_t box[256] = {};
-        ::GetWindowTextW(page->GetDlgItem(row->controlId), box, 256);
         items.push_back({changed.name, Tavrin::Core::SettingsBook::PageName(row->page), StripMnemonics(box),
                          changed.chosen, changed.now, row->asksRestart});
     }

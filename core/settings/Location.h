@@ -4,14 +4,11 @@
 
 namespace Tavrin::Core {
 
-// The registry values behind the location page, in construction order. The
-// sensor and device-access keys all name the location sensor class.
+// The registry values behind the location page, placed by its catalogue (BindMembers) and, like them, not
+// copyable. The sensor and device-access keys all name the location sensor class.
 class CLocation {
 public:
     CLocation();
-    virtual ~CLocation() = default;
-    CLocation(const CLocation&) = delete;
-    CLocation& operator=(const CLocation&) = delete;
 
     NumberProperty disableLocation;
     NumberProperty disableLocationProvider;

@@ -4,13 +4,11 @@
 
 namespace Tavrin::Core {
 
-// The registry values behind the privacy page, in construction order.
+// The registry values behind the privacy page, placed by its catalogue (BindMembers) and, like them, not
+// copyable.
 class CPrivacy {
 public:
     CPrivacy();
-    virtual ~CPrivacy() = default;
-    CPrivacy(const CPrivacy&) = delete;
-    CPrivacy& operator=(const CPrivacy&) = delete;
 
     NumberProperty preventHandwritingDataSharing;
     NumberProperty disableInventory;

@@ -32,15 +32,20 @@ LSTATUS EnsureKey(HKEY root, const std::wstring& keyPath)
 }
 
 template <typename T>
-CRegistryProperty<T>::CRegistryProperty(Bind, HKEY root, std::wstring keyPath, std::wstring valueName,
-                                        PolicyBinding binding)
-    : m_rootKey(root), m_keyPath(std::move(keyPath)), m_valueName(std::move(valueName))
+void CRegistryProperty<T>::Bind(HKEY root, std::wstring keyPath, std::wstring valueName,
+                                PolicyBinding binding)
 {
+    m_rootKey = root;
+    m_keyPath = std::move(keyPath);
+    m_valueName = std::move(valueName);
     // The declared root is not used: the key path is below the policy
     // object's section, which is had only when the value is first needed.
+    m_policyKey.reset();
     if (binding != PolicyBinding::None)
         m_policyKey = std::make_unique<PolicyRegistryKey>(binding == PolicyBinding::UserSection);
 }
+
+template <typename T> CRegistryProperty<T>::CRegistryProperty() = default;
 
 template <typename T> CRegistryProperty<T>::~CRegistryProperty() = default;
 

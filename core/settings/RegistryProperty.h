@@ -42,16 +42,22 @@ public:
     template <typename U = T, std::enable_if_t<std::is_same_v<U, DWORD>, int> = 0>
     CRegistryProperty(HKEY root, std::wstring keyPath, std::wstring valueName,
                       PolicyBinding binding = PolicyBinding::None)
-        : CRegistryProperty(Bind{}, root, std::move(keyPath), std::move(valueName), binding)
+        : CRegistryProperty()
     {
+        Bind(root, std::move(keyPath), std::move(valueName), binding);
     }
     // Strings are always per-user.
     template <typename U = T, std::enable_if_t<std::is_same_v<U, std::wstring>, int> = 0>
     CRegistryProperty(std::wstring keyPath, std::wstring valueName,
                       PolicyBinding binding = PolicyBinding::None)
-        : CRegistryProperty(Bind{}, HKEY_CURRENT_USER, std::move(keyPath), std::move(valueName), binding)
+        : CRegistryProperty()
     {
+        Bind(HKEY_CURRENT_USER, std::move(keyPath), std::move(valueName), binding);
     }
+    // Without a place yet: a settings model's members get theirs from the
+    // model's catalogue (BindMembers) while the model is made. Until then it
+    // has no root, so nothing reads or writes through it.
+    CRegistryProperty();
     virtual ~CRegistryProperty();
     CRegistryProperty(const CRegistryProperty&) = delete;
     CRegistryProperty& operator=(const CRegistryProperty&) = delete;
@@ -79,17 +85,18 @@ public:
     // the policy object.
     RegistryPlace Place() const;
 
+    // Gives the property its place; a property is placed once.
+    void Bind(HKEY root, std::wstring keyPath, std::wstring valueName, PolicyBinding binding);
+
     T defaultValue{};
 
 private:
-    struct Bind {};
-    CRegistryProperty(Bind, HKEY root, std::wstring keyPath, std::wstring valueName, PolicyBinding binding);
     // Writes the value, or deletes it when there is none.
     LSTATUS Change(const std::optional<T>& value);
     // The declared root as it is now: per-user values below UserHive's root.
     HKEY PlainRoot() const;
 
-    HKEY m_rootKey; // as declared; not used when policy-bound
+    HKEY m_rootKey = nullptr; // as declared; not used when policy-bound
     std::wstring m_keyPath;
     std::wstring m_valueName;
     std::unique_ptr<PolicyRegistryKey> m_policyKey;

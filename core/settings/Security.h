@@ -4,13 +4,11 @@
 
 namespace Tavrin::Core {
 
-// The registry values behind the security page, in construction order.
+// The registry values behind the security page, placed by its catalogue (BindMembers) and, like them, not
+// copyable.
 class CSecurity {
 public:
     CSecurity();
-    virtual ~CSecurity() = default;
-    CSecurity(const CSecurity&) = delete;
-    CSecurity& operator=(const CSecurity&) = delete;
 
     NumberProperty disablePasswordReveal;
     NumberProperty disableStepsRecorder;

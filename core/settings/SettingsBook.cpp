@@ -29,7 +29,7 @@ template <typename Model> void AddRows(SettingsBook::Page page, std::vector<Sett
         const bool user = std::any_of(places.begin(), places.end(), [](const RegistryPlace& place) {
             return place.root == RegistryPlace::Root::User;
         });
-        rows.push_back({row.name, page, row.controlId, row.asksRestart, user, std::move(places)});
+        rows.push_back({row.name, page, row.asksRestart, user, std::move(places)});
     }
 }
 
@@ -102,7 +102,7 @@ bool SettingsBook::IsTicked(const Row& row)
 {
     return OnPage(row.page, [&](auto& model) {
         using Model = std::decay_t<decltype(model)>;
-        return Core::IsTicked(model, *FindRow<Model>(row.controlId));
+        return Core::IsTicked(model, *FindRow<Model>(row.name));
     });
 }
 
@@ -110,7 +110,7 @@ bool SettingsBook::IsAvailable(const Row& row)
 {
     return OnPage(row.page, [&](auto& model) {
         using Model = std::decay_t<decltype(model)>;
-        return Core::IsAvailable(model, *FindRow<Model>(row.controlId));
+        return Core::IsAvailable(model, *FindRow<Model>(row.name));
     });
 }
 
@@ -118,7 +118,7 @@ LSTATUS SettingsBook::Apply(const Row& row, bool ticked)
 {
     return OnPage(row.page, [&](auto& model) {
         using Model = std::decay_t<decltype(model)>;
-        return Core::Apply(model, *FindRow<Model>(row.controlId), ticked);
+        return Core::Apply(model, *FindRow<Model>(row.name), ticked);
     });
 }
 

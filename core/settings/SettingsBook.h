@@ -49,7 +49,6 @@ public:
     struct Row {
         const char* name;
         Page page;
-        int controlId;
         bool asksRestart;
         bool perUser;                      // reads or writes a value under HKEY_CURRENT_USER
         std::vector<RegistryPlace> places; // every value it reads or writes

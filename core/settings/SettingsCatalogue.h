@@ -1,7 +1,11 @@
 #pragma once
 #include <windows.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -13,27 +17,32 @@
 //
 // A settings model (CPrivacy, CSecurity, CLocation, CThemeSettings) is a plain
 // collection of registry properties. Its catalogue, CatalogueOf<Model>(), says
-// in data what the page does with them:
-//   rows   one per check box, in page order: its stable name (what profiles
-//          and administrators call it; never renamed once released, since
-//          saved profiles name it), the control id, the test that
-//          decides whether the box is shown ticked, the writes and deletes of a
-//          click that ticks the box and of one that clears it (in this order),
-//          and whether a click asks for a restart of Windows;
-//   reset  the writes and deletes of "Reset to Windows Defaults", in order;
-//   members every property of the model in member order (for tests and
-//          tools that walk a whole catalogue).
-// Rows come in the order the page sets its boxes at initialisation: control
-// id order, except on the theme page (1006, 1007, 1008, 1010, 1009, 1012,
-// 1013, 1016, its buttons' member order).
+// in data everything else about them:
+//   table  every property of the model, in member order, once each: where
+//          its value lives, what it reads as when nothing is stored, and what
+//          "Reset to Windows Defaults" does with it (by default: removes it).
+//          The model's constructor places its members from this table
+//          (BindMembers), and the member list (`members`, what tests and
+//          tools walk) and the reset are derived from it;
+//   rows   one per check box, in page order: its stable name (what profiles,
+//          administrators and the pages call it; never renamed once
+//          released, since saved profiles name it), the test that decides
+//          whether the box is shown ticked, the writes and deletes of a click
+//          that ticks the box and of one that clears it (in this order), and
+//          whether a click asks for a restart of Windows;
+//   reset  the writes and deletes of "Reset to Windows Defaults": each
+//          member's reset step, members kept on reset left out, in member
+//          order unless the members say where the reset takes them.
+// Rows come in the order the page sets its boxes at initialisation. Which box
+// shows which row is the page's business: the pages map row names to their
+// control ids.
 //
 // What a page does:
-//   initialisation   for (const auto& row : CatalogueOf<M>().rows) {
-//                        SetCheck(row.controlId, IsTicked(model, row));
-//                        Enable(row.controlId, IsAvailable(model, row));
-//                    }
-//   BN_CLICKED id    if (const auto* row = FindRow<M>(id)) {
-//                        Apply(model, *row, GetCheck(id) == BST_CHECKED);
+//   initialisation   for each box with a row:
+//                        SetCheck(box, IsTicked(model, row));
+//                        Enable(box, IsAvailable(model, row));
+//   BN_CLICKED box   if (const auto* row = FindRow<M>(name of the box's row)) {
+//                        Apply(model, *row, GetCheck(box) == BST_CHECKED);
 //                        if (row->asksRestart) app.restartRequired = true;
 //                    }
 //   reset button     Reset(model), and clear the boxes before (privacy page)
@@ -78,23 +87,114 @@ template <typename Model> struct SettingTest {
 
 template <typename Model> struct SettingRow {
     const char* name; // "page.setting", lower case, unique over all pages
-    int controlId;
     SettingTest<Model> shownTicked;
     std::vector<SettingStep<Model>> tick;
     std::vector<SettingStep<Model>> clear;
     bool asksRestart = false;
 };
 
+// A member of a model, stated once: its place, what it reads as when nothing
+// is stored, and its step in "Reset to Windows Defaults".
+template <typename Model> struct SettingMember {
+    SettingEntry<Model> entry;
+    HKEY root; // HKCU: the hive of the user whose settings this run shows
+    std::wstring keyPath;
+    const wchar_t* valueName;
+    PolicyBinding binding = PolicyBinding::None;
+    DWORD defaultNumber = 0;                   // numbers; strings read as "" when absent
+    std::optional<SettingStep<Model>> onReset; // none: the reset leaves it as it is
+
+    SettingMember& DefaultsTo(DWORD value)
+    {
+        defaultNumber = value;
+        return *this;
+    }
+    // Written in a section of the local group policy object rather than in
+    // the registry as it is; the root is then not used.
+    SettingMember& InPolicy(PolicyBinding section)
+    {
+        binding = section;
+        return *this;
+    }
+    // The reset writes a value rather than removing it.
+    SettingMember& ResetTo(DWORD value)
+    {
+        onReset = SettingStep<Model>{entry, SettingStep<Model>::Kind::Write, value, L""};
+        return *this;
+    }
+    template <size_t N> SettingMember& ResetTo(const wchar_t (&text)[N])
+    {
+        onReset = SettingStep<Model>{entry, SettingStep<Model>::Kind::Write, 0, text};
+        return *this;
+    }
+    SettingMember& KeptOnReset()
+    {
+        onReset.reset();
+        return *this;
+    }
+    // Where the reset takes the member when the page's reset has an order of
+    // its own (1 first); members without one come first, in member order.
+    SettingMember& ResetAt(int position)
+    {
+        resetPosition = position;
+        return *this;
+    }
+    int resetPosition = 0;
+};
+
 template <typename Model> struct SettingsCatalogue {
-    std::vector<SettingEntry<Model>> members; // every property, in member order
-    std::vector<SettingRow<Model>> rows;      // in page order
+    SettingsCatalogue(std::vector<SettingMember<Model>> table, std::vector<SettingRow<Model>> rows)
+        : table(std::move(table)), rows(std::move(rows))
+    {
+        std::vector<const SettingMember<Model>*> order;
+        for (const auto& member : this->table) {
+            members.push_back(member.entry);
+            if (member.onReset)
+                order.push_back(&member);
+        }
+        std::stable_sort(order.begin(), order.end(),
+                         [](const auto* a, const auto* b) { return a->resetPosition < b->resetPosition; });
+        for (const auto* member : order)
+            reset.push_back(*member->onReset);
+    }
+
+    std::vector<SettingMember<Model>> table; // every property, in member order
+    std::vector<SettingRow<Model>> rows;     // in page order
+    // Derived from the table.
+    std::vector<SettingEntry<Model>> members;
     std::vector<SettingStep<Model>> reset;
 };
 
 // Defined once per model, beside its members.
 template <typename Model> const SettingsCatalogue<Model>& CatalogueOf();
 
-// Builders for the tables.
+// Builders for the tables. A member is removed by the reset unless its
+// table entry says otherwise.
+template <typename Model>
+SettingMember<Model> Member(NumberProperty Model::*entry, HKEY root, std::wstring keyPath,
+                            const wchar_t* valueName)
+{
+    return {entry,
+            root,
+            std::move(keyPath),
+            valueName,
+            PolicyBinding::None,
+            0,
+            SettingStep<Model>{entry, SettingStep<Model>::Kind::Delete, 0, L""}};
+}
+// Strings are always per-user.
+template <typename Model>
+SettingMember<Model> Member(StringProperty Model::*entry, std::wstring keyPath, const wchar_t* valueName)
+{
+    return {entry,
+            HKEY_CURRENT_USER,
+            std::move(keyPath),
+            valueName,
+            PolicyBinding::None,
+            0,
+            SettingStep<Model>{entry, SettingStep<Model>::Kind::Delete, 0, L""}};
+}
+
 template <typename Model> SettingStep<Model> Set(NumberProperty Model::*entry, DWORD value)
 {
     return {entry, SettingStep<Model>::Kind::Write, value, L""};
@@ -120,11 +220,26 @@ template <typename Model> SettingTest<Model> Equals(StringProperty Model::*entry
     return {entry, SettingTest<Model>::Kind::Equals, 0, value};
 }
 
-// The row of a control, or null for a control that is not a row.
-template <typename Model> const SettingRow<Model>* FindRow(int controlId)
+// Places every member of a model as its catalogue says; a model's
+// constructor calls it.
+template <typename Model> void BindMembers(Model& model)
+{
+    for (const auto& member : CatalogueOf<Model>().table)
+        std::visit(
+            [&](auto entry) {
+                auto& property = model.*entry;
+                property.Bind(member.root, member.keyPath, member.valueName, member.binding);
+                if constexpr (std::is_same_v<decltype(entry), NumberProperty Model::*>)
+                    property.defaultValue = member.defaultNumber;
+            },
+            member.entry);
+}
+
+// The row of that stable name, or null.
+template <typename Model> const SettingRow<Model>* FindRow(std::string_view name)
 {
     for (const auto& row : CatalogueOf<Model>().rows)
-        if (row.controlId == controlId)
+        if (name == row.name)
             return &row;
     return nullptr;
 }

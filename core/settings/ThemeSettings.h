@@ -4,13 +4,11 @@
 
 namespace Tavrin::Core {
 
-// The registry values behind the theme page, in construction order; all of
-// them REG_DWORD.
+// The registry values behind the theme page, placed by its catalogue (BindMembers) and, like them, not
+// copyable; all of them REG_DWORD.
 class CThemeSettings {
 public:
     CThemeSettings();
-    CThemeSettings(const CThemeSettings&) = delete;
-    CThemeSettings& operator=(const CThemeSettings&) = delete;
 
     NumberProperty appsUseLightThemeUser;
     NumberProperty appsUseLightThemeMachine;

@@ -198,8 +198,8 @@ protected:
         Click(window->GetDlgItem(sectionButton));
         EXPECT_TRUE(ClickSetting(page.GetDlgItem(IDCANCEL)));
         for (const auto& row : Tavrin::Core::CatalogueOf<Model>().rows)
-            EXPECT_TRUE(page.IsDlgButtonChecked(row.controlId) == BST_CHECKED ||
-                        ClickSetting(page.GetDlgItem(row.controlId)));
+            EXPECT_TRUE(page.IsDlgButtonChecked(BoxOf(page.GetLayout(), row.name)) == BST_CHECKED ||
+                        ClickSetting(page.GetDlgItem(BoxOf(page.GetLayout(), row.name))));
         MessageBoxAnswerer restart(IDNO, L"Orvane Tools", 4000);
         Click(page.GetDlgItem(IDOK));
         PumpMessagesFor(200);
@@ -289,8 +289,11 @@ TEST_F(ChangedBack, ThroughTheWindow)
         const SettingsBook::Row* row = SettingsBook::Find(reverts[i].name);
         CWnd* pages[] = {&window->GetPrivacyPage(), &window->GetSecurityPage(), &window->GetLocationPage(),
                          &window->GetThemePage()};
+        const SettingsPageLayout* layouts[] = {&CPrivacyDlg::kLayout, &CSecurityDlg::kLayout,
+                                               &CLocationDlg::kLayout, &CThemeDlg::kLayout};
+        const int page = static_cast<int>(row->page);
         EXPECT_EQ(rows[i], std::wstring(SettingsBook::PageName(row->page)) + L"|" +
-                               TextOf(pages[static_cast<int>(row->page)]->GetDlgItem(row->controlId)) +
+                               TextOf(pages[page]->GetDlgItem(BoxOf(*layouts[page], row->name))) +
                                L"|Ticked|Cleared|x");
     }
     EXPECT_EQ(focus, applyAgain);

@@ -104,11 +104,11 @@ HWND OpenPage(HWND main, int buttonId, int itemId)
 // Ticks a row of a page in the running program, as a user's click does, and
 // checks where its values landed: what the catalogue says in the 64-bit view,
 // nothing in the redirected 32-bit copy.
-template <typename Model> void TickInProgram(HWND page, int rowId)
+template <typename Model> void TickInProgram(HWND page, const SettingsPageLayout& layout, int rowId)
 {
     SCOPED_TRACE("row " + std::to_string(rowId));
     const Model model; // only for the places of its values
-    const auto* row = Tavrin::Core::FindRow<Model>(rowId);
+    const auto* row = RowOfBox<Model>(layout, rowId);
     ASSERT_NE(row, nullptr);
     const auto expected = AfterSteps(StateOf(model), row->tick);
     const auto redirected = RedirectedStateOf(model);
@@ -139,7 +139,7 @@ TEST_F(ProgramOnWindows10, PrivacyAndSecurityClicksLandInThe64BitView)
 
     HWND privacy = OpenPage(main, IDC_BTN_PRIVACY, IDC_PRIVACY_ADVERTISING_ID);
     ASSERT_NE(privacy, nullptr);
-    TickInProgram<Tavrin::Core::CPrivacy>(privacy, IDC_PRIVACY_ADVERTISING_ID);
+    TickInProgram<Tavrin::Core::CPrivacy>(privacy, CPrivacyDlg::kLayout, IDC_PRIVACY_ADVERTISING_ID);
     ::Sleep(500);
     EXPECT_TRUE(CaptureScreenOf(main).SavePng(ScreenshotPath(L"program-privacy-page")));
     Click(::GetDlgItem(privacy, IDOK));
@@ -147,8 +147,8 @@ TEST_F(ProgramOnWindows10, PrivacyAndSecurityClicksLandInThe64BitView)
     HWND security = OpenPage(main, IDC_BTN_SECURITY, IDC_SECURITY_TELEMETRY);
     ASSERT_NE(security, nullptr);
     EXPECT_NE(security, privacy);
-    TickInProgram<Tavrin::Core::CSecurity>(security, IDC_SECURITY_TELEMETRY);
-    TickInProgram<Tavrin::Core::CSecurity>(security, IDC_SECURITY_WIFI_SENSE);
+    TickInProgram<Tavrin::Core::CSecurity>(security, CSecurityDlg::kLayout, IDC_SECURITY_TELEMETRY);
+    TickInProgram<Tavrin::Core::CSecurity>(security, CSecurityDlg::kLayout, IDC_SECURITY_WIFI_SENSE);
     // The page's Done would ask for a restart; the program is simply ended.
 }
 
@@ -192,7 +192,7 @@ TEST_F(ProgramOnWindows10, KeyboardOnlyTicksASecurityBoxAndEnterNeverEndsTheProg
     ASSERT_TRUE(WaitFor([&] { return !::IsWindowVisible(::GetDlgItem(main, IDC_BTN_SECURITY)); }));
     // The page is shown before it moves the focus to its first box.
     const auto focusedRow = [&] {
-        return Tavrin::Core::FindRow<Tavrin::Core::CSecurity>(::GetDlgCtrlID(FocusOf(main)));
+        return RowOfBox<Tavrin::Core::CSecurity>(CSecurityDlg::kLayout, ::GetDlgCtrlID(FocusOf(main)));
     };
     ASSERT_TRUE(WaitFor([&] { return focusedRow() != nullptr; }))
         << "the focus is not on a box of the security page";

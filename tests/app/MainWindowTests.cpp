@@ -550,15 +550,15 @@ struct Catalogue {
     std::function<bool(int box)> asksRestart;
 };
 
-template <typename Model> Catalogue CatalogueOf()
+template <typename Model> Catalogue CatalogueOf(const SettingsPageLayout& layout)
 {
     return {[] { return StateOf(Model()); },
-            [](int box) {
-                const auto* row = Tavrin::Core::FindRow<Model>(box);
+            [&layout](int box) {
+                const auto* row = RowOfBox<Model>(layout, box);
                 return row ? AfterSteps(StateOf(Model()), row->tick) : std::vector<std::string>{};
             },
-            [](int box) {
-                const auto* row = Tavrin::Core::FindRow<Model>(box);
+            [&layout](int box) {
+                const auto* row = RowOfBox<Model>(layout, box);
                 return row && row->asksRestart;
             }};
 }
@@ -588,13 +588,13 @@ TEST_F(MainWindow, TheKeyboardReachesEverySectionTicksBoxesAndLeavesPagesAsDoneD
     };
     const Case cases[] = {
         {IDC_BTN_SECURITY, [](CTavrinDlg& w) -> CWnd& { return w.GetSecurityPage(); },
-         CatalogueOf<Tavrin::Core::CSecurity>(), VK_RETURN, false},
+         CatalogueOf<Tavrin::Core::CSecurity>(CSecurityDlg::kLayout), VK_RETURN, false},
         {IDC_BTN_THEMES, [](CTavrinDlg& w) -> CWnd& { return w.GetThemePage(); },
-         CatalogueOf<Tavrin::Core::CThemeSettings>(), VK_ESCAPE, true},
+         CatalogueOf<Tavrin::Core::CThemeSettings>(CThemeDlg::kLayout), VK_ESCAPE, true},
         {IDC_BTN_PRIVACY, [](CTavrinDlg& w) -> CWnd& { return w.GetPrivacyPage(); },
-         CatalogueOf<Tavrin::Core::CPrivacy>(), VK_RETURN, true},
+         CatalogueOf<Tavrin::Core::CPrivacy>(CPrivacyDlg::kLayout), VK_RETURN, true},
         {IDC_BTN_LOCATION, [](CTavrinDlg& w) -> CWnd& { return w.GetLocationPage(); },
-         CatalogueOf<Tavrin::Core::CLocation>(), VK_ESCAPE, false},
+         CatalogueOf<Tavrin::Core::CLocation>(CLocationDlg::kLayout), VK_ESCAPE, false},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE("section " + std::to_string(test.section));
@@ -715,7 +715,7 @@ TEST_F(MainWindow, ScreenReadersReadTheButtonsAndBoxesAndTheirDefaultActionsWork
     CSecurityDlg& page = window->GetSecurityPage();
     OpenSection(IDC_BTN_SECURITY, page);
     EXPECT_TRUE(ClickSetting(page.GetDlgItem(IDC_SECURITY_TELEMETRY)));
-    for (int id : page.GetLayout().boxIds) {
+    for (const auto& [id, rowName] : page.GetLayout().boxes) {
         SCOPED_TRACE(id);
         HWND box = page.GetDlgItem(id);
         const AccessibleFacts facts = DescribeAccessible(box);
@@ -727,7 +727,7 @@ TEST_F(MainWindow, ScreenReadersReadTheButtonsAndBoxesAndTheirDefaultActionsWork
         EXPECT_EQ(facts.defaultAction, ticked ? L"Uncheck" : L"Check");
     }
     EXPECT_EQ(page.IsDlgButtonChecked(IDC_SECURITY_WIFI_SENSE), BST_UNCHECKED);
-    const auto* row = Tavrin::Core::FindRow<Tavrin::Core::CSecurity>(IDC_SECURITY_WIFI_SENSE);
+    const auto* row = Tavrin::Core::FindRow<Tavrin::Core::CSecurity>("security.wifi-sense");
     ASSERT_NE(row, nullptr);
     const auto expected = AfterSteps(StateOf(security), row->tick);
     EXPECT_EQ(DoAccessibleDefaultAction(page.GetDlgItem(IDC_SECURITY_WIFI_SENSE)), S_OK);

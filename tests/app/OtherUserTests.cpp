@@ -188,7 +188,7 @@ TEST_F(OtherUser, WindowNamesHerAndTickResetAndUndoChangeOnlyHerHive)
 TEST_F(OtherUser, UndoModeOfAnotherRunFindsHerHiveBySid)
 {
     const std::vector<std::string> herHiveBefore = ExportTree(HKEY_USERS, kAlice);
-    const auto* row = Tavrin::Core::FindRow<Tavrin::Core::CThemeSettings>(IDC_THEME_DARK_THEME);
+    const auto* row = Tavrin::Core::FindRow<Tavrin::Core::CThemeSettings>("theme.dark-theme");
     ASSERT_NE(row, nullptr);
     ASSERT_EQ(Tavrin::Core::Apply(theme, *row, false), ERROR_SUCCESS);
     ASSERT_NE(ExportTree(HKEY_USERS, kAlice), herHiveBefore);

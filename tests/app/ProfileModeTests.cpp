@@ -17,7 +17,11 @@
 #include "tests/core/SettingsTestSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WindowTestSupport.h"
+#include "ui/pages/LocationDlg.h"
+#include "ui/pages/PrivacyDlg.h"
 #include "ui/pages/ProfilesDlg.h"
+#include "ui/pages/SecurityDlg.h"
+#include "ui/pages/ThemeDlg.h"
 #include "ui/skin/Skin.h"
 
 // "/export" and "/apply" of the real tavrin.exe against the prefix's
@@ -282,18 +286,19 @@ INT_PTR CALLBACK QuietDialogProc(HWND, UINT, WPARAM, LPARAM)
     return FALSE;
 }
 
-// The text of a box as its page's dialog template gives it.
-std::string BoxText(SettingsBook::Page page, int controlId)
+// The text of a row's box as its page's dialog template gives it.
+std::string BoxText(SettingsBook::Page page, const char* row)
 {
-    const int templates[] = {IDD_PRIVACY, IDD_SECURITY, IDD_LOCATION, IDD_THEME};
+    const SettingsPageLayout* layouts[] = {&CPrivacyDlg::kLayout, &CSecurityDlg::kLayout,
+                                           &CLocationDlg::kLayout, &CThemeDlg::kLayout};
+    const SettingsPageLayout& layout = *layouts[static_cast<int>(page)];
     // Pages are children: they need a window to live in.
     HWND host =
         ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    HWND dialog =
-        ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templates[static_cast<int>(page)]),
-                             host, QuietDialogProc, 0);
+    HWND dialog = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(layout.templateId), host,
+                                       QuietDialogProc, 0);
     wchar_t text[256] = {};
-    ::GetDlgItemTextW(dialog, controlId, text, 256);
+    ::GetDlgItemTextW(dialog, BoxOf(layout, row), text, 256);
     ::DestroyWindow(host);
     return Tavrin::Platform::Narrow(text, CP_UTF8);
 }
@@ -307,7 +312,7 @@ TEST(ProfileReadme, ListsEveryRowWithItsPageAndBoxAndThePresetsWithTheirNotes)
     for (const SettingsBook::Row& row : SettingsBook::Rows()) {
         names.push_back({"`" + std::string(row.name) + "`",
                          Tavrin::Platform::Narrow(SettingsBook::PageName(row.page)),
-                         BoxText(row.page, row.controlId)});
+                         BoxText(row.page, row.name)});
         EXPECT_TRUE(unique.insert(row.name).second) << row.name;
     }
     EXPECT_EQ(ReadmeTable("### Setting names"), names);

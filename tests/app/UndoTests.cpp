@@ -317,9 +317,10 @@ protected:
         Click(window->GetDlgItem(sectionButton));
         ASSERT_TRUE(PumpUntil([&] { return page.IsWindowVisible() != FALSE; })) << sectionButton;
         for (const auto& row : Tavrin::Core::CatalogueOf<Model>().rows) {
-            ASSERT_TRUE(::IsWindowEnabled(page.GetDlgItem(row.controlId))) << row.controlId;
-            EXPECT_TRUE(ClickSetting(page.GetDlgItem(row.controlId)));
-            EXPECT_TRUE(ClickSetting(page.GetDlgItem(row.controlId)));
+            HWND box = page.GetDlgItem(BoxOf(page.GetLayout(), row.name));
+            ASSERT_TRUE(::IsWindowEnabled(box)) << row.name;
+            EXPECT_TRUE(ClickSetting(box));
+            EXPECT_TRUE(ClickSetting(box));
         }
         EXPECT_TRUE(ClickSetting(page.GetDlgItem(IDCANCEL)));
         MessageBoxAnswerer answerer(IDNO, L"Orvane Tools", 4000);
@@ -343,10 +344,10 @@ protected:
     {
         bool matches = true;
         for (const auto& row : Tavrin::Core::CatalogueOf<Model>().rows) {
-            const bool ticked = page.IsDlgButtonChecked(row.controlId) == BST_CHECKED;
+            const bool ticked = page.IsDlgButtonChecked(BoxOf(page.GetLayout(), row.name)) == BST_CHECKED;
             anyTicked = anyTicked || ticked;
             if (ticked != Tavrin::Core::IsTicked(page.GetModel(), row)) {
-                ADD_FAILURE() << "box " << row.controlId;
+                ADD_FAILURE() << "box " << row.name;
                 matches = false;
             }
         }
@@ -569,10 +570,10 @@ TEST_F(UndoEverything, UndoModeKeepsWhatItCouldNotRestoreAndExitsWithOne)
 {
     {
         Tavrin::Core::CPrivacy privacy;
-        Tavrin::Core::Apply(privacy, *Tavrin::Core::FindRow<Tavrin::Core::CPrivacy>(IDC_PRIVACY_ACCOUNT_INFO),
+        Tavrin::Core::Apply(privacy, *Tavrin::Core::FindRow<Tavrin::Core::CPrivacy>("privacy.account-info"),
                             true);
-        Tavrin::Core::Apply(privacy, *Tavrin::Core::FindRow<Tavrin::Core::CPrivacy>(IDC_PRIVACY_HANDWRITING),
-                            true);
+        Tavrin::Core::Apply(
+            privacy, *Tavrin::Core::FindRow<Tavrin::Core::CPrivacy>("privacy.handwriting-sharing"), true);
     }
     policy.Unregister();
     const ProcessResult run = RunProcess(L"\"" + BinFolder() + L"\\tavrin.exe\" /undo", 120000, BinFolder());

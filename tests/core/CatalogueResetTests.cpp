@@ -7,7 +7,6 @@
 #include "core/settings/Privacy.h"
 #include "core/settings/Security.h"
 #include "core/settings/ThemeSettings.h"
-#include "res/resource.h"
 #include "tests/core/SettingsTestSupport.h"
 
 using namespace Tavrin::Core;
@@ -22,12 +21,12 @@ template <typename Model> struct ResetAfterTickingEverything {
         for (const auto& row : CatalogueOf<Model>().rows)
             Apply(model, row, true);
     }
-    std::vector<int> TickedRows() const
+    std::vector<std::string> TickedRows() const
     {
-        std::vector<int> ticked;
+        std::vector<std::string> ticked;
         for (const auto& row : CatalogueOf<Model>().rows)
             if (IsTicked(model, row))
-                ticked.push_back(row.controlId);
+                ticked.push_back(row.name);
         return ticked;
     }
 
@@ -52,7 +51,7 @@ TEST(CatalogueReset, PrivacyLeavesAllowInTheFourStringsAndNoNumberAtAll)
         expected[entry - 1] = kAllow;
     EXPECT_EQ(StateOf(page.model), expected);
     // With the counts gone, the feedback box reads as ticked again.
-    EXPECT_EQ(page.TickedRows(), std::vector<int>{IDC_PRIVACY_FEEDBACK});
+    EXPECT_EQ(page.TickedRows(), std::vector<std::string>{"privacy.feedback-reminders"});
 }
 
 TEST(CatalogueReset, SecurityRestoresServicesAndLeavesThePoliciesItDoesNotName)
@@ -66,7 +65,7 @@ TEST(CatalogueReset, SecurityRestoresServicesAndLeavesThePoliciesItDoesNotName)
     // Password reveal and the steps recorder keep their 1: the page clears
     // their boxes, but the next start shows them ticked.
     EXPECT_EQ(page.TickedRows(),
-              (std::vector<int>{IDC_SECURITY_PASSWORD_REVEAL, IDC_SECURITY_STEPS_RECORDER}));
+              (std::vector<std::string>{"security.password-reveal", "security.steps-recorder"}));
 }
 
 TEST(CatalogueReset, LocationKeepsOnlyTheServiceStatusAtOne)
@@ -75,7 +74,7 @@ TEST(CatalogueReset, LocationKeepsOnlyTheServiceStatusAtOne)
     Reset(page.model);
     std::vector<std::string> expected = {kAbsent, kAbsent, kAbsent, "1", kAbsent, kAbsent, kAbsent};
     EXPECT_EQ(StateOf(page.model), expected);
-    EXPECT_EQ(page.TickedRows(), std::vector<int>{});
+    EXPECT_EQ(page.TickedRows(), std::vector<std::string>{});
 }
 
 TEST(CatalogueReset, ThemeWritesZerosDeletesTheRestAndRemovesTheLogonBackgroundPolicy)
@@ -89,7 +88,7 @@ TEST(CatalogueReset, ThemeWritesZerosDeletesTheRestAndRemovesTheLogonBackgroundP
     std::vector<std::string> expected = {kAbsent, kAbsent, kAbsent, kAbsent, kNoRoot, "0",
                                          kAbsent, kAbsent, kAbsent, "0",     "0"};
     EXPECT_EQ(StateOf(page.model), expected);
-    EXPECT_EQ(page.TickedRows(), std::vector<int>{});
+    EXPECT_EQ(page.TickedRows(), std::vector<std::string>{});
 }
 
 TEST(CatalogueReset, ResetOnAnEmptyRegistryCreatesOnlyWhatItWrites)

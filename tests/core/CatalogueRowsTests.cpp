@@ -23,21 +23,21 @@ public:
     Model model;
 };
 
-template <typename Model> std::vector<int> TickedRows(const Model& model)
+template <typename Model> std::vector<std::string> TickedRows(const Model& model)
 {
-    std::vector<int> ticked;
+    std::vector<std::string> ticked;
     for (const auto& row : CatalogueOf<Model>().rows)
         if (IsTicked(model, row))
-            ticked.push_back(row.controlId);
+            ticked.push_back(row.name);
     return ticked;
 }
 
 // "Disable Feedback Reminders" shows ticked when its count is absent (the
 // count's default 0 is its test), so clearing it, which deletes the count,
 // shows it ticked again at the next start.
-template <typename Model> bool ShownTickedWhenAbsent(int controlId, const Model&)
+template <typename Model> bool ShownTickedWhenAbsent(std::string_view row, const Model&)
 {
-    return std::is_same_v<Model, CPrivacy> && controlId == 1017;
+    return std::is_same_v<Model, CPrivacy> && row == "privacy.feedback-reminders";
 }
 
 // Ticks and clears every row in turn. Each click must leave exactly what its
@@ -50,7 +50,7 @@ template <typename Model> void WalkEveryRow(Model& model)
     const Model& constModel = model;
     const auto redirected = RedirectedStateOf(constModel);
     for (const auto& row : CatalogueOf<Model>().rows) {
-        SCOPED_TRACE("row " + std::to_string(row.controlId));
+        SCOPED_TRACE(std::string("row ") + row.name);
         const bool reachable = PlaceOf(constModel, row.shownTicked.entry).root != nullptr;
         auto before = StateOf(constModel);
         Apply(model, row, true);
@@ -61,7 +61,7 @@ template <typename Model> void WalkEveryRow(Model& model)
         Apply(model, row, false);
         EXPECT_EQ(StateOf(constModel), AfterSteps(ticked, row.clear));
         EXPECT_EQ(RedirectedStateOf(constModel), redirected);
-        EXPECT_EQ(IsTicked(constModel, row), ShownTickedWhenAbsent(row.controlId, constModel));
+        EXPECT_EQ(IsTicked(constModel, row), ShownTickedWhenAbsent(row.name, constModel));
     }
 }
 
@@ -102,29 +102,34 @@ TYPED_TEST(EveryRow, ResetLeavesWhatItsListSays)
 TEST(CatalogueRows, EmptyRegistryShowsOnlyFeedbackRemindersTickedOnThePrivacyPage)
 {
     CatalogueOnRegistry<CPrivacy> privacy;
-    EXPECT_EQ(TickedRows(privacy.model), std::vector<int>{1017});
+    EXPECT_EQ(TickedRows(privacy.model), std::vector<std::string>{"privacy.feedback-reminders"});
     CatalogueOnRegistry<CSecurity> security;
-    EXPECT_EQ(TickedRows(security.model), std::vector<int>{});
+    EXPECT_EQ(TickedRows(security.model), std::vector<std::string>{});
     CatalogueOnRegistry<CLocation> location;
-    EXPECT_EQ(TickedRows(location.model), std::vector<int>{});
+    EXPECT_EQ(TickedRows(location.model), std::vector<std::string>{});
     CatalogueOnRegistry<CThemeSettings> theme;
-    EXPECT_EQ(TickedRows(theme.model), std::vector<int>{});
+    EXPECT_EQ(TickedRows(theme.model), std::vector<std::string>{});
 }
 
 TEST(CatalogueRows, RestartIsAskedForBySecurityRowsAndTwoThemeRows)
 {
     auto restartRows = [](const auto& rows) {
-        std::vector<int> ids;
+        std::vector<std::string> names;
         for (const auto& row : rows)
             if (row.asksRestart)
-                ids.push_back(row.controlId);
-        return ids;
+                names.push_back(row.name);
+        return names;
     };
-    EXPECT_EQ(restartRows(CatalogueOf<CPrivacy>().rows), std::vector<int>{});
-    EXPECT_EQ(restartRows(CatalogueOf<CLocation>().rows), std::vector<int>{});
+    EXPECT_EQ(restartRows(CatalogueOf<CPrivacy>().rows), std::vector<std::string>{});
+    EXPECT_EQ(restartRows(CatalogueOf<CLocation>().rows), std::vector<std::string>{});
     EXPECT_EQ(restartRows(CatalogueOf<CSecurity>().rows),
-              (std::vector<int>{1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008}));
-    EXPECT_EQ(restartRows(CatalogueOf<CThemeSettings>().rows), (std::vector<int>{1006, 1013}));
+              (std::vector<std::string>{"security.password-reveal", "security.steps-recorder",
+                                        "security.telemetry-service", "security.wifi-sense",
+                                        "security.wifi-sense-contacts", "security.wireless-access",
+                                        "security.loosely-coupled-devices", "security.drm-online",
+                                        "security.peer-to-peer-updates"}));
+    EXPECT_EQ(restartRows(CatalogueOf<CThemeSettings>().rows),
+              (std::vector<std::string>{"theme.dark-theme", "theme.start-menu"}));
 }
 
 // The edge cases below name their registry places literally and read them
@@ -135,7 +140,7 @@ TEST(CatalogueRows, CameraDenyIsATenByteStringAndAllowReplacesIt)
     CatalogueOnRegistry<CPrivacy> on;
     const std::wstring key = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\DeviceAccess\\Global\\{E5323777-"
                              L"F976-4f5b-9B55-B94699C46E44}";
-    const auto& row = *FindRow<CPrivacy>(1009);
+    const auto& row = *FindRow<CPrivacy>("privacy.camera");
     Apply(on.model, row, true);
     StoredValue stored = ReadStored(HKEY_CURRENT_USER, key, L"Value");
     EXPECT_EQ(stored.type, static_cast<DWORD>(REG_SZ));
@@ -153,7 +158,7 @@ TEST(CatalogueRows, DenyIsComparedExactly)
     CatalogueOnRegistry<CPrivacy> on;
     const std::wstring key = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\DeviceAccess\\Global\\{D89823BA-"
                              L"7180-4B81-B50C-7E471E6121A3}";
-    const auto& row = *FindRow<CPrivacy>(1008);
+    const auto& row = *FindRow<CPrivacy>("privacy.calendar");
     for (const wchar_t* text : {L"deny", L"DENY", L"Deny ", L" Deny", L"Allow", L""}) {
         WriteString(HKEY_CURRENT_USER, key, L"Value", text);
         EXPECT_FALSE(IsTicked(on.model, row)) << "'" << std::string(text, text + wcslen(text)) << "'";
@@ -165,7 +170,7 @@ TEST(CatalogueRows, DenyIsComparedExactly)
 TEST(CatalogueRows, InputPersonalizationLeavesFourValuesAndClearingDeletesAllFour)
 {
     CatalogueOnRegistry<CPrivacy> on;
-    const auto& row = *FindRow<CPrivacy>(1016);
+    const auto& row = *FindRow<CPrivacy>("privacy.input-personalization");
     const std::wstring input = L"SOFTWARE\\Microsoft\\InputPersonalization";
     Apply(on.model, row, true);
     EXPECT_TRUE(ReadStored(HKEY_CURRENT_USER, L"SOFTWARE\\Microsoft\\Personalization\\Settings",
@@ -190,7 +195,7 @@ TEST(CatalogueRows, AccountInfoWithoutThePolicyObjectWritesNowhere)
     restorer.TrackAndClear(HKEY_LOCAL_MACHINE, declared, L"LetAppsAccessAccountInfo");
     restorer.TrackAndClear(HKEY_CURRENT_USER, declared, L"LetAppsAccessAccountInfo");
     CatalogueOnRegistry<CPrivacy> on;
-    const auto& row = *FindRow<CPrivacy>(1005);
+    const auto& row = *FindRow<CPrivacy>("privacy.account-info");
     Apply(on.model, row, true);
     EXPECT_FALSE(IsTicked(on.model, row));
     EXPECT_FALSE(ReadStored(HKEY_LOCAL_MACHINE, declared, L"LetAppsAccessAccountInfo").present);
@@ -205,12 +210,12 @@ TEST(CatalogueRows, MachineValuesLandInThe64BitView)
     CatalogueOnRegistry<CPrivacy> on;
     const std::wstring key = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\AdvertisingInfo";
     ASSERT_FALSE(ReadStored(HKEY_LOCAL_MACHINE, key, L"Enabled", KEY_WOW64_32KEY).present);
-    Apply(on.model, *FindRow<CPrivacy>(1004), true);
+    Apply(on.model, *FindRow<CPrivacy>("privacy.advertising-id"), true);
     EXPECT_TRUE(ReadStored(HKEY_LOCAL_MACHINE, key, L"Enabled", KEY_WOW64_64KEY).IsDword(0));
     EXPECT_FALSE(ReadStored(HKEY_LOCAL_MACHINE, key, L"Enabled", KEY_WOW64_32KEY).present);
     // SOFTWARE\Policies is shared by both views, so only redirected keys
     // show which view a write went to.
-    Apply(on.model, *FindRow<CPrivacy>(1001), true);
+    Apply(on.model, *FindRow<CPrivacy>("privacy.handwriting-sharing"), true);
     EXPECT_TRUE(ReadStored(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\Microsoft\\Windows\\TabletPC",
                            L"PreventHandwritingDataSharing", KEY_WOW64_64KEY)
                     .IsDword(1));
@@ -219,7 +224,7 @@ TEST(CatalogueRows, MachineValuesLandInThe64BitView)
 TEST(CatalogueRows, ClearingTelemetryStoresTwoAndOneRatherThanDeleting)
 {
     CatalogueOnRegistry<CSecurity> on;
-    Apply(on.model, *FindRow<CSecurity>(1002), false);
+    Apply(on.model, *FindRow<CSecurity>("security.telemetry-service"), false);
     EXPECT_TRUE(ReadStored(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Services\\DiagTrack", L"Start")
                     .IsDword(2));
     EXPECT_TRUE(
@@ -233,17 +238,17 @@ TEST(CatalogueRows, ClearingTelemetryStoresTwoAndOneRatherThanDeleting)
     EXPECT_TRUE(ReadStored(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\Microsoft\\Windows\\DataCollection",
                            L"AllowTelemetry")
                     .IsDword(1));
-    EXPECT_FALSE(IsTicked(on.model, *FindRow<CSecurity>(1002)));
-    Apply(on.model, *FindRow<CSecurity>(1002), true);
+    EXPECT_FALSE(IsTicked(on.model, *FindRow<CSecurity>("security.telemetry-service")));
+    Apply(on.model, *FindRow<CSecurity>("security.telemetry-service"), true);
     EXPECT_TRUE(ReadStored(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Services\\DiagTrack", L"Start")
                     .IsDword(4));
-    EXPECT_TRUE(IsTicked(on.model, *FindRow<CSecurity>(1002)));
+    EXPECT_TRUE(IsTicked(on.model, *FindRow<CSecurity>("security.telemetry-service")));
 }
 
 TEST(CatalogueRows, ClearingPasswordRevealStoresZero)
 {
     CatalogueOnRegistry<CSecurity> on;
-    const auto& row = *FindRow<CSecurity>(1000);
+    const auto& row = *FindRow<CSecurity>("security.password-reveal");
     Apply(on.model, row, true);
     Apply(on.model, row, false);
     EXPECT_TRUE(ReadStored(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\Microsoft\\Windows\\CredUI",
@@ -256,7 +261,7 @@ TEST(CatalogueRows, GeolocationServiceStatusZeroShowsItsBoxTicked)
     CatalogueOnRegistry<CLocation> on;
     WriteDword(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Services\\lfsvc\\Service\\Configuration",
                L"Status", 0);
-    EXPECT_EQ(TickedRows(on.model), std::vector<int>{1006});
+    EXPECT_EQ(TickedRows(on.model), std::vector<std::string>{"location.geolocation-service"});
 }
 
 TEST(CatalogueRows, ClearingLocationAccessDeletesTheString)
@@ -264,7 +269,7 @@ TEST(CatalogueRows, ClearingLocationAccessDeletesTheString)
     CatalogueOnRegistry<CLocation> on;
     const std::wstring key = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\DeviceAccess\\Global\\{BFA794E4-"
                              L"F964-4FDB-90F6-51056BFE4B44}";
-    const auto& row = *FindRow<CLocation>(1007);
+    const auto& row = *FindRow<CLocation>("location.app-access");
     Apply(on.model, row, true);
     EXPECT_TRUE(ReadStored(HKEY_CURRENT_USER, key, L"Value").IsString(L"Deny"));
     EXPECT_TRUE(
@@ -281,7 +286,7 @@ TEST(CatalogueRows, DarkThemeWritesBothLightThemeValuesAndClearingDeletesBoth)
 {
     CatalogueOnRegistry<CThemeSettings> on;
     const std::wstring key = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
-    const auto& row = *FindRow<CThemeSettings>(1006);
+    const auto& row = *FindRow<CThemeSettings>("theme.dark-theme");
     EXPECT_TRUE(row.asksRestart);
     Apply(on.model, row, true);
     EXPECT_TRUE(ReadStored(HKEY_CURRENT_USER, key, L"AppsUseLightTheme").IsDword(0));
@@ -296,7 +301,7 @@ TEST(CatalogueRows, NetworkFlyoutWritesTwoAndClearingWritesZero)
     CatalogueOnRegistry<CThemeSettings> on;
     const std::wstring key =
         L"Software\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Settings\\Network";
-    const auto& row = *FindRow<CThemeSettings>(1010);
+    const auto& row = *FindRow<CThemeSettings>("theme.network-flyout");
     Apply(on.model, row, true);
     EXPECT_TRUE(ReadStored(HKEY_LOCAL_MACHINE, key, L"ReplaceVan").IsDword(2));
     Apply(on.model, row, false);

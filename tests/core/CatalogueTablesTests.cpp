@@ -29,7 +29,7 @@ struct Member {
 };
 
 struct Row {
-    int id;
+    const char* name;
     const char* text;
 };
 
@@ -62,9 +62,9 @@ template <typename Model> void ExpectRows(const std::vector<Row>& expected)
     const auto& rows = CatalogueOf<Model>().rows;
     ASSERT_EQ(rows.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(rows[i].controlId, expected[i].id);
-        EXPECT_EQ(RowText(rows[i]), expected[i].text) << "row " << expected[i].id;
-        EXPECT_EQ(FindRow<Model>(expected[i].id), &rows[i]);
+        EXPECT_EQ(std::string(rows[i].name), expected[i].name);
+        EXPECT_EQ(RowText(rows[i]), expected[i].text) << "row " << expected[i].name;
+        EXPECT_EQ(FindRow<Model>(expected[i].name), &rows[i]);
     }
 }
 
@@ -118,25 +118,25 @@ TEST(CatalogueTables, PrivacyMembersInOrder)
 TEST(CatalogueTables, PrivacyRowsAndReset)
 {
     ExpectRows<CPrivacy>({
-        {1001, "1!=0 | 1=1 | -1"},
-        {1002, "2!=0 | 2=1 | -2"},
-        {1003, "3!=0 | 3=1 | -3"},
-        {1004, "4==0 | 4=0 5=0 | -4 -5"},
-        {1005, "6==2 | 6=2 | -6"},
-        {1006, "7==0 | 7=0 | -7"},
-        {1007, "8==0 | 8=0 | -8"},
-        {1008, "9==Deny | 9=Deny | 9=Allow"},
-        {1009, "10==Deny | 10=Deny | 10=Allow"},
-        {1010, "11==Deny | 11=Deny | 11=Allow"},
-        {1011, "12==Deny | 12=Deny | 12=Allow"},
-        {1012, "13==0 | 13=0 | -13"},
-        {1013, "14!=0 | 14=1 | -14"},
-        {1014, "15==0 | 15=0 | -15"},
-        {1015, "16==0 | 16=0 | -16"},
-        {1016, "17==0 | 17=0 18=1 19=1 20=0 | -17 -18 -19 -20"},
-        {1017, "21==0 | 21=0 22=0 | -21 -22"},
-        {1018, "23==0 | 23=0 | -23"},
-        {1019, "24!=0 | 24=1 | -24"},
+        {"privacy.handwriting-sharing", "1!=0 | 1=1 | -1"},
+        {"privacy.inventory-collector", "2!=0 | 2=1 | -2"},
+        {"privacy.lock-screen-camera", "3!=0 | 3=1 | -3"},
+        {"privacy.advertising-id", "4==0 | 4=0 5=0 | -4 -5"},
+        {"privacy.account-info", "6==2 | 6=2 | -6"},
+        {"privacy.typing-info", "7==0 | 7=0 | -7"},
+        {"privacy.app-notifications", "8==0 | 8=0 | -8"},
+        {"privacy.calendar", "9==Deny | 9=Deny | 9=Allow"},
+        {"privacy.camera", "10==Deny | 10=Deny | 10=Allow"},
+        {"privacy.microphone", "11==Deny | 11=Deny | 11=Allow"},
+        {"privacy.messages", "12==Deny | 12=Deny | 12=Allow"},
+        {"privacy.biometrics", "13==0 | 13=0 | -13"},
+        {"privacy.browser-language", "14!=0 | 14=1 | -14"},
+        {"privacy.smartscreen", "15==0 | 15=0 | -15"},
+        {"privacy.cortana", "16==0 | 16=0 | -16"},
+        {"privacy.input-personalization", "17==0 | 17=0 18=1 19=1 20=0 | -17 -18 -19 -20"},
+        {"privacy.feedback-reminders", "21==0 | 21=0 22=0 | -21 -22"},
+        {"privacy.bing-search", "23==0 | 23=0 | -23"},
+        {"privacy.onedrive", "24!=0 | 24=1 | -24"},
     });
     EXPECT_EQ(StepsText(CatalogueOf<CPrivacy>().reset),
               "-1 -2 -3 -4 -5 -6 -7 -8 9=Allow 10=Allow 11=Allow 12=Allow "
@@ -176,15 +176,15 @@ TEST(CatalogueTables, SecurityMembersInOrder)
 TEST(CatalogueTables, SecurityRowsAndReset)
 {
     ExpectRows<CSecurity>({
-        {1000, "1!=0 | 1=1 | 1=0 | restart"},
-        {1001, "2!=0 | 2=1 | 2=0 | restart"},
-        {1002, "3==4 | 3=4 4=4 5=0 6=0 | 3=2 4=2 5=1 6=1 | restart"},
-        {1003, "7!=0 | 7=1 8=1 | 7=0 8=0 | restart"},
-        {1004, "9!=0 | 9=1 10=1 | 9=0 10=0 | restart"},
-        {1005, "11==Deny | 11=Deny | 11=Allow | restart"},
-        {1006, "12==Deny | 12=Deny | 12=Allow | restart"},
-        {1007, "13!=0 | 13=1 | -13 | restart"},
-        {1008, "14==0 | 14=0 15=0 16=0 | -14 -15 -16 | restart"},
+        {"security.password-reveal", "1!=0 | 1=1 | 1=0 | restart"},
+        {"security.steps-recorder", "2!=0 | 2=1 | 2=0 | restart"},
+        {"security.telemetry-service", "3==4 | 3=4 4=4 5=0 6=0 | 3=2 4=2 5=1 6=1 | restart"},
+        {"security.wifi-sense", "7!=0 | 7=1 8=1 | 7=0 8=0 | restart"},
+        {"security.wifi-sense-contacts", "9!=0 | 9=1 10=1 | 9=0 10=0 | restart"},
+        {"security.wireless-access", "11==Deny | 11=Deny | 11=Allow | restart"},
+        {"security.loosely-coupled-devices", "12==Deny | 12=Deny | 12=Allow | restart"},
+        {"security.drm-online", "13!=0 | 13=1 | -13 | restart"},
+        {"security.peer-to-peer-updates", "14==0 | 14=0 15=0 16=0 | -14 -15 -16 | restart"},
     });
     EXPECT_EQ(StepsText(CatalogueOf<CSecurity>().reset),
               "3=2 4=2 5=1 7=0 9=0 11=Allow 12=Allow -13 -14 -15 -16");
@@ -214,10 +214,10 @@ TEST(CatalogueTables, LocationMembersInOrder)
 TEST(CatalogueTables, LocationRowsAndReset)
 {
     ExpectRows<CLocation>({
-        {1004, "1!=0 | 1=1 2=1 | -1 -2"},
-        {1005, "3!=0 | 3=1 | -3"},
-        {1006, "4==0 | 4=0 5=0 | 4=1 -5"},
-        {1007, "6==Deny | 6=Deny 7=0 | -6 -7"},
+        {"location.locate-system", "1!=0 | 1=1 2=1 | -1 -2"},
+        {"location.sensors", "3!=0 | 3=1 | -3"},
+        {"location.geolocation-service", "4==0 | 4=0 5=0 | 4=1 -5"},
+        {"location.app-access", "6==Deny | 6=Deny 7=0 | -6 -7"},
     });
     EXPECT_EQ(StepsText(CatalogueOf<CLocation>().reset), "-1 -2 -3 4=1 -5 -6 -7");
 }
@@ -247,26 +247,23 @@ TEST(CatalogueTables, ThemeMembersInOrder)
 TEST(CatalogueTables, ThemeRowsAndReset)
 {
     ExpectRows<CThemeSettings>({
-        {1006, "1==0 | 1=0 2=0 | -1 -2 | restart"},
-        {1007, "3==0 | 3=0 | -3"},
-        {1008, "4!=0 | 4=1 | -4"},
-        {1010, "6==2 | 6=2 | 6=0"},
-        {1009, "5==1 | 5=1 | 5=0"},
-        {1012, "8!=0 | 8=1 | -8"},
-        {1013, "9==0 | 9=0 | -9 | restart"},
-        {1016, "11!=0 | 11=1 | 11=0"},
+        {"theme.dark-theme", "1==0 | 1=0 2=0 | -1 -2 | restart"},
+        {"theme.volume-control", "3==0 | 3=0 | -3"},
+        {"theme.battery-indicator", "4!=0 | 4=1 | -4"},
+        {"theme.network-flyout", "6==2 | 6=2 | 6=0"},
+        {"theme.action-center", "5==1 | 5=1 | 5=0"},
+        {"theme.clock-calendar", "8!=0 | 8=1 | -8"},
+        {"theme.start-menu", "9==0 | 9=0 | -9 | restart"},
+        {"theme.transparent-start-menu", "11!=0 | 11=1 | 11=0"},
     });
     EXPECT_EQ(StepsText(CatalogueOf<CThemeSettings>().reset), "11=0 10=0 -9 -8 -7 5=0 6=0 -4 -3 -1 -2");
-    EXPECT_EQ(FindRow<CThemeSettings>(1011), nullptr) << "the logon-background box writes nothing";
-    EXPECT_EQ(FindRow<CThemeSettings>(1015), nullptr);
 }
 
-TEST(CatalogueTables, ControlsThatAreNoRowsHaveNone)
+TEST(CatalogueTables, NamesOfNoRowOfTheModelFindNone)
 {
-    EXPECT_EQ(FindRow<CPrivacy>(1000), nullptr);
-    EXPECT_EQ(FindRow<CPrivacy>(1020), nullptr);
-    EXPECT_EQ(FindRow<CSecurity>(1009), nullptr);
-    EXPECT_EQ(FindRow<CLocation>(1003), nullptr);
-    EXPECT_EQ(FindRow<CPrivacy>(IDOK), nullptr);
-    EXPECT_EQ(FindRow<CSecurity>(IDCANCEL), nullptr);
+    EXPECT_EQ(FindRow<CPrivacy>("security.drm-online"), nullptr);
+    EXPECT_EQ(FindRow<CSecurity>("privacy.camera"), nullptr);
+    EXPECT_EQ(FindRow<CLocation>("location"), nullptr);
+    EXPECT_EQ(FindRow<CThemeSettings>("Theme.Dark-Theme"), nullptr) << "names are exact, case included";
+    EXPECT_EQ(FindRow<CThemeSettings>(""), nullptr);
 }

@@ -10,7 +10,6 @@
 #include "core/settings/RegistryProperty.h"
 #include "core/settings/RestorePoint.h"
 #include "platform/RegKey.h"
-#include "res/resource.h"
 #include "tests/core/SettingsTestSupport.h"
 #include "tests/support/TestSupport.h"
 
@@ -265,7 +264,7 @@ TEST_F(ChangeJournal, PolicyChangeIsUndoneThroughThePolicyObject)
     WriteDword(HKEY_CURRENT_USER, stored, account.ValueName(), 1);
     {
         Tavrin::Core::CPrivacy privacy;
-        Tavrin::Core::Apply(privacy, *Tavrin::Core::FindRow<Tavrin::Core::CPrivacy>(IDC_PRIVACY_ACCOUNT_INFO),
+        Tavrin::Core::Apply(privacy, *Tavrin::Core::FindRow<Tavrin::Core::CPrivacy>("privacy.account-info"),
                             true);
         ASSERT_TRUE(ReadStored(HKEY_CURRENT_USER, stored, account.ValueName()).IsDword(2));
         const Journal journal = Tavrin::Core::ReadJournal();

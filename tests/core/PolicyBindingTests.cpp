@@ -5,7 +5,6 @@
 #include "core/settings/Privacy.h"
 #include "core/settings/RegistryProperty.h"
 #include "core/settings/ThemeSettings.h"
-#include "res/resource.h"
 #include "tests/core/SettingsTestSupport.h"
 
 using namespace Tavrin::Core;
@@ -75,9 +74,9 @@ TEST(PolicyBinding, RowsOfAMissingPolicyObjectAreUnavailable)
     CPrivacy privacy;
     CThemeSettings theme;
     for (const auto& row : CatalogueOf<CPrivacy>().rows)
-        EXPECT_EQ(IsAvailable(privacy, row), row.controlId != IDC_PRIVACY_ACCOUNT_INFO) << row.controlId;
+        EXPECT_EQ(IsAvailable(privacy, row), row.name != std::string("privacy.account-info")) << row.name;
     for (const auto& row : CatalogueOf<CThemeSettings>().rows)
-        EXPECT_EQ(IsAvailable(theme, row), row.controlId != IDC_THEME_ACTION_CENTER) << row.controlId;
+        EXPECT_EQ(IsAvailable(theme, row), row.name != std::string("theme.action-center")) << row.name;
 }
 
 TEST(PolicyBinding, MachineSectionSavesAfterEveryChangeAndNotAtTheEnd)
@@ -179,7 +178,7 @@ TEST(PolicyBinding, PrivacyAccountInfoRowGoesThroughThePolicyObject)
     {
         CPrivacy privacy;
         ClearCatalogue(restorer, privacy);
-        const auto* row = FindRow<CPrivacy>(IDC_PRIVACY_ACCOUNT_INFO);
+        const auto* row = FindRow<CPrivacy>("privacy.account-info");
         ASSERT_NE(row, nullptr);
         EXPECT_FALSE(IsTicked(privacy, *row));
         Apply(privacy, *row, true);
@@ -223,7 +222,7 @@ TEST(PolicyBinding, ThemeActionCenterRowAndResetGoThroughThePolicyObject)
     {
         CThemeSettings theme;
         ClearCatalogue(restorer, theme);
-        const auto* row = FindRow<CThemeSettings>(IDC_THEME_ACTION_CENTER);
+        const auto* row = FindRow<CThemeSettings>("theme.action-center");
         ASSERT_NE(row, nullptr);
         EXPECT_FALSE(IsTicked(theme, *row));
         Apply(theme, *row, true);

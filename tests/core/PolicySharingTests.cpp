@@ -6,7 +6,6 @@
 #include "core/settings/Privacy.h"
 #include "core/settings/Security.h"
 #include "core/settings/ThemeSettings.h"
-#include "res/resource.h"
 #include "tests/core/SettingsTestSupport.h"
 
 // The stand-in keeps one copy of the policy per object and lets each save
@@ -41,13 +40,13 @@ void ReadEveryRow(const MainWindowModels& models)
     ReadEveryRow(models.theme);
 }
 
-void Tick(CPrivacy& privacy, int controlId)
+void Tick(CPrivacy& privacy, const char* row)
 {
-    Apply(privacy, *FindRow<CPrivacy>(controlId), true);
+    Apply(privacy, *FindRow<CPrivacy>(row), true);
 }
-void Tick(CThemeSettings& theme, int controlId)
+void Tick(CThemeSettings& theme, const char* row)
 {
-    Apply(theme, *FindRow<CThemeSettings>(controlId), true);
+    Apply(theme, *FindRow<CThemeSettings>(row), true);
 }
 
 // Where a machine-section number lives in the stored policy, taken from its
@@ -105,7 +104,7 @@ TEST(PolicySharing, ActionCenterTickSurvivesTheExit)
         MainWindowModels models;
         actionCenter = std::make_unique<StoredPlace>(server, models.theme.disableNotificationCenter);
         ReadEveryRow(models);
-        Tick(models.theme, IDC_THEME_ACTION_CENTER);
+        Tick(models.theme, "theme.action-center");
         EXPECT_TRUE(actionCenter->Read().IsDword(1)) << "saved at once";
     }
     EXPECT_TRUE(actionCenter->Read().IsDword(1)) << "lost when the window went";
@@ -121,8 +120,8 @@ TEST(PolicySharing, EachChangeLoadsSavesAndReleasesAnObjectOfItsOwn)
         actionCenter = std::make_unique<StoredPlace>(server, models.theme.disableNotificationCenter);
         ReadEveryRow(models);
         const size_t readingCalls = server.Calls().size();
-        Tick(models.privacy, IDC_PRIVACY_ACCOUNT_INFO);
-        Tick(models.theme, IDC_THEME_ACTION_CENTER);
+        Tick(models.privacy, "privacy.account-info");
+        Tick(models.theme, "theme.action-center");
         EXPECT_TRUE(accountInfo->Read().IsDword(2));
         EXPECT_TRUE(actionCenter->Read().IsDword(1));
         EXPECT_EQ(server.Version(), 2u);
@@ -167,7 +166,7 @@ TEST(PolicySharing, AnotherToolsChangeBeforeTheFirstUseIsKeptByALaterTick)
         MainWindowModels models;
         actionCenter = std::make_unique<StoredPlace>(server, models.theme.disableNotificationCenter);
         PolicyServer::WriteAsAnotherTool(kOtherToolKey, kOtherToolValue, 7);
-        Tick(models.theme, IDC_THEME_ACTION_CENTER);
+        Tick(models.theme, "theme.action-center");
     }
     StoredValue kept =
         ReadStored(HKEY_CURRENT_USER, server.SectionPath(true) + L"\\" + kOtherToolKey, kOtherToolValue);
@@ -189,7 +188,7 @@ TEST(PolicySharing, AnotherToolsChangeWhileTheProgramRunsIsKeptByALaterTick)
         PolicyServer::WriteAsAnotherTool(kOtherToolKey, kOtherToolValue, 7);
         PolicyServer::WriteAsAnotherTool(models.theme.disableNotificationCenter.KeyPath(),
                                          models.theme.disableNotificationCenter.ValueName(), 5);
-        Tick(models.theme, IDC_THEME_ACTION_CENTER);
+        Tick(models.theme, "theme.action-center");
         EXPECT_TRUE(models.theme.disableNotificationCenter.GetValue() == 1u) << "read again after the save";
     }
     StoredValue kept =
@@ -208,10 +207,10 @@ TEST(PolicySharing, ASaveThatFailedIsReportedAndLeavesThePolicyAsItWas)
     {
         MainWindowModels models;
         actionCenter = std::make_unique<StoredPlace>(server, models.theme.disableNotificationCenter);
-        EXPECT_EQ(Apply(models.theme, *FindRow<CThemeSettings>(IDC_THEME_ACTION_CENTER), true),
+        EXPECT_EQ(Apply(models.theme, *FindRow<CThemeSettings>("theme.action-center"), true),
                   ERROR_WRITE_FAULT);
         EXPECT_FALSE(actionCenter->Read().present);
-        EXPECT_FALSE(IsTicked(models.theme, *FindRow<CThemeSettings>(IDC_THEME_ACTION_CENTER)));
+        EXPECT_FALSE(IsTicked(models.theme, *FindRow<CThemeSettings>("theme.action-center")));
     }
     EXPECT_FALSE(actionCenter->Read().present) << "saved behind the user's back";
     EXPECT_EQ(CountCalls(server.Calls(), L"save"), 1u);

@@ -26,6 +26,10 @@
 
 using namespace Tavrin::Test;
 using Tavrin::Core::CatalogueOf;
+using Tavrin::Core::CLocation;
+using Tavrin::Core::CPrivacy;
+using Tavrin::Core::CSecurity;
+using Tavrin::Core::CThemeSettings;
 using Tavrin::Core::SettingStep;
 
 namespace {
@@ -135,6 +139,36 @@ RECT RectInParent(HWND child)
 
 } // namespace
 
+// The published control ids of each page's rows, in row order: the box of
+// each row, and the row of each box.
+template <typename Model> void ExpectBoxes(const SettingsPageLayout& layout, const std::vector<int>& ids)
+{
+    const auto& rows = CatalogueOf<Model>().rows;
+    ASSERT_EQ(rows.size(), ids.size());
+    for (size_t i = 0; i < ids.size(); ++i) {
+        EXPECT_EQ(BoxOf(layout, rows[i].name), ids[i]) << rows[i].name;
+        EXPECT_EQ(RowOfBox<Model>(layout, ids[i]), &rows[i]) << ids[i];
+    }
+}
+
+TEST(SettingBoxes, EveryRowHasItsPublishedBoxAndControlsThatAreNoRowsHaveNone)
+{
+    ExpectBoxes<CPrivacy>(CPrivacyDlg::kLayout, {1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 1010,
+                                                 1011, 1012, 1013, 1014, 1015, 1016, 1017, 1018, 1019});
+    ExpectBoxes<CSecurity>(CSecurityDlg::kLayout, {1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008});
+    ExpectBoxes<CLocation>(CLocationDlg::kLayout, {1004, 1005, 1006, 1007});
+    ExpectBoxes<CThemeSettings>(CThemeDlg::kLayout, {1006, 1007, 1008, 1010, 1009, 1012, 1013, 1016});
+    EXPECT_EQ(RowOfBox<CThemeSettings>(CThemeDlg::kLayout, 1011), nullptr) << "the logon-background box";
+    EXPECT_EQ(RowOfBox<CThemeSettings>(CThemeDlg::kLayout, 1015), nullptr) << "the hidden accent box";
+    EXPECT_EQ(RowOfBox<CPrivacy>(CPrivacyDlg::kLayout, 1000), nullptr);
+    EXPECT_EQ(RowOfBox<CPrivacy>(CPrivacyDlg::kLayout, 1020), nullptr);
+    EXPECT_EQ(RowOfBox<CSecurity>(CSecurityDlg::kLayout, 1009), nullptr);
+    EXPECT_EQ(RowOfBox<CLocation>(CLocationDlg::kLayout, 1003), nullptr);
+    EXPECT_EQ(RowOfBox<CPrivacy>(CPrivacyDlg::kLayout, IDOK), nullptr);
+    EXPECT_EQ(RowOfBox<CSecurity>(CSecurityDlg::kLayout, IDCANCEL), nullptr);
+    EXPECT_EQ(BoxOf(CPrivacyDlg::kLayout, "security.drm-online"), 0);
+}
+
 template <typename Page> class SettingsPage : public ::testing::Test {
 protected:
     using Model = std::decay_t<decltype(std::declval<Page>().GetModel())>;
@@ -211,7 +245,7 @@ TYPED_TEST(SettingsPage, EmptyRegistryShowsTheDefaultTicks)
     this->CreatePage();
     ASSERT_EQ(this->Catalogue().rows.size(), static_cast<size_t>(Expected<TypeParam>::kRows));
     const auto ticked = Expected<TypeParam>::TickedOnEmptyRegistry();
-    for (int id : TypeParam::kLayout.boxIds)
+    for (const auto& [id, rowName] : TypeParam::kLayout.boxes)
         EXPECT_EQ(this->Check(id), ticked.count(id) ? BST_CHECKED : BST_UNCHECKED) << "box " << id;
     SaveScreenshot(this->host, std::wstring(L"page-") + Expected<TypeParam>::kName);
 }
@@ -222,8 +256,8 @@ TYPED_TEST(SettingsPage, PreparedRegistryShowsEveryRowTicked)
         for (const auto& step : row.tick)
             WritePlainly(*this->reference, step);
     this->CreatePage();
-    for (int id : TypeParam::kLayout.boxIds) {
-        const bool isRow = Tavrin::Core::FindRow<typename TestFixture::Model>(id) != nullptr;
+    for (const auto& [id, rowName] : TypeParam::kLayout.boxes) {
+        const bool isRow = rowName != nullptr;
         EXPECT_EQ(this->Check(id), isRow ? BST_CHECKED : BST_UNCHECKED) << "box " << id;
     }
     SaveScreenshot(this->host, std::wstring(L"page-") + Expected<TypeParam>::kName + L"-all-ticked");
@@ -234,7 +268,7 @@ TYPED_TEST(SettingsPage, EveryBoxWritesItsRowWhenTickedAndWhenCleared)
     this->CreatePage();
     const auto asking = Expected<TypeParam>::AskingRestart();
     for (const auto& row : this->Catalogue().rows) {
-        const int id = row.controlId;
+        const int id = BoxOf(TypeParam::kLayout, row.name);
         const bool startsTicked = this->Check(id) == BST_CHECKED;
         auto state = this->State();
         for (int click = 0; click < 2; ++click) {
@@ -254,15 +288,15 @@ TYPED_TEST(SettingsPage, ResetPutsTheValuesBackAndClearsEveryBox)
 {
     this->CreatePage();
     for (const auto& row : this->Catalogue().rows)
-        if (this->Check(row.controlId) != BST_CHECKED)
-            this->Press(this->Box(row.controlId));
+        if (this->Check(BoxOf(TypeParam::kLayout, row.name)) != BST_CHECKED)
+            this->Press(this->Box(BoxOf(TypeParam::kLayout, row.name)));
     for (const auto& row : this->Catalogue().rows)
-        ASSERT_EQ(this->Check(row.controlId), BST_CHECKED);
+        ASSERT_EQ(this->Check(BoxOf(TypeParam::kLayout, row.name)), BST_CHECKED);
     const auto expected = AfterSteps(this->State(), this->Catalogue().reset);
     this->restartRequired = false;
     this->Press(this->page->GetDlgItem(IDCANCEL));
     EXPECT_EQ(this->State(), expected);
-    for (int id : TypeParam::kLayout.boxIds)
+    for (const auto& [id, rowName] : TypeParam::kLayout.boxes)
         EXPECT_EQ(this->Check(id), BST_UNCHECKED) << "box " << id;
     EXPECT_FALSE(this->restartRequired);
     EXPECT_EQ(this->host.doneCount, 0);
@@ -275,7 +309,7 @@ TYPED_TEST(SettingsPage, PolicyBoundBoxesAreDisabledWithoutThePolicyObject)
     this->policy.Unregister();
     this->CreatePage();
     const auto bound = Expected<TypeParam>::PolicyBound();
-    for (int id : TypeParam::kLayout.boxIds)
+    for (const auto& [id, rowName] : TypeParam::kLayout.boxes)
         EXPECT_EQ(::IsWindowEnabled(this->Box(id)) != FALSE, bound.count(id) == 0) << "box " << id;
     for (int id : bound)
         EXPECT_EQ(this->Check(id), BST_UNCHECKED) << "box " << id;
@@ -285,7 +319,7 @@ TYPED_TEST(SettingsPage, PolicyBoundBoxesAreDisabledWithoutThePolicyObject)
 TYPED_TEST(SettingsPage, PolicyBoundBoxesAreEnabledWithThePolicyObject)
 {
     this->CreatePage();
-    for (int id : TypeParam::kLayout.boxIds)
+    for (const auto& [id, rowName] : TypeParam::kLayout.boxes)
         EXPECT_TRUE(::IsWindowEnabled(this->Box(id))) << "box " << id;
 }
 
@@ -305,7 +339,7 @@ TYPED_TEST(SettingsPage, BoxesTakeTheSkinColourAndTextsTheirFonts)
 {
     this->CreatePage();
     const Gdiplus::ARGB boxText = theSkin.GetColor(L"general/checkbox/text");
-    for (int id : TypeParam::kLayout.boxIds) {
+    for (const auto& [id, rowName] : TypeParam::kLayout.boxes) {
         auto* box = dynamic_cast<CTransButton*>(CWnd::FromHandlePermanent(this->Box(id)));
         ASSERT_NE(box, nullptr) << "box " << id;
         EXPECT_EQ(box->GetTextColor(), boxText);
@@ -420,7 +454,7 @@ TEST_F(SecurityPage, ResetLeavesTheFivePolicyValuesAlone)
 {
     CreatePage();
     for (const auto& row : Catalogue().rows)
-        Press(Box(row.controlId));
+        Press(Box(BoxOf(CSecurityDlg::kLayout, row.name)));
     Tavrin::Core::NumberProperty Model::*const kept[] = {
         &Model::disablePasswordReveal, &Model::disableStepsRecorder, &Model::allowTelemetry,
         &Model::hotspotReporting, &Model::autoConnectHotspots};
@@ -558,7 +592,7 @@ private:
 
 const Tavrin::Core::SettingRow<Tavrin::Core::CLocation>& LocationRow(int id)
 {
-    return *Tavrin::Core::FindRow<Tavrin::Core::CLocation>(id);
+    return *RowOfBox<Tavrin::Core::CLocation>(CLocationDlg::kLayout, id);
 }
 
 } // namespace
@@ -572,7 +606,7 @@ protected:
     std::vector<HWND> Controls() const
     {
         std::vector<HWND> controls;
-        for (int id : CLocationDlg::kLayout.boxIds)
+        for (const auto& [id, rowName] : CLocationDlg::kLayout.boxes)
             controls.push_back(Box(id));
         controls.push_back(page->GetDlgItem(IDCANCEL));
         controls.push_back(page->GetDlgItem(IDOK));

@@ -19,9 +19,17 @@ bool toldChangeNotMade = false;
 
 } // namespace
 
+int BoxOf(const SettingsPageLayout& layout, std::string_view row)
+{
+    for (const SettingBox& box : layout.boxes)
+        if (box.row && row == box.row)
+            return box.id;
+    return 0;
+}
+
 template <typename Model>
 CSettingsPage<Model>::CSettingsPage(const SettingsPageLayout& layout)
-    : CBaseWnd(layout.templateId), m_layout(layout), m_boxes(layout.boxIds.size()),
+    : CBaseWnd(layout.templateId), m_layout(layout), m_boxes(layout.boxes.size()),
       m_model(std::make_shared<Model>()), m_labels(layout.textIds.size() + (layout.introductionId ? 1 : 0))
 {
     const Gdiplus::ARGB textColor = theSkin.GetColor(L"general/checkbox/text");
@@ -32,7 +40,7 @@ CSettingsPage<Model>::CSettingsPage(const SettingsPageLayout& layout)
 template <typename Model> void CSettingsPage<Model>::DoDataExchange()
 {
     for (size_t i = 0; i < m_boxes.size(); ++i)
-        BindControl(m_layout.boxIds[i], m_boxes[i]);
+        BindControl(m_layout.boxes[i].id, m_boxes[i]);
     for (size_t i = 0; i < m_layout.textIds.size(); ++i)
         BindControl(m_layout.textIds[i], m_labels[i]);
     if (m_layout.introductionId)
@@ -78,7 +86,7 @@ template <typename Model> void CSettingsPage<Model>::ShowRegistryState()
     for (size_t i = 0; i < m_boxes.size(); ++i) {
         // A bound box without a row (the theme page's hidden accent box) has
         // no registry state to show.
-        if (const auto* row = Tavrin::Core::FindRow<Model>(m_layout.boxIds[i]))
+        if (const auto* row = RowOfBox<Model>(m_layout, m_layout.boxes[i].id))
             m_boxes[i].SetCheck(Tavrin::Core::IsTicked(*m_model, *row) ? BST_CHECKED : BST_UNCHECKED);
     }
     EnableControls(true);
@@ -87,7 +95,7 @@ template <typename Model> void CSettingsPage<Model>::ShowRegistryState()
 template <typename Model> void CSettingsPage<Model>::EnableControls(bool enable)
 {
     for (size_t i = 0; i < m_boxes.size(); ++i) {
-        const auto* row = Tavrin::Core::FindRow<Model>(m_layout.boxIds[i]);
+        const auto* row = RowOfBox<Model>(m_layout, m_layout.boxes[i].id);
         // A tick that could write nothing must not look as if it worked.
         if (row)
             m_boxes[i].EnableWindow(enable && Tavrin::Core::IsAvailable(*m_model, *row));
@@ -155,7 +163,7 @@ template <typename Model> LRESULT CSettingsPage<Model>::WindowProc(UINT message,
 
 template <typename Model> void CSettingsPage<Model>::OnBoxClicked(int controlId)
 {
-    const auto* row = Tavrin::Core::FindRow<Model>(controlId);
+    const auto* row = RowOfBox<Model>(m_layout, controlId);
     if (!row)
         return;
     const bool ticked = ::IsDlgButtonChecked(m_hWnd, controlId) == BST_CHECKED;

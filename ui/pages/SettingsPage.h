@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "core/settings/SettingsCatalogue.h"
@@ -10,17 +11,37 @@
 #include "ui/pages/SettingsChange.h"
 #include "ui/skin/LazyImage.h"
 
+// A check box of a settings page and the catalogue row it shows, by the
+// row's stable name; null for a box that is no row.
+struct SettingBox {
+    int id;
+    const char* row;
+};
+
 // What one settings page is made of; the rest of the pattern is shared.
 struct SettingsPageLayout {
     UINT templateId;
-    const wchar_t* headerImage; // relative to the program's folder
-    std::vector<int> boxIds;    // check boxes bound to members, in member order
-    std::vector<int> textIds;   // italic explanations, in binding order
-    int introductionId;         // the upright introduction; 0 for none
+    const wchar_t* headerImage;    // relative to the program's folder
+    std::vector<SettingBox> boxes; // in row order
+    std::vector<int> textIds;      // italic explanations, in binding order
+    int introductionId;            // the upright introduction; 0 for none
     // The privacy page clears its boxes before it puts the values back; the
     // other pages put the values back first.
     bool clearBoxesBeforeReset;
 };
+
+// The id of the box of `layout` that shows the row of that name; 0 for none.
+int BoxOf(const SettingsPageLayout& layout, std::string_view row);
+// The catalogue row a box of `layout` shows; null for a box that is no row
+// and for a control that is no box.
+template <typename Model>
+const Tavrin::Core::SettingRow<Model>* RowOfBox(const SettingsPageLayout& layout, int id)
+{
+    for (const SettingBox& box : layout.boxes)
+        if (box.id == id)
+            return box.row ? Tavrin::Core::FindRow<Model>(box.row) : nullptr;
+    return nullptr;
+}
 
 // A section page of the main window that shows one settings model as check
 // boxes: a click runs the box's row of the model's catalogue at once, "Reset
