@@ -17,15 +17,20 @@ using Tavrin::Core::ApplyOutcome;
 using Tavrin::Core::SettingRequest;
 using Tavrin::Core::SettingsBook;
 
-// The one argument of the mode, or false after saying what is wrong.
-bool OneArgument(const CommandLineOption& option, const char* usage, std::wstring& argument)
+// Joins the console and takes the mode's one argument. ProfileExit::kDone
+// when the mode may go on; otherwise the code it ends with, after saying on
+// the standard error what is wrong.
+int StartProfileMode(const CommandLineOption& option, const char* usage, std::wstring& argument)
 {
+    JoinParentConsole();
     if (option.arguments.size() != 1) {
         std::fprintf(stderr, "Usage: tavrin.exe %s\n", usage);
-        return false;
+        return ProfileExit::kBadCommandLine;
     }
+    if (!IsWindows10())
+        return ProfileExit::kNotWindows10;
     argument = option.arguments.front();
-    return true;
+    return ProfileExit::kDone;
 }
 
 int Report(const ApplyOutcome& outcome, bool resets)
@@ -45,12 +50,9 @@ int Report(const ApplyOutcome& outcome, bool resets)
 
 int RunExportMode(const CommandLineOption& option, const std::wstring& startFolder)
 {
-    JoinParentConsole();
     std::wstring argument;
-    if (!OneArgument(option, "/export FILE", argument))
-        return FinishMode(ProfileExit::kBadCommandLine);
-    if (!IsWindows10())
-        return FinishMode(ProfileExit::kNotWindows10);
+    if (const int refused = StartProfileMode(option, "/export FILE", argument); refused != ProfileExit::kDone)
+        return FinishMode(refused);
     const std::wstring path = PathFromStartFolder(argument, startFolder);
     std::string text;
     {
@@ -72,12 +74,10 @@ int RunExportMode(const CommandLineOption& option, const std::wstring& startFold
 
 int RunApplyMode(const CommandLineOption& option, const std::wstring& startFolder)
 {
-    JoinParentConsole();
     std::wstring argument;
-    if (!OneArgument(option, "/apply FILE|recommended|strict|defaults", argument))
-        return FinishMode(ProfileExit::kBadCommandLine);
-    if (!IsWindows10())
-        return FinishMode(ProfileExit::kNotWindows10);
+    if (const int refused = StartProfileMode(option, "/apply FILE|recommended|strict|defaults", argument);
+        refused != ProfileExit::kDone)
+        return FinishMode(refused);
 
     const std::optional<Tavrin::Core::Preset> preset = Tavrin::Core::FindPreset(argument);
     std::vector<SettingRequest> requests;

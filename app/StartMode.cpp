@@ -1,26 +1,31 @@
 #include "app/StartMode.h"
 
+namespace {
+
+// The options that choose a mode, in the order they are tested.
+struct ModeOption {
+    const wchar_t* name;
+    StartMode mode;
+};
+constexpr ModeOption kModeOptions[] = {
+    {L"install", StartMode::Install},
+    {L"uninstall", StartMode::Uninstall},
+    {L"update", StartMode::Update},
+    {L"undo", StartMode::Undo},
+    {L"restoretask", StartMode::RestoreTask},
+    {L"export", StartMode::Export},
+    {L"apply", StartMode::Apply},
+    {L"scan", StartMode::Scan},
+    {L"report", StartMode::Report},
+    {L"verify", StartMode::Verify},
+};
+
+} // namespace
+
 StartMode SelectStartMode(const CCommandLineParser& parser)
 {
-    if (parser.HasOption(L"install"))
-        return StartMode::Install;
-    if (parser.HasOption(L"uninstall"))
-        return StartMode::Uninstall;
-    if (parser.HasOption(L"update"))
-        return StartMode::Update;
-    if (parser.HasOption(L"undo"))
-        return StartMode::Undo;
-    if (parser.HasOption(L"restoretask"))
-        return StartMode::RestoreTask;
-    if (parser.HasOption(L"export"))
-        return StartMode::Export;
-    if (parser.HasOption(L"apply"))
-        return StartMode::Apply;
-    if (parser.HasOption(L"scan"))
-        return StartMode::Scan;
-    if (parser.HasOption(L"report"))
-        return StartMode::Report;
-    if (parser.HasOption(L"verify"))
-        return StartMode::Verify;
+    for (const ModeOption& option : kModeOptions)
+        if (parser.HasOption(option.name))
+            return option.mode;
     return StartMode::Interactive;
 }

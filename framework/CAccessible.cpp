@@ -11,7 +11,7 @@ bool IsSelf(const VARIANT& child)
     return child.vt == VT_I4 && child.lVal == CHILDID_SELF;
 }
 
-HRESULT ToVariant(LONG value, VARIANT* out)
+HRESULT CopyOut(LONG value, VARIANT* out)
 {
     if (!out)
         return E_POINTER;
@@ -20,7 +20,7 @@ HRESULT ToVariant(LONG value, VARIANT* out)
     return S_OK;
 }
 
-HRESULT ToBstr(const std::wstring& text, BSTR* out)
+HRESULT CopyOut(const std::wstring& text, BSTR* out)
 {
     if (!out)
         return E_POINTER;
@@ -83,27 +83,20 @@ public:
     // IAccessible: what the window object says about itself.
     HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override
     {
-        if (!IsSelf(child))
-            return m_standard->get_accName(child, name);
-        return FromInfo([name](const AccessibleInfo& info) { return ToBstr(info.name, name); });
+        return SelfOrStandard(child, name, &IAccessible::get_accName, &AccessibleInfo::name);
     }
     HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override
     {
-        if (!IsSelf(child))
-            return m_standard->get_accRole(child, role);
-        return FromInfo([role](const AccessibleInfo& info) { return ToVariant(info.role, role); });
+        return SelfOrStandard(child, role, &IAccessible::get_accRole, &AccessibleInfo::role);
     }
     HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override
     {
-        if (!IsSelf(child))
-            return m_standard->get_accState(child, state);
-        return FromInfo([state](const AccessibleInfo& info) { return ToVariant(info.state, state); });
+        return SelfOrStandard(child, state, &IAccessible::get_accState, &AccessibleInfo::state);
     }
     HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* action) override
     {
-        if (!IsSelf(child))
-            return m_standard->get_accDefaultAction(child, action);
-        return FromInfo([action](const AccessibleInfo& info) { return ToBstr(info.defaultAction, action); });
+        return SelfOrStandard(child, action, &IAccessible::get_accDefaultAction,
+                              &AccessibleInfo::defaultAction);
     }
     HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override
     {
@@ -187,18 +180,22 @@ public:
 private:
     ~AccessibleWindow() { m_standard->Release(); }
 
-    // Asks the window's own thread; false when the window is gone or no
-    // longer describes itself.
-    // The window's description turned into an answer by `answer`; the
-    // window gone, the object is disconnected.
-    template <typename Answer> HRESULT FromInfo(Answer answer) const
+    // For the window itself, the `field` of the window's description (the
+    // window gone, the object is disconnected); for one of its children, the
+    // standard object's answer to `standard`.
+    template <typename Out, typename Standard, typename Field>
+    HRESULT SelfOrStandard(VARIANT child, Out* out, Standard standard, Field AccessibleInfo::*field) const
     {
+        if (!IsSelf(child))
+            return (m_standard->*standard)(child, out);
         AccessibleInfo info;
         if (!Ask(info))
             return RPC_E_DISCONNECTED;
-        return answer(info);
+        return CopyOut(info.*field, out);
     }
 
+    // Asks the window's own thread; false when the window is gone or no
+    // longer describes itself.
     bool Ask(AccessibleInfo& info) const
     {
         if (!::IsWindow(m_window))

@@ -29,8 +29,7 @@ void Report(FILE* stream, const char* prefix, HRESULT hr)
 
 HRESULT CreateTaskScheduler(ComPtr<ITaskScheduler>& scheduler)
 {
-    return ::CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskScheduler,
-                              scheduler.PutVoid());
+    return scheduler.CreateInstance(CLSID_CTaskScheduler, CLSCTX_INPROC_SERVER, IID_ITaskScheduler);
 }
 
 // The root folder of the Task Scheduler service of this computer, connected
@@ -38,8 +37,7 @@ HRESULT CreateTaskScheduler(ComPtr<ITaskScheduler>& scheduler)
 HRESULT OpenRootFolder(ComPtr<ITaskFolder>& folder)
 {
     ComPtr<ITaskService> service;
-    HRESULT hr = ::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
-                                    service.PutVoid());
+    HRESULT hr = service.CreateInstance(CLSID_TaskScheduler, CLSCTX_INPROC_SERVER);
     if (FAILED(hr))
         return hr;
     Variant none;

@@ -46,6 +46,13 @@ public:
             std::exchange(m_ptr, nullptr)->Release();
     }
 
+    // Creates an object of class `id` (CoCreateInstance) and holds its
+    // interface `iid`, by default T's own.
+    HRESULT CreateInstance(REFCLSID id, DWORD context, REFIID iid = __uuidof(T))
+    {
+        return ::CoCreateInstance(id, nullptr, context, iid, PutVoid());
+    }
+
     template <typename U> HRESULT As(ComPtr<U>& other) const
     {
         return m_ptr ? m_ptr->QueryInterface(__uuidof(U), other.PutVoid()) : E_POINTER;

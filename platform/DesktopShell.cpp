@@ -37,8 +37,7 @@ VARIANT Integer(long number)
 HRESULT DesktopShellDispatch(ComPtr<IShellDispatch2>& shell)
 {
     ComPtr<IShellWindows> windows;
-    HRESULT hr = ::CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
-                                    windows.PutVoid());
+    HRESULT hr = windows.CreateInstance(CLSID_ShellWindows, CLSCTX_LOCAL_SERVER);
     if (FAILED(hr))
         return hr;
     VARIANT location = Integer(CSIDL_DESKTOP);

@@ -39,8 +39,7 @@ private:
 bool RunQuery(const wchar_t* query, const std::function<void(IWbemClassObject&)>& visit)
 {
     ComPtr<IWbemLocator> locator;
-    if (FAILED(::CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
-                                  locator.PutVoid())))
+    if (FAILED(locator.CreateInstance(CLSID_WbemLocator, CLSCTX_INPROC_SERVER)))
         return false;
     ComPtr<IWbemServices> services;
     BStr space(L"root\\cimv2");

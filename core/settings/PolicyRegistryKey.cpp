@@ -78,8 +78,8 @@ void LocalGroupPolicy::Open()
     m_loadedGeneration = savedChanges;
     if (!m_apartment)
         m_apartment.emplace(COINIT_APARTMENTTHREADED);
-    if (FAILED(::CoCreateInstance(kGroupPolicyObjectClass, nullptr, CLSCTX_INPROC_SERVER,
-                                  kGroupPolicyObjectInterface, m_object.PutVoid())))
+    if (FAILED(m_object.CreateInstance(kGroupPolicyObjectClass, CLSCTX_INPROC_SERVER,
+                                       kGroupPolicyObjectInterface)))
         return;
     if (FAILED(m_object->OpenLocalMachineGPO(GPO_OPEN_LOAD_REGISTRY)))
         m_object.Reset(); // an object without the local policy has nothing to save

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "ui/controls/CMemDC2.h"
-#include "ui/controls/CTransparentParent.h"
 #include "ui/skin/Dpi.h"
 
 namespace {
@@ -85,11 +83,6 @@ void CProgressNote::Hide()
 LRESULT CProgressNote::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_ERASEBKGND:
-        return TRUE;
-    case WM_PAINT:
-        OnPaint();
-        return 0;
     case WM_TIMER:
         if (wParam == kBarTimer) {
             ++m_barStep;
@@ -109,22 +102,7 @@ LRESULT CProgressNote::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         ::KillTimer(m_hWnd, kBarTimer);
         break;
     }
-    return CWnd::WindowProc(message, wParam, lParam);
-}
-
-void CProgressNote::OnPaint()
-{
-    Tavrin::Platform::PaintDc paint(m_hWnd);
-    const RECT client = GetClientRect();
-    auto* parent = dynamic_cast<CTransparentParent*>(GetParentWnd());
-    if (!parent) {
-        Draw(paint.Get(), client);
-        return;
-    }
-    // The rounded corners show the page behind them.
-    const RECT inParent = GetRectInParent();
-    CMemDC2 buffer(paint.Get(), parent->GetBackBuffer().GetSafeHdc(), client, inParent.left, inParent.top);
-    Draw(buffer.GetSafeHdc(), client);
+    return CTransparentChild::WindowProc(message, wParam, lParam);
 }
 
 void CProgressNote::Draw(HDC dc, const RECT& client)
@@ -136,6 +114,7 @@ void CProgressNote::Draw(HDC dc, const RECT& client)
     const Gdiplus::REAL radius = static_cast<Gdiplus::REAL>(Scaled(6));
     const Gdiplus::REAL line = static_cast<Gdiplus::REAL>(std::max(1, Scaled(1)));
 
+    // Outside the rounded corners the page behind the note shows.
     Gdiplus::GraphicsPath outline;
     const Gdiplus::REAL inset = line / 2, right = width - line / 2 - 1, bottom = height - line / 2 - 1;
     outline.AddArc(inset, inset, 2 * radius, 2 * radius, 180, 90);

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "framework/CWnd.h"
 #include "platform/GdiHandles.h"
+#include "ui/controls/CTransparentChild.h"
 #include "ui/skin/Skin.h"
 
 // A small note laid over a page while something runs that the page waits
@@ -14,7 +14,7 @@
 // rounded border of "general/label/border_color"); the bar moves in the
 // border's colour. The button's click reaches the note's parent as the
 // button's WM_COMMAND.
-class CProgressNote : public CWnd {
+class CProgressNote : public CTransparentChild {
 public:
     CProgressNote();
     ~CProgressNote() override;
@@ -42,8 +42,7 @@ protected:
 
 private:
     int Scaled(int designPixels) const;
-    void OnPaint();
-    void Draw(HDC dc, const RECT& client);
+    void Draw(HDC dc, const RECT& client) override;
 
     std::wstring m_message;
     HWND m_button = nullptr; // a child of the note, which it goes with

@@ -1,8 +1,5 @@
 #include "ui/controls/CThemeLabel.h"
 
-#include "platform/GdiHandles.h"
-#include "ui/controls/CMemDC2.h"
-#include "ui/controls/CTransparentParent.h"
 #include "ui/controls/TextFit.h"
 #include "ui/skin/Dpi.h"
 
@@ -38,7 +35,7 @@ void CThemeLabel::SetFont(Gdiplus::Font* font)
 
 void CThemeLabel::PreSubclassWindow()
 {
-    CWnd::PreSubclassWindow();
+    CTransparentChild::PreSubclassWindow();
     if (!IsBeingCreated())
         m_text = GetWindowText();
 }
@@ -46,18 +43,13 @@ void CThemeLabel::PreSubclassWindow()
 LRESULT CThemeLabel::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_ERASEBKGND:
-        return TRUE;
-    case WM_PAINT:
-        OnPaint();
-        return 0;
     case WM_SIZE: {
-        LRESULT result = CWnd::WindowProc(message, wParam, lParam);
+        LRESULT result = CTransparentChild::WindowProc(message, wParam, lParam);
         Invalidate(TRUE);
         return result;
     }
     case WM_CREATE: {
-        LRESULT result = CWnd::WindowProc(message, wParam, lParam);
+        LRESULT result = CTransparentChild::WindowProc(message, wParam, lParam);
         if (result == -1)
             return result;
         auto create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
@@ -83,21 +75,7 @@ LRESULT CThemeLabel::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
             m_toolTip.DestroyWindow();
         break;
     }
-    return CWnd::WindowProc(message, wParam, lParam);
-}
-
-void CThemeLabel::OnPaint()
-{
-    Tavrin::Platform::PaintDc paint(m_hWnd);
-    RECT client = GetClientRect();
-    RECT inParent = GetRectInParent();
-    auto* parent = dynamic_cast<CTransparentParent*>(GetParentWnd());
-    if (!parent) {
-        Draw(paint.Get(), client);
-        return;
-    }
-    CMemDC2 buffer(paint.Get(), parent->GetBackBuffer().GetSafeHdc(), client, inParent.left, inParent.top);
-    Draw(buffer.GetSafeHdc(), client);
+    return CTransparentChild::WindowProc(message, wParam, lParam);
 }
 
 void CThemeLabel::Draw(HDC dc, const RECT& client)

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "framework/CToolTipCtrl.h"
-#include "framework/CWnd.h"
+#include "ui/controls/CTransparentChild.h"
 #include "ui/skin/Skin.h"
 
 // A static text drawn with GDI+ over its parent's back buffer (see
@@ -16,7 +16,7 @@
 // The label draws its own text field, taken from the window when the label
 // is bound to a dialog item (or from the creation text). Setting the
 // window's text afterwards does not change what it draws: use SetText.
-class CThemeLabel : public CWnd {
+class CThemeLabel : public CTransparentChild {
 public:
     CThemeLabel();
     ~CThemeLabel() override;
@@ -56,8 +56,7 @@ protected:
     void PreSubclassWindow() override;
 
 private:
-    void OnPaint();
-    void Draw(HDC dc, const RECT& client);
+    void Draw(HDC dc, const RECT& client) override;
     void ShowWholeTextInToolTip(bool cut);
 
     std::wstring m_text;

@@ -148,6 +148,8 @@ void CVirtualListCtrl::MoveToolTipTo(int row, int column)
 
 void CVirtualListCtrl::ResetButtonState()
 {
+    if (m_hotRow == -1 && m_pressedRow == -1)
+        return;
     StopWatchingOutsideMoves();
     m_hotRow = -1;
     m_pressedRow = -1;
@@ -173,8 +175,7 @@ bool CVirtualListCtrl::OnMouseMove(POINT point)
         if (hit.row != m_toolTipRow || hit.column != m_toolTipColumn)
             MoveToolTipTo(hit.row, hit.column);
     }
-    if (m_hotRow != -1 || m_pressedRow != -1)
-        ResetButtonState();
+    ResetButtonState();
     return true;
 }
 
@@ -190,8 +191,7 @@ bool CVirtualListCtrl::OnLButtonDown(POINT point)
         Invalidate();
         return false;
     }
-    if (m_hotRow != -1 || m_pressedRow != -1)
-        ResetButtonState();
+    ResetButtonState();
     return true;
 }
 

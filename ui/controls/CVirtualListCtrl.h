@@ -79,6 +79,7 @@ private:
     bool OnLButtonDown(POINT point);
     bool OnLButtonUp(POINT point);
     bool OnToolTipNeedText(NMTTDISPINFOW* info);
+    // No button hot or pressed any more; nothing happens while none is.
     void ResetButtonState();
     void StartWatchingOutsideMoves();
     void StopWatchingOutsideMoves();

@@ -51,6 +51,22 @@ template <typename T> bool IsRowOf(int row, const std::vector<T>& rows)
     return row >= 0 && static_cast<size_t>(row) < rows.size();
 }
 
+// A cell of a section's list: the row's name in the first column, the
+// section's link (null: its rows have none) in the second; nothing for a
+// row the section does not have.
+template <typename T>
+std::wstring CellText(const std::vector<T>& rows, std::wstring T::*name, int row, int column,
+                      const wchar_t* link)
+{
+    if (!IsRowOf(row, rows))
+        return {};
+    if (column == 0)
+        return rows[static_cast<size_t>(row)].*name;
+    if (column == 1 && link)
+        return link;
+    return {};
+}
+
 } // namespace
 
 const wchar_t CCompatibilityDlg::kTitleImage[] = L"images/headers/compatability-title.png";
@@ -338,25 +354,12 @@ std::wstring CCompatibilityDlg::GetCellText(int row, int column, UINT listId)
 {
     switch (listId) {
     case IDC_LIST_DRIVERS:
-        if (!IsRowOf(row, missingDrivers))
-            break;
-        if (column == 0)
-            return missingDrivers[static_cast<size_t>(row)].name;
-        if (column == 1)
-            return kDeviceManagerLink;
-        break;
+        return CellText(missingDrivers, &Tavrin::Core::SavedDriver::name, row, column, kDeviceManagerLink);
     case IDC_LIST_APPLICATIONS:
-        if (IsRowOf(row, removedApps) && column == 0)
-            return removedApps[static_cast<size_t>(row)].displayName;
-        break;
+        return CellText(removedApps, &Tavrin::Core::InstalledApp::displayName, row, column, nullptr);
     case IDC_LIST_EXTENSIONS:
-        if (!IsRowOf(row, lostAssociations))
-            break;
-        if (column == 0)
-            return lostAssociations[static_cast<size_t>(row)].extension;
-        if (column == 1)
-            return kAssociationLink;
-        break;
+        return CellText(lostAssociations, &Tavrin::Core::SavedExtension::extension, row, column,
+                        kAssociationLink);
     }
     return {};
 }

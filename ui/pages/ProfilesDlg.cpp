@@ -80,8 +80,8 @@ CProfilesDlg::~CProfilesDlg() = default;
 std::wstring CProfilesDlg::PickWithCommonDialog(HWND owner, bool save)
 {
     Tavrin::Platform::ComPtr<IFileDialog> dialog;
-    const HRESULT created = ::CoCreateInstance(save ? CLSID_FileSaveDialog : CLSID_FileOpenDialog, nullptr,
-                                               CLSCTX_INPROC_SERVER, IID_IFileDialog, dialog.PutVoid());
+    const HRESULT created =
+        dialog.CreateInstance(save ? CLSID_FileSaveDialog : CLSID_FileOpenDialog, CLSCTX_INPROC_SERVER);
     if (FAILED(created))
         return L"";
     const COMDLG_FILTERSPEC types[] = {{kFileType, L"*.json"}};
