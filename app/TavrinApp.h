@@ -16,14 +16,19 @@ public:
     // of "/scan" and "/report" (app/AdminModes.h), or "/verify" (app/VerifyMode.h).
     int ExitInstance() override;
 
+    // Set by a settings page when a change needs a restart, through the
+    // pointer the main window hands it; never reset by the program.
+    bool RestartRequired() const { return restartRequired; }
+    bool* RestartRequiredFlag() { return &restartRequired; }
+    void SetRestartRequired(bool required) { restartRequired = required; }
+
+private:
+    void RunInteractive();
+
     // The measured system and the current inventories, filled once by the
     // interactive start and read by the windows through a pointer.
     Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT compatibilityResult;
     std::wstring programFolder;
-    // Set by a settings page when a change needs a restart; never reset.
     bool restartRequired = false;
     int exitCode = 0;
-
-private:
-    void RunInteractive();
 };

@@ -43,7 +43,7 @@ SIZE LinkTextSize(HWND link, const std::wstring& shown)
 bool* ApplicationRestartFlag()
 {
     auto* app = dynamic_cast<CTavrinApp*>(AfxGetApp());
-    return app ? &app->restartRequired : nullptr;
+    return app ? app->RestartRequiredFlag() : nullptr;
 }
 
 } // namespace
@@ -577,27 +577,16 @@ void CTavrinDlg::OpenChangedBackList()
         const Tavrin::Core::SettingsBook::Row* row = Tavrin::Core::SettingsBook::Find(changed.name);
         if (!row)
             continue;
-        // The box's text as its page shows it.
-        auto boxText = [&](CWnd& page, const SettingsPageLayout& layout) {
-            wchar_t text[256] = {};
-            ::GetWindowTextW(page.GetDlgItem(BoxOf(layout, row->name)), text, 256);
-            return std::wstring(text);
+        // The box's text as its page shows it; the pages in SettingsBook's order.
+        const std::pair<CWnd*, const SettingsPageLayout*> pages[] = {
+            {&m_privacyPage, &m_privacyPage.GetLayout()},
+            {&m_securityPage, &m_securityPage.GetLayout()},
+            {&m_locationPage, &m_locationPage.GetLayout()},
+            {&m_themePage, &m_themePage.GetLayout()},
         };
-        std::wstring box;
-        switch (row->page) {
-        case Tavrin::Core::SettingsBook::Page::Privacy:
-            box = boxText(m_privacyPage, m_privacyPage.GetLayout());
-            break;
-        case Tavrin::Core::SettingsBook::Page::Security:
-            box = boxText(m_securityPage, m_securityPage.GetLayout());
-            break;
-        case Tavrin::Core::SettingsBook::Page::Location:
-            box = boxText(m_locationPage, m_locationPage.GetLayout());
-            break;
-        case Tavrin::Core::SettingsBook::Page::Theme:
-            box = boxText(m_themePage, m_themePage.GetLayout());
-            break;
-        }
+        const auto& [page, layout] = pages[static_cast<int>(row->page)];
+        wchar_t box[256] = {};
+        ::GetWindowTextW(page->GetDlgItem(BoxOf(*layout, row->name)), box, 256);
         items.push_back({changed.name, Tavrin::Core::SettingsBook::PageName(row->page), StripMnemonics(box),
                          changed.chosen, changed.now, row->asksRestart});
     }

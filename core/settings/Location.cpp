@@ -37,7 +37,7 @@ template <> const SettingsCatalogue<CLocation>& CatalogueOf<CLocation>()
                        kLocationSensorClass,
                    L"SensorPermissionState")
                 .DefaultsTo(1),
-            Member(&M::locationAccess, DeviceAccessKey(kLocationSensorClass), L"Value"),
+            Member(&M::locationAccess, HKCU, DeviceAccessKey(kLocationSensorClass), L"Value"),
             Member(&M::sensorPermission, HKCU,
                    std::wstring(L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Sensor\\Permissions\\") +
                        kLocationSensorClass,

@@ -38,13 +38,17 @@ template <> const SettingsCatalogue<CPrivacy>& CatalogueOf<CPrivacy>()
             Member(&M::toastEnabled, HKCU, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\PushNotifications",
                    L"ToastEnabled")
                 .DefaultsTo(1),
-            Member(&M::calendarAccess, DeviceAccessKey(L"{D89823BA-7180-4B81-B50C-7E471E6121A3}"), L"Value")
+            Member(&M::calendarAccess, HKCU, DeviceAccessKey(L"{D89823BA-7180-4B81-B50C-7E471E6121A3}"),
+                   L"Value")
                 .ResetTo(L"Allow"),
-            Member(&M::cameraAccess, DeviceAccessKey(L"{E5323777-F976-4f5b-9B55-B94699C46E44}"), L"Value")
+            Member(&M::cameraAccess, HKCU, DeviceAccessKey(L"{E5323777-F976-4f5b-9B55-B94699C46E44}"),
+                   L"Value")
                 .ResetTo(L"Allow"),
-            Member(&M::microphoneAccess, DeviceAccessKey(L"{2EEF81BE-33FA-4800-9670-1CD474972C3F}"), L"Value")
+            Member(&M::microphoneAccess, HKCU, DeviceAccessKey(L"{2EEF81BE-33FA-4800-9670-1CD474972C3F}"),
+                   L"Value")
                 .ResetTo(L"Allow"),
-            Member(&M::messagingAccess, DeviceAccessKey(L"{992AFA70-6F47-4148-B3E9-3003349C1548}"), L"Value")
+            Member(&M::messagingAccess, HKCU, DeviceAccessKey(L"{992AFA70-6F47-4148-B3E9-3003349C1548}"),
+                   L"Value")
                 .ResetTo(L"Allow"),
             Member(&M::biometricsEnabled, HKLM, L"SOFTWARE\\Policies\\Microsoft\\Biometrics", L"Enabled")
                 .DefaultsTo(1),

@@ -53,9 +53,11 @@ template <> const SettingsCatalogue<CSecurity>& CatalogueOf<CSecurity>()
                    L"SOFTWARE\\Microsoft\\PolicyManager\\default\\WiFi\\AllowAutoConnectToWiFiSenseHotspots",
                    L"Value")
                 .KeptOnReset(),
-            Member(&M::wirelessAccess, DeviceAccessKey(L"{A8804298-2D5F-42E3-9531-9C8C39EB29CE}"), L"Value")
+            Member(&M::wirelessAccess, HKCU, DeviceAccessKey(L"{A8804298-2D5F-42E3-9531-9C8C39EB29CE}"),
+                   L"Value")
                 .ResetTo(L"Allow"),
-            Member(&M::looselyCoupledAccess, DeviceAccessKey(L"LooselyCoupled"), L"Value").ResetTo(L"Allow"),
+            Member(&M::looselyCoupledAccess, HKCU, DeviceAccessKey(L"LooselyCoupled"), L"Value")
+                .ResetTo(L"Allow"),
             Member(&M::drmDisableOnline, HKLM, L"SOFTWARE\\Policies\\Microsoft\\WMDRM", L"DisableOnline"),
             Member(&M::deliveryDownloadMode, HKLM,
                    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\DeliveryOptimization\\Config",

@@ -169,30 +169,13 @@ template <typename Model> struct SettingsCatalogue {
 template <typename Model> const SettingsCatalogue<Model>& CatalogueOf();
 
 // Builders for the tables. A member is removed by the reset unless its
-// table entry says otherwise.
-template <typename Model>
-SettingMember<Model> Member(NumberProperty Model::*entry, HKEY root, std::wstring keyPath,
+// table entry says otherwise. Strings live below HKCU.
+template <typename Model, typename Value>
+SettingMember<Model> Member(CRegistryProperty<Value> Model::*entry, HKEY root, std::wstring keyPath,
                             const wchar_t* valueName)
 {
-    return {entry,
-            root,
-            std::move(keyPath),
-            valueName,
-            PolicyBinding::None,
-            0,
-            SettingStep<Model>{entry, SettingStep<Model>::Kind::Delete, 0, L""}};
-}
-// Strings are always per-user.
-template <typename Model>
-SettingMember<Model> Member(StringProperty Model::*entry, std::wstring keyPath, const wchar_t* valueName)
-{
-    return {entry,
-            HKEY_CURRENT_USER,
-            std::move(keyPath),
-            valueName,
-            PolicyBinding::None,
-            0,
-            SettingStep<Model>{entry, SettingStep<Model>::Kind::Delete, 0, L""}};
+    const SettingStep<Model> remove{entry, SettingStep<Model>::Kind::Delete, 0, L""};
+    return {entry, root, std::move(keyPath), valueName, PolicyBinding::None, 0, remove};
 }
 
 template <typename Model> SettingStep<Model> Set(NumberProperty Model::*entry, DWORD value)

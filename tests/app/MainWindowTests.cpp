@@ -437,12 +437,12 @@ TEST_F(MainWindow, SecurityClickThenDoneAsksAndNoAsksAgainLater)
     CSecurityDlg& page = window->GetSecurityPage();
     OpenSection(IDC_BTN_SECURITY, page);
     EXPECT_TRUE(ClickSetting(page.GetDlgItem(IDC_SECURITY_PASSWORD_REVEAL)));
-    EXPECT_TRUE(app.restartRequired);
+    EXPECT_TRUE(app.RestartRequired());
     std::wstring text;
     EXPECT_TRUE(Done(page, IDNO, &text));
     EXPECT_EQ(text, CTavrinDlg::kRestartQuestion);
     EXPECT_EQ(restarts, 0);
-    EXPECT_TRUE(app.restartRequired);
+    EXPECT_TRUE(app.RestartRequired());
     EXPECT_TRUE(HomeViewShown());
     // No keeps the question coming, also from a page that changed nothing.
     OpenSection(IDC_BTN_PRIVACY, window->GetPrivacyPage());
@@ -485,7 +485,7 @@ TEST_F(MainWindow, PrivacyAndLocationNeverAsk)
     for (int id = IDC_LOCATION_LOCATE_SYSTEM; id <= IDC_LOCATION_APP_ACCESS; ++id)
         EXPECT_TRUE(ClickSetting(locationPage.GetDlgItem(id)));
     EXPECT_FALSE(Done(locationPage));
-    EXPECT_FALSE(app.restartRequired);
+    EXPECT_FALSE(app.RestartRequired());
 }
 
 TEST_F(MainWindow, SecurityResetAloneDoesNotAsk)
@@ -495,7 +495,7 @@ TEST_F(MainWindow, SecurityResetAloneDoesNotAsk)
     OpenSection(IDC_BTN_SECURITY, page);
     EXPECT_TRUE(ClickSetting(page.GetDlgItem(IDCANCEL)));
     EXPECT_FALSE(Done(page));
-    EXPECT_FALSE(app.restartRequired);
+    EXPECT_FALSE(app.RestartRequired());
 }
 
 TEST_F(MainWindow, ClosingAfterDarkThemeAsksAndNoClosesWithoutRestart)
@@ -517,7 +517,7 @@ TEST_F(MainWindow, ClosingAfterDarkThemeAsksAndNoClosesWithoutRestart)
     });
     EXPECT_TRUE(answerer.Answered());
     EXPECT_EQ(answerer.Text(), CTavrinDlg::kRestartQuestion);
-    EXPECT_TRUE(app.restartRequired);
+    EXPECT_TRUE(app.RestartRequired());
     EXPECT_EQ(restarts, 0);
 }
 
@@ -530,7 +530,7 @@ TEST_F(MainWindow, ClosingWithoutChangesDoesNotAsk)
 
 TEST_F(MainWindow, EscapeClosesAtOnceWithoutAsking)
 {
-    app.restartRequired = true;
+    app.SetRestartRequired(true);
     MessageBoxAnswerer answerer(IDNO, L"Orvane Tools", 15000);
     const INT_PTR answer = RunModal([](HWND main) { PressKey(main, VK_ESCAPE); });
     EXPECT_EQ(answer, IDCANCEL);
@@ -598,7 +598,7 @@ TEST_F(MainWindow, TheKeyboardReachesEverySectionTicksBoxesAndLeavesPagesAsDoneD
     };
     for (const Case& test : cases) {
         SCOPED_TRACE("section " + std::to_string(test.section));
-        app.restartRequired = false;
+        app.SetRestartRequired(false);
         bool asked = false;
         const INT_PTR answer = RunModal([&](HWND main) {
             const std::vector<HWND> buttons = window->SectionButtons();
@@ -643,7 +643,7 @@ TEST_F(MainWindow, TheKeyboardReachesEverySectionTicksBoxesAndLeavesPagesAsDoneD
             EXPECT_TRUE(WaitFor([&] { return test.catalogue.state() == ticked; })) << boxId;
             EXPECT_EQ(::SendMessageW(box, BM_GETCHECK, 0, 0), BST_CHECKED);
             const bool asks = test.catalogue.asksRestart(boxId);
-            EXPECT_TRUE(WaitFor([&] { return app.restartRequired == asks; }));
+            EXPECT_TRUE(WaitFor([&] { return app.RestartRequired() == asks; }));
 
             if (test.focusResetFirst) {
                 // Backwards from the first box: "Done", then the reset.
@@ -672,7 +672,7 @@ TEST_F(MainWindow, TheKeyboardReachesEverySectionTicksBoxesAndLeavesPagesAsDoneD
             asked = question.Wait(asks ? 5000 : 500);
         });
         EXPECT_EQ(answer, IDCANCEL);
-        EXPECT_EQ(asked, app.restartRequired);
+        EXPECT_EQ(asked, app.RestartRequired());
         EXPECT_EQ(restarts, 0);
     }
 }

@@ -420,7 +420,7 @@ TEST_F(UndoEverything, LinkAsksThenPutsEveryKeyBackAndThePagesShowIt)
     EXPECT_FALSE(Tavrin::Core::JournalHoldsEntries());
     EXPECT_FALSE(window->IsUndoLinkShown());
     EXPECT_FALSE(::IsWindowVisible(link));
-    EXPECT_TRUE(app.restartRequired);
+    EXPECT_TRUE(app.RestartRequired());
     EXPECT_EQ(restarts, 0);
 
     bool anyTicked = false;
@@ -501,7 +501,7 @@ TEST_F(UndoEverything, ProfilesLinkOpensTheDialogAndThePagesShowWhatItApplied)
         EXPECT_EQ(boxes.Answered(), 1u) << Tavrin::Platform::Narrow(boxes.Unexpected());
     }
     EXPECT_NE(Export(), before);
-    EXPECT_TRUE(app.restartRequired);
+    EXPECT_TRUE(app.RestartRequired());
     EXPECT_TRUE(window->IsUndoLinkShown());
     bool anyTicked = false;
     EXPECT_TRUE(ShowsTheRegistry(window->GetPrivacyPage(), anyTicked));
