@@ -7,6 +7,7 @@
 #include "app/TavrinApp.h"
 #include "app/TavrinDlg.h"
 #include "res/resource.h"
+#include "tests/app/MainWindowSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WindowTestSupport.h"
 #include "tests/ui/LinkStandIns.h"
@@ -40,9 +41,9 @@ class UpgradedSystem : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(theSkin.Load(BinFolder() + L"\\ui.xml", ::GetModuleHandleW(nullptr)));
-        app.m_appName = kAppName;
-        app.SetRegistryKey(L"Tavrin");
+        PrepareMainWindow(app, kAppName, result);
+        if (HasFatalFailure())
+            return;
         WriteString(HKEY_LOCAL_MACHINE, kFirstRunKey, L"", L"notFirstRun");
         wchar_t current[MAX_PATH] = {};
         ::GetCurrentDirectoryW(MAX_PATH, current);
@@ -59,7 +60,6 @@ protected:
                         std::wstring(L"Software\\Classes\\") + kKeptProgId + L"\\shell\\open\\command",
                         nullptr, L"notepad.exe \"%1\""));
 
-        result.windowsVersion = Tavrin::Core::WindowsVersionCode::Windows10;
         Tavrin::Core::EnumerateInstalledApps(result.installedApps, true);
         Tavrin::Core::EnumerateInstalledApps(result.installedApps, false);
         result.extensions.CollectAssociations();

@@ -23,9 +23,9 @@
 
 #include "app/TavrinApp.h"
 #include "app/TavrinDlg.h"
-#include "framework/CMFCVisualManager.h"
 #include "platform/Text.h"
 #include "res/resource.h"
+#include "tests/app/MainWindowSupport.h"
 #include "tests/core/SettingsTestSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WindowTestSupport.h"
@@ -362,11 +362,9 @@ TEST(DisplaySetting, EveryWindow)
     WindowChecker checker(report);
     checker.SetSetting(*setting);
 
-    ASSERT_TRUE(theSkin.Load(BinFolder() + L"\\ui.xml", ::GetModuleHandleW(nullptr)));
-    CMFCVisualManager::SetDefaultManager<CMFCVisualManagerWindows>();
     CTavrinApp app;
-    app.m_appName = kAppName;
-    app.SetRegistryKey(L"Tavrin");
+    Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT result;
+    ASSERT_NO_FATAL_FAILURE(PrepareMainWindow(app, kAppName, result));
     const std::wstring profileKey = std::wstring(L"Software\\Tavrin\\") + kAppName;
     RegistryValueBackup firstRun(HKEY_LOCAL_MACHINE, L"Software\\Tavrin", L"");
     WriteString(HKEY_LOCAL_MACHINE, L"Software\\Tavrin", L"", L"notFirstRun");
@@ -376,8 +374,6 @@ TEST(DisplaySetting, EveryWindow)
     ::GetCurrentDirectoryW(MAX_PATH, current);
     ASSERT_TRUE(::SetCurrentDirectoryW(folder.Path().c_str()));
 
-    Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT result;
-    result.windowsVersion = Tavrin::Core::WindowsVersionCode::Windows10;
     // Rows for every section of the compatibility page.
     ASSERT_TRUE(Tavrin::Test::SaveLostInventories(
         result, L"An application whose name runs on far longer than its column"));
