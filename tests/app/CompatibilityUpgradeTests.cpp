@@ -45,10 +45,7 @@ protected:
         if (HasFatalFailure())
             return;
         WriteString(HKEY_LOCAL_MACHINE, kFirstRunKey, L"", L"notFirstRun");
-        wchar_t current[MAX_PATH] = {};
-        ::GetCurrentDirectoryW(MAX_PATH, current);
-        previousFolder = current;
-        ASSERT_TRUE(::SetCurrentDirectoryW(folder.Path().c_str()));
+        ASSERT_TRUE(inFolder.Entered());
 
         // What is installed now, besides what the prefix brings.
         ASSERT_TRUE(WriteString(HKEY_CURRENT_USER, std::wstring(kUninstall) + L"\\" + kKeptApp,
@@ -85,7 +82,6 @@ protected:
     {
         window.reset();
         PumpMessages();
-        ::SetCurrentDirectoryW(previousFolder.c_str());
         DeleteTree(HKEY_CURRENT_USER, std::wstring(kUninstall) + L"\\" + kKeptApp);
         DeleteTree(HKEY_CURRENT_USER, kUserChoice);
         DeleteTree(HKEY_LOCAL_MACHINE, std::wstring(L"Software\\Classes\\") + kKeptProgId);
@@ -94,7 +90,7 @@ protected:
     }
 
     TempFolder folder;
-    std::wstring previousFolder;
+    ScopedCurrentFolder inFolder{folder.Path()};
     RegistryValueBackup firstRun{HKEY_LOCAL_MACHINE, kFirstRunKey, L""};
     CTavrinApp app;
     Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT result;

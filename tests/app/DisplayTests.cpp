@@ -370,9 +370,8 @@ TEST(DisplaySetting, EveryWindow)
     WriteString(HKEY_LOCAL_MACHINE, L"Software\\Tavrin", L"", L"notFirstRun");
     PolicyServer policy;
     TempFolder folder;
-    wchar_t current[MAX_PATH] = {};
-    ::GetCurrentDirectoryW(MAX_PATH, current);
-    ASSERT_TRUE(::SetCurrentDirectoryW(folder.Path().c_str()));
+    ScopedCurrentFolder inFolder(folder.Path());
+    ASSERT_TRUE(inFolder.Entered());
 
     // Rows for every section of the compatibility page.
     ASSERT_TRUE(Tavrin::Test::SaveLostInventories(
@@ -486,7 +485,6 @@ TEST(DisplaySetting, EveryWindow)
         checker.Check(outcome.name, page);
         checker.CheckMessages(page);
     }
-    ::SetCurrentDirectoryW(current);
     DeleteTree(HKEY_CURRENT_USER, profileKey);
     theSkin.Reset();
 }

@@ -51,9 +51,8 @@ TEST(SavedRecordAtOneScale, ResultsAndCompatibilityPages)
     Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT result;
     ASSERT_NO_FATAL_FAILURE(PrepareMainWindow(app, kAppName, result));
     TempFolder folder;
-    wchar_t current[MAX_PATH] = {};
-    ::GetCurrentDirectoryW(MAX_PATH, current);
-    ASSERT_TRUE(::SetCurrentDirectoryW(folder.Path().c_str()));
+    ScopedCurrentFolder inFolder(folder.Path());
+    ASSERT_TRUE(inFolder.Entered());
 
     // The results page of a scan whose record could not be saved.
     {
@@ -136,7 +135,6 @@ TEST(SavedRecordAtOneScale, ResultsAndCompatibilityPages)
         }
         DeleteTree(HKEY_CURRENT_USER, std::wstring(L"Software\\Tavrin\\") + kAppName);
     }
-    ::SetCurrentDirectoryW(current);
     theSkin.Reset();
 }
 

@@ -50,17 +50,13 @@ protected:
     {
         ASSERT_TRUE(
             theSkin.Load(Tavrin::Platform::JoinPath(BinFolder(), L"ui.xml"), ::GetModuleHandleW(nullptr)));
-        wchar_t current[MAX_PATH] = {};
-        ::GetCurrentDirectoryW(MAX_PATH, current);
-        previousFolder = current;
-        ASSERT_TRUE(::SetCurrentDirectoryW(folder.Path().c_str()));
+        ASSERT_TRUE(inFolder.Entered());
     }
     void TearDown() override
     {
         page.reset();
         if (host.GetSafeHwnd())
             host.DestroyWindow();
-        ::SetCurrentDirectoryW(previousFolder.c_str());
         theSkin.Reset();
     }
 
@@ -119,7 +115,7 @@ protected:
     }
 
     TempFolder folder;
-    std::wstring previousFolder;
+    ScopedCurrentFolder inFolder{folder.Path()};
     Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT result;
     DialogTemplate form{WS_POPUP | WS_CAPTION | WS_VISIBLE, 0, 0, 790, 440, L"Compatibility"};
     PageHost host;
