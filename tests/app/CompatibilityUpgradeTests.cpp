@@ -7,6 +7,7 @@
 #include "app/TavrinApp.h"
 #include "app/TavrinDlg.h"
 #include "res/resource.h"
+#include "tests/app/MainWindowSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WindowTestSupport.h"
 #include "tests/ui/LinkStandIns.h"
@@ -40,14 +41,11 @@ class UpgradedSystem : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(theSkin.Load(BinFolder() + L"\\ui.xml", ::GetModuleHandleW(nullptr)));
-        app.m_appName = kAppName;
-        app.SetRegistryKey(L"Tavrin");
+        PrepareMainWindow(app, kAppName, result);
+        if (HasFatalFailure())
+            return;
         WriteString(HKEY_LOCAL_MACHINE, kFirstRunKey, L"", L"notFirstRun");
-        wchar_t current[MAX_PATH] = {};
-        ::GetCurrentDirectoryW(MAX_PATH, current);
-        previousFolder = current;
-        ASSERT_TRUE(::SetCurrentDirectoryW(folder.Path().c_str()));
+        ASSERT_TRUE(inFolder.Entered());
 
         // What is installed now, besides what the prefix brings.
         ASSERT_TRUE(WriteString(HKEY_CURRENT_USER, std::wstring(kUninstall) + L"\\" + kKeptApp,
@@ -59,7 +57,6 @@ protected:
                         std::wstring(L"Software\\Classes\\") + kKeptProgId + L"\\shell\\open\\command",
                         nullptr, L"notepad.exe \"%1\""));
 
-        result.windowsVersion = Tavrin::Core::WindowsVersionCode::Windows10;
         Tavrin::Core::EnumerateInstalledApps(result.installedApps, true);
         Tavrin::Core::EnumerateInstalledApps(result.installedApps, false);
         result.extensions.CollectAssociations();
@@ -85,7 +82,6 @@ protected:
     {
         window.reset();
         PumpMessages();
-        ::SetCurrentDirectoryW(previousFolder.c_str());
         DeleteTree(HKEY_CURRENT_USER, std::wstring(kUninstall) + L"\\" + kKeptApp);
         DeleteTree(HKEY_CURRENT_USER, kUserChoice);
         DeleteTree(HKEY_LOCAL_MACHINE, std::wstring(L"Software\\Classes\\") + kKeptProgId);
@@ -94,7 +90,7 @@ protected:
     }
 
     TempFolder folder;
-    std::wstring previousFolder;
+    ScopedCurrentFolder inFolder{folder.Path()};
     RegistryValueBackup firstRun{HKEY_LOCAL_MACHINE, kFirstRunKey, L""};
     CTavrinApp app;
     Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT result;

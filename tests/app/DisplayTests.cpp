@@ -23,9 +23,9 @@
 
 #include "app/TavrinApp.h"
 #include "app/TavrinDlg.h"
-#include "framework/CMFCVisualManager.h"
 #include "platform/Text.h"
 #include "res/resource.h"
+#include "tests/app/MainWindowSupport.h"
 #include "tests/core/SettingsTestSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WindowTestSupport.h"
@@ -362,22 +362,17 @@ TEST(DisplaySetting, EveryWindow)
     WindowChecker checker(report);
     checker.SetSetting(*setting);
 
-    ASSERT_TRUE(theSkin.Load(BinFolder() + L"\\ui.xml", ::GetModuleHandleW(nullptr)));
-    CMFCVisualManager::SetDefaultManager<CMFCVisualManagerWindows>();
     CTavrinApp app;
-    app.m_appName = kAppName;
-    app.SetRegistryKey(L"Tavrin");
+    Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT result;
+    ASSERT_NO_FATAL_FAILURE(PrepareMainWindow(app, kAppName, result));
     const std::wstring profileKey = std::wstring(L"Software\\Tavrin\\") + kAppName;
     RegistryValueBackup firstRun(HKEY_LOCAL_MACHINE, L"Software\\Tavrin", L"");
     WriteString(HKEY_LOCAL_MACHINE, L"Software\\Tavrin", L"", L"notFirstRun");
     PolicyServer policy;
     TempFolder folder;
-    wchar_t current[MAX_PATH] = {};
-    ::GetCurrentDirectoryW(MAX_PATH, current);
-    ASSERT_TRUE(::SetCurrentDirectoryW(folder.Path().c_str()));
+    ScopedCurrentFolder inFolder(folder.Path());
+    ASSERT_TRUE(inFolder.Entered());
 
-    Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT result;
-    result.windowsVersion = Tavrin::Core::WindowsVersionCode::Windows10;
     // Rows for every section of the compatibility page.
     ASSERT_TRUE(Tavrin::Test::SaveLostInventories(
         result, L"An application whose name runs on far longer than its column"));
@@ -490,7 +485,6 @@ TEST(DisplaySetting, EveryWindow)
         checker.Check(outcome.name, page);
         checker.CheckMessages(page);
     }
-    ::SetCurrentDirectoryW(current);
     DeleteTree(HKEY_CURRENT_USER, profileKey);
     theSkin.Reset();
 }

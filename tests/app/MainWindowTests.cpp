@@ -81,11 +81,6 @@ protected:
         PrepareMainWindow(app, kAppName, result);
         if (HasFatalFailure())
             return;
-        // The saved inventory files are looked for in the current folder.
-        wchar_t current[MAX_PATH] = {};
-        ::GetCurrentDirectoryW(MAX_PATH, current);
-        previousFolder = current;
-        ::SetCurrentDirectoryW(folder.Path().c_str());
         DeleteTree(HKEY_CURRENT_USER, kProfileKey);
         MarkStarted(L"notFirstRun");
         // The settings the pages click on are put back afterwards.
@@ -98,7 +93,6 @@ protected:
     {
         window.reset();
         PumpMessages();
-        ::SetCurrentDirectoryW(previousFolder.c_str());
         DeleteTree(HKEY_CURRENT_USER, kProfileKey);
     }
 
@@ -180,7 +174,8 @@ protected:
     }
 
     TempFolder folder;
-    std::wstring previousFolder;
+    // The saved inventory files are looked for in the current folder.
+    ScopedCurrentFolder inFolder{folder.Path()};
     RegistryValueBackup firstRun{HKEY_LOCAL_MACHINE, kFirstRunKey, L""};
     ClearedJournal journal; // the home view shows no undo link from other tests' changes
     PolicyServer policy;

@@ -8,9 +8,9 @@
 
 #include "app/TavrinApp.h"
 #include "app/TavrinDlg.h"
-#include "framework/CMFCVisualManager.h"
 #include "platform/Text.h"
 #include "res/resource.h"
+#include "tests/app/MainWindowSupport.h"
 #include "tests/core/SettingsTestSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WindowTestSupport.h"
@@ -47,12 +47,12 @@ TEST(SavedRecordAtOneScale, ResultsAndCompatibilityPages)
         GTEST_SKIP() << "started by SavedRecordDisplay.BothPagesAtEachScale";
     ASSERT_EQ(Dpi::OfSystem(), dpi);
     const std::wstring scale = std::to_wstring(dpi) + L"dpi";
-    ASSERT_TRUE(theSkin.Load(BinFolder() + L"\\ui.xml", ::GetModuleHandleW(nullptr)));
-    CMFCVisualManager::SetDefaultManager<CMFCVisualManagerWindows>();
+    CTavrinApp app;
+    Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT result;
+    ASSERT_NO_FATAL_FAILURE(PrepareMainWindow(app, kAppName, result));
     TempFolder folder;
-    wchar_t current[MAX_PATH] = {};
-    ::GetCurrentDirectoryW(MAX_PATH, current);
-    ASSERT_TRUE(::SetCurrentDirectoryW(folder.Path().c_str()));
+    ScopedCurrentFolder inFolder(folder.Path());
+    ASSERT_TRUE(inFolder.Entered());
 
     // The results page of a scan whose record could not be saved.
     {
@@ -80,14 +80,9 @@ TEST(SavedRecordAtOneScale, ResultsAndCompatibilityPages)
     // The main window and its compatibility page with every record cut
     // short: the longest note, and every section naming its file.
     {
-        CTavrinApp app;
-        app.m_appName = kAppName;
-        app.SetRegistryKey(L"Tavrin");
         RegistryValueBackup firstRun(HKEY_LOCAL_MACHINE, L"Software\\Tavrin", L"");
         WriteString(HKEY_LOCAL_MACHINE, L"Software\\Tavrin", L"", L"notFirstRun");
         PolicyServer policy;
-        Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT result;
-        result.windowsVersion = Tavrin::Core::WindowsVersionCode::Windows10;
         ASSERT_TRUE(SaveLostInventories(result, L"Gone"));
         const wchar_t* const files[] = {Tavrin::Core::kDriversFile, Tavrin::Core::kApplicationsFile,
                                         Tavrin::Core::kExtensionsFile};
@@ -140,7 +135,6 @@ TEST(SavedRecordAtOneScale, ResultsAndCompatibilityPages)
         }
         DeleteTree(HKEY_CURRENT_USER, std::wstring(L"Software\\Tavrin\\") + kAppName);
     }
-    ::SetCurrentDirectoryW(current);
     theSkin.Reset();
 }
 

@@ -19,16 +19,12 @@ protected:
         ::SetEnvironmentVariableW(L"TAVRIN_STANDIN_LOG", folder.File(L"log.txt").c_str());
         ::SetEnvironmentVariableW(L"TAVRIN_STANDIN_IMAGES", folder.File(L"images.txt").c_str());
         ::SetEnvironmentVariableW(L"TAVRIN_STANDIN_DELAY_MS", L"1500");
-        wchar_t current[MAX_PATH] = {};
-        ::GetCurrentDirectoryW(MAX_PATH, current);
-        previousFolder = current;
-        ASSERT_TRUE(::SetCurrentDirectoryW(plantedFolder.Path().c_str()));
+        ASSERT_TRUE(inPlantedFolder.Entered());
         ASSERT_TRUE(besideTheProgram.Planted());
         ASSERT_TRUE(inTheCurrentFolder.Planted());
     }
     void TearDown() override
     {
-        ::SetCurrentDirectoryW(previousFolder.c_str());
         for (const wchar_t* name :
              {L"TAVRIN_STANDIN_LOG", L"TAVRIN_STANDIN_IMAGES", L"TAVRIN_STANDIN_DELAY_MS"})
             ::SetEnvironmentVariableW(name, nullptr);
@@ -37,7 +33,7 @@ protected:
     std::string Images() const { return ReadFileBytes(folder.File(L"images.txt")); }
 
     TempFolder folder, plantedFolder;
-    std::wstring previousFolder;
+    ScopedCurrentFolder inPlantedFolder{plantedFolder.Path()};
     PlantedProgram besideTheProgram{BinFolder(), L"cleanmgr.exe"};
     PlantedProgram inTheCurrentFolder{plantedFolder.Path(), L"cleanmgr.exe"};
     // Even a copy first on the search path is not taken.

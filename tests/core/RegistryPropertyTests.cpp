@@ -31,12 +31,6 @@ private:
 
 } // namespace
 
-TEST(RegistryProperty, AccessMaskAsksForReadWriteInThe64BitView)
-{
-    EXPECT_EQ(kSettingsKeyAccess, 0x2011Fu);
-    EXPECT_EQ(kSettingsKeyAccess, static_cast<REGSAM>(KEY_READ | KEY_WRITE | KEY_WOW64_64KEY));
-}
-
 TEST(RegistryProperty, AbsentNumberReadsItsDefault)
 {
     ScratchKey scratch;

@@ -292,6 +292,23 @@ ScopedSearchPath::~ScopedSearchPath()
     ::SetEnvironmentVariableW(L"PATH", m_old.c_str());
 }
 
+ScopedCurrentFolder::ScopedCurrentFolder(const std::wstring& folder)
+{
+    std::wstring previous(MAX_PATH, L'\0');
+    const DWORD length = ::GetCurrentDirectoryW(static_cast<DWORD>(previous.size()), previous.data());
+    if (length == 0 || length >= previous.size())
+        return;
+    previous.resize(length);
+    m_previous = previous;
+    m_entered = ::SetCurrentDirectoryW(folder.c_str()) != FALSE;
+}
+
+ScopedCurrentFolder::~ScopedCurrentFolder()
+{
+    if (m_entered)
+        ::SetCurrentDirectoryW(m_previous.c_str());
+}
+
 LoadedHive::LoadedHive(std::wstring name) : m_name(std::move(name))
 {
     wchar_t temp[MAX_PATH];

@@ -106,6 +106,22 @@ private:
     std::wstring m_old;
 };
 
+// Makes a folder the process's current one until the object goes, for
+// code that reads and writes beside itself (the saved records). Entered()
+// is false when the system refused.
+class ScopedCurrentFolder {
+public:
+    explicit ScopedCurrentFolder(const std::wstring& folder);
+    ~ScopedCurrentFolder();
+    ScopedCurrentFolder(const ScopedCurrentFolder&) = delete;
+    ScopedCurrentFolder& operator=(const ScopedCurrentFolder&) = delete;
+    bool Entered() const { return m_entered; }
+
+private:
+    std::wstring m_previous;
+    bool m_entered = false;
+};
+
 // A hive of its own (from an empty file in the temporary folder) loaded
 // under HKEY_USERS\<name> with RegLoadKey, as Windows loads the hive of a
 // user who logs on; unloaded when the object goes, after every handle to it

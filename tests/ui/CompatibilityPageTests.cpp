@@ -9,15 +9,14 @@
 #include <vector>
 
 #include "core/compat/CompatibilityResult.h"
-#include "framework/CDialogEx.h"
 #include "platform/Module.h"
 #include "platform/Text.h"
 #include "res/resource.h"
+#include "tests/support/PageHostSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WindowTestSupport.h"
 #include "tests/ui/LinkStandIns.h"
 #include "ui/pages/CCompatibilityDlg.h"
-#include "ui/pages/PageMessages.h"
 
 using namespace Tavrin::Test;
 using Tavrin::Core::Drivers;
@@ -27,22 +26,6 @@ using Tavrin::Core::SavedDriver;
 using Tavrin::Core::SavedExtension;
 
 namespace {
-
-// The main window's stand-in: hosts the page and counts its "Done".
-class PageHost : public CDialogEx {
-public:
-    int doneMessages = 0;
-
-protected:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
-    {
-        if (message == WM_PAGE_DONE && wParam == 0 && lParam == 0) {
-            ++doneMessages;
-            return 0;
-        }
-        return CDialogEx::WindowProc(message, wParam, lParam);
-    }
-};
 
 InstalledApp App(const std::wstring& key, const std::wstring& name)
 {
@@ -67,17 +50,13 @@ protected:
     {
         ASSERT_TRUE(
             theSkin.Load(Tavrin::Platform::JoinPath(BinFolder(), L"ui.xml"), ::GetModuleHandleW(nullptr)));
-        wchar_t current[MAX_PATH] = {};
-        ::GetCurrentDirectoryW(MAX_PATH, current);
-        previousFolder = current;
-        ASSERT_TRUE(::SetCurrentDirectoryW(folder.Path().c_str()));
+        ASSERT_TRUE(inFolder.Entered());
     }
     void TearDown() override
     {
         page.reset();
         if (host.GetSafeHwnd())
             host.DestroyWindow();
-        ::SetCurrentDirectoryW(previousFolder.c_str());
         theSkin.Reset();
     }
 
@@ -136,7 +115,7 @@ protected:
     }
 
     TempFolder folder;
-    std::wstring previousFolder;
+    ScopedCurrentFolder inFolder{folder.Path()};
     Tavrin::Core::WindowsUpdate::COMPATIBILITY_RESULT result;
     DialogTemplate form{WS_POPUP | WS_CAPTION | WS_VISIBLE, 0, 0, 790, 440, L"Compatibility"};
     PageHost host;
@@ -348,7 +327,7 @@ TEST_F(CompatibilityPageTest, DoneSendsThePageDoneMessageToTheHost)
     CreatePage();
     ::SendMessageW(::GetDlgItem(*page, IDOK), BM_CLICK, 0, 0);
     PumpMessages();
-    EXPECT_EQ(host.doneMessages, 1);
+    EXPECT_EQ(host.DoneCount(), 1);
     EXPECT_TRUE(page->IsWindowVisible());
 }
 

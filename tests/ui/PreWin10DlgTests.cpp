@@ -28,6 +28,7 @@ using Tavrin::Test::PumpMessagesFor;
 using Tavrin::Test::PumpUntil;
 using Tavrin::Test::ReadyPc;
 using Tavrin::Test::SaveScreenshot;
+using Tavrin::Test::ScopedCurrentFolder;
 using Tavrin::Test::TempFolder;
 using Tavrin::Test::WindowCapture;
 
@@ -64,12 +65,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(theSkin.Load(BinFolder() + L"\\ui.xml", ::GetModuleHandleW(nullptr)));
-        wchar_t current[MAX_PATH] = {};
-        ::GetCurrentDirectoryW(MAX_PATH, current);
-        previousFolder = current;
-        ASSERT_TRUE(::SetCurrentDirectoryW(folder.Path().c_str()));
+        ASSERT_TRUE(inFolder.Entered());
     }
-    void TearDown() override { ::SetCurrentDirectoryW(previousFolder.c_str()); }
 
     bool Saved(const wchar_t* name) const
     {
@@ -89,7 +86,7 @@ protected:
     }
 
     TempFolder folder;
-    std::wstring previousFolder;
+    ScopedCurrentFolder inFolder{folder.Path()};
 };
 
 } // namespace

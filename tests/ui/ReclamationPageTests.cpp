@@ -7,9 +7,9 @@
 #include "platform/RegKey.h"
 #include "res/resource.h"
 #include "tests/helpers/standins/SystemStandIns.h"
+#include "tests/support/PageHostSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WindowTestSupport.h"
-#include "ui/pages/PageMessages.h"
 #include "ui/pages/ReclamationDlg.h"
 
 using namespace Tavrin::Test;
@@ -19,23 +19,6 @@ namespace {
 const wchar_t kVolumeCaches[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\VolumeCaches\\";
 const wchar_t* const kHandlers[] = {L"Previous Installations", L"Temporary Setup Files",
                                     L"Upgrade Discarded Files", L"Update Cleanup"};
-
-// The window hosting the page, as the main window does: it counts the
-// pages' "Done" messages.
-class HostWindow : public CDialogEx {
-public:
-    int pageDoneCount = 0;
-
-protected:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
-    {
-        if (message == WM_PAGE_DONE) {
-            ++pageDoneCount;
-            return 0;
-        }
-        return CDialogEx::WindowProc(message, wParam, lParam);
-    }
-};
 
 class ReclamationPage : public ::testing::Test {
 protected:
@@ -48,7 +31,7 @@ protected:
         ::SetEnvironmentVariableW(L"TAVRIN_STANDIN_LOG", folder.File(L"cleanmgr.log").c_str());
         ::SetEnvironmentVariableW(L"TAVRIN_STANDIN_DELAY_MS", L"2500");
 
-        ASSERT_TRUE(host.CreateIndirect(hostTemplate.Get(), nullptr));
+        ASSERT_TRUE(host.Create());
         ASSERT_TRUE(page->Create(IDD_RECLAMATION, &host));
         RECT client = host.GetClientRect();
         page->MoveWindow(client);
@@ -86,9 +69,7 @@ protected:
 
     TempFolder folder;
     std::vector<std::unique_ptr<RegistryValueBackup>> backups;
-    DialogTemplate hostTemplate{
-        WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 0, 0, 655, 369, L"Orvane Tools"};
-    HostWindow host;
+    PageHost host;
     std::unique_ptr<CReclamationDlg> page = std::make_unique<CReclamationDlg>();
 };
 
@@ -203,7 +184,7 @@ TEST_F(ReclamationPage, APageThatGoesWhileTheRestorePointIsMadeChangesNothingAnd
 TEST_F(ReclamationPage, DoneSendsThePageDoneMessageToTheHost)
 {
     Click(Item(IDOK));
-    EXPECT_EQ(host.pageDoneCount, 1);
+    EXPECT_EQ(host.DoneCount(), 1);
 }
 
 TEST_F(ReclamationPage, DestroyingThePageDuringARunWaitsForTheTool)

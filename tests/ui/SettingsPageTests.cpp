@@ -15,11 +15,11 @@
 #include "platform/UniqueHandle.h"
 #include "res/resource.h"
 #include "tests/core/SettingsTestSupport.h"
+#include "tests/support/PageHostSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WindowTestSupport.h"
 #include "ui/controls/PageDrawing.h"
 #include "ui/pages/LocationDlg.h"
-#include "ui/pages/PageMessages.h"
 #include "ui/pages/PrivacyDlg.h"
 #include "ui/pages/SecurityDlg.h"
 #include "ui/pages/ThemeDlg.h"
@@ -73,49 +73,6 @@ template <> struct Expected<CThemeDlg> {
     static std::set<int> PolicyBound() { return {IDC_THEME_ACTION_CENTER}; }
     static constexpr int kRows = 8;
 };
-
-// A top-level window standing in for the main window: it hosts the page and
-// counts the page's WM_PAGE_DONE.
-class PageHost : public CWnd {
-public:
-    bool Create(const SIZE& client)
-    {
-        RECT frame = {0, 0, client.cx, client.cy};
-        const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE;
-        ::AdjustWindowRectEx(&frame, style, FALSE, 0);
-        RECT rect = {40, 40, 40 + frame.right - frame.left, 40 + frame.bottom - frame.top};
-        return CreateEx(0, nullptr, L"Orvane Tools", style, rect, nullptr, 0) != FALSE;
-    }
-    int doneCount = 0;
-
-protected:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
-    {
-        if (message == WM_PAGE_DONE) {
-            EXPECT_EQ(wParam, 0u);
-            EXPECT_EQ(lParam, 0);
-            ++doneCount;
-            return 0;
-        }
-        return CWnd::WindowProc(message, wParam, lParam);
-    }
-};
-
-INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM)
-{
-    return message == WM_INITDIALOG;
-}
-
-// The client size of the main window, where the pages are shown.
-SIZE MainWindowClient()
-{
-    HWND main = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_TAVRIN_DIALOG),
-                                     nullptr, PlainDialogProc, 0);
-    RECT client = {};
-    ::GetClientRect(main, &client);
-    ::DestroyWindow(main);
-    return {client.right, client.bottom};
-}
 
 template <typename Model> void WritePlainly(const Model& model, const SettingStep<Model>& step)
 {
@@ -191,7 +148,7 @@ protected:
     {
         page = std::make_unique<Page>();
         page->SetRestartFlag(&restartRequired);
-        ASSERT_TRUE(host.Create(MainWindowClient()));
+        ASSERT_TRUE(host.Create());
         ASSERT_TRUE(page->Create(Page::kLayout.templateId, &host));
         page->MoveWindow(host.GetClientRect(), TRUE);
         page->ShowWindow(SW_SHOW);
@@ -281,7 +238,7 @@ TYPED_TEST(SettingsPage, EveryBoxWritesItsRowWhenTickedAndWhenCleared)
             EXPECT_EQ(this->restartRequired, asking.count(id) == 1) << "box " << id;
         }
     }
-    EXPECT_EQ(this->host.doneCount, 0);
+    EXPECT_EQ(this->host.DoneCount(), 0);
 }
 
 TYPED_TEST(SettingsPage, ResetPutsTheValuesBackAndClearsEveryBox)
@@ -299,7 +256,7 @@ TYPED_TEST(SettingsPage, ResetPutsTheValuesBackAndClearsEveryBox)
     for (const auto& [id, rowName] : TypeParam::kLayout.boxes)
         EXPECT_EQ(this->Check(id), BST_UNCHECKED) << "box " << id;
     EXPECT_FALSE(this->restartRequired);
-    EXPECT_EQ(this->host.doneCount, 0);
+    EXPECT_EQ(this->host.DoneCount(), 0);
 }
 
 // Without the policy object a policy-bound box would tick and write nothing;
@@ -328,7 +285,7 @@ TYPED_TEST(SettingsPage, DoneTellsTheHostAndChangesNothing)
     this->CreatePage();
     const auto before = this->State();
     Click(this->page->GetDlgItem(IDOK));
-    EXPECT_EQ(this->host.doneCount, 1);
+    EXPECT_EQ(this->host.DoneCount(), 1);
     EXPECT_EQ(this->State(), before);
     EXPECT_FALSE(this->restartRequired);
     // The page stays as it is; hiding it is the host's business.
