@@ -5,6 +5,7 @@
 #include "ui/controls/CThemeButton.h"
 #include "ui/controls/CThemeLabel.h"
 #include "ui/controls/IHeaderParent.h"
+#include "ui/controls/PageDrawing.h"
 
 // The blue bar above a collapsible section: a title and an open/close image
 // button at its right end. A click on the button or anywhere on the bar
@@ -32,7 +33,7 @@ public:
     // False (closed) at first; a click or the default action toggles it.
     bool IsOpened() const { return m_opened; }
 
-    static constexpr Gdiplus::ARGB kTitleColor = 0xFF000000;
+    static constexpr Gdiplus::ARGB kTitleColor = PageColors::kBlackText;
     static constexpr int kTitlePoints = 12;
     static constexpr int kButtonMargin = 10;
     static const wchar_t kClosedImage[];

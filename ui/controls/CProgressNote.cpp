@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ui/controls/PageDrawing.h"
 #include "ui/skin/Dpi.h"
 
 namespace {
@@ -146,7 +147,7 @@ void CProgressNote::Draw(HDC dc, const RECT& client)
     const int trackLeft = Scaled(kPadding), trackWidth = (client.right - client.left) - 2 * Scaled(kPadding);
     const int trackTop = Scaled(kPadding + kTextHeight), barHeight = Scaled(kBarHeight);
     graphics.SetSmoothingMode(Gdiplus::SmoothingModeNone);
-    Gdiplus::SolidBrush track(Gdiplus::Color(0xFF, 0xE4, 0xEE, 0xF8));
+    Gdiplus::SolidBrush track(Gdiplus::Color(PageColors::kNoteTrack));
     graphics.FillRectangle(&track, trackLeft, trackTop, trackWidth, barHeight);
     const int block = std::max(1, trackWidth / kBlockDivisor);
     const int travel = trackWidth + block;

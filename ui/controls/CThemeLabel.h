@@ -4,6 +4,7 @@
 
 #include "framework/CToolTipCtrl.h"
 #include "ui/controls/CTransparentChild.h"
+#include "ui/controls/PageDrawing.h"
 #include "ui/skin/Skin.h"
 
 // A static text drawn with GDI+ over its parent's back buffer (see
@@ -60,7 +61,7 @@ private:
     void ShowWholeTextInToolTip(bool cut);
 
     std::wstring m_text;
-    Gdiplus::ARGB m_textColor = 0xFF000000;
+    Gdiplus::ARGB m_textColor = PageColors::kBlackText;
     Gdiplus::ARGB m_borderColor = 0xFF000000;
     Gdiplus::ARGB m_backgroundColor = 0xFF000000;
     std::unique_ptr<Gdiplus::Font> m_font;

@@ -1,5 +1,6 @@
 #pragma once
 #include "framework/CMFCButton.h"
+#include "ui/controls/PageDrawing.h"
 #include "ui/skin/Skin.h"
 
 // A push button, check box or radio button (by its window style) drawn over
@@ -32,6 +33,6 @@ private:
 
     int m_fontSize = 8;
     bool m_bold = false;
-    Gdiplus::ARGB m_textColor = 0xFF000000;
+    Gdiplus::ARGB m_textColor = PageColors::kBlackText;
     bool m_textCut = false;
 };

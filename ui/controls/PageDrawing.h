@@ -20,6 +20,10 @@ constexpr Gdiplus::ARGB kWhite = 0xFFFFFFFF;
 constexpr Gdiplus::ARGB kBlackText = 0xFF000000;
 // The home view's note of what the record found to review.
 constexpr Gdiplus::ARGB kWarningText = 0xFFFF0000;
+// The compatibility page's links.
+constexpr Gdiplus::ARGB kLinkBlue = 0xFF0000FF;
+// The track of the restore-point note's moving bar.
+constexpr Gdiplus::ARGB kNoteTrack = 0xFFE4EEF8;
 } // namespace PageColors
 
 // Draws `image` with its top-left corner at (x, y) in its size at `dpi`.

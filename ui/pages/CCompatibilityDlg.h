@@ -9,6 +9,7 @@
 #include "ui/controls/CScrollHelper.h"
 #include "ui/controls/CThemeLabel.h"
 #include "ui/controls/CVirtualListCtrl.h"
+#include "ui/controls/PageDrawing.h"
 #include "ui/skin/LazyImage.h"
 
 // The "Device & App Compatibility" page of the main window: what the
@@ -55,8 +56,8 @@ public:
     // section header's closed state.
     static std::vector<std::wstring> ImagesReadAtCreation();
 
-    static constexpr Gdiplus::ARGB kTextColor = 0xFF000000;
-    static constexpr Gdiplus::ARGB kLinkColor = 0xFF0000FF;
+    static constexpr Gdiplus::ARGB kTextColor = PageColors::kBlackText;
+    static constexpr Gdiplus::ARGB kLinkColor = PageColors::kLinkBlue;
     static constexpr int kRowHeight = 25;
     // Space above and below a row's text when the user's font is taller.
     static constexpr int kRowPadding = 6;
