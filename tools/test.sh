@@ -44,12 +44,15 @@ shots="$build/screenshots"
 mkdir -p "$shots"
 export TAVRIN_SCREENSHOTS="Z:${shots//\//\\}"
 
-# The tests run in two lanes side by side. Each lane has a Wine prefix, an
-# Xvfb display and a copy of the test programs' folder of its own (programs
-# write beside themselves), so that nothing one lane does is seen by the
-# other. ctest hands each test a free lane (see the resource file below);
-# tools/wine-exec moves the test into it.
-lanes=2
+# The tests run in lanes side by side (TAVRIN_TEST_LANES, three by default:
+# a test spends most of its time waiting on Wine and its own timers, and two
+# lanes left the processors more than half idle). Each lane has a Wine
+# prefix, an Xvfb display and a copy of the test programs' folder of its own
+# (programs write beside themselves), so that nothing one lane does is seen
+# by another. ctest hands each test a free lane (see the resource file
+# below); tools/wine-exec moves the test into it.
+lanes=${TAVRIN_TEST_LANES:-3}
+[[ "$lanes" =~ ^[1-8]$ ]] || { echo "test.sh: TAVRIN_TEST_LANES must be 1 to 8" >&2; exit 2; }
 export TAVRIN_LANES="$run/lanes"
 xvfb_pids=()
 cleanup() {
