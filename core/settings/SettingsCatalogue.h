@@ -93,6 +93,20 @@ template <typename Model> struct SettingRow {
     bool asksRestart = false;
 };
 
+// Builders for the tables.
+template <typename Model> SettingStep<Model> Set(NumberProperty Model::*entry, DWORD value)
+{
+    return {entry, SettingStep<Model>::Kind::Write, value, L""};
+}
+template <typename Model> SettingStep<Model> Set(StringProperty Model::*entry, const wchar_t* value)
+{
+    return {entry, SettingStep<Model>::Kind::Write, 0, value};
+}
+template <typename Model, typename Value> SettingStep<Model> Remove(CRegistryProperty<Value> Model::*entry)
+{
+    return {entry, SettingStep<Model>::Kind::Delete, 0, L""};
+}
+
 // A member of a model, stated once: its place, what it reads as when nothing
 // is stored, and its step in "Reset to Windows Defaults".
 template <typename Model> struct SettingMember {
@@ -103,6 +117,7 @@ template <typename Model> struct SettingMember {
     PolicyBinding binding = PolicyBinding::None;
     DWORD defaultNumber = 0;                   // numbers; strings read as "" when absent
     std::optional<SettingStep<Model>> onReset; // none: the reset leaves it as it is
+    int resetPosition = 0;                     // see ResetAt
 
     SettingMember& DefaultsTo(DWORD value)
     {
@@ -116,15 +131,17 @@ template <typename Model> struct SettingMember {
         binding = section;
         return *this;
     }
-    // The reset writes a value rather than removing it.
+    // The reset writes a value rather than removing it. A value of the
+    // other type than the member's stops the catalogue from being built
+    // (std::bad_variant_access), at the first use of its page.
     SettingMember& ResetTo(DWORD value)
     {
-        onReset = SettingStep<Model>{entry, SettingStep<Model>::Kind::Write, value, L""};
+        onReset = Set(std::get<NumberProperty Model::*>(entry), value);
         return *this;
     }
     template <size_t N> SettingMember& ResetTo(const wchar_t (&text)[N])
     {
-        onReset = SettingStep<Model>{entry, SettingStep<Model>::Kind::Write, 0, text};
+        onReset = Set(std::get<StringProperty Model::*>(entry), text);
         return *this;
     }
     SettingMember& KeptOnReset()
@@ -139,7 +156,6 @@ template <typename Model> struct SettingMember {
         resetPosition = position;
         return *this;
     }
-    int resetPosition = 0;
 };
 
 template <typename Model> struct SettingsCatalogue {
@@ -168,28 +184,15 @@ template <typename Model> struct SettingsCatalogue {
 // Defined once per model, beside its members.
 template <typename Model> const SettingsCatalogue<Model>& CatalogueOf();
 
-// Builders for the tables. A member is removed by the reset unless its
-// table entry says otherwise. Strings live below HKCU.
+// A member's table entry; the reset removes it unless the entry says
+// otherwise. Strings live below HKCU.
 template <typename Model, typename Value>
 SettingMember<Model> Member(CRegistryProperty<Value> Model::*entry, HKEY root, std::wstring keyPath,
                             const wchar_t* valueName)
 {
-    const SettingStep<Model> remove{entry, SettingStep<Model>::Kind::Delete, 0, L""};
-    return {entry, root, std::move(keyPath), valueName, PolicyBinding::None, 0, remove};
+    return {entry, root, std::move(keyPath), valueName, PolicyBinding::None, 0, Remove(entry), 0};
 }
 
-template <typename Model> SettingStep<Model> Set(NumberProperty Model::*entry, DWORD value)
-{
-    return {entry, SettingStep<Model>::Kind::Write, value, L""};
-}
-template <typename Model> SettingStep<Model> Set(StringProperty Model::*entry, const wchar_t* value)
-{
-    return {entry, SettingStep<Model>::Kind::Write, 0, value};
-}
-template <typename Model, typename Value> SettingStep<Model> Remove(CRegistryProperty<Value> Model::*entry)
-{
-    return {entry, SettingStep<Model>::Kind::Delete, 0, L""};
-}
 template <typename Model> SettingTest<Model> NotZero(NumberProperty Model::*entry)
 {
     return {entry, SettingTest<Model>::Kind::NotZero, 0, L""};

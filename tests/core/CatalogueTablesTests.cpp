@@ -4,6 +4,8 @@
 // member order; "4=0" writes, "-4" deletes).
 #include <gtest/gtest.h>
 
+#include <variant>
+
 #include "core/settings/Location.h"
 #include "core/settings/Privacy.h"
 #include "core/settings/Security.h"
@@ -266,4 +268,13 @@ TEST(CatalogueTables, NamesOfNoRowOfTheModelFindNone)
     EXPECT_EQ(FindRow<CLocation>("location"), nullptr);
     EXPECT_EQ(FindRow<CThemeSettings>("Theme.Dark-Theme"), nullptr) << "names are exact, case included";
     EXPECT_EQ(FindRow<CThemeSettings>(""), nullptr);
+}
+TEST(CatalogueTables, AResetValueOfTheOtherTypeThanItsMemberIsRefused)
+{
+    EXPECT_THROW(Tavrin::Core::Member(&CLocation::locationAccess, HKCU, L"Key", L"Value").ResetTo(1),
+                 std::bad_variant_access);
+    EXPECT_THROW(Tavrin::Core::Member(&CLocation::disableSensors, HKLM, L"Key", L"Value").ResetTo(L"Allow"),
+                 std::bad_variant_access);
+    EXPECT_NO_THROW(
+        Tavrin::Core::Member(&CLocation::locationAccess, HKCU, L"Key", L"Value").ResetTo(L"Allow"));
 }
