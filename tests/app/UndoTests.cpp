@@ -621,8 +621,7 @@ Tavrin::Platform::UniqueHandle StartUndoWritingTo(const std::wstring& path)
     startup.hStdOutput = startup.hStdError = output.Get();
     PROCESS_INFORMATION started = {};
     std::wstring commandLine = L"\"" + BinFolder() + L"\\tavrin.exe\" /undo";
-    if (!output || !::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                     BinFolder().c_str(), &startup, &started))
+    if (!output || !StartTestProcess(nullptr, commandLine, TRUE, BinFolder().c_str(), startup, started))
         return Tavrin::Platform::UniqueHandle();
     ::CloseHandle(started.hThread);
     return Tavrin::Platform::UniqueHandle(started.hProcess);

@@ -155,8 +155,7 @@ bool LoopbackHttpServer::StartFront()
     std::wstring commandLine =
         L"\"" + program + L"\" " + std::to_wstring(m_port) + L" " + std::to_wstring(ntohs(address.sin_port));
     PROCESS_INFORMATION started = {};
-    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &started)) {
+    if (!StartTestProcess(program.c_str(), commandLine, FALSE, nullptr, startup, started)) {
         DWORD error = ::GetLastError();
         ::closesocket(control);
         return failed("CreateProcess", static_cast<int>(error));

@@ -34,9 +34,9 @@ RunningProgram::RunningProgram(const std::wstring& arguments, const std::wstring
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
-    m_started = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                 workingFolder.empty() ? BinFolder().c_str() : workingFolder.c_str(),
-                                 &startup, &info) != FALSE;
+    m_started = StartTestProcess(nullptr, commandLine, FALSE,
+                                 workingFolder.empty() ? BinFolder().c_str() : workingFolder.c_str(), startup,
+                                 info) != FALSE;
     if (m_started) {
         m_process.Reset(info.hProcess);
         ::CloseHandle(info.hThread);

@@ -131,13 +131,30 @@ TempFolder::~TempFolder()
     ::SHFileOperationW(&operation);
 }
 
+BOOL StartTestProcess(const wchar_t* program, std::wstring& commandLine, BOOL inheritHandles,
+                      const wchar_t* workingFolder, STARTUPINFOW& startup, PROCESS_INFORMATION& started)
+{
+    for (int attempt = 1;; ++attempt) {
+        if (::CreateProcessW(program, commandLine.data(), nullptr, nullptr, inheritHandles, 0, nullptr,
+                             workingFolder, &startup, &started))
+            return TRUE;
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_INTERNAL_ERROR || attempt == 3)
+            return FALSE;
+        std::fprintf(stderr, "StartTestProcess: Wine refused the start (error %lu); trying again\n", error);
+        ::Sleep(100);
+    }
+}
+
 ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs, const std::wstring& workingFolder)
 {
     ProcessResult result;
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
     UniqueHandle readEnd, writeEnd;
-    if (!::CreatePipe(readEnd.Put(), writeEnd.Put(), &inherit, 0))
+    if (!::CreatePipe(readEnd.Put(), writeEnd.Put(), &inherit, 0)) {
+        result.output = "RunProcess: no pipe, error " + std::to_string(::GetLastError());
         return result;
+    }
     ::SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
 
     STARTUPINFOW startup = {};
@@ -148,9 +165,11 @@ ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs, const
     startup.hStdError = writeEnd.Get();
     PROCESS_INFORMATION process = {};
     std::wstring mutableLine = commandLine;
-    if (!::CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                          workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process))
+    if (!StartTestProcess(nullptr, mutableLine, TRUE, workingFolder.empty() ? nullptr : workingFolder.c_str(),
+                          startup, process)) {
+        result.output = "RunProcess: CreateProcess failed, error " + std::to_string(::GetLastError());
         return result;
+    }
     UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
     writeEnd.Reset();
 
@@ -200,7 +219,8 @@ ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs, const
     }
     ended = true;
     reader.join();
-    ::GetExitCodeProcess(processHandle.Get(), &result.exitCode);
+    if (!::GetExitCodeProcess(processHandle.Get(), &result.exitCode))
+        result.output += "RunProcess: no exit code, error " + std::to_string(::GetLastError());
     return result;
 }
 

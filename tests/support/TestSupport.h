@@ -44,6 +44,13 @@ struct ProcessResult {
     std::string output; // standard output and standard error together
 };
 
+// CreateProcessW for the tests' own starts. Now and then Wine refuses to
+// start a process with ERROR_INTERNAL_ERROR before the program exists (about
+// one start in 600 on a busy machine); nothing has run then, so the start is
+// tried again, up to three times in all.
+BOOL StartTestProcess(const wchar_t* program, std::wstring& commandLine, BOOL inheritHandles,
+                      const wchar_t* workingFolder, STARTUPINFOW& startup, PROCESS_INFORMATION& started);
+
 // Starts a command line, collects its output and waits for it (killing it
 // after the time-out). The working folder is the current one unless given.
 ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs = 60000,
