@@ -345,13 +345,12 @@ TEST_F(ChangedBack, ThePolicyDisableDriftCheckShowsNoNotice)
 {
     TickThree();
     RevertThree();
-    const wchar_t* name = Tavrin::Core::PolicyValueName(Tavrin::Core::DeploymentPolicy::DisableDriftCheck);
-    RegistryValueBackup backup(HKEY_LOCAL_MACHINE, Tavrin::Core::kPolicyKey, name);
-    WriteDword(HKEY_LOCAL_MACHINE, Tavrin::Core::kPolicyKey, name, 1);
-    Start();
-    EXPECT_EQ(window->ChangedBackCount(), 0u);
-    EXPECT_FALSE(::IsWindowVisible(Notice()));
-    ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, Tavrin::Core::kPolicyKey, name);
+    {
+        const DeploymentPolicySet policy(Tavrin::Core::DeploymentPolicy::DisableDriftCheck);
+        Start();
+        EXPECT_EQ(window->ChangedBackCount(), 0u);
+        EXPECT_FALSE(::IsWindowVisible(Notice()));
+    }
     Start();
     EXPECT_EQ(window->ChangedBackCount(), 3u);
 }

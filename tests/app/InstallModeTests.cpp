@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "core/DeploymentPolicy.h"
+#include "tests/core/SettingsTestSupport.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/NetTestSupport.h"
 #include "tests/support/TaskTestSupport.h"
@@ -259,12 +260,7 @@ TEST_F(InstallModeTest, AnUnreachableStatisticsServerStillInstallsTheTask)
 // Switched off by policy, the install registers the task and sends nothing.
 TEST_F(InstallModeTest, ThePolicyDisableUsageReportSendsNoReport)
 {
-    const wchar_t* name = Tavrin::Core::PolicyValueName(Tavrin::Core::DeploymentPolicy::DisableUsageReport);
-    RegistryValueBackup backup(HKEY_LOCAL_MACHINE, Tavrin::Core::kPolicyKey, name);
-    const DWORD one = 1;
-    ASSERT_EQ(
-        ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, Tavrin::Core::kPolicyKey, name, REG_DWORD, &one, sizeof(one)),
-        ERROR_SUCCESS);
+    const DeploymentPolicySet policy(Tavrin::Core::DeploymentPolicy::DisableUsageReport);
     ProcessResult result = Run(L"/install");
     EXPECT_EQ(result.exitCode, 0u) << result.output;
     EXPECT_TRUE(FindScheduledTask(kTask));

@@ -5,6 +5,7 @@
 #include "net/WinInetRequest.h"
 #include "platform/Module.h"
 #include "platform/UniqueHandle.h"
+#include "tests/core/SettingsTestSupport.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/NetTestSupport.h"
 #include "tests/support/TestSupport.h"
@@ -493,12 +494,7 @@ TEST_F(UpdateModeTest, AnAnswerLeftUnreadOrCutOffAtItsCapIsNotReceivedFurther)
 // Switched off by policy, the update mode asks nothing and ends with 0.
 TEST_F(UpdateModeTest, ThePolicyDisableUpdateCheckAsksNothing)
 {
-    const wchar_t* name = Tavrin::Core::PolicyValueName(Tavrin::Core::DeploymentPolicy::DisableUpdateCheck);
-    RegistryValueBackup backup(HKEY_LOCAL_MACHINE, Tavrin::Core::kPolicyKey, name);
-    const DWORD one = 1;
-    ASSERT_EQ(
-        ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, Tavrin::Core::kPolicyKey, name, REG_DWORD, &one, sizeof(one)),
-        ERROR_SUCCESS);
+    const DeploymentPolicySet policy(Tavrin::Core::DeploymentPolicy::DisableUpdateCheck);
     Offer(L"1.0.3", L"test_updater_signed.exe");
     const ProcessResult result = RunProcess(L"\"" + program + L"\" /update", 120000);
     EXPECT_FALSE(result.timedOut);

@@ -100,6 +100,15 @@ void WriteDword(HKEY root, const std::wstring& path, const std::wstring& name, D
     WriteStored(root, path, name, REG_DWORD, &value, sizeof(value));
 }
 
+DeploymentPolicySet::DeploymentPolicySet(Tavrin::Core::DeploymentPolicy policy)
+    : m_backup(HKEY_LOCAL_MACHINE, Tavrin::Core::kPolicyKey, Tavrin::Core::PolicyValueName(policy))
+{
+    const DWORD one = 1;
+    EXPECT_EQ(::RegSetKeyValueW(HKEY_LOCAL_MACHINE, Tavrin::Core::kPolicyKey,
+                                Tavrin::Core::PolicyValueName(policy), REG_DWORD, &one, sizeof(one)),
+              ERROR_SUCCESS);
+}
+
 void WriteString(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text)
 {
     WriteStored(root, path, name, REG_SZ, text.c_str(),

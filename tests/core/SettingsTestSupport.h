@@ -7,6 +7,7 @@
 #include <variant>
 #include <vector>
 
+#include "core/DeploymentPolicy.h"
 #include "core/settings/SettingsCatalogue.h"
 #include "tests/support/ProgramTestSupport.h"
 #include "tests/support/TestSupport.h"
@@ -34,6 +35,16 @@ void WriteDword(HKEY root, const std::wstring& path, const std::wstring& name, D
 void WriteString(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text);
 void DeleteStored(HKEY root, const std::wstring& path, const std::wstring& name,
                   REGSAM view = KEY_WOW64_64KEY);
+
+// A domain administrator's deployment policy, set to 1 in the program's own
+// registry view until the object goes; the value it had comes back then.
+class DeploymentPolicySet {
+public:
+    explicit DeploymentPolicySet(Tavrin::Core::DeploymentPolicy policy);
+
+private:
+    RegistryValueBackup m_backup;
+};
 
 // Remembers registry values (and which keys above them exist) and puts them
 // back when it goes, deleting keys that a test created; works in the 64-bit
