@@ -117,11 +117,13 @@ TEST(CommandLineParser, HasOptionComparesTheWholeName)
     EXPECT_TRUE(parser.HasOption(L"INSTALLER"));
 }
 
-TEST(StartModeSelection, InstallWinsOverUninstallWhichWinsOverUpdate)
+// A line never names two modes ("/-" starts every piece, and the names it
+// starts keep their dash), so the order the modes are looked for in never
+// shows; a dashed name chooses none, and a value after a colon keeps a mode.
+TEST(StartModeSelection, DashedNamesChooseNoModeAndAValueKeepsOne)
 {
     CCommandLineParser parser;
     parser.Parse(L"/-install /-uninstall /-update");
-    // Every name here starts with "-", so none of them is a mode.
     EXPECT_EQ(SelectStartMode(parser), StartMode::Interactive);
     EXPECT_EQ(ModeOf(L"/uninstall:x"), StartMode::Uninstall);
 }
